@@ -1,0 +1,64 @@
+# Build conventions shared by every subsystem, test and tool.
+
+set(TARNWICK_WARNINGS -Wall -Wextra)
+if(TARNWICK_WERROR)
+  list(APPEND TARNWICK_WARNINGS -Werror)
+endif()
+
+if(TARNWICK_SANITIZE)
+  add_compile_options(-fsanitize=${TARNWICK_SANITIZE} -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=${TARNWICK_SANITIZE})
+  if(TARNWICK_SANITIZE MATCHES "undefined")
+    add_compile_options(-fno-sanitize-recover=undefined)
+  endif()
+endif()
+if(TARNWICK_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer -g)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+find_package(Threads REQUIRED)
+
+# tarnwick_subsystem(NAME DEPS lib...)
+# One static library per folder of src/, named tw_NAME, built from every .cpp in the folder.
+# Headers are included as "NAME/Header.h" from src/.
+function(tarnwick_subsystem name)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT sources)
+    # A subsystem of headers only so far.
+    add_library(tw_${name} INTERFACE)
+    target_include_directories(tw_${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(tw_${name} INTERFACE ${ARG_DEPS} Threads::Threads)
+    return()
+  endif()
+  add_library(tw_${name} STATIC ${sources})
+  target_include_directories(tw_${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(tw_${name} PRIVATE ${TARNWICK_WARNINGS})
+  target_link_libraries(tw_${name} PUBLIC ${ARG_DEPS} Threads::Threads)
+endfunction()
+
+# tarnwick_tests(NAME LIBS lib... [THREADED])
+# One GoogleTest program per folder of tests/, test_NAME, from every .cpp in the folder.
+# THREADED marks programs whose tests start threads: scripts/test also runs them under ThreadSanitizer.
+function(tarnwick_tests name)
+  cmake_parse_arguments(ARG "THREADED" "" "LIBS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${name}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(test_${name} ${sources})
+  target_compile_options(test_${name} PRIVATE ${TARNWICK_WARNINGS})
+  target_link_libraries(test_${name} PRIVATE ${ARG_LIBS} tw_testsupport GTest::gtest GTest::gtest_main Threads::Threads)
+  target_compile_definitions(test_${name} PRIVATE
+    TARNWICK_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    TARNWICK_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  set(labels ${name})
+  if(ARG_THREADED)
+    list(APPEND labels threaded)
+  endif()
+  gtest_discover_tests(test_${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES LABELS "${labels}" TIMEOUT 300)
+endfunction()

@@ -1,0 +1,149 @@
+#include "app/StringTable.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <iterator>
+
+namespace tarnwick {
+namespace {
+
+struct Entry {
+  unsigned id;
+  const char* text;
+};
+
+// Sorted by number.
+constexpr Entry kEntries[] = {
+    {IDS_VERSION_TEXT, "Tarnwick Version 1.1"},
+    {IDS_SOCKETS_INIT_FAILED, "Windows sockets initialization failed."},
+    {IDS_AGENT_NAME, "Tarnwick"},
+    {IDS_BACKUP_START, "Backup Start."},
+    {IDS_KW_BACKUPSTART, "BACKUPSTART"},
+    {IDS_KW_UNKNOWN_ACTION, "UNKNOWN ACTION"},
+    {IDS_BACKUP_END, "Backup End."},
+    {IDS_KW_BACKUPEND, "BACKUPEND"},
+    {IDS_KW_BACKUPFILE, "BACKUPFILE"},
+    {IDS_LEVEL_STORE, "Store"},
+    {IDS_LEVEL_FASTEST, "Fastest"},
+    {IDS_LEVEL_FAST, "Fast"},
+    {IDS_LEVEL_NORMAL, "Normal"},
+    {IDS_LEVEL_GOOD, "Good"},
+    {IDS_LEVEL_BEST, "Best"},
+    {IDS_ENTER_PROFILE_NAME, "Please enter profile name."},
+    {IDS_KW_ERROR, "ERROR"},
+    {IDS_KW_COMPRESSFILE, "COMPRESSFILE"},
+    {IDS_PROFILE_EXISTS_OVERWRITE, "Profile \"%s\" already exists.\nDo you want to overwrite it?"},
+    {IDS_KW_CONNECTFAILED, "CONNECTFAILED"},
+    {IDS_FAILED_TO_CONNECT, "Failed to connect to host."},
+    {IDS_KW_CONNECTED, "CONNECTED"},
+    {IDS_SOCKET_CONNECTED, "Socket connected."},
+    {IDS_KW_CONNECTING, "CONNECTING"},
+    {IDS_KW_LOGGINGIN, "LOGGINGIN"},
+    {IDS_USER_LOGIN_OK, "User login OK."},
+    {IDS_KW_LOGINOK, "LOGINOK"},
+    {IDS_LOGIN_FAILED, "Login Failed."},
+    {IDS_KW_LOGINFAILED, "LOGINFAILED"},
+    {IDS_CONFIRM_DELETE_ONE, "Do you really want to delete \"%s\" permanently?"},
+    {IDS_CONFIRM_DELETE_MANY, "Warnning!!All selected profiles will be deleted!!\nDo you really want to proceed?"},
+    {IDS_DELETE_FAILED, "Delete \"%s\" failed.\nError Code = %d."},
+    {IDS_RENAME_FAILED, "Rename profile \"%s\" failed.\n"},
+    {IDS_ANOTHER_JOB_RUNNING, "Sorry, another backup job is still running.\nPlease switch this backup job to schedule mode."},
+    {IDS_KW_BACKUPSTOPPED, "BACKUPSTOPPED"},
+    {IDS_BACKUP_STOPPED, "Backup has been stopped."},
+    {IDS_PLEASE_WAIT_STOPPING, "Please be patient while stopping the running backup job."},
+    {IDS_PROFILE_SAVED_OK, "Profile saved ok!"},
+    {IDS_TITLE_SCHEDULED_BACKUP, "Scheduled Backup..."},
+    {IDS_TITLE_QUICK_BACKUP, "Quick Backup..."},
+    {IDS_BUTTON_SCHEDULED_MODE, "Scheduled &Mode >>"},
+    {IDS_BUTTON_QUICK_MODE, "Quick &Mode <<"},
+    {IDS_BUTTON_BACKUP_NOW, "Backup &Now"},
+    {IDS_BUTTON_PERFORM, "Per&form"},
+    {IDS_EMPTY_TIME, "- - : - - : - -"},
+    {IDS_SCHED_ONCE, "At %02d:%02d on %02d/%02d/%d"},
+    {IDS_NEXT_BACKUP_TIME, "Next Backup Time: %s"},
+    {IDS_SCHEDULE_DISABLED, "Scheduled Backup Disabled."},
+    {IDS_UNIT_MINUTES, "minute(s)"},
+    {IDS_UNIT_HOURS, "hour(s)"},
+    {IDS_NEVER, "Never"},
+    {IDS_SCHED_ONCE_REPEAT, "Every %d %s from %02d:%02d for %d minutes on %02d/%02d/%d"},
+    {IDS_SCHED_DAILY, "At %02d:%02d every day, starting %02d/%02d/%d"},
+    {IDS_SCHED_DAILY_END, "At %02d:%02d every day, starting %02d/%02d/%d and ending %02d/%02d/%d"},
+    {IDS_SCHED_DAILY_N, "At %02d:%02d every %d day, starting %02d/%02d/%d"},
+    {IDS_SCHED_DAILY_N_END, "At %02d:%02d every %d day, starting %02d/%02d/%d and ending %02d/%02d/%d"},
+    {IDS_SCHED_DAILY_REPEAT, "Every %d %s from %02d:%02d for %d minutes every day, starting %02d/%02d/%d"},
+    {IDS_SCHED_DAILY_N_REPEAT, "Every %d %s from %02d:%02d for %d minutes every %d day, starting %02d/%02d/%d"},
+    {IDS_SCHED_DAILY_REPEAT_END, "Every %d %s from %02d:%02d for %d minutes every day, starting %02d/%02d/%d and ending %02d/%02d/%d"},
+    {IDS_SCHED_DAILY_N_REPEAT_END, "Every %d %s from %02d:%02d for %d minutes every %d day, starting %02d/%02d/%d and ending %02d/%02d/%d"},
+    {IDS_SCHED_WEEKLY, "At %02d:%02d every %s of every week, starting %02d/%02d/%d"},
+    {IDS_WEEKDAY_MON, "Mon"},
+    {IDS_WEEKDAY_TUE, "Tue"},
+    {IDS_WEEKDAY_WED, "Wed"},
+    {IDS_WEEKDAY_THU, "Thu"},
+    {IDS_WEEKDAY_FRI, "Fri"},
+    {IDS_WEEKDAY_SAT, "Sat"},
+    {IDS_WEEKDAY_SUN, "Sun"},
+    {IDS_SCHED_WEEKLY_N, "At %02d:%02d every %s of every %d week, starting %02d/%02d/%d"},
+    {IDS_SCHED_WEEKLY_END, "At %02d:%02d every %s of every week, starting %02d/%02d/%d and ending %02d/%02d/%d"},
+    {IDS_SCHED_WEEKLY_N_END, "At %02d:%02d every %s of every %d week, starting %02d/%02d/%d and ending %02d/%02d/%d"},
+    {IDS_SCHED_WEEKLY_REPEAT, "Every %d %s from %02d:%02d for %d minutes every %s of every week, starting %02d/%02d/%d"},
+    {IDS_SCHED_WEEKLY_N_REPEAT, "Every %d %s from %02d:%02d for %d minutes every %s of every %d week, starting %02d/%02d/%d"},
+    {IDS_SCHED_WEEKLY_REPEAT_END, "Every %d %s from %02d:%02d for %d minutes every %s of every week, starting %02d/%02d/%d and ending %02d/%02d/%d"},
+    {IDS_SCHED_WEEKLY_N_REPEAT_END, "Every %d %s from %02d:%02d for %d minutes every %s of every %d week, starting %02d/%02d/%d and ending %02d/%02d/%d"},
+    {IDS_MONTH_JANUARY, "January"},
+    {IDS_MONTH_FEBRUARY, "February"},
+    {IDS_MONTH_MARCH, "March"},
+    {IDS_MONTH_APRIL, "April"},
+    {IDS_MONTH_MAY, "May"},
+    {IDS_MONTH_JUNE, "June"},
+    {IDS_MONTH_JULY, "July"},
+    {IDS_MONTH_AUGUST, "August"},
+    {IDS_MONTH_SEPTEMBER, "September"},
+    {IDS_MONTH_OCTOBER, "October"},
+    {IDS_MONTH_NOVEMBER, "November"},
+    {IDS_MONTH_DECEMBER, "December"},
+    {IDS_SCHED_MONTHLY_DAY, "At %02d:%02d on day %d of every month%s, starting %02d/%02d/%d"},
+    {IDS_SCHED_MONTHLY_WEEKDAY, "At %02d:%02d on the %s of every month%s, starting %02d/%02d/%d"},
+    {IDS_SCHED_MONTHLY_DAY_END, "At %02d:%02d on day %d of every month%s, starting %02d/%02d/%d and ending %02d/%02d/%d"},
+    {IDS_SCHED_MONTHLY_WEEKDAY_END, "At %02d:%02d on the %s of every month%s, starting %02d/%02d/%d and ending %02d/%02d/%d"},
+    {IDS_SCHED_MONTHLY_DAY_REPEAT, "Every %d %s from %02d:%02d for %d minutes on day %d of every month%s, starting %02d/%02d/%d"},
+    {IDS_SCHED_MONTHLY_WEEKDAY_REPEAT, "Every %d %s from %02d:%02d for %d minutes on the %s of every month%s, starting %02d/%02d/%d"},
+    {IDS_SCHED_MONTHLY_DAY_REPEAT_END, "Every %d %s from %02d:%02d for %d minutes on day %d of every month%s, starting %02d/%02d/%d and ending %02d/%02d/%d"},
+    {IDS_SCHED_MONTHLY_WEEKDAY_REPEAT_END, "Every %d %s from %02d:%02d for %d minutes on the %s of every month%s, starting %02d/%02d/%d and ending %02d/%02d/%d"},
+    {IDS_LOG_SAVE_FAILED, "Failed to save log to \"%s\"."},
+    {IDS_LOG_SAVED_OK, "Activity log saved ok."},
+    {IDS_LOG_OPEN_FAILED, "Unable to open log file \"%s\""},
+    {IDS_LOG_NOT_SAVED_CONTINUE, "Activity log not saved, would you like to continue?"},
+    {IDS_TASK_NAME_ROW, "********** Task Name:  %s **********"},
+    {IDS_KW_TASKNAME, "TASKNAME"},
+    {IDS_SEPARATOR_ROW, "##### TARNWICK #####"},
+    {IDS_TAB_GENERAL, "General"},
+    {IDS_NONAME, "NONAME"},
+    {IDS_HELP_FILE, "tarnwick.chm"},
+};
+
+}  // namespace
+
+const char* LoadString(unsigned id) {
+  auto it = std::lower_bound(std::begin(kEntries), std::end(kEntries), id,
+                             [](const Entry& e, unsigned key) { return e.id < key; });
+  return (it != std::end(kEntries) && it->id == id) ? it->text : "";
+}
+
+std::string FormatText(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  int needed = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  std::string out;
+  if (needed > 0) {
+    out.resize(static_cast<size_t>(needed));
+    std::vsnprintf(out.data(), out.size() + 1, format, args);
+  }
+  va_end(args);
+  return out;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,77 @@
+// The activity log: rows of (time, action keyword, description) appended by the launchers and the
+// backup worker. Thread-safe: one append (read the insert position, insert, advance it) is one
+// serialized step. Front ends listen for changes through ActivityLogListener.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/Clock.h"
+#include "app/UserPrompts.h"
+
+namespace tarnwick {
+
+// Action codes of LogAction / LogActionText.
+enum LogCode : int {
+  LOG_TASKNAME = 0,
+  LOG_BACKUPSTART = 1,
+  LOG_BACKUPFILE = 2,
+  LOG_BACKUPEND = 4,
+  LOG_ERROR = 5,
+  LOG_COMPRESSFILE = 6,
+  LOG_CONNECTING = 7,
+  LOG_CONNECTED = 8,
+  LOG_CONNECTFAILED = 9,
+  LOG_LOGGINGIN = 10,
+  LOG_LOGINOK = 11,
+  LOG_LOGINFAILED = 12,
+  LOG_BACKUPSTOPPED = 13,
+  LOG_SEPARATOR = 14,
+};
+
+using LogRow = std::array<std::string, 3>;  // time, keyword, description
+
+// Told about every change; called on the thread that made it, outside the log's lock.
+class ActivityLogListener {
+ public:
+  virtual ~ActivityLogListener() = default;
+  virtual void OnRowInserted(std::size_t position, const LogRow& row) = 0;
+  virtual void OnCleared() = 0;
+  // Rows [first, first + count) were inserted by loading a file.
+  virtual void OnRowsLoaded(std::size_t first, std::size_t count) = 0;
+};
+
+class CActivityLog {
+ public:
+  explicit CActivityLog(const Clock& clock);
+
+  // Appends a row whose description is the string-table text `stringId`.
+  void LogAction(int code, unsigned stringId);
+  // Appends a row with the given description.
+  void LogActionText(int code, const std::string& text);
+
+  void Clear();
+  std::size_t RowCount() const;
+  std::vector<LogRow> Rows() const;
+  std::size_t InsertPosition() const;  // the row index counter
+
+  // Writes `chosenName` + ".log" (always appended). Reports through `prompts`; false on failure.
+  bool Save(const std::string& chosenName, UserPrompts& prompts);
+  // Asks the "not saved" question when rows are shown (No stops), then loads `path`.
+  bool Load(const std::string& path, UserPrompts& prompts);
+
+  void AddListener(ActivityLogListener* listener);
+  void RemoveListener(ActivityLogListener* listener);
+
+  // The keyword shown for an action code.
+  static std::string KeywordFor(int code);
+
+ private:
+  // (implementation details are the log's own)
+};
+
+}  // namespace tarnwick
