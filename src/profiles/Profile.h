@@ -1,0 +1,121 @@
+// A backup profile in memory, the profile file that stores it, and the job record a launch
+// hands to the backup engine.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "schedule/ScheduleRecord.h"
+
+namespace tarnwick {
+
+// The kind of one backup source; the values are the stored ones.
+enum class ItemKind : std::int32_t {
+  LocalFolder = 0,
+  LocalFile = 1,
+  FtpFolder = 2,
+  FtpFile = 3,
+};
+
+// One thing to back up: a local or remote file or folder.
+struct SourceItem {
+  std::string path;    // full local path, or the path on the FTP server
+  std::string filter;  // folders only: "+[include]-[exclude]"; empty for files
+  ItemKind kind = ItemKind::LocalFolder;
+  bool recursive = false;  // folders only: include sub-folders
+};
+
+// One FTP account: the FTP destination, and the head of each remote source.
+struct FtpSite {
+  std::string host;
+  std::string port;        // decimal text, e.g. "21"
+  std::string user;
+  std::string password;    // plain text, as stored
+  std::string remotePath;  // destination only: the folder on the server
+  std::string passive;     // destination only: "1" = passive mode, anything else active
+  bool serverIsUnix = false;  // remote sources only
+};
+
+// An FTP account to back up from, with its own items (FtpFolder and FtpFile only).
+struct FtpSource {
+  FtpSite site;
+  std::vector<SourceItem> items;
+};
+
+struct Profile {
+  std::string name;      // also the file name without ".pfl"
+  std::string filePath;  // full path of the profile file
+  bool isScheduled = false;
+  std::vector<SourceItem> localSources;  // LocalFolder and LocalFile
+  std::vector<FtpSource> remoteSources;  // one per FTP account
+  bool destIsLocal = true;
+  std::string localDestFolder;
+  FtpSite ftpDest;
+  bool compress = false;
+  std::int32_t zipLevel = 5;  // 0 Store, 1 Fastest, 3 Fast, 5 Normal, 7 Good, 9 Best
+  std::string zipFileName;    // placed in the destination folder
+  bool useDateFolder = false;
+  ScheduleRecord schedule;    // scheduled profiles only; ReadProfile resets it first
+  bool hasSources = false;      // derived: any local or remote source
+  bool hasDestination = false;  // derived: the destination's FILEURL is not empty
+  // The editor's "Anonymous" box, handed on to a launch; never stored in the file.
+  bool anonymousLogin = false;
+};
+
+// The launch copy of a profile, read in place by the backup worker. The busy and stop flags are
+// not part of it: the engine's controller keeps them as atomics beside the record.
+struct BackupJob {
+  std::vector<SourceItem> localSources;
+  bool destIsLocal = true;
+  FtpSite ftpDest;  // remotePath is final (date folder added, trailing "/" removed)
+  std::vector<FtpSource> remoteSources;
+  std::string localDestFolder;  // final: date folder added, trailing separator removed
+  bool useDateFolder = false;
+  bool anonymousLogin = false;
+  std::string zipPath;  // full path of the archive; for an FTP destination it starts with the host
+  std::int32_t zipLevel = 5;
+};
+
+// Which worker a made job is for.
+enum class JobKind { Copy, Zip };
+
+struct MakeJobResult {
+  bool ok = false;
+  JobKind kind = JobKind::Copy;
+  std::string error;  // why the job was refused (ok false)
+};
+
+// The profile folder, <program folder>/Profile.
+std::string ProfileFolder();
+
+// Empty when `name` can be used as a profile name; otherwise the message saying why not. A name
+// must stay inside the profile folder and fit a "profiles.ini" section header.
+std::string ProfileNameProblem(const std::string& name);
+
+// Sets profile.filePath to <program folder>/Profile/<name>.pfl, creating the profile folder first
+// (one level; a failure there is not reported). Returns true when that file exists. A name that
+// ProfileNameProblem refuses leaves filePath empty and returns false.
+bool ProfilePathFor(Profile& profile);
+
+// Reads the profile file at `path` into `profile` (replacing all of it). Missing, misplaced or
+// malformed elements leave their fields at the defaults; `now` seeds the schedule's defaults.
+// False only when the file cannot be read; `error` then names the file and the system's reason.
+bool ReadProfile(const std::string& path, Profile& profile, std::time_t now, std::string* error = nullptr);
+
+// Writes profile.filePath: the schedule's LASTRUN is stamped and NEXTRUN computed at `now`. The
+// file is written owner-only under a temporary name and renamed into place, so a failed write
+// leaves the previous file as it was. False with `error` set when the file could not be written.
+bool WriteProfile(const Profile& profile, std::time_t now, std::string* error = nullptr);
+
+// The destination as the editor shows it: the local folder, or host and remote path, plus the
+// date folder of `now` when useDateFolder is on.
+std::string DestinationText(const Profile& profile, std::time_t now);
+
+// Fills `job` from `profile` for a run at `now` and says which worker to start. A destination or
+// archive path over the platform's path limit refuses the job and leaves `job` unchanged. The
+// one-job rule and the worker's start are the caller's.
+MakeJobResult MakeJob(const Profile& profile, BackupJob& job, std::time_t now);
+
+}  // namespace tarnwick
