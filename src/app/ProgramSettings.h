@@ -1,0 +1,42 @@
+// The two user settings kept in config.xml: the splash screen at start-up and the launch of
+// missed scheduled runs. The file is named by its bare name, relative to the current directory.
+#pragma once
+
+#include <string>
+#include <system_error>
+
+namespace tarnwick {
+
+class ProgramSettings {
+ public:
+  static constexpr const char* kFileName = "config.xml";
+
+  ProgramSettings() { ResetSettings(); }
+
+  // showSplash true, runMissed false.
+  void ResetSettings();
+
+  // False when the file cannot be opened or read (settings untouched); true otherwise, whatever
+  // the file holds (what cannot be found keeps its value).
+  bool ReadSettings(const std::string& fileName);
+
+  // Writes the file the Options dialog writes: five CR LF lines. The new text goes to a temporary
+  // file beside the target and is renamed over it, so a failed write leaves the old file in place.
+  // On failure `error` holds the system's reason.
+  bool WriteSettings(const std::string& fileName, std::error_code& error) const;
+  bool WriteSettings(const std::string& fileName) const;
+
+  // The document text WriteSettings writes.
+  std::string BuildText() const;
+
+  bool showSplash() const { return showSplash_; }
+  bool runMissed() const { return runMissed_; }
+  void setShowSplash(bool on) { showSplash_ = on; }
+  void setRunMissed(bool on) { runMissed_ = on; }
+
+ private:
+  bool runMissed_ = false;
+  bool showSplash_ = true;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,75 @@
+// A small INI file held in memory: sections of key=value lines, read whole, looked up, changed and
+// written back whole. Used for profiles.ini and the two FTP account files beside the program.
+//
+// Section and key names compare without regard to ASCII letter case; everything else is held
+// exactly as read. Nothing here throws or shows a message.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+class CIniFile {
+ public:
+  // The name of the unnamed leading section (keys before the first header).
+  static constexpr const char* kLeadingSection = " ";
+
+  CIniFile() = default;
+  // Saves first when opened with saveOnClose, then clears.
+  ~CIniFile();
+  CIniFile(const CIniFile&) = delete;
+  CIniFile& operator=(const CIniFile&) = delete;
+
+  // Load() of the file `fileName` in the program folder (app/ProgramFolder.h).
+  bool OpenBesideProgram(const std::string& fileName, bool saveOnClose);
+
+  // Reads the file, creating it empty when it does not exist (never truncating it). False only
+  // when it cannot be opened for reading and writing. A file loaded before is saved and cleared
+  // first. Every file this class creates is readable and writable by its owner only (the account
+  // files hold passwords).
+  bool Load(const std::string& path, bool saveOnClose);
+
+  // Parses `text` as if it had been read from a file, with no path (Save then writes nothing).
+  void LoadFromText(std::string_view text);
+
+  // The value of `key` in `section` (the last of equal keys; cut at its last ';'), or the default.
+  std::string GetValue(std::string_view section, std::string_view key, std::string_view defaultValue = {}) const;
+
+  // Adds or replaces; a new section goes after all others.
+  void SetValue(std::string_view section, std::string_view key, std::string_view value);
+
+  // Rewrites the file when modified. Failures are silent; the old file stays whole then, since
+  // the new text is written beside it and renamed over it.
+  void Save();
+
+  // Drops everything: no sections, no path, not modified.
+  void Clear();
+
+  bool IsModified() const { return modified_; }
+  const std::string& Path() const { return path_; }
+  int32_t LastSection() const { return static_cast<int32_t>(sections_.size()) - 1; }
+
+  // The whole text Save writes (also when not modified).
+  std::string ToText() const;
+
+ private:
+  struct Section {
+    std::string name;
+    std::vector<std::string> keys;
+    std::vector<std::string> values;  // parallel to keys
+  };
+
+  void Parse(std::string_view text);
+  Section* FindSection(std::string_view name);
+  const Section* FindSection(std::string_view name) const;
+
+  std::vector<Section> sections_;
+  std::string path_;
+  bool saveOnClose_ = false;
+  bool modified_ = false;
+};
+
+}  // namespace tarnwick

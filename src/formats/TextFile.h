@@ -1,0 +1,74 @@
+// A plain text file read line by line through a fixed-size buffer, and written with strings as
+// they are. The activity log writes and reads its log files with it (capacity 2048).
+//
+// Open/OpenReadOnly report failure by their result. Read, write and seek errors, and any use of a
+// file that is not open, throw std::system_error carrying the system's error code.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+class UserPrompts;
+
+class CTextFile {
+ public:
+  static constexpr int32_t kDefaultCapacity = 2048;
+  static constexpr const char* kOverflowTitle = "Warning !";
+  static constexpr const char* kOverflowFormat = "m_pBuffer overflow in line %u (line length over %d chars)";
+
+  // `capacity` is the buffer size; ReadLine returns at most capacity - 1 characters as one line
+  // (capacities below 2 are taken as 2). `prompts` receives the overflow warning; may be null.
+  explicit CTextFile(int32_t capacity = kDefaultCapacity, UserPrompts* prompts = nullptr);
+  ~CTextFile();
+  CTextFile(const CTextFile&) = delete;
+  CTextFile& operator=(const CTextFile&) = delete;
+
+  // Opens for reading and writing, creating the file when missing, never truncating it.
+  bool Open(const std::string& path);
+  // Opens an existing file for reading only (a log may be read from a read-only place).
+  bool OpenReadOnly(const std::string& path);
+
+  // Back to the start of the file; counters 0.
+  void Rewind();
+
+  // The next non-empty line without its line break; false at the end of the file.
+  // CR, LF and any run of them end a line. A longer line is cut at capacity - 1 characters with
+  // the overflow warning; the rest comes back as the next line.
+  bool ReadLine(std::string& line);
+
+  // Writes the bytes of `text` as they are, straight to the file (no line break is added).
+  void WriteString(std::string_view text);
+
+  // Empties the file and rewinds (the log replaces a file whole when saving).
+  void Truncate();
+
+  // Closes the file (when open); counters 0.
+  void Close();
+
+  bool IsOpen() const { return fd_ >= 0; }
+  int32_t Capacity() const { return capacity_; }
+  int32_t LineNumber() const { return lineNumber_; }
+  // The text of the last overflow warning; empty when there was none.
+  const std::string& Message() const { return message_; }
+
+ private:
+  bool OpenWith(const std::string& path, int flags);
+  void RequireOpen() const;
+  bool Refill();
+  void ResetCounters();
+
+  int fd_ = -1;
+  UserPrompts* prompts_ = nullptr;
+  std::vector<char> buffer_;
+  int32_t capacity_ = kDefaultCapacity;
+  int32_t filled_ = 0;
+  int32_t position_ = 0;
+  int32_t lineNumber_ = 0;
+  std::string message_;
+};
+
+}  // namespace tarnwick
