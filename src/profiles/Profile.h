@@ -11,6 +11,9 @@
 
 namespace tarnwick {
 
+// The separator of local paths; FTP paths always use "/".
+inline constexpr char kLocalPathSeparator = '/';
+
 // The kind of one backup source; the values are the stored ones.
 enum class ItemKind : std::int32_t {
   LocalFolder = 0,
@@ -25,6 +28,8 @@ struct SourceItem {
   std::string filter;  // folders only: "+[include]-[exclude]"; empty for files
   ItemKind kind = ItemKind::LocalFolder;
   bool recursive = false;  // folders only: include sub-folders
+
+  friend bool operator==(const SourceItem&, const SourceItem&) = default;
 };
 
 // One FTP account: the FTP destination, and the head of each remote source.
@@ -36,12 +41,16 @@ struct FtpSite {
   std::string remotePath;  // destination only: the folder on the server
   std::string passive;     // destination only: "1" = passive mode, anything else active
   bool serverIsUnix = false;  // remote sources only
+
+  friend bool operator==(const FtpSite&, const FtpSite&) = default;
 };
 
 // An FTP account to back up from, with its own items (FtpFolder and FtpFile only).
 struct FtpSource {
   FtpSite site;
   std::vector<SourceItem> items;
+
+  friend bool operator==(const FtpSource&, const FtpSource&) = default;
 };
 
 struct Profile {

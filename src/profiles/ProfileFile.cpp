@@ -1,0 +1,484 @@
+// The profile file: one XML document per profile. The reader searches children forward only, so
+// it finds elements exactly in the order the writer puts them and skips whatever is missing.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <climits>
+#include <filesystem>
+
+#include "app/StringTable.h"
+#include "formats/FileIo.h"
+#include "profiles/Profile.h"
+#include "profiles/ProfileXml.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr const char* kFileReadErrorText = "Cannot read \"%s\".\n%s.";
+constexpr const char* kFileWriteErrorText = "Cannot write \"%s\".\n%s.";
+
+constexpr const char* kTypeQuick = "QUICKLANCH";
+constexpr const char* kTypeScheduled = "SCHEDULED";
+constexpr const char* kItemNames[] = {"LOCALFOLDER", "LOCALFILE", "FTPFOLDER", "FTPFILE"};
+
+const char* ItemKindName(ItemKind kind) { return kItemNames[static_cast<int>(kind)]; }
+bool IsFolder(ItemKind kind) { return kind == ItemKind::LocalFolder || kind == ItemKind::FtpFolder; }
+
+// The stored start time of day is kept on this fixed date; only hour and minute count.
+constexpr int kStartTimeYear = 1980, kStartTimeMonth = 2, kStartTimeDay = 6;
+
+// What the schedule pages can produce; a stored value outside keeps the field's default.
+constexpr int kMaxDailyInterval = 32767;
+constexpr int kMaxWeeklyInterval = 9999;
+constexpr int kMaxRepeatInterval = 9999;
+constexpr int kMaxRepeatDuration = 9999 * 60 + 9999;
+constexpr int kMinYear = 1900, kMaxYear = 9999;
+
+// The decimal reading of a stored number: optional blanks and sign, then digits; text that does
+// not start a number gives no number. Saturates instead of overflowing.
+bool ParseNumber(const std::string& text, std::int32_t& value) {
+  const char* p = text.c_str();
+  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  if (*p < '0' || *p > '9') return false;
+  long long magnitude = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) {
+    magnitude = std::min<long long>(magnitude * 10 + (*p - '0'), 1LL << 32);
+  }
+  const long long signedValue = negative ? -magnitude : magnitude;
+  value = static_cast<std::int32_t>(std::clamp<long long>(signedValue, INT32_MIN, INT32_MAX));
+  return true;
+}
+
+std::int32_t NumberOrZero(const std::string& text) {
+  std::int32_t value = 0;
+  ParseNumber(text, value);
+  return value;
+}
+
+// Reading helpers over the document's current element.
+class Reader {
+ public:
+  explicit Reader(CXmlDocument& doc) : doc_(doc) {}
+
+  // The text of the next child `name`, or false when there is none further on.
+  bool Text(const char* name, std::string& text) {
+    if (!doc_.FindChildElement(name)) return false;
+    text = doc_.GetChildText();
+    return true;
+  }
+  std::string TextOrEmpty(const char* name) {
+    std::string text;
+    Text(name, text);
+    return text;
+  }
+  // The next child `name` as a number within [low, high]; false when missing or out of range.
+  bool Number(const char* name, int low, int high, std::int32_t& value) {
+    std::string text;
+    std::int32_t parsed = 0;
+    if (!Text(name, text) || !ParseNumber(text, parsed) || parsed < low || parsed > high) return false;
+    value = parsed;
+    return true;
+  }
+  // Steps into the next child `name`; pair with Leave.
+  bool Enter(const char* name) { return doc_.FindChildElement(name) && doc_.EnterChild(); }
+  void Leave() { doc_.LeaveElement(); }
+
+  // A date of YEAR, MONTH, DAY (and HOUR, MINUTE when `withTime`) inside the current element;
+  // false unless every part is there and in range.
+  bool DateTime(bool withTime, std::time_t& when) {
+    std::int32_t year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    if (!Number("YEAR", kMinYear, kMaxYear, year) || !Number("MONTH", 1, 12, month) ||
+        !Number("DAY", 1, 31, day)) {
+      return false;
+    }
+    if (withTime && (!Number("HOUR", 0, 23, hour) || !Number("MINUTE", 0, 59, minute))) return false;
+    when = MakeLocalTime(year, month, day, hour, minute, 0);
+    return true;
+  }
+  // Enters child `name` and reads its date; true when the element is there at all.
+  bool DateElement(const char* name, bool withTime, std::time_t& when, bool& complete) {
+    complete = false;
+    if (!Enter(name)) return false;
+    complete = DateTime(withTime, when);
+    Leave();
+    return true;
+  }
+
+ private:
+  CXmlDocument& doc_;
+};
+
+void ReadItems(CXmlDocument& doc, Reader& in, std::vector<SourceItem>& items, ItemKind folderKind,
+               ItemKind fileKind) {
+  while (doc.FindChildElement("SUBITEM")) {
+    const std::string type = doc.GetChildAttribute("TYPE");
+    SourceItem item;
+    if (type == ItemKindName(fileKind)) {
+      item.kind = fileKind;
+    } else if (type == ItemKindName(folderKind)) {
+      item.kind = folderKind;
+    } else {
+      continue;
+    }
+    doc.EnterChild();
+    bool hasPath = false;
+    if (item.kind == folderKind) {
+      item.filter = in.TextOrEmpty("FILTER");
+      item.recursive = in.TextOrEmpty("RECURSIVE") == "1";
+      in.Text("FILEURL", item.path);
+      hasPath = true;  // a folder item is kept even without its FILEURL
+    } else {
+      hasPath = in.Text("FILEURL", item.path);
+    }
+    doc.LeaveElement();
+    if (hasPath) items.push_back(std::move(item));
+  }
+}
+
+void ReadAccount(Reader& in, FtpSite& site) {
+  in.Text("HOSTNAME", site.host);
+  in.Text("PORT", site.port);
+  in.Text("USERNAME", site.user);
+  in.Text("PASSWORD", site.password);
+}
+
+void ReadDocument(CXmlDocument& doc, Profile& profile) {
+  Reader in(doc);
+  if (!doc.FindElement("PROFILE")) return;
+  profile.isScheduled = doc.GetAttribute("TYPE") == kTypeScheduled;
+
+  if (in.Enter("LOCALSRC")) {
+    ReadItems(doc, in, profile.localSources, ItemKind::LocalFolder, ItemKind::LocalFile);
+    in.Leave();
+  }
+
+  if (in.Enter("REMOTESRC")) {
+    while (doc.FindChildElement("FTPITEM")) {
+      FtpSource source;
+      source.site.serverIsUnix = doc.GetChildAttribute("TYPE") != "WINDOWS";
+      doc.EnterChild();
+      ReadAccount(in, source.site);
+      ReadItems(doc, in, source.items, ItemKind::FtpFolder, ItemKind::FtpFile);
+      doc.LeaveElement();
+      profile.remoteSources.push_back(std::move(source));
+    }
+    in.Leave();
+  }
+
+  if (doc.FindChildElement("DESTINATION")) {
+    const std::string type = doc.GetChildAttribute("TYPE");
+    doc.EnterChild();
+    std::string url;
+    if (type == "LOCALFOLDER") {
+      in.Text("FILEURL", url);
+      profile.localDestFolder = url;
+      profile.destIsLocal = true;
+      profile.hasDestination = !url.empty();
+    } else if (type == "FTPFOLDER") {
+      if (in.Enter("FTPITEM")) {
+        ReadAccount(in, profile.ftpDest);
+        in.Text("PASSIVE", profile.ftpDest.passive);
+        in.Leave();
+      }
+      in.Text("FILEURL", url);
+      profile.ftpDest.remotePath = url;
+      profile.destIsLocal = false;
+      profile.hasDestination = !url.empty();
+    }
+    doc.LeaveElement();
+  }
+
+  if (in.Enter("CONFIG")) {
+    if (doc.FindChildElement("COMPRESS")) {
+      // A stored 0 ("Store") stays 0; a missing, unreadable or impossible level is Normal.
+      std::int32_t level = 5;
+      if (!ParseNumber(doc.GetChildAttribute("LEVEL"), level) || level < 0 || level > 9) level = 5;
+      profile.zipLevel = level;
+      doc.EnterChild();
+      if (in.Text("FILEURL", profile.zipFileName)) profile.compress = true;
+      doc.LeaveElement();
+    }
+    profile.useDateFolder = NumberOrZero(in.TextOrEmpty("DSTUSEDATE")) != 0;
+    ReadSchedulePart(doc, profile.schedule);
+    in.Leave();
+  }
+}
+
+// Writing helpers: each adds a child of the current element after its current child.
+class Writer {
+ public:
+  explicit Writer(CXmlDocument& doc) : doc_(doc) {}
+  void Text(const char* name, const std::string& text) { doc_.AddChildElement(name, text); }
+  void Number(const char* name, long long value) { doc_.AddChildElement(name, std::to_string(value)); }
+  void Flag(const char* name, bool on) { doc_.AddChildElement(name, on ? "1" : "0"); }
+  // Adds an element with children; pair with Leave.
+  void Enter(const char* name) {
+    doc_.AddChildElement(name);
+    doc_.EnterChild();
+  }
+  // Adds an element that gets attributes and children; pair with Leave.
+  void Enter(const char* name, std::initializer_list<std::pair<const char*, std::string>> attributes) {
+    doc_.AddChildElement(name);
+    for (const auto& [attribute, value] : attributes) doc_.AddChildAttribute(attribute, value);
+    doc_.EnterChild();
+  }
+  void Leave() { doc_.LeaveElement(); }
+
+  void Date(const char* name, std::time_t when, bool withTime) {
+    const std::tm fields = LocalFields(when);
+    Enter(name);
+    Number("YEAR", fields.tm_year + 1900LL);
+    Number("MONTH", fields.tm_mon + 1);
+    Number("DAY", fields.tm_mday);
+    if (withTime) {
+      Number("HOUR", fields.tm_hour);
+      Number("MINUTE", fields.tm_min);
+    }
+    Leave();
+  }
+
+ private:
+  CXmlDocument& doc_;
+};
+
+void WriteItems(Writer& out, const std::vector<SourceItem>& items) {
+  for (const SourceItem& item : items) {
+    out.Enter("SUBITEM", {{"TYPE", ItemKindName(item.kind)}});
+    if (IsFolder(item.kind)) {
+      out.Text("FILTER", item.filter);
+      out.Flag("RECURSIVE", item.recursive);
+    }
+    out.Text("FILEURL", item.path);
+    out.Leave();
+  }
+}
+
+void WriteAccount(Writer& out, const FtpSite& site) {
+  out.Text("HOSTNAME", site.host);
+  out.Text("PORT", site.port);
+  out.Text("USERNAME", site.user);
+  out.Text("PASSWORD", site.password);
+}
+
+void WriteSchedulePart(Writer& out, const ScheduleRecord& stored, std::time_t now) {
+  ScheduleRecord record = stored;
+  const std::time_t nextRun = ComputeNextRun(record, now);
+  const bool once = record.type == kScheduleOnce;
+
+  out.Enter("SCHEDULED", {{"TYPE", ScheduleTypeName(record.type)}, {"ENABLED", record.enabled ? "1" : "0"}});
+  const std::tm start = LocalFields(record.startTime);
+  out.Enter("GLOBALSTART");
+  out.Number("HOUR", start.tm_hour);
+  out.Number("MINUTE", start.tm_min);
+  out.Leave();
+  switch (record.type) {
+    case kScheduleOnce:
+      out.Date("ONCEDATE", record.onceDate, false);
+      break;
+    case kScheduleWeekly:
+      out.Enter("WEEKLY");
+      out.Number("INTERVAL", record.weeklyInterval);
+      out.Number("RUNWEEKDAY", record.weekdays);
+      out.Leave();
+      break;
+    case kScheduleMonthly:
+      out.Enter("MONTHLY", {{"TYPE", record.monthlyByWeekday != 0 ? "1" : "0"}});
+      if (record.monthlyByWeekday != 0) {
+        out.Number("WEEKINMONTH", record.weekOfMonth);
+        out.Number("DAYINWEEK", record.dayOfWeek);
+      } else {
+        out.Number("DAYINMONTH", record.dayOfMonth);
+      }
+      out.Number("RUNMONTH", record.months);
+      out.Leave();
+      break;
+    default:  // ScheduleTypeName writes every other value as Daily
+      out.Enter("DAILY");
+      out.Number("INTERVAL", record.dailyInterval);
+      out.Leave();
+      break;
+  }
+  if (record.enabled) {
+    out.Enter("ADVANCED", {{"REPEAT", record.repeat != 0 ? "1" : "0"}, {"LASTRUN", FormatMinuteKey(now)}});
+  } else {
+    out.Enter("ADVANCED", {{"REPEAT", record.repeat != 0 ? "1" : "0"}});
+  }
+  if (record.hasStartDate && !once) out.Date("STARTDATE", record.startDate, false);
+  if (record.hasEndDate && !once) out.Date("ENDDATE", record.endDate, false);
+  if (record.nextRunValid) out.Date("NEXTRUN", nextRun, true);
+  if (record.repeat != 0) {
+    out.Number("INTERVAL", record.repeatInterval);
+    out.Number("INTERVALTYPE", record.repeatUnit);
+    out.Number("DURATION", record.repeatDuration);
+  }
+  out.Leave();  // ADVANCED
+  out.Leave();  // SCHEDULED
+}
+
+std::string ProfileText(const Profile& profile, std::time_t now) {
+  CXmlDocument doc;
+  doc.LoadText();
+  doc.AddElement("PROFILE");
+  doc.AddAttribute("TYPE", profile.isScheduled ? kTypeScheduled : kTypeQuick);
+  Writer out(doc);
+  out.Text("NAME", profile.name);
+
+  if (!profile.localSources.empty()) {
+    out.Enter("LOCALSRC");
+    WriteItems(out, profile.localSources);
+    out.Leave();
+  }
+  if (!profile.remoteSources.empty()) {
+    out.Enter("REMOTESRC");
+    for (const FtpSource& source : profile.remoteSources) {
+      out.Enter("FTPITEM", {{"TYPE", source.site.serverIsUnix ? "UNIX" : "WINDOWS"}});
+      WriteAccount(out, source.site);
+      WriteItems(out, source.items);
+      out.Leave();
+    }
+    out.Leave();
+  }
+
+  out.Enter("DESTINATION", {{"TYPE", profile.destIsLocal ? "LOCALFOLDER" : "FTPFOLDER"}});
+  if (profile.destIsLocal) {
+    out.Text("FILEURL", profile.localDestFolder);
+  } else {
+    out.Enter("FTPITEM");
+    WriteAccount(out, profile.ftpDest);
+    out.Text("PASSIVE", profile.ftpDest.passive);
+    out.Leave();
+    out.Text("FILEURL", profile.ftpDest.remotePath);
+  }
+  out.Leave();
+
+  out.Enter("CONFIG");
+  if (profile.compress) {
+    out.Enter("COMPRESS", {{"LEVEL", std::to_string(profile.zipLevel)}});
+    out.Text("FILEURL", profile.zipFileName);
+    out.Leave();
+  }
+  out.Flag("DSTUSEDATE", profile.useDateFolder);
+  if (profile.isScheduled) WriteSchedulePart(out, profile.schedule, now);
+  out.Leave();
+  return doc.GetText();
+}
+
+std::string FileErrorText(const char* format, const std::string& path, const std::error_code& error) {
+  return FormatText(format, path.c_str(), error.message().c_str());
+}
+
+}  // namespace
+
+bool ReadProfileText(const std::string& path, std::string& text, std::string* error) {
+  text.clear();
+  std::error_code failure;
+  if (ReadWholeFile(path, text, failure)) return true;
+  text.clear();
+  if (error) *error = FileErrorText(kFileReadErrorText, path, failure);
+  return false;
+}
+
+void ReadSchedulePart(CXmlDocument& doc, ScheduleRecord& record) {
+  Reader in(doc);
+  if (!doc.FindChildElement("SCHEDULED")) return;
+  record.type = ScheduleTypeFromName(doc.GetChildAttribute("TYPE"));
+  record.enabled = doc.GetChildAttribute("ENABLED") == "1";
+  doc.EnterChild();
+
+  if (in.Enter("GLOBALSTART")) {
+    const std::tm fields = LocalFields(record.startTime);
+    std::int32_t hour = fields.tm_hour, minute = fields.tm_min;
+    in.Number("HOUR", 0, 23, hour);
+    in.Number("MINUTE", 0, 59, minute);
+    record.startTime = MakeLocalTime(kStartTimeYear, kStartTimeMonth, kStartTimeDay, hour, minute, 0);
+    in.Leave();
+  }
+
+  bool complete = false;
+  switch (record.type) {
+    case kScheduleOnce:
+      in.DateElement("ONCEDATE", false, record.onceDate, complete);
+      break;
+    case kScheduleDaily:
+      if (in.Enter("DAILY")) {
+        in.Number("INTERVAL", 1, kMaxDailyInterval, record.dailyInterval);
+        in.Leave();
+      }
+      break;
+    case kScheduleWeekly:
+      if (in.Enter("WEEKLY")) {
+        in.Number("INTERVAL", 1, kMaxWeeklyInterval, record.weeklyInterval);
+        in.Number("RUNWEEKDAY", 0, 0x7F, record.weekdays);
+        in.Leave();
+      }
+      break;
+    case kScheduleMonthly:
+      if (doc.FindChildElement("MONTHLY")) {
+        record.monthlyByWeekday = NumberOrZero(doc.GetChildAttribute("TYPE")) != 0 ? 1 : 0;
+        doc.EnterChild();
+        if (record.monthlyByWeekday) {
+          in.Number("WEEKINMONTH", 0, 4, record.weekOfMonth);
+          in.Number("DAYINWEEK", 0, 6, record.dayOfWeek);
+        } else {
+          in.Number("DAYINMONTH", 1, 31, record.dayOfMonth);
+        }
+        in.Number("RUNMONTH", 0, 0xFFF, record.months);
+        doc.LeaveElement();
+      }
+      break;
+  }
+
+  if (doc.FindChildElement("ADVANCED")) {
+    record.repeat = NumberOrZero(doc.GetChildAttribute("REPEAT")) != 0 ? 1 : 0;
+    record.lastRunStamp = doc.GetChildAttribute("LASTRUN");
+    doc.EnterChild();
+    if (in.DateElement("STARTDATE", false, record.startDate, complete)) record.hasStartDate = 1;
+    if (in.DateElement("ENDDATE", false, record.endDate, complete)) record.hasEndDate = 1;
+    std::time_t nextRun = 0;
+    if (in.DateElement("NEXTRUN", true, nextRun, complete) && complete) {
+      record.nextRun = nextRun;
+      record.nextRunValid = 1;
+    } else {
+      record.nextRunValid = 0;
+    }
+    if (record.repeat) {
+      in.Number("INTERVAL", 1, kMaxRepeatInterval, record.repeatInterval);
+      in.Number("INTERVALTYPE", 0, 1, record.repeatUnit);
+      in.Number("DURATION", 0, kMaxRepeatDuration, record.repeatDuration);
+      // Without a usable step the repetition cannot be computed.
+      if (record.repeatInterval < 1) record.repeat = 0;
+    }
+    doc.LeaveElement();
+  } else {
+    record.nextRunValid = 0;
+  }
+  doc.LeaveElement();
+}
+
+bool ReadProfile(const std::string& path, Profile& profile, std::time_t now, std::string* error) {
+  std::string text;
+  if (!ReadProfileText(path, text, error)) return false;
+  profile = Profile{};
+  ResetSchedule(profile.schedule, now);
+  profile.filePath = path;
+  profile.schedule.profilePath = path;
+  // The name is the file name without its extension, whatever the NAME element says.
+  profile.name = std::filesystem::path(path).stem().string();
+
+  CXmlDocument doc;
+  if (doc.LoadText(text)) ReadDocument(doc, profile);
+  profile.hasSources = !profile.localSources.empty() || !profile.remoteSources.empty();
+  return true;
+}
+
+bool WriteProfile(const Profile& profile, std::time_t now, std::string* error) {
+  // Owner-only: the file holds FTP passwords in plain text.
+  std::error_code failure;
+  if (ReplaceFile(profile.filePath, ProfileText(profile, now), S_IRUSR | S_IWUSR, failure)) return true;
+  if (error) *error = FileErrorText(kFileWriteErrorText, profile.filePath, failure);
+  return false;
+}
+
+}  // namespace tarnwick
