@@ -49,6 +49,10 @@ bool OverPathLimit(const std::string& path) { return path.size() >= static_cast<
 
 std::string ProfileFolder() { return PathBesideProgram("Profile").string(); }
 
+std::string ProfileFileOf(const std::string& name) {
+  return (std::filesystem::path(ProfileFolder()) / (name + kProfileExtension)).string();
+}
+
 std::string ProfileNameProblem(const std::string& name) {
   if (name.empty()) return LoadString(IDS_ENTER_PROFILE_NAME);
   bool bad = name == "." || name == "..";
@@ -69,7 +73,7 @@ bool ProfilePathFor(Profile& profile) {
   const std::filesystem::path folder = ProfileFolder();
   std::error_code ignored;
   std::filesystem::create_directory(folder, ignored);
-  profile.filePath = (folder / (profile.name + kProfileExtension)).string();
+  profile.filePath = ProfileFileOf(profile.name);
   return std::filesystem::is_regular_file(profile.filePath, ignored);
 }
 

@@ -99,6 +99,9 @@ struct MakeJobResult {
 // The profile folder, <program folder>/Profile.
 std::string ProfileFolder();
 
+// <program folder>/Profile/<name>.pfl, unchecked (for names taken from existing files).
+std::string ProfileFileOf(const std::string& name);
+
 // Empty when `name` can be used as a profile name; otherwise the message saying why not. A name
 // must stay inside the profile folder and fit a "profiles.ini" section header.
 std::string ProfileNameProblem(const std::string& name);

@@ -1,0 +1,224 @@
+#include "profiles/ProfileCatalogue.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "app/StringTable.h"
+#include "formats/IniFile.h"
+#include "profiles/ProfileXml.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr const char* kCatalogueFile = "profiles.ini";
+constexpr const char* kCreateTimeKey = "CREATETIME";
+constexpr const char* kLastRunKey = "LASTRUN";
+
+std::string FormatListTime(std::time_t when) {
+  const std::tm fields = LocalFields(when);
+  char text[64];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &fields);
+  return text;
+}
+
+// The file's birth time where the file system keeps one, else its last change of content.
+std::time_t FileCreationTime(const std::string& path) {
+  struct statx info {};
+  if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &info) == 0) {
+    if (info.stx_mask & STATX_BTIME) return static_cast<std::time_t>(info.stx_btime.tv_sec);
+    return static_cast<std::time_t>(info.stx_mtime.tv_sec);
+  }
+  return 0;
+}
+
+std::string OrPlaceholder(std::string text) { return text.empty() ? LoadString(IDS_EMPTY_TIME) : text; }
+
+// The profile files of the folder, sorted by name: the folder's own order on this system is
+// arbitrary and changes as files come and go.
+std::vector<std::filesystem::path> ProfileFiles(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> files;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+    const std::filesystem::path& path = it->path();
+    std::error_code typeError;
+    if (path.extension() == ".pfl" && it->is_regular_file(typeError)) files.push_back(path);
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// "..." and the last two parts of the path, as the one-row delete question shows it.
+std::string ShortenedPath(const std::filesystem::path& path) {
+  const std::string separator(1, kLocalPathSeparator);
+  return "..." + separator + path.parent_path().filename().string() + separator + path.filename().string();
+}
+
+// Renames without ever replacing an existing file.
+int RenameNoReplace(const std::string& from, const std::string& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS) return errno;
+  // A file system without the flag: a hard link fails on an existing name just the same.
+  if (::link(from.c_str(), to.c_str()) != 0) return errno;
+  if (::unlink(from.c_str()) != 0) {
+    const int failure = errno;
+    ::unlink(to.c_str());
+    return failure;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void CProfileCatalogue::LoadCatalogue() {
+  quickRows_.clear();
+  scheduledRows_.clear();
+  scheduleTable_.clear();
+
+  const std::filesystem::path folder = ProfileFolder();
+  std::error_code error;
+  if (!std::filesystem::is_directory(folder, error)) return;
+
+  CIniFile ini;
+  ini.OpenBesideProgram(kCatalogueFile, false);  // unreadable: times come from the files
+  const std::time_t now = clock_.Now();
+
+  for (const std::filesystem::path& path : ProfileFiles(folder)) {
+    std::string text, message;
+    if (!ReadProfileText(path.string(), text, &message)) {
+      prompts_.ShowMessage(message);
+      continue;
+    }
+    CXmlDocument doc;
+    if (!doc.LoadText(text) || !doc.FindElement("PROFILE")) continue;
+    const std::string type = doc.GetAttribute("TYPE");
+    const bool scheduled = type == "SCHEDULED";
+    if ((!scheduled && type != "QUICKLANCH") || !doc.FindChildElement("NAME")) continue;
+
+    ProfileRow row;
+    row.name = path.stem().string();
+    row.createTime = ini.GetValue(row.name, kCreateTimeKey);
+    if (row.createTime.empty()) {
+      row.createTime = FormatListTime(FileCreationTime(path.string()));
+      ini.SetValue(row.name, kCreateTimeKey, row.createTime);
+    }
+    row.lastRun = OrPlaceholder(ini.GetValue(row.name, kLastRunKey));
+    if (!scheduled) {
+      quickRows_.push_back(std::move(row));
+      continue;
+    }
+
+    ScheduleRecord record;
+    ResetSchedule(record, now);
+    record.profilePath = path.string();
+    if (doc.FindChildElement("CONFIG") && doc.EnterChild()) ReadSchedulePart(doc, record);
+    // FormatNextRun recomputes validity; the table keeps what the file stored.
+    ScheduleRecord shown = record;
+    row.nextRun = record.enabled ? FormatNextRun(shown, true, now) : LoadString(IDS_EMPTY_TIME);
+    scheduledRows_.push_back(std::move(row));
+    scheduleTable_.push_back(std::move(record));
+  }
+  // One save for all the new create times, rather than a rewrite of the whole file per profile.
+  ini.Save();
+}
+
+CProfileCatalogue::SaveResult CProfileCatalogue::SaveProfileAs(Profile& profile, bool scheduledMode) {
+  const std::string problem = ProfileNameProblem(profile.name);
+  if (!problem.empty()) {
+    prompts_.ShowMessage(problem);
+    return SaveResult::BadName;
+  }
+  if (!ProfilePathFor(profile)) {
+    ProfileRow row{profile.name, LoadString(IDS_EMPTY_TIME), LoadString(IDS_EMPTY_TIME), LoadString(IDS_EMPTY_TIME)};
+    MutableRows(scheduledMode ? ProfileList::Scheduled : ProfileList::Quick).push_back(std::move(row));
+  } else if (!scheduledMode && prompts_.AskYesNo(FormatString(IDS_PROFILE_EXISTS_OVERWRITE, profile.name.c_str())) !=
+                                   UserPrompts::Answer::Yes) {
+    return SaveResult::Declined;
+  }
+  std::string error;
+  if (!WriteProfile(profile, clock_.Now(), &error)) {
+    prompts_.ShowMessage(error);
+    return SaveResult::WriteFailed;
+  }
+  return SaveResult::Saved;
+}
+
+bool CProfileCatalogue::SaveProfile(Profile& profile) {
+  const std::string problem = ProfileNameProblem(profile.name);
+  if (!problem.empty()) {
+    prompts_.ShowMessage(problem);
+    return false;
+  }
+  ProfilePathFor(profile);
+  std::string error;
+  const bool saved = WriteProfile(profile, clock_.Now(), &error);
+  // A failed write is not reported as saved.
+  prompts_.ShowMessage(saved ? LoadString(IDS_PROFILE_SAVED_OK) : error);
+  LoadCatalogue();
+  return saved;
+}
+
+void CProfileCatalogue::StampLastRun(const std::string& name) {
+  // An empty name would land as a key without a section header, inside another profile's section.
+  if (!ProfileNameProblem(name).empty()) return;
+  CIniFile ini;
+  ini.OpenBesideProgram(kCatalogueFile, false);
+  ini.SetValue(name, kLastRunKey, FormatListTime(clock_.Now()));
+  ini.Save();
+}
+
+void CProfileCatalogue::DeleteSelectedProfiles(ProfileList list, const std::vector<std::size_t>& selectedRows) {
+  const std::vector<ProfileRow>& rows = Rows(list);
+  std::vector<std::size_t> indexes(selectedRows);
+  std::sort(indexes.begin(), indexes.end());
+  indexes.erase(std::unique(indexes.begin(), indexes.end()), indexes.end());
+  std::vector<std::filesystem::path> paths;
+  for (std::size_t index : indexes) {
+    if (index < rows.size()) paths.emplace_back(ProfileFileOf(rows[index].name));
+  }
+  if (paths.empty()) return;
+
+  const std::string question = paths.size() == 1
+                                   ? FormatString(IDS_CONFIRM_DELETE_ONE, ShortenedPath(paths.front()).c_str())
+                                   : LoadString(IDS_CONFIRM_DELETE_MANY);
+  if (prompts_.AskYesNo(question, true) != UserPrompts::Answer::Yes) return;
+
+  for (const std::filesystem::path& path : paths) {
+    if (::unlink(path.c_str()) != 0) prompts_.ShowMessage(FormatString(IDS_DELETE_FAILED, path.c_str(), errno));
+  }
+  LoadCatalogue();
+}
+
+bool CProfileCatalogue::RenameSelectedProfile(ProfileList list, const std::vector<std::size_t>& selectedRows,
+                                              const AskName& askName) {
+  std::vector<ProfileRow>& rows = MutableRows(list);
+  std::optional<std::size_t> first;
+  for (std::size_t index : selectedRows) {
+    if (index < rows.size() && (!first || index < *first)) first = index;
+  }
+  if (!first) return false;
+  ProfileRow& row = rows[*first];
+
+  const std::optional<std::string> newName = askName(row.name);
+  if (!newName || *newName == row.name) return false;
+  // The new name becomes a file name: it must stay inside the profile folder.
+  const std::string problem = ProfileNameProblem(*newName);
+  if (!problem.empty()) {
+    prompts_.ShowMessage(problem);
+    return false;
+  }
+  if (RenameNoReplace(ProfileFileOf(row.name), ProfileFileOf(*newName)) != 0) {
+    prompts_.ShowMessage(FormatString(IDS_RENAME_FAILED, row.name.c_str()));
+    return false;
+  }
+  row.name = *newName;
+  return true;
+}
+
+}  // namespace tarnwick
