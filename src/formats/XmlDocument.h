@@ -107,7 +107,7 @@ class CXmlDocument {
   void SetNextMarkup(int32_t index);
   bool Fail(const char* format, int32_t index);
   std::string AttributeOf(int32_t index, std::string_view name) const;
-  bool InsertElement(int32_t parent, int32_t after, std::string_view name, std::string_view text);
+  int32_t InsertElement(int32_t parent, int32_t after, std::string_view name, std::string_view text);
   bool InsertAttribute(int32_t index, std::string_view name, std::string_view value);
   void ShiftSubtree(int32_t index, int32_t delta);
   void ShiftFollowing(int32_t index, int32_t delta);

@@ -1,0 +1,172 @@
+#include "formats/IniFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <utility>
+
+#include "app/ProgramFolder.h"
+#include "formats/FileIo.h"
+
+namespace tarnwick {
+namespace {
+
+// Every INI file we create is the user's alone: the account files hold passwords in plain text,
+// and the catalogue has no reason to be readable by others either.
+constexpr mode_t kFileMode = 0600;
+
+char FoldCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Letter case is ignored for ASCII letters only; other bytes (UTF-8 sequences) compare exactly.
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (FoldCase(a[i]) != FoldCase(b[i])) return false;
+  }
+  return true;
+}
+
+std::string_view TrimRight(std::string_view line) {
+  constexpr std::string_view kWhitespace = " \t\r\n\v\f";
+  const size_t last = line.find_last_not_of(kWhitespace);
+  return last == std::string_view::npos ? std::string_view() : line.substr(0, last + 1);
+}
+
+}  // namespace
+
+CIniFile::~CIniFile() {
+  if (saveOnClose_) Save();
+  Clear();
+}
+
+bool CIniFile::OpenBesideProgram(const std::string& fileName, bool saveOnClose) {
+  return Load(PathBesideProgram(fileName).string(), saveOnClose);
+}
+
+bool CIniFile::Load(const std::string& path, bool saveOnClose) {
+  if (!sections_.empty()) {
+    Save();
+    Clear();
+  }
+  sections_.push_back({kLeadingSection, {}, {}});
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode);
+  if (fd < 0) return false;
+  path_ = path;
+  saveOnClose_ = saveOnClose;
+  std::string text;
+  std::error_code error;
+  ReadAll(fd, text, error);  // a read error ends the reading; what was read counts
+  ::close(fd);
+  Parse(text);
+  return true;
+}
+
+void CIniFile::LoadFromText(std::string_view text) {
+  if (!sections_.empty()) {
+    Save();
+    Clear();
+  }
+  sections_.push_back({kLeadingSection, {}, {}});
+  Parse(text);
+}
+
+void CIniFile::Parse(std::string_view text) {
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    std::string_view line = TrimRight(text.substr(0, end));
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    if (line.empty()) continue;
+    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+      sections_.push_back({std::string(line.substr(1, line.size() - 2)), {}, {}});
+      continue;
+    }
+    Section& section = sections_.back();
+    const size_t equals = line.find('=');
+    section.keys.emplace_back(line.substr(0, equals));
+    section.values.emplace_back(equals == std::string_view::npos ? std::string_view() : line.substr(equals + 1));
+  }
+}
+
+const CIniFile::Section* CIniFile::FindSection(std::string_view name) const {
+  for (const Section& section : sections_) {
+    if (EqualNoCase(section.name, name)) return &section;
+  }
+  return nullptr;
+}
+
+CIniFile::Section* CIniFile::FindSection(std::string_view name) {
+  return const_cast<Section*>(std::as_const(*this).FindSection(name));
+}
+
+namespace {
+
+// Index of the last key equal to `key`, or -1.
+template <typename Keys>
+long FindLastKey(const Keys& keys, std::string_view key) {
+  for (size_t i = keys.size(); i-- > 0;) {
+    if (EqualNoCase(keys[i], key)) return static_cast<long>(i);
+  }
+  return -1;
+}
+
+}  // namespace
+
+std::string CIniFile::GetValue(std::string_view section, std::string_view key, std::string_view defaultValue) const {
+  const Section* found = FindSection(section);
+  if (found == nullptr) return std::string(defaultValue);
+  const long index = FindLastKey(found->keys, key);
+  if (index < 0) return std::string(defaultValue);
+  std::string_view value = found->values[static_cast<size_t>(index)];
+  // What follows the last ';' is a comment.
+  const size_t semicolon = value.rfind(';');
+  if (semicolon != std::string_view::npos) value = value.substr(0, semicolon);
+  return std::string(value);
+}
+
+void CIniFile::SetValue(std::string_view section, std::string_view key, std::string_view value) {
+  Section* found = FindSection(section);
+  if (found == nullptr) {
+    sections_.push_back({std::string(section), {}, {}});
+    found = &sections_.back();
+    modified_ = true;
+  }
+  const long index = FindLastKey(found->keys, key);
+  if (index < 0) {
+    found->keys.emplace_back(key);
+    found->values.emplace_back(value);
+    modified_ = true;
+    return;
+  }
+  std::string& old = found->values[static_cast<size_t>(index)];
+  // A change of letter case alone is taken but does not make the file worth rewriting.
+  if (!EqualNoCase(old, value)) modified_ = true;
+  old.assign(value);
+}
+
+std::string CIniFile::ToText() const {
+  std::string text;
+  for (const Section& section : sections_) {
+    if (!section.name.empty() && section.name != kLeadingSection) text.append("[").append(section.name).append("]\n");
+    for (size_t i = 0; i < section.keys.size(); ++i) {
+      text.append(section.keys[i]);
+      if (!section.keys[i].empty()) text.append("=");
+      text.append(section.values[i]).append("\n");
+    }
+  }
+  return text;
+}
+
+void CIniFile::Save() {
+  if (!modified_ || path_.empty()) return;
+  std::error_code error;
+  ReplaceFile(path_, ToText(), kFileMode, error);  // fails silently; the old file stays whole
+}
+
+void CIniFile::Clear() {
+  sections_.clear();
+  path_.clear();
+  saveOnClose_ = false;
+  modified_ = false;
+}
+
+}  // namespace tarnwick

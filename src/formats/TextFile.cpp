@@ -1,0 +1,125 @@
+#include "formats/TextFile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <system_error>
+#include <unistd.h>
+
+#include "app/StringTable.h"
+#include "app/UserPrompts.h"
+#include "formats/FileIo.h"
+
+namespace tarnwick {
+namespace {
+
+[[noreturn]] void ThrowError(int code, const char* what) { throw std::system_error(code, std::system_category(), what); }
+
+}  // namespace
+
+// A capacity below 2 would leave no room for a single character per line.
+CTextFile::CTextFile(int32_t capacity, UserPrompts* prompts)
+    : prompts_(prompts), buffer_(static_cast<size_t>(capacity < 2 ? 2 : capacity)), capacity_(capacity < 2 ? 2 : capacity) {}
+
+CTextFile::~CTextFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool CTextFile::OpenWith(const std::string& path, int flags) {
+  Close();
+  fd_ = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+  return fd_ >= 0;
+}
+
+bool CTextFile::Open(const std::string& path) { return OpenWith(path, O_RDWR | O_CREAT); }
+
+bool CTextFile::OpenReadOnly(const std::string& path) { return OpenWith(path, O_RDONLY); }
+
+void CTextFile::ResetCounters() {
+  filled_ = 0;
+  position_ = 0;
+  lineNumber_ = 0;
+}
+
+void CTextFile::RequireOpen() const {
+  if (fd_ < 0) ThrowError(EBADF, "text file not open");
+}
+
+void CTextFile::Rewind() {
+  RequireOpen();
+  ResetCounters();
+  if (::lseek(fd_, 0, SEEK_SET) < 0) ThrowError(errno, "seek");
+}
+
+// Reads the next buffer-full; false when nothing more can be read.
+bool CTextFile::Refill() {
+  position_ = 0;
+  filled_ = 0;
+  for (;;) {
+    const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) ThrowError(errno, "read");
+    filled_ = static_cast<int32_t>(got);
+    return got > 0;
+  }
+}
+
+bool CTextFile::ReadLine(std::string& line) {
+  RequireOpen();
+  line.clear();
+  const size_t longest = static_cast<size_t>(capacity_) - 1;
+  bool refill = lineNumber_ == 0;
+  for (;;) {
+    if (refill || position_ >= filled_) {
+      refill = false;
+      if (!Refill()) {
+        if (!line.empty()) {
+          ++lineNumber_;
+          return true;
+        }
+        lineNumber_ = 0;
+        return false;
+      }
+    }
+    while (position_ < filled_) {
+      const char c = buffer_[static_cast<size_t>(position_)];
+      if (c == '\r' || c == '\n') {
+        // Any run of line breaks is one break: empty lines are never returned.
+        ++position_;
+        if (!line.empty()) {
+          ++lineNumber_;
+          return true;
+        }
+        continue;
+      }
+      if (line.size() >= longest) {
+        // The rest of this text line comes back as a line of its own; the piece counts as a line.
+        message_ = FormatText(kOverflowFormat, static_cast<unsigned>(lineNumber_) + 1, capacity_);
+        if (prompts_ != nullptr) prompts_->ShowMessage(message_, kOverflowTitle);
+        ++lineNumber_;
+        return true;
+      }
+      line += c;
+      ++position_;
+    }
+  }
+}
+
+void CTextFile::WriteString(std::string_view text) {
+  RequireOpen();
+  std::error_code error;
+  if (!WriteAll(fd_, text, error)) ThrowError(error.value(), "write");
+}
+
+void CTextFile::Truncate() {
+  RequireOpen();
+  if (::ftruncate(fd_, 0) != 0) ThrowError(errno, "truncate");
+  Rewind();
+}
+
+void CTextFile::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  ResetCounters();
+}
+
+}  // namespace tarnwick
