@@ -76,6 +76,20 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 
 }  // namespace
 
+const char* ListTitle(ProfileList list) {
+  return list == ProfileList::Quick ? "Quick Lanch Profiles" : "Scheduled Profiles";
+}
+
+std::vector<std::string> ListColumns(ProfileList list) {
+  if (list == ProfileList::Quick) return {"Profile Name", "Create Time", "Last Run Time"};
+  return {"Profile Name", "Create Time", "Next Run Time", "Last Run Time"};
+}
+
+std::vector<std::string> RowCells(ProfileList list, const ProfileRow& row) {
+  if (list == ProfileList::Quick) return {row.name, row.createTime, row.lastRun};
+  return {row.name, row.createTime, row.nextRun, row.lastRun};
+}
+
 void CProfileCatalogue::LoadCatalogue() {
   quickRows_.clear();
   scheduledRows_.clear();

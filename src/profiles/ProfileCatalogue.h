@@ -27,6 +27,12 @@ struct ProfileRow {
   std::string lastRun;
 };
 
+// The caption of a list, its column headings and a row's cells in column order, as every front
+// end shows them.
+const char* ListTitle(ProfileList list);
+std::vector<std::string> ListColumns(ProfileList list);
+std::vector<std::string> RowCells(ProfileList list, const ProfileRow& row);
+
 class CProfileCatalogue {
  public:
   enum class SaveResult {

@@ -1,0 +1,66 @@
+// tarnwick-cli list: both profile lists as the desktop program shows them.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/Clock.h"
+#include "app/UserPrompts.h"
+#include "cli/CliCommand.h"
+#include "profiles/ProfileCatalogue.h"
+
+namespace tarnwick::cli {
+namespace {
+
+// Messages of the catalogue (a profile file that cannot be read) go to stderr; list asks nothing.
+class StderrPrompts : public UserPrompts {
+ public:
+  void ShowMessage(const std::string& text, const std::string& = {}) override {
+    std::fprintf(stderr, "tarnwick-cli: %s\n", text.c_str());
+  }
+  Answer AskYesNo(const std::string&, bool = false) override { return Answer::No; }
+};
+
+// Width on a terminal: UTF-8 continuation bytes take no column.
+std::size_t DisplayWidth(const std::string& text) {
+  std::size_t width = 0;
+  for (unsigned char c : text) width += (c & 0xC0) != 0x80;
+  return width;
+}
+
+void PrintTable(ProfileList list, const std::vector<ProfileRow>& rows) {
+  std::vector<std::vector<std::string>> lines{ListColumns(list)};
+  for (const ProfileRow& row : rows) lines.push_back(RowCells(list, row));
+  std::vector<std::size_t> widths(lines.front().size(), 0);
+  for (const auto& cells : lines) {
+    for (std::size_t i = 0; i < cells.size(); ++i) widths[i] = std::max(widths[i], DisplayWidth(cells[i]));
+  }
+  std::printf("%s\n", ListTitle(list));
+  for (const auto& cells : lines) {
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      line += cells[i];
+      if (i + 1 < cells.size()) line += std::string(widths[i] - DisplayWidth(cells[i]) + 2, ' ');
+    }
+    std::printf("%s\n", line.c_str());
+  }
+}
+
+int RunList(const std::vector<std::string>& args) {
+  if (!args.empty()) {
+    std::fprintf(stderr, "tarnwick-cli: list takes no arguments\n");
+    return kExitCannotStart;
+  }
+  StderrPrompts prompts;
+  SystemClock clock;
+  CProfileCatalogue catalogue(prompts, clock);
+  catalogue.LoadCatalogue();
+  PrintTable(ProfileList::Quick, catalogue.Rows(ProfileList::Quick));
+  std::printf("\n");
+  PrintTable(ProfileList::Scheduled, catalogue.Rows(ProfileList::Scheduled));
+  return kExitOk;
+}
+
+const CliCommandRegistration registration({"list", "", "list the quick-launch and scheduled profiles", RunList});
+
+}  // namespace
+}  // namespace tarnwick::cli
