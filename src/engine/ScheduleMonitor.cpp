@@ -1,0 +1,55 @@
+#include "engine/ScheduleMonitor.h"
+
+#include <filesystem>
+
+#include "app/ProgramSettings.h"
+#include "engine/BackupController.h"
+#include "schedule/ScheduleRecord.h"
+
+namespace tarnwick {
+
+void CScheduleMonitor::ReadRunMissedSetting() {
+  ProgramSettings settings;
+  if (settings.ReadSettings(ProgramSettings::kFileName)) runMissed_ = settings.runMissed();
+}
+
+bool CScheduleMonitor::OnTick(std::time_t now) {
+  const std::string minuteKey = FormatMinuteKey(now);
+  // The launch reloads the table, so the walk works on its own copy of the entry it launches.
+  std::string launchPath;
+  for (const ScheduleRecord& entry : catalogue_.ScheduleTable()) {
+    if (!entry.enabled) continue;
+    const bool due = entry.nextRun == now || (entry.nextRun < now && runMissed_);
+    if (!due || entry.nextRunValid == 0) continue;
+    if (entry.lastRunStamp == minuteKey) continue;  // it ran, or was saved, in this minute
+    launchPath = entry.profilePath;
+    break;
+  }
+  if (launchPath.empty()) return false;
+
+  currentTaskName_ = std::filesystem::path(launchPath).stem().string();
+  // The rows come first, also when a running job keeps the launch from happening.
+  controller_.LogTaskStart(currentTaskName_);
+  LaunchScheduledProfile(launchPath, now);
+  catalogue_.LoadCatalogue();
+  return true;
+}
+
+void CScheduleMonitor::LaunchScheduledProfile(const std::string& path, std::time_t now) {
+  if (controller_.IsBusy()) return;
+  Profile profile;
+  std::string error;
+  if (!ReadProfile(path, profile, now, &error)) {
+    prompts_.ShowMessage(error);
+    return;
+  }
+  profile.filePath = path;
+  catalogue_.StampLastRun(profile.name);
+  profile.isScheduled = true;
+  // A one-time schedule switches itself off by its run.
+  profile.schedule.enabled = !(profile.schedule.type == kScheduleOnce && profile.schedule.repeat == 0);
+  controller_.MakeJob(profile, false);
+  if (!WriteProfile(profile, now, &error)) prompts_.ShowMessage(error);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,46 @@
+// The schedule monitor: once a second it looks for the first enabled scheduled profile that is due
+// and launches it, at most one per tick.
+#pragma once
+
+#include <ctime>
+#include <string>
+
+#include "app/UserPrompts.h"
+#include "profiles/ProfileCatalogue.h"
+
+namespace tarnwick {
+
+class CBackupController;
+
+class CScheduleMonitor {
+ public:
+  CScheduleMonitor(CBackupController& controller, CProfileCatalogue& catalogue, UserPrompts& prompts)
+      : controller_(controller), catalogue_(catalogue), prompts_(prompts) {}
+
+  // Launch runs whose time went by while the program was not running (the "run missed" setting).
+  bool RunMissed() const { return runMissed_; }
+  void SetRunMissed(bool on) { runMissed_ = on; }
+  // Takes runMissed from "config.xml" in the current folder; unchanged when it cannot be read.
+  void ReadRunMissedSetting();
+
+  // One tick at `now`: walks the catalogue's schedule table and launches the first due entry (an
+  // entry whose next run is this very second, or already past with runMissed on, that has not run
+  // in this minute). After a launch the catalogue is reloaded. True when an entry was launched.
+  bool OnTick(std::time_t now);
+
+  // Launches the scheduled profile file at `path` unless a job runs: stamps its last run,
+  // switches off a one-time schedule, starts the job and rewrites the file with the next run.
+  void LaunchScheduledProfile(const std::string& path, std::time_t now);
+
+  // The name of the profile launched last by the monitor.
+  const std::string& CurrentTaskName() const { return currentTaskName_; }
+
+ private:
+  CBackupController& controller_;
+  CProfileCatalogue& catalogue_;
+  UserPrompts& prompts_;
+  bool runMissed_ = false;
+  std::string currentTaskName_;
+};
+
+}  // namespace tarnwick
