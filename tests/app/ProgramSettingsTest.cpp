@@ -1,0 +1,116 @@
+#include "app/ProgramSettings.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "support/TempDir.h"
+
+namespace tarnwick {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+// Reads `text` as config.xml over settings that differ from the defaults where noted.
+ProgramSettings ReadFrom(const std::string& text, bool* result = nullptr) {
+  TempDir dir;
+  WriteFile(dir / "config.xml", text);
+  ProgramSettings settings;
+  const bool ok = settings.ReadSettings((dir / "config.xml").string());
+  if (result != nullptr) *result = ok;
+  return settings;
+}
+
+TEST(ProgramSettings, MissingFileKeepsTheDefaults) {
+  TempDir dir;
+  ProgramSettings settings;
+  EXPECT_FALSE(settings.ReadSettings((dir / "config.xml").string()));
+  EXPECT_TRUE(settings.showSplash());
+  EXPECT_FALSE(settings.runMissed());
+  EXPECT_FALSE(settings.ReadSettings(dir.path().string()));  // a folder cannot be read
+}
+
+TEST(ProgramSettings, WhatTheFileHolds) {
+  bool ok = false;
+  ProgramSettings s = ReadFrom("<CONFIG>\r\n<SHOWSPLASH>0</SHOWSPLASH>\r\n<RUNMISSED>1</RUNMISSED>\r\n</CONFIG>\r\n", &ok);
+  EXPECT_TRUE(ok);
+  EXPECT_FALSE(s.showSplash());
+  EXPECT_TRUE(s.runMissed());
+
+  s = ReadFrom("<config><SHOWSPLASH>0</SHOWSPLASH><RUNMISSED>1</RUNMISSED></config>", &ok);
+  EXPECT_TRUE(ok);
+  EXPECT_TRUE(s.showSplash());
+  EXPECT_FALSE(s.runMissed());
+
+  s = ReadFrom("<CONFIG><SHOWSPLASH>0</SHOWSPLASH></CONFIG>");
+  EXPECT_FALSE(s.showSplash());
+  EXPECT_FALSE(s.runMissed());
+
+  // Children are searched forward only: RUNMISSED before SHOWSPLASH is not found.
+  s = ReadFrom("<CONFIG><RUNMISSED>1</RUNMISSED><SHOWSPLASH>0</SHOWSPLASH></CONFIG>");
+  EXPECT_FALSE(s.showSplash());
+  EXPECT_FALSE(s.runMissed());
+
+  // Anything but exactly "1" is false.
+  s = ReadFrom("<CONFIG><SHOWSPLASH> 1</SHOWSPLASH><RUNMISSED>01</RUNMISSED></CONFIG>");
+  EXPECT_FALSE(s.showSplash());
+  EXPECT_FALSE(s.runMissed());
+
+  s = ReadFrom("<CONFIG><SHOWSPLASH>0</SHOWSPLASH>", &ok);  // does not parse
+  EXPECT_TRUE(ok);
+  EXPECT_TRUE(s.showSplash());
+}
+
+TEST(ProgramSettings, WritesFiveLinesAndReadsThemBack) {
+  TempDir dir;
+  const auto path = (dir / "config.xml").string();
+  WriteFile(path, "old");
+  ProgramSettings settings;
+  settings.setShowSplash(false);
+  settings.setRunMissed(true);
+  std::error_code error;
+  ASSERT_TRUE(settings.WriteSettings(path, error));
+  EXPECT_EQ(ReadFile(path),
+            "<CONFIG>\r\n<SHOWSPLASH>0</SHOWSPLASH>\r\n<RUNMISSED>1</RUNMISSED>\r\n</CONFIG>\r\n");
+  ProgramSettings back;
+  ASSERT_TRUE(back.ReadSettings(path));
+  EXPECT_FALSE(back.showSplash());
+  EXPECT_TRUE(back.runMissed());
+  back.ResetSettings();
+  EXPECT_TRUE(back.showSplash());
+  EXPECT_FALSE(back.runMissed());
+}
+
+TEST(ProgramSettings, FailedWriteReportsAndLeavesNoTemporaryFile) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "config.xml");  // cannot be replaced by a file
+  ProgramSettings settings;
+  std::error_code error;
+  EXPECT_FALSE(settings.WriteSettings((dir / "config.xml").string(), error));
+  EXPECT_TRUE(error);
+  EXPECT_FALSE(settings.WriteSettings((dir / "none" / "config.xml").string(), error));
+  EXPECT_EQ(error, std::errc::no_such_file_or_directory);
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++entries;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST(ProgramSettings, BareNameIsRelativeToTheWorkingDirectory) {
+  TempDir dir;
+  const auto before = std::filesystem::current_path();
+  std::filesystem::current_path(dir.path());
+  ProgramSettings settings;
+  settings.setRunMissed(true);
+  const bool written = settings.WriteSettings(ProgramSettings::kFileName);
+  ProgramSettings back;
+  const bool read = back.ReadSettings(ProgramSettings::kFileName);
+  std::filesystem::current_path(before);
+  EXPECT_TRUE(written);
+  EXPECT_TRUE(read);
+  EXPECT_TRUE(back.runMissed());
+  EXPECT_TRUE(std::filesystem::exists(dir / "config.xml"));
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,159 @@
+#include "formats/IniFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "app/ProgramFolder.h"
+#include "support/TempDir.h"
+
+namespace tarnwick {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+mode_t ModeOf(const std::filesystem::path& path) {
+  struct stat info {};
+  EXPECT_EQ(::stat(path.c_str(), &info), 0);
+  return info.st_mode & 0777;
+}
+
+TEST(IniFileLoad, MissingFileIsCreatedEmptyForTheOwnerOnly) {
+  TempDir dir;
+  CIniFile ini;
+  ASSERT_TRUE(ini.Load((dir / "new.ini").string(), false));
+  EXPECT_EQ(ini.GetValue("S", "K", "dflt"), "dflt");
+  EXPECT_EQ(ini.LastSection(), 0);
+  ASSERT_TRUE(std::filesystem::exists(dir / "new.ini"));
+  EXPECT_EQ(ModeOf(dir / "new.ini"), 0600u);
+  ini.SetValue("S", "PASSWORD", "secret");
+  ini.Save();
+  EXPECT_EQ(ModeOf(dir / "new.ini"), 0600u);
+  EXPECT_EQ(ReadFile(dir / "new.ini"), "[S]\nPASSWORD=secret\n");
+}
+
+TEST(IniFileLoad, UnopenablePathFails) {
+  TempDir dir;
+  CIniFile ini;
+  EXPECT_FALSE(ini.Load((dir / "missing" / "x.ini").string(), false));
+  EXPECT_EQ(ini.GetValue("S", "K", "d"), "d");
+  EXPECT_TRUE(ini.Path().empty());
+}
+
+TEST(IniFileLoad, LinesAsTheyStand) {
+  CIniFile ini;
+  ini.LoadFromText(
+      "lead=1\r\n"
+      "\r\n"
+      "[Sec]   \r\n"
+      "a = b\r\n"
+      ";comment=c\n"
+      "  indented=d\n"
+      "path=C:\\x;old\n"
+      "twice=first\n"
+      "TWICE=second\n"
+      "novalue\n"
+      "=orphan\n"
+      "[ spaced ]\n"
+      "k=v=w\n"
+      "[sec]\n"
+      "hidden=1\n");
+  EXPECT_EQ(ini.GetValue(" ", "lead"), "1");
+  EXPECT_EQ(ini.GetValue("sec", "a"), "");
+  EXPECT_EQ(ini.GetValue("SEC", "a "), " b");
+  EXPECT_EQ(ini.GetValue("Sec", ";comment"), "c");
+  EXPECT_EQ(ini.GetValue("Sec", "  indented"), "d");
+  EXPECT_EQ(ini.GetValue("Sec", "path"), "C:\\x");
+  EXPECT_EQ(ini.GetValue("Sec", "twice"), "second");
+  EXPECT_EQ(ini.GetValue("Sec", "novalue", "d"), "");
+  EXPECT_EQ(ini.GetValue("Sec", "", "d"), "orphan");
+  EXPECT_EQ(ini.GetValue(" spaced ", "k"), "v=w");
+  EXPECT_EQ(ini.GetValue("spaced", "k", "none"), "none");
+  // The first of two equal sections answers; the second is kept.
+  EXPECT_EQ(ini.GetValue("sec", "hidden", "none"), "none");
+  EXPECT_EQ(ini.LastSection(), 3);
+}
+
+TEST(IniFileLoad, SemicolonCutAtTheLastOne) {
+  CIniFile ini;
+  ini.LoadFromText("[S]\na=x ; y ; z\nb=plain\n");
+  EXPECT_EQ(ini.GetValue("S", "a"), "x ; y ");
+  EXPECT_EQ(ini.GetValue("S", "b"), "plain");
+}
+
+TEST(IniFileSave, WritesBackWholeAndOnlyWhenModified) {
+  TempDir dir;
+  const auto path = dir / "a.ini";
+  const std::string original = "top=1\r\n\r\n[S]\r\n=empty\r\nk=v ; note\r\n[S]\r\nk=2\r\n";
+  WriteFile(path, original);
+  {
+    CIniFile ini;
+    ASSERT_TRUE(ini.Load(path.string(), true));
+    ini.Save();
+    ini.SetValue("s", "K", "V ; NOTE");  // letter case only: not worth a rewrite
+    EXPECT_FALSE(ini.IsModified());
+  }
+  EXPECT_EQ(ReadFile(path), original);
+
+  CIniFile ini;
+  ASSERT_TRUE(ini.Load(path.string(), false));
+  ini.SetValue("S", "k", "new");
+  ini.SetValue("S", "added", "x");
+  ini.SetValue("Other", "o", "1");
+  EXPECT_TRUE(ini.IsModified());
+  ini.Save();
+  EXPECT_TRUE(ini.IsModified());  // the mark stays after a save
+  EXPECT_EQ(ReadFile(path), "top=1\n[S]\nempty\nk=new\nadded=x\n[S]\nk=2\n[Other]\no=1\n");
+}
+
+TEST(IniFileSave, DestructorSavesWhenAskedAndLoadSavesThePreviousFile) {
+  TempDir dir;
+  {
+    CIniFile ini;
+    ASSERT_TRUE(ini.Load((dir / "one.ini").string(), false));
+    ini.SetValue("A", "k", "1");
+    ASSERT_TRUE(ini.Load((dir / "two.ini").string(), true));  // one.ini is saved first
+    EXPECT_FALSE(ini.IsModified());
+    ini.SetValue("B", "k", "2");
+  }
+  EXPECT_EQ(ReadFile(dir / "one.ini"), "[A]\nk=1\n");
+  EXPECT_EQ(ReadFile(dir / "two.ini"), "[B]\nk=2\n");
+  {
+    CIniFile ini;
+    ASSERT_TRUE(ini.Load((dir / "one.ini").string(), false));
+    ini.SetValue("A", "k", "changed");
+  }
+  EXPECT_EQ(ReadFile(dir / "one.ini"), "[A]\nk=1\n");
+}
+
+TEST(IniFileSave, FailedSaveLeavesOldFileAndNoLeftovers) {
+  TempDir dir;
+  CIniFile ini;
+  ASSERT_TRUE(ini.Load((dir / "a.ini").string(), false));
+  ini.SetValue("S", "k", "v");
+  std::filesystem::remove(dir / "a.ini");
+  std::filesystem::create_directory(dir / "a.ini");  // the target cannot be replaced now
+  ini.Save();
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "a.ini"));
+  int entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++entries;
+  EXPECT_EQ(entries, 1);
+}
+
+TEST(IniFileLoad, OpenBesideProgramUsesTheProgramFolder) {
+  TempDir dir;
+  const auto before = ProgramFolder();
+  SetProgramFolderPath(dir.path());
+  {
+    CIniFile ini;
+    ASSERT_TRUE(ini.OpenBesideProgram("profiles.ini", true));
+    EXPECT_EQ(ini.Path(), (dir / "profiles.ini").string());
+    ini.SetValue("p", "LASTRUN", "2024-01-02 03:04:05");
+  }
+  SetProgramFolderPath(before);
+  EXPECT_EQ(ReadFile(dir / "profiles.ini"), "[p]\nLASTRUN=2024-01-02 03:04:05\n");
+}
+
+}  // namespace
+}  // namespace tarnwick

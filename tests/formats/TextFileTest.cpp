@@ -1,0 +1,121 @@
+#include "formats/TextFile.h"
+
+#include <gtest/gtest.h>
+
+#include <system_error>
+#include <vector>
+
+#include "app/UserPrompts.h"
+#include "support/TempDir.h"
+
+namespace tarnwick {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+struct TitledPrompts : SilentPrompts {
+  std::vector<std::pair<std::string, std::string>> shown;  // title, text
+  void ShowMessage(const std::string& text, const std::string& title) override { shown.emplace_back(title, text); }
+};
+
+std::vector<std::string> ReadAllLines(const std::filesystem::path& path, int32_t capacity = 2048,
+                                      UserPrompts* prompts = nullptr) {
+  CTextFile file(capacity, prompts);
+  EXPECT_TRUE(file.Open(path.string()));
+  std::vector<std::string> lines;
+  std::string line;
+  while (file.ReadLine(line)) lines.push_back(line);
+  EXPECT_FALSE(file.ReadLine(line));
+  return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(TextFileRead, BreaksAndBlankLines) {
+  TempDir dir;
+  WriteFile(dir / "lf", "one\ntwo\n\n\nthree");
+  WriteFile(dir / "crlf", "\r\none\r\ntwo\r\n\r\nthree\r\n");
+  WriteFile(dir / "mixed", "one\n\rtwo\r\rthree\n");
+  WriteFile(dir / "single", "only");
+  WriteFile(dir / "empty", "");
+  WriteFile(dir / "breaks", "\r\n\n\r");
+  const Lines expected = {"one", "two", "three"};
+  EXPECT_EQ(ReadAllLines(dir / "lf"), expected);
+  EXPECT_EQ(ReadAllLines(dir / "crlf"), expected);
+  EXPECT_EQ(ReadAllLines(dir / "mixed"), expected);
+  EXPECT_EQ(ReadAllLines(dir / "single"), Lines{"only"});
+  EXPECT_EQ(ReadAllLines(dir / "empty"), Lines{});
+  EXPECT_EQ(ReadAllLines(dir / "breaks"), Lines{});
+  // Lines that straddle buffer refills come back whole.
+  EXPECT_EQ(ReadAllLines(dir / "crlf", 6), expected);
+  EXPECT_EQ(ReadAllLines(dir / "mixed", 7), expected);
+}
+
+TEST(TextFileRead, OverlongLineIsCutWithAWarning) {
+  TempDir dir;
+  WriteFile(dir / "long", "a\n" + std::string(3000, 'x') + "\nb\n");
+  TitledPrompts prompts;
+  const Lines lines = ReadAllLines(dir / "long", 2048, &prompts);
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[1], std::string(2047, 'x'));
+  EXPECT_EQ(lines[2], std::string(953, 'x'));
+  EXPECT_EQ(lines[3], "b");
+  ASSERT_EQ(prompts.shown.size(), 1u);
+  EXPECT_EQ(prompts.shown[0].first, "Warning !");
+  EXPECT_EQ(prompts.shown[0].second, "m_pBuffer overflow in line 2 (line length over 2048 chars)");
+
+  WriteFile(dir / "tiny", "abcdefg");
+  EXPECT_EQ(ReadAllLines(dir / "tiny", 3), (Lines{"ab", "cd", "ef", "g"}));
+  EXPECT_EQ(ReadAllLines(dir / "tiny", 0), (Lines{"a", "b", "c", "d", "e", "f", "g"}));
+}
+
+TEST(TextFileRead, RewindStartsOver) {
+  TempDir dir;
+  WriteFile(dir / "f", "1\n2\n");
+  CTextFile file;
+  ASSERT_TRUE(file.Open((dir / "f").string()));
+  std::string line;
+  ASSERT_TRUE(file.ReadLine(line));
+  EXPECT_EQ(file.LineNumber(), 1);
+  file.Rewind();
+  EXPECT_EQ(file.LineNumber(), 0);
+  ASSERT_TRUE(file.ReadLine(line));
+  EXPECT_EQ(line, "1");
+}
+
+TEST(TextFileWrite, WritesBytesAsTheyAreWithoutTruncatingOnOpen) {
+  TempDir dir;
+  const auto path = (dir / "log").string();
+  WriteFile(path, "old content");
+  CTextFile file;
+  ASSERT_TRUE(file.Open(path));
+  EXPECT_EQ(ReadFile(path), "old content");
+  file.Truncate();
+  file.WriteString("a\nb");
+  file.WriteString("\n");
+  file.Close();
+  EXPECT_EQ(ReadFile(path), "a\nb\n");
+
+  ASSERT_TRUE(file.Open((dir / "created").string()));
+  EXPECT_TRUE(std::filesystem::exists(dir / "created"));
+  EXPECT_FALSE(file.Open((dir / "no" / "such").string()));
+  EXPECT_FALSE(file.OpenReadOnly((dir / "absent").string()));
+}
+
+TEST(TextFileErrors, ReportedAsSystemErrors) {
+  TempDir dir;
+  WriteFile(dir / "f", "x\n");
+  CTextFile file;
+  std::string line;
+  EXPECT_THROW(file.ReadLine(line), std::system_error);
+  EXPECT_THROW(file.WriteString("x"), std::system_error);
+  ASSERT_TRUE(file.OpenReadOnly((dir / "f").string()));
+  EXPECT_THROW(file.WriteString("x"), std::system_error);
+  ASSERT_TRUE(file.OpenReadOnly(dir.path().string()));  // a folder opens but cannot be read
+  EXPECT_THROW(file.ReadLine(line), std::system_error);
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,319 @@
+#include "formats/XmlDocument.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+namespace {
+
+// Fails a load and returns its message.
+std::string LoadError(const std::string& text) {
+  CXmlDocument doc;
+  EXPECT_FALSE(doc.LoadText(text)) << text;
+  EXPECT_FALSE(doc.HasRoot());
+  return doc.LastError();
+}
+
+TEST(XmlDocumentParse, ErrorMessages) {
+  EXPECT_EQ(LoadError("<A><B/>"), "Element tag not found");
+  EXPECT_EQ(LoadError("<A>"), "Element tag not found");
+  EXPECT_EQ(LoadError("plain text"), "Element tag not found");
+  EXPECT_EQ(LoadError("<A"), "Abrupt end within tag");
+  EXPECT_EQ(LoadError("<A>  <"), "Abrupt end within tag");
+  EXPECT_EQ(LoadError("<\"A\"></A>"), "Tag starts with quote");
+  EXPECT_EQ(LoadError("<A "), "End of tag not found");
+  EXPECT_EQ(LoadError("<?xml version=\"1.0\"<A/>"), "End of tag not found");
+  EXPECT_EQ(LoadError("<!-- no end <A/>"), "End of tag not found");
+  EXPECT_EQ(LoadError("<A><![CDATA[x</A>"), "End of tag not found");
+  EXPECT_EQ(LoadError("<!DOCTYPE"), "End of tag not found");
+  EXPECT_EQ(LoadError("<A></B>"), "End tag does not correspond to A");
+  EXPECT_EQ(LoadError("<A></a>"), "End tag does not correspond to A");
+  EXPECT_EQ(LoadError("<A><B></A></B>"), "End tag does not correspond to B");
+  EXPECT_EQ(LoadError("<A></A"), "End tag not completed for element A");
+  EXPECT_EQ(LoadError("<A></>"), "End tag not completed for element A");
+  EXPECT_EQ(LoadError("<A><B>x</B"), "End tag not completed for element B");
+  // The end tag of B runs on to the next '>': A is left without one.
+  EXPECT_EQ(LoadError("<A><B>x</B </A>"), "Element tag not found");
+}
+
+TEST(XmlDocumentParse, FailureKeepsLastErrorAndText) {
+  CXmlDocument doc;
+  EXPECT_FALSE(doc.LoadText("<A></B>"));
+  // A stray end tag fails without a message of its own; success does not clear the message.
+  EXPECT_FALSE(doc.LoadText("</A>"));
+  EXPECT_EQ(doc.LastError(), "End tag does not correspond to A");
+  EXPECT_EQ(doc.GetText(), "</A>");
+  EXPECT_TRUE(doc.LoadText("<A/>"));
+  EXPECT_EQ(doc.LastError(), "End tag does not correspond to A");
+  EXPECT_FALSE(doc.LoadText("<A>"));
+  EXPECT_FALSE(doc.FindElement());
+  EXPECT_FALSE(doc.FindChildElement());
+  EXPECT_EQ(doc.GetChildText(), "");
+  EXPECT_EQ(doc.GetAttribute("x"), "");
+}
+
+TEST(XmlDocumentParse, DocumentMayEndWithTheRootsEndTag) {
+  CXmlDocument doc;
+  EXPECT_TRUE(doc.LoadText("<A></A>"));
+  EXPECT_TRUE(doc.LoadText("<R><B/><Q/></R>"));
+  EXPECT_TRUE(doc.LoadText("<A/>"));
+  EXPECT_TRUE(doc.LoadText("<A></A x>"));
+  EXPECT_TRUE(doc.LoadText("<A></A\r\n>\r\n"));
+}
+
+TEST(XmlDocumentParse, SkipsInstructionsCommentsDeclarationsAndTrailingElements) {
+  CXmlDocument doc;
+  ASSERT_TRUE(doc.LoadText("<?xml version=\"1.0\"?><!-- note --><!DOCTYPE A><A/>text<B/>"));
+  EXPECT_TRUE(doc.FindElement("A"));
+  EXPECT_FALSE(doc.FindElement("B"));
+
+  ASSERT_TRUE(doc.LoadText("<R>\r\n<!-- one -->\r\n<?pi?><X>1</X><!-- two --><Y>2</Y>\r\n</R>"));
+  ASSERT_TRUE(doc.FindChildElement("X"));
+  EXPECT_EQ(doc.GetChildText(), "1");
+  ASSERT_TRUE(doc.FindChildElement("Y"));
+  EXPECT_EQ(doc.GetChildText(), "2");
+}
+
+TEST(XmlDocumentRead, ElementText) {
+  CXmlDocument doc;
+  ASSERT_TRUE(doc.LoadText("<R><T> x &amp; y &#65; </T><E/><P><C/></P><Z></Z>"
+                           "<Q>&lt;&gt;&apos;&quot;&amp&Lt;</Q></R>"));
+  ASSERT_TRUE(doc.FindChildElement("T"));
+  EXPECT_EQ(doc.GetChildText(), " x & y &#65; ");
+  ASSERT_TRUE(doc.FindChildElement("E"));
+  EXPECT_EQ(doc.GetChildText(), "");
+  ASSERT_TRUE(doc.FindChildElement("P"));
+  EXPECT_EQ(doc.GetChildText(), "");  // an element with children has no text
+  ASSERT_TRUE(doc.FindChildElement("Z"));
+  EXPECT_EQ(doc.GetChildText(), "");
+  ASSERT_TRUE(doc.FindChildElement("Q"));
+  EXPECT_EQ(doc.GetChildText(), "<>'\"&amp&Lt;");
+}
+
+TEST(XmlDocumentRead, CdataIsVerbatimAndEndsTheText) {
+  CXmlDocument doc;
+  ASSERT_TRUE(doc.LoadText("<R><C>  <![CDATA[a<b&amp;]]> more</C><D><![CDATA[]]></D></R>"));
+  ASSERT_TRUE(doc.FindChildElement("C"));
+  EXPECT_EQ(doc.GetChildText(), "a<b&amp;");
+  ASSERT_TRUE(doc.FindChildElement("D"));
+  EXPECT_EQ(doc.GetChildText(), "");
+}
+
+TEST(XmlDocumentRead, AttributesNeedNameEqualsQuotedValue) {
+  CXmlDocument doc;
+  ASSERT_TRUE(doc.LoadText("<R a=1 b='2' c=\"3\" d = \"&lt;4&quot;\" c=\"5\" e><K x=\"y\"/></R>"));
+  ASSERT_TRUE(doc.FindElement("R"));
+  EXPECT_EQ(doc.GetAttribute("a"), "");
+  EXPECT_EQ(doc.GetAttribute("b"), "");
+  EXPECT_EQ(doc.GetAttribute("c"), "3");
+  EXPECT_EQ(doc.GetAttribute("d"), "<4\"");
+  EXPECT_EQ(doc.GetAttribute("e"), "");
+  EXPECT_EQ(doc.GetAttribute("R"), "");  // the element name is no attribute
+  ASSERT_TRUE(doc.FindChildElement("K"));
+  EXPECT_EQ(doc.GetChildAttribute("x"), "y");
+  EXPECT_EQ(doc.GetAttribute("x"), "");
+}
+
+TEST(XmlDocumentRead, RawGreaterThanInAttributeValueEndsTheStartTag) {
+  CXmlDocument doc;
+  ASSERT_TRUE(doc.LoadText("<R><K v=\"a>b\">t</K></R>"));
+  ASSERT_TRUE(doc.FindChildElement("K"));
+  EXPECT_EQ(doc.GetChildText(), "b\">t");
+}
+
+TEST(XmlDocumentNavigate, ChildSearchIsForwardOnly) {
+  CXmlDocument doc;
+  ASSERT_TRUE(doc.LoadText("<R><B/><Q/></R>"));
+  EXPECT_FALSE(doc.LeaveElement());
+  EXPECT_TRUE(doc.FindChildElement("Q"));  // finds the root first
+  EXPECT_FALSE(doc.FindChildElement("B"));
+  EXPECT_FALSE(doc.FindChildElement("Q"));
+  doc.ResetPosition();
+  EXPECT_TRUE(doc.FindChildElement("B"));
+  EXPECT_TRUE(doc.FindChildElement("Q"));
+  EXPECT_FALSE(doc.FindChildElement("R"));
+}
+
+TEST(XmlDocumentNavigate, EnterAndLeave) {
+  CXmlDocument doc;
+  ASSERT_TRUE(doc.LoadText("<R><A><X>1</X><Y>2</Y></A><B><X>3</X></B><E/></R>"));
+  ASSERT_TRUE(doc.FindElement("R"));
+  EXPECT_FALSE(doc.LeaveElement());
+  ASSERT_TRUE(doc.EnterChild());  // first child, A
+  EXPECT_EQ(doc.Depth(), 1);
+  ASSERT_TRUE(doc.FindChildElement("Y"));
+  EXPECT_EQ(doc.GetChildText(), "2");
+  ASSERT_TRUE(doc.LeaveElement());  // A is the current child again
+  EXPECT_EQ(doc.Depth(), 0);
+  ASSERT_TRUE(doc.FindChildElement("B"));
+  ASSERT_TRUE(doc.EnterChild());
+  ASSERT_TRUE(doc.FindChildElement());
+  EXPECT_EQ(doc.GetChildText(), "3");
+  ASSERT_TRUE(doc.LeaveElement());
+  ASSERT_TRUE(doc.FindChildElement("E"));
+  ASSERT_TRUE(doc.EnterChild());
+  EXPECT_FALSE(doc.FindChildElement());  // empty element
+  EXPECT_FALSE(doc.EnterChild());
+  EXPECT_FALSE(doc.FindElement("A"));  // siblings after E: none
+}
+
+TEST(XmlDocumentWrite, FiveLineDocument) {
+  CXmlDocument doc;
+  EXPECT_FALSE(doc.LoadText());
+  ASSERT_TRUE(doc.AddElement("R"));
+  ASSERT_TRUE(doc.AddChildElement("A", "1"));
+  ASSERT_TRUE(doc.AddChildElement("B", "0"));
+  EXPECT_EQ(doc.GetText(), "<R>\r\n<A>1</A>\r\n<B>0</B>\r\n</R>\r\n");
+  EXPECT_FALSE(doc.AddElement("S"));  // there is a root already
+}
+
+TEST(XmlDocumentWrite, NestedDocumentWithAttributes) {
+  CXmlDocument doc;
+  doc.LoadText();
+  ASSERT_TRUE(doc.AddElement("PROFILE"));
+  ASSERT_TRUE(doc.AddAttribute("TYPE", "QUICK<&>'\""));
+  ASSERT_TRUE(doc.AddChildElement("NAME", "a<b & c'\""));
+  ASSERT_TRUE(doc.AddChildElement("SOURCES"));
+  ASSERT_TRUE(doc.AddChildAttribute("COUNT", "2"));
+  ASSERT_TRUE(doc.EnterChild());
+  ASSERT_TRUE(doc.AddChildElement("ITEM", "x"));
+  ASSERT_TRUE(doc.AddChildAttribute("KIND", "0"));
+  ASSERT_TRUE(doc.AddChildElement("ITEM"));
+  ASSERT_TRUE(doc.AddChildAttribute("KIND", "1"));
+  ASSERT_TRUE(doc.LeaveElement());
+  ASSERT_TRUE(doc.AddChildElement("LEVEL", "9"));
+  ASSERT_TRUE(doc.AddAttribute("TYPE", "second"));
+  const std::string expected =
+      "<PROFILE TYPE=\"QUICK&lt;&amp;&gt;&apos;&quot;\" TYPE=\"second\">\r\n"
+      "<NAME>a&lt;b &amp; c'\"</NAME>\r\n"
+      "<SOURCES COUNT=\"2\">\r\n"
+      "<ITEM KIND=\"0\">x</ITEM>\r\n"
+      "<ITEM KIND=\"1\"/>\r\n"
+      "</SOURCES>\r\n"
+      "<LEVEL>9</LEVEL>\r\n"
+      "</PROFILE>\r\n";
+  EXPECT_EQ(doc.GetText(), expected);
+
+  // The built document reads like the loaded one: first of two equal attributes wins.
+  for (int pass = 0; pass < 2; ++pass) {
+    doc.ResetPosition();
+    ASSERT_TRUE(doc.FindElement("PROFILE"));
+    EXPECT_EQ(doc.GetAttribute("TYPE"), "QUICK<&>'\"");
+    ASSERT_TRUE(doc.FindChildElement("NAME"));
+    EXPECT_EQ(doc.GetChildText(), "a<b & c'\"");
+    ASSERT_TRUE(doc.FindChildElement("SOURCES"));
+    EXPECT_EQ(doc.GetChildAttribute("COUNT"), "2");
+    ASSERT_TRUE(doc.EnterChild());
+    ASSERT_TRUE(doc.FindChildElement("ITEM"));
+    EXPECT_EQ(doc.GetChildText(), "x");
+    ASSERT_TRUE(doc.FindChildElement("ITEM"));
+    EXPECT_EQ(doc.GetChildAttribute("KIND"), "1");
+    ASSERT_TRUE(doc.LeaveElement());
+    ASSERT_TRUE(doc.FindChildElement("LEVEL"));
+    EXPECT_EQ(doc.GetChildText(), "9");
+    ASSERT_TRUE(doc.LoadText(expected));
+  }
+}
+
+TEST(XmlDocumentWrite, EmptyParentWithAttributesBecomesPair) {
+  CXmlDocument doc;
+  ASSERT_TRUE(doc.LoadText("<R>\r\n<P a=\"1\"/>\r\n<S/>\r\n</R>\r\n"));
+  ASSERT_TRUE(doc.FindChildElement("P"));
+  ASSERT_TRUE(doc.EnterChild());
+  ASSERT_TRUE(doc.AddChildElement("C", "v"));
+  EXPECT_EQ(doc.GetText(), "<R>\r\n<P a=\"1\">\r\n<C>v</C>\r\n</P>\r\n<S/>\r\n</R>\r\n");
+  ASSERT_TRUE(doc.AddAttribute("b", "2"));
+  ASSERT_TRUE(doc.LeaveElement());
+  ASSERT_TRUE(doc.FindChildElement("S"));
+  ASSERT_TRUE(doc.AddChildAttribute("z", "9"));
+  EXPECT_EQ(doc.GetText(), "<R>\r\n<P a=\"1\" b=\"2\">\r\n<C>v</C>\r\n</P>\r\n<S z=\"9\"/>\r\n</R>\r\n");
+}
+
+TEST(XmlDocumentWrite, AddElementAfterFailedParseDiscardsText) {
+  CXmlDocument doc;
+  EXPECT_FALSE(doc.LoadText("garbage <A>"));
+  ASSERT_TRUE(doc.AddElement("N", "t"));
+  EXPECT_EQ(doc.GetText(), "<N>t</N>\r\n");
+  EXPECT_TRUE(doc.HasRoot());
+  EXPECT_FALSE(doc.AddChildAttribute("x", "1"));  // no current child
+  CXmlDocument fresh;  // never loaded
+  EXPECT_FALSE(fresh.AddChildElement("X"));
+  EXPECT_FALSE(fresh.AddAttribute("x", "1"));
+  ASSERT_TRUE(fresh.AddElement("N"));
+  EXPECT_EQ(fresh.GetText(), "<N/>\r\n");
+}
+
+TEST(XmlDocumentWrite, SiblingInsertedAfterCurrentElementInTheMiddle) {
+  CXmlDocument doc;
+  ASSERT_TRUE(doc.LoadText("<R>\r\n<A>1</A>\r\n<B>2</B>\r\n</R>\r\n"));
+  ASSERT_TRUE(doc.FindChildElement("A"));
+  ASSERT_TRUE(doc.EnterChild());
+  ASSERT_TRUE(doc.AddElement("M", "x"));  // sibling after A, becomes the current element
+  ASSERT_TRUE(doc.AddAttribute("k", "v"));
+  EXPECT_EQ(doc.GetText(), "<R>\r\n<A>1</A>\r\n<M k=\"v\">x</M>\r\n<B>2</B>\r\n</R>\r\n");
+  EXPECT_TRUE(doc.FindElement("B"));
+}
+
+// Builds a document with insertions in the middle, at the end and on attributes, then checks that
+// every element reads the same in the built table as in a fresh parse of the text.
+TEST(XmlDocumentWrite, TableStaysConsistentWithText) {
+  CXmlDocument doc;
+  doc.LoadText();
+  ASSERT_TRUE(doc.AddElement("R"));
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_TRUE(doc.AddChildElement("C", std::to_string(i)));
+    ASSERT_TRUE(doc.EnterChild());
+    ASSERT_TRUE(doc.AddChildElement("G"));
+    ASSERT_TRUE(doc.AddChildAttribute("n", std::to_string(i)));
+    ASSERT_TRUE(doc.LeaveElement());
+  }
+  // Go back to the second child and grow it and its first grandchild.
+  doc.ResetPosition();
+  ASSERT_TRUE(doc.FindChildElement("C"));
+  ASSERT_TRUE(doc.FindChildElement("C"));
+  ASSERT_TRUE(doc.AddChildAttribute("long", std::string(40, 'x')));
+  ASSERT_TRUE(doc.EnterChild());
+  ASSERT_TRUE(doc.AddAttribute("added", "yes"));
+  ASSERT_TRUE(doc.FindChildElement("G"));
+  ASSERT_TRUE(doc.EnterChild());
+  ASSERT_TRUE(doc.AddChildElement("D", "deep"));
+  ASSERT_TRUE(doc.AddElement("G2", "after"));
+
+  std::function<std::string(CXmlDocument&)> dump = [&](CXmlDocument& d) {
+    std::string out;
+    std::function<void()> walk = [&] {
+      while (d.FindChildElement()) {
+        out += "[" + d.GetChildText() + "|" + d.GetChildAttribute("n") + d.GetChildAttribute("long") +
+               d.GetChildAttribute("added");
+        ASSERT_TRUE(d.EnterChild());
+        walk();
+        ASSERT_TRUE(d.LeaveElement());
+        out += "]";
+      }
+    };
+    d.ResetPosition();
+    EXPECT_TRUE(d.FindElement());
+    walk();
+    return out;
+  };
+  const std::string built = dump(doc);
+  CXmlDocument parsed;
+  ASSERT_TRUE(parsed.LoadText(doc.GetText()));
+  EXPECT_EQ(dump(parsed), built);
+  EXPECT_NE(built.find("[deep|]"), std::string::npos);
+  EXPECT_NE(built.find("[after|]"), std::string::npos);
+}
+
+TEST(XmlDocumentEscape, Modes) {
+  EXPECT_EQ(CXmlDocument::EscapeText("<a & 'b' \"c\">", CXmlDocument::EscapeMode::Element),
+            "&lt;a &amp; 'b' \"c\"&gt;");
+  EXPECT_EQ(CXmlDocument::EscapeText("<a & 'b' \"c\">", CXmlDocument::EscapeMode::Attribute),
+            "&lt;a &amp; &apos;b&apos; &quot;c&quot;&gt;");
+  EXPECT_EQ(CXmlDocument::UnescapeText("&amp;lt; &lt &quot"), "&lt; &lt &quot");
+}
+
+}  // namespace
+}  // namespace tarnwick
