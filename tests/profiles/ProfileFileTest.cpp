@@ -1,0 +1,388 @@
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <climits>
+#include <filesystem>
+
+#include "ProfileTestSupport.h"
+#include "app/ProgramFolder.h"
+#include "profiles/Profile.h"
+#include "support/TempDir.h"
+
+namespace tarnwick {
+namespace {
+
+using test::AsReadBack;
+using test::ExpectSameProfile;
+using test::ReadFile;
+using test::SampleQuickProfile;
+using test::TestNow;
+using test::WriteFile;
+
+std::string Lines(std::initializer_list<const char*> lines) {
+  std::string text;
+  for (const char* line : lines) text += std::string(line) + "\r\n";
+  return text;
+}
+
+class ProfileFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetProgramFolderPath(dir.path()); }
+
+  // Writes `p` under its name and reads it back.
+  Profile RoundTrip(Profile& p) {
+    ProfilePathFor(p);
+    std::string error;
+    EXPECT_TRUE(WriteProfile(p, TestNow(), &error)) << error;
+    Profile read;
+    EXPECT_TRUE(ReadProfile(p.filePath, read, TestNow(), &error)) << error;
+    return read;
+  }
+
+  // Reads a profile file holding `text`.
+  Profile ReadText(const std::string& text) {
+    const std::string path = (dir / "t.pfl").string();
+    WriteFile(path, text);
+    Profile read;
+    EXPECT_TRUE(ReadProfile(path, read, TestNow()));
+    return read;
+  }
+
+  test::TempDir dir;
+};
+
+TEST_F(ProfileFileTest, WritesTheElementTreeInItsOrder) {
+  Profile p = SampleQuickProfile("Docs & more");
+  ProfilePathFor(p);
+  ASSERT_TRUE(WriteProfile(p, TestNow()));
+  EXPECT_EQ(ReadFile(p.filePath), Lines({
+      R"(<PROFILE TYPE="QUICKLANCH">)", "<NAME>Docs &amp; more</NAME>", "<LOCALSRC>",
+      R"(<SUBITEM TYPE="LOCALFOLDER">)", "<FILTER>+[*.txt]-[~*]</FILTER>", "<RECURSIVE>1</RECURSIVE>",
+      "<FILEURL>/home/u/docs</FILEURL>", "</SUBITEM>", R"(<SUBITEM TYPE="LOCALFILE">)",
+      "<FILEURL>/home/u/a&lt;b&gt;.txt</FILEURL>", "</SUBITEM>", "</LOCALSRC>", "<REMOTESRC>",
+      R"(<FTPITEM TYPE="WINDOWS">)", "<HOSTNAME>ftp.example.org</HOSTNAME>", "<PORT>21</PORT>",
+      "<USERNAME>anna</USERNAME>", R"(<PASSWORD>pw"1</PASSWORD>)", R"(<SUBITEM TYPE="FTPFILE">)",
+      "<FILEURL>/pub/x.bin</FILEURL>", "</SUBITEM>", "</FTPITEM>", "</REMOTESRC>",
+      R"(<DESTINATION TYPE="FTPFOLDER">)", "<FTPITEM>", "<HOSTNAME>backup.example.org</HOSTNAME>",
+      "<PORT>2121</PORT>", "<USERNAME>bob</USERNAME>", "<PASSWORD>secret</PASSWORD>", "<PASSIVE>1</PASSIVE>",
+      "</FTPITEM>", "<FILEURL>/store</FILEURL>", "</DESTINATION>", "<CONFIG>", R"(<COMPRESS LEVEL="0">)",
+      "<FILEURL>docs.zip</FILEURL>", "</COMPRESS>", "<DSTUSEDATE>1</DSTUSEDATE>", "</CONFIG>", "</PROFILE>"}));
+}
+
+TEST_F(ProfileFileTest, WritesTheSchedulePart) {
+  Profile p;
+  ResetSchedule(p.schedule, TestNow());
+  p.name = "Monthly";
+  p.isScheduled = true;
+  p.localDestFolder = "/backup";
+  ScheduleRecord& s = p.schedule;
+  s.type = kScheduleMonthly;
+  s.enabled = true;
+  s.startTime = MakeLocalTime(1980, 2, 6, 8, 5);
+  s.monthlyByWeekday = 1;
+  s.weekOfMonth = 4;  // last
+  s.dayOfWeek = 4;    // Friday
+  s.hasStartDate = s.hasEndDate = 1;
+  s.startDate = MakeLocalTime(2024, 1, 1);
+  s.endDate = MakeLocalTime(2025, 12, 31);
+  s.repeat = 1;
+  s.repeatInterval = 30;
+  s.repeatDuration = 120;
+  ProfilePathFor(p);
+  ASSERT_TRUE(WriteProfile(p, TestNow()));
+  // The last Friday of March 2024 is the 29th.
+  EXPECT_EQ(ReadFile(p.filePath), Lines({
+      R"(<PROFILE TYPE="SCHEDULED">)", "<NAME>Monthly</NAME>", R"(<DESTINATION TYPE="LOCALFOLDER">)",
+      "<FILEURL>/backup</FILEURL>", "</DESTINATION>", "<CONFIG>", "<DSTUSEDATE>0</DSTUSEDATE>",
+      R"(<SCHEDULED TYPE="Monthly" ENABLED="1">)", "<GLOBALSTART>", "<HOUR>8</HOUR>", "<MINUTE>5</MINUTE>",
+      "</GLOBALSTART>", R"(<MONTHLY TYPE="1">)", "<WEEKINMONTH>4</WEEKINMONTH>", "<DAYINWEEK>4</DAYINWEEK>",
+      "<RUNMONTH>4095</RUNMONTH>", "</MONTHLY>", R"(<ADVANCED REPEAT="1" LASTRUN="202403050930">)",
+      "<STARTDATE>", "<YEAR>2024</YEAR>", "<MONTH>1</MONTH>", "<DAY>1</DAY>", "</STARTDATE>", "<ENDDATE>",
+      "<YEAR>2025</YEAR>", "<MONTH>12</MONTH>", "<DAY>31</DAY>", "</ENDDATE>", "<NEXTRUN>", "<YEAR>2024</YEAR>",
+      "<MONTH>3</MONTH>", "<DAY>29</DAY>", "<HOUR>8</HOUR>", "<MINUTE>5</MINUTE>", "</NEXTRUN>",
+      "<INTERVAL>30</INTERVAL>", "<INTERVALTYPE>0</INTERVALTYPE>", "<DURATION>120</DURATION>", "</ADVANCED>",
+      "</SCHEDULED>", "</CONFIG>", "</PROFILE>"}));
+}
+
+TEST_F(ProfileFileTest, QuickProfileRoundTrips) {
+  Profile p = SampleQuickProfile();
+  const Profile read = RoundTrip(p);
+  ExpectSameProfile(read, AsReadBack(p, TestNow()));
+  EXPECT_EQ(read.zipLevel, 0) << "a stored Store level stays Store";
+}
+
+TEST_F(ProfileFileTest, EveryScheduleTypeRoundTrips) {
+  auto scheduled = [](std::int32_t type, bool enabled, bool repeat) {
+    Profile p = SampleQuickProfile("s" + std::to_string(type) + (enabled ? "e" : "d") + (repeat ? "r" : ""));
+    p.isScheduled = true;
+    p.destIsLocal = true;
+    p.localDestFolder = "/backup/ünïcode folder ";
+    p.ftpDest = {};      // not stored for a local destination
+    p.compress = false;  // nor the level and name without compression
+    p.zipFileName.clear();
+    p.zipLevel = 5;
+    // Only the fields of the schedule's own type are stored; the others keep their defaults.
+    ScheduleRecord& s = p.schedule;
+    s.type = type;
+    s.enabled = enabled;
+    s.startTime = MakeLocalTime(1980, 2, 6, 23, 59);
+    switch (type) {
+      case kScheduleOnce:
+        s.onceDate = MakeLocalTime(2024, 3, 9);
+        break;
+      case kScheduleDaily:
+        s.dailyInterval = 3;
+        break;
+      case kScheduleWeekly:
+        s.weeklyInterval = 2;
+        s.weekdays = 0x15;
+        break;
+      default:
+        s.monthlyByWeekday = repeat ? 1 : 0;
+        s.dayOfMonth = repeat ? 1 : 31;
+        s.weekOfMonth = repeat ? 2 : 0;
+        s.dayOfWeek = repeat ? 6 : 0;
+        s.months = 0x5A5;
+    }
+    if (type != kScheduleOnce) {
+      s.hasStartDate = 1;
+      s.startDate = MakeLocalTime(2024, 2, 29);
+      s.hasEndDate = enabled ? 1 : 0;
+      s.endDate = enabled ? MakeLocalTime(2030, 1, 1) : s.endDate;
+    }
+    s.repeat = repeat ? 1 : 0;
+    if (repeat) {
+      s.repeatInterval = 2;
+      s.repeatUnit = 1;
+      s.repeatDuration = 600;
+    }
+    return p;
+  };
+  for (std::int32_t type : {kScheduleDaily, kScheduleWeekly, kScheduleMonthly, kScheduleOnce}) {
+    for (bool enabled : {true, false}) {
+      for (bool repeat : {true, false}) {
+        SCOPED_TRACE(testing::Message() << "type " << type << " enabled " << enabled << " repeat " << repeat);
+        Profile p = scheduled(type, enabled, repeat);
+        const Profile read = RoundTrip(p);
+        ExpectSameProfile(read, AsReadBack(p, TestNow()));
+        const std::string text = ReadFile(p.filePath);
+        EXPECT_EQ(text.find("LASTRUN=") != std::string::npos, enabled);
+        EXPECT_EQ(text.find("<DURATION>") != std::string::npos, repeat);
+      }
+    }
+  }
+}
+
+TEST_F(ProfileFileTest, LongAndAwkwardValuesAreKeptWhole) {
+  Profile p = SampleQuickProfile();
+  const std::string longPath = "/" + std::string(5000, 'p');
+  p.localSources = {{longPath, "+[" + std::string(400, 'f') + "]", ItemKind::LocalFolder, false},
+                    {"  <![CDATA[x]]> & \"'\t", "", ItemKind::LocalFile, false}};
+  p.ftpDest.password = "a]]>b&amp;c";
+  const Profile read = RoundTrip(p);
+  ExpectSameProfile(read, AsReadBack(p, TestNow()));
+}
+
+TEST_F(ProfileFileTest, ReadsOnlyElementsInTheirOrder) {
+  // DESTINATION before LOCALSRC: the forward search for it starts after LOCALSRC and fails.
+  const Profile p = ReadText(Lines({
+      R"(<PROFILE TYPE="QUICKLANCH">)", R"(<DESTINATION TYPE="LOCALFOLDER"><FILEURL>/d</FILEURL></DESTINATION>)",
+      R"(<LOCALSRC><SUBITEM TYPE="LOCALFILE"><FILEURL>/f</FILEURL></SUBITEM>)",
+      // FILEURL before FILTER inside a folder item: the filter is found, then the path is not.
+      R"(<SUBITEM TYPE="LOCALFOLDER"><FILEURL>/dir</FILEURL><FILTER>+[a]</FILTER></SUBITEM></LOCALSRC>)",
+      R"(<CONFIG><DSTUSEDATE>1</DSTUSEDATE><COMPRESS LEVEL="9"><FILEURL>z.zip</FILEURL></COMPRESS></CONFIG>)",
+      "</PROFILE>"}));
+  ASSERT_EQ(p.localSources.size(), 2u);
+  EXPECT_EQ(p.localSources[1], (SourceItem{"", "+[a]", ItemKind::LocalFolder, false}));
+  EXPECT_FALSE(p.hasDestination);
+  EXPECT_EQ(p.localDestFolder, "");
+  // COMPRESS is found after DSTUSEDATE, which is then not found any more.
+  EXPECT_TRUE(p.compress);
+  EXPECT_EQ(p.zipLevel, 9);
+  EXPECT_FALSE(p.useDateFolder);
+}
+
+TEST_F(ProfileFileTest, SkipsUnknownItemsAndFallsBackToDefaults) {
+  const Profile p = ReadText(Lines({
+      R"(<PROFILE TYPE="SCHEDULED">)", "<LOCALSRC>", R"(<SUBITEM TYPE="FTPFILE"><FILEURL>/x</FILEURL></SUBITEM>)",
+      R"(<SUBITEM TYPE="LOCALFILE"></SUBITEM>)",
+      R"(<SUBITEM TYPE="LOCALFOLDER"><RECURSIVE>yes</RECURSIVE><FILEURL>/f</FILEURL></SUBITEM>)", "</LOCALSRC>",
+      R"(<REMOTESRC><FTPITEM TYPE="unix"><HOSTNAME>h</HOSTNAME></FTPITEM></REMOTESRC>)",
+      R"(<DESTINATION TYPE="FTPFOLDER"><FTPITEM><PASSIVE>yes</PASSIVE></FTPITEM><FILEURL></FILEURL></DESTINATION>)",
+      R"(<CONFIG><COMPRESS LEVEL="-3"><FILEURL>a.zip</FILEURL></COMPRESS><DSTUSEDATE>7</DSTUSEDATE>)",
+      R"(<SCHEDULED TYPE="Weekly" ENABLED="true"><GLOBALSTART><HOUR>25</HOUR><MINUTE>7</MINUTE></GLOBALSTART>)",
+      "<WEEKLY><INTERVAL>0</INTERVAL><RUNWEEKDAY>99999999999</RUNWEEKDAY></WEEKLY>",
+      R"(<ADVANCED REPEAT="1"><NEXTRUN><YEAR>2024</YEAR><MONTH>3</MONTH><DAY>6</DAY><HOUR>1</HOUR></NEXTRUN>)",
+      "<INTERVAL>0</INTERVAL><INTERVALTYPE>1</INTERVALTYPE><DURATION>60</DURATION></ADVANCED>",
+      "</SCHEDULED></CONFIG></PROFILE>"}));
+  // The file item without FILEURL and the FTP kind among local sources are left out.
+  ASSERT_EQ(p.localSources.size(), 1u);
+  EXPECT_EQ(p.localSources[0], (SourceItem{"/f", "", ItemKind::LocalFolder, false}));
+  ASSERT_EQ(p.remoteSources.size(), 1u);
+  EXPECT_TRUE(p.remoteSources[0].site.serverIsUnix);
+  EXPECT_FALSE(p.destIsLocal);
+  EXPECT_EQ(p.ftpDest.passive, "yes");
+  EXPECT_FALSE(p.hasDestination);
+  EXPECT_EQ(p.zipLevel, 5);
+  EXPECT_TRUE(p.compress);
+  EXPECT_TRUE(p.useDateFolder);
+  const ScheduleRecord& s = p.schedule;
+  EXPECT_EQ(s.type, kScheduleWeekly);
+  EXPECT_FALSE(s.enabled);
+  EXPECT_EQ(LocalFields(s.startTime).tm_hour, LocalFields(TestNow()).tm_hour);
+  EXPECT_EQ(LocalFields(s.startTime).tm_min, 7);
+  EXPECT_EQ(s.weeklyInterval, 1);
+  EXPECT_EQ(s.weekdays, 1);
+  EXPECT_EQ(s.nextRunValid, 0) << "a NEXTRUN without its MINUTE does not count";
+  EXPECT_EQ(s.repeat, 0) << "a repeat without a step cannot be computed";
+  EXPECT_EQ(s.repeatDuration, 60);
+}
+
+TEST_F(ProfileFileTest, BrokenFilesReadAsDefaults) {
+  Profile defaults;
+  ResetSchedule(defaults.schedule, TestNow());
+  for (const char* text : {"", "not xml at all", "<PROFILE TYPE=\"SCHEDULED\"><NAME>x</NAME><LOCALSRC>",
+                           "<OTHER TYPE=\"QUICKLANCH\"/>", "\xff\xfe<\0>"}) {
+    const Profile p = ReadText(text);
+    EXPECT_FALSE(p.isScheduled);
+    EXPECT_TRUE(p.localSources.empty());
+    EXPECT_TRUE(p.destIsLocal);
+    EXPECT_EQ(p.zipLevel, 5);
+    EXPECT_EQ(p.schedule.startDate, defaults.schedule.startDate);
+  }
+  Profile p;
+  std::string error;
+  EXPECT_FALSE(ReadProfile((dir / "missing.pfl").string(), p, TestNow(), &error));
+  EXPECT_NE(error.find("missing.pfl"), std::string::npos);
+  EXPECT_NE(error.find("No such file"), std::string::npos);
+}
+
+TEST_F(ProfileFileTest, FileIsOwnerOnlyAndAFailedWriteKeepsTheOldOne) {
+  Profile p = SampleQuickProfile();
+  ProfilePathFor(p);
+  ASSERT_TRUE(WriteProfile(p, TestNow()));
+  struct stat info {};
+  ASSERT_EQ(::stat(p.filePath.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  const std::string before = ReadFile(p.filePath);
+
+  // A file-size limit makes the next write fail part way.
+  p.localSources.assign(2000, SourceItem{"/some/long/enough/path", "+[*.*]", ItemKind::LocalFolder, true});
+  struct rlimit old {};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old;
+  small.rlim_cur = 1024;
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  std::string error;
+  const bool written = WriteProfile(p, TestNow(), &error);
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_FALSE(written);
+  EXPECT_NE(error.find(p.filePath), std::string::npos);
+  EXPECT_EQ(ReadFile(p.filePath), before);
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(ProfileFolder())) ++files;
+  EXPECT_EQ(files, 1u) << "no temporary file is left behind";
+}
+
+TEST_F(ProfileFileTest, ProfileNamesStayInsideTheProfileFolder) {
+  for (const char* bad : {"", ".", "..", "a/b", "..\\x", "tab\there", "new\nline"}) {
+    Profile p;
+    p.name = bad;
+    EXPECT_FALSE(ProfileNameProblem(bad).empty()) << bad;
+    EXPECT_FALSE(ProfilePathFor(p));
+    EXPECT_EQ(p.filePath, "");
+  }
+  EXPECT_EQ(ProfileNameProblem(""), "Please enter profile name.");
+  EXPECT_FALSE(ProfileNameProblem(std::string(201, 'n')).empty());
+
+  Profile p;
+  p.name = "..hidden but fine [x]";
+  EXPECT_EQ(ProfileNameProblem(p.name), "");
+  EXPECT_FALSE(ProfilePathFor(p));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "Profile")) << "the folder is made on the way";
+  EXPECT_EQ(p.filePath, (dir / "Profile" / "..hidden but fine [x].pfl").string());
+  WriteFile(p.filePath, "");
+  EXPECT_TRUE(ProfilePathFor(p));
+}
+
+class MakeJobTest : public ::testing::Test {
+ protected:
+  Profile Local(const std::string& folder, bool dateFolder) {
+    Profile p = SampleQuickProfile();
+    p.destIsLocal = true;
+    p.localDestFolder = folder;
+    p.useDateFolder = dateFolder;
+    p.compress = false;
+    return p;
+  }
+};
+
+TEST_F(MakeJobTest, LocalDestinationGetsTheDateFolderOnce) {
+  BackupJob job;
+  Profile p = Local("/backup/", true);
+  MakeJobResult made = MakeJob(p, job, TestNow());
+  ASSERT_TRUE(made.ok);
+  EXPECT_EQ(made.kind, JobKind::Copy);
+  EXPECT_EQ(job.localDestFolder, "/backup/2024-03-05");
+  EXPECT_EQ(DestinationText(p, TestNow()), "/backup/2024-03-05");
+  EXPECT_EQ(job.localSources, p.localSources);
+  EXPECT_EQ(job.remoteSources, p.remoteSources);
+
+  p = Local("/backup/", false);
+  p.anonymousLogin = true;
+  ASSERT_TRUE(MakeJob(p, job, TestNow()).ok);
+  EXPECT_EQ(job.localDestFolder, "/backup") << "one trailing separator goes";
+  EXPECT_TRUE(job.anonymousLogin);
+  EXPECT_EQ(job.zipPath, "");
+}
+
+TEST_F(MakeJobTest, ArchivePathsForLocalAndFtpDestinations) {
+  BackupJob job;
+  Profile p = Local("/backup/", false);
+  p.compress = true;
+  p.zipFileName = "all.zip";
+  p.zipLevel = 9;
+  MakeJobResult made = MakeJob(p, job, TestNow());
+  ASSERT_TRUE(made.ok);
+  EXPECT_EQ(made.kind, JobKind::Zip);
+  EXPECT_EQ(job.zipPath, "/backup/all.zip");
+  EXPECT_EQ(job.zipLevel, 9);
+
+  p = SampleQuickProfile();  // FTP destination "/store" on backup.example.org, date folder on
+  ASSERT_TRUE(MakeJob(p, job, TestNow()).ok);
+  EXPECT_EQ(job.ftpDest.remotePath, "/store/2024-03-05");
+  EXPECT_EQ(job.zipPath, "backup.example.org/store/2024-03-05/docs.zip");
+  EXPECT_FALSE(job.destIsLocal);
+
+  p.ftpDest.remotePath = "";
+  p.useDateFolder = false;
+  EXPECT_EQ(DestinationText(p, TestNow()), "backup.example.org");
+  p.ftpDest.remotePath = "in";
+  EXPECT_EQ(DestinationText(p, TestNow()), "backup.example.org/in");
+}
+
+TEST_F(MakeJobTest, RefusesPathsOverTheSystemLimitWithoutTouchingTheJob) {
+  BackupJob job;
+  job.localDestFolder = "previous";
+  Profile p = Local("/" + std::string(PATH_MAX - 12, 'd'), true);
+  MakeJobResult made = MakeJob(p, job, TestNow());
+  EXPECT_FALSE(made.ok);
+  EXPECT_NE(made.error.find("destination folder"), std::string::npos);
+  EXPECT_EQ(job.localDestFolder, "previous");
+
+  p = Local("/" + std::string(PATH_MAX - 20, 'd'), false);
+  ASSERT_TRUE(MakeJob(p, job, TestNow()).ok) << "a folder that fits is taken whole";
+  EXPECT_EQ(job.localDestFolder.size(), PATH_MAX - 19u);
+  p.compress = true;
+  p.zipFileName = "a-much-longer-archive-name.zip";
+  made = MakeJob(p, job, TestNow());
+  EXPECT_FALSE(made.ok);
+  EXPECT_NE(made.error.find("archive"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarnwick
