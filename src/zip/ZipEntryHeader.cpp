@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 
+#include <zlib.h>
+
 namespace tarnwick {
 
 namespace {
@@ -12,6 +14,7 @@ namespace {
 constexpr std::uint32_t kLocalSignature = 0x04034B50;
 constexpr std::uint32_t kCentralSignature = 0x02014B50;
 constexpr std::uint16_t kZip64ExtraId = 0x0001;
+constexpr std::uint16_t kUnicodePathId = 0x7075;
 
 // Unicode code points of CP437 bytes 0x80 to 0xFF.
 constexpr std::array<std::uint16_t, 128> kCp437High = {
@@ -54,6 +57,20 @@ bool NextCodePoint(const std::string& text, std::size_t& i, char32_t& cp) {
   return true;
 }
 
+void AppendUnicodePath(std::vector<unsigned char>& out, const CZipEntryHeader& header) {
+  if (header.unicodeName.empty()) return;
+  PutU16(out, kUnicodePathId);
+  PutU16(out, static_cast<std::uint16_t>(5 + header.unicodeName.size()));
+  out.push_back(1);  // version
+  const auto* stored = reinterpret_cast<const Bytef*>(header.name.data());
+  PutU32(out, static_cast<std::uint32_t>(crc32(0L, stored, static_cast<uInt>(header.name.size()))));
+  out.insert(out.end(), header.unicodeName.begin(), header.unicodeName.end());
+}
+
+std::size_t UnicodePathSize(const CZipEntryHeader& header) {
+  return header.unicodeName.empty() ? 0 : 9 + header.unicodeName.size();
+}
+
 }  // namespace
 
 void PutU16(std::vector<unsigned char>& out, std::uint16_t value) {
@@ -84,13 +101,14 @@ void CZipEntryHeader::AppendLocalHeader(std::vector<unsigned char>& out) const {
   PutU16(out, dosDate);
   AppendLocalPatch(out);
   PutU16(out, static_cast<std::uint16_t>(name.size()));
-  PutU16(out, zip64Local ? 20 : 0);
+  PutU16(out, static_cast<std::uint16_t>((zip64Local ? 20 : 0) + UnicodePathSize(*this)));
   out.insert(out.end(), name.begin(), name.end());
   if (zip64Local) {
     PutU16(out, kZip64ExtraId);
     PutU16(out, 16);
     AppendLocalZip64Patch(out);
   }
+  AppendUnicodePath(out, *this);
 }
 
 void CZipEntryHeader::AppendLocalPatch(std::vector<unsigned char>& out) const {
@@ -111,6 +129,12 @@ void CZipEntryHeader::AppendCentralHeader(std::vector<unsigned char>& out) const
   if (compressedSize >= kMax32) PutU64(extra, compressedSize);
   if (localHeaderOffset >= kMax32) PutU64(extra, localHeaderOffset);
   const bool zip64 = !extra.empty() || zip64Local;
+  if (!extra.empty()) {
+    const auto size = static_cast<std::uint16_t>(extra.size());
+    extra.insert(extra.begin(), {static_cast<unsigned char>(kZip64ExtraId), 0, static_cast<unsigned char>(size),
+                                 static_cast<unsigned char>(size >> 8)});
+  }
+  AppendUnicodePath(extra, *this);
   PutU32(out, kCentralSignature);
   PutU16(out, zip64 ? static_cast<std::uint16_t>((versionMadeBy & 0xFF00) | kVersionZip64) : versionMadeBy);
   PutU16(out, zip64 ? kVersionZip64 : versionNeeded);
@@ -122,18 +146,14 @@ void CZipEntryHeader::AppendCentralHeader(std::vector<unsigned char>& out) const
   PutU32(out, Clamp32(compressedSize));
   PutU32(out, Clamp32(uncompressedSize));
   PutU16(out, static_cast<std::uint16_t>(name.size()));
-  PutU16(out, static_cast<std::uint16_t>(extra.empty() ? 0 : extra.size() + 4));
+  PutU16(out, static_cast<std::uint16_t>(extra.size()));
   PutU16(out, 0);  // comment
   PutU16(out, 0);  // disk number start
   PutU16(out, 0);  // internal attributes
   PutU32(out, externalAttributes);
   PutU32(out, Clamp32(localHeaderOffset));
   out.insert(out.end(), name.begin(), name.end());
-  if (!extra.empty()) {
-    PutU16(out, kZip64ExtraId);
-    PutU16(out, static_cast<std::uint16_t>(extra.size()));
-    out.insert(out.end(), extra.begin(), extra.end());
-  }
+  out.insert(out.end(), extra.begin(), extra.end());
 }
 
 std::uint16_t DeflateFlagsForLevel(int level) {
@@ -142,33 +162,38 @@ std::uint16_t DeflateFlagsForLevel(int level) {
   return 0;
 }
 
-std::string StoredEntryName(const std::string& name, bool& utf8) {
+void SetEntryName(CZipEntryHeader& header, const std::string& name) {
   std::string slashed = name;
   std::replace(slashed.begin(), slashed.end(), '\\', '/');
-  utf8 = false;
+  header.name = slashed;
+  header.unicodeName.clear();
   const bool ascii = std::all_of(slashed.begin(), slashed.end(),
                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (ascii) return slashed;
+  if (ascii) return;
   std::string oem;
+  bool mapsToOem = true;
   std::size_t i = 0;
   while (i < slashed.size()) {
     char32_t cp = 0;
-    if (!NextCodePoint(slashed, i, cp)) {
-      // Not UTF-8 at all: keep the bytes; they can only be read as CP437.
-      return slashed;
-    }
+    // Bytes that are not UTF-8 are kept as they are; they can only be read as CP437.
+    if (!NextCodePoint(slashed, i, cp)) return;
     if (cp < 0x80) {
       oem.push_back(static_cast<char>(cp));
       continue;
     }
     const auto* found = std::find(kCp437High.begin(), kCp437High.end(), static_cast<std::uint16_t>(cp));
     if (cp > 0xFFFF || found == kCp437High.end()) {
-      utf8 = true;
-      return slashed;
+      mapsToOem = false;
+    } else {
+      oem.push_back(static_cast<char>(0x80 + (found - kCp437High.begin())));
     }
-    oem.push_back(static_cast<char>(0x80 + (found - kCp437High.begin())));
   }
-  return oem;
+  header.unicodeName = slashed;
+  if (mapsToOem) {
+    header.name = oem;
+  } else {
+    header.flags |= CZipEntryHeader::kFlagUtf8Name;
+  }
 }
 
 void DosDateTime(std::time_t time, std::uint16_t& dosDate, std::uint16_t& dosTime) {

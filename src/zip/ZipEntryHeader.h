@@ -31,9 +31,10 @@ struct CZipEntryHeader {
   std::uint32_t externalAttributes = 0;
   std::uint64_t localHeaderOffset = 0;
   std::string name;          // stored bytes
+  // A non-ASCII name also goes, as UTF-8, into a Unicode path field of both headers: readers that
+  // ignore bit 11 or show CP437 bytes raw take the name from there.
+  std::string unicodeName;
   bool zip64Local = false;   // the local header carries a Zip64 size field
-
-  std::size_t LocalHeaderSize() const { return 30 + name.size() + (zip64Local ? 20 : 0); }
 
   // The local header with the current CRC and sizes.
   void AppendLocalHeader(std::vector<unsigned char>& out) const;
@@ -48,9 +49,9 @@ struct CZipEntryHeader {
 // General-purpose flags of a deflated entry by level: 1 -> 6 (super fast), 9 -> 2 (maximum), else 0.
 std::uint16_t DeflateFlagsForLevel(int level);
 
-// The stored form of a name: "\" becomes "/"; ASCII is kept, other names go to CP437 when every
-// character maps and otherwise stay UTF-8 (`utf8` set, general-purpose bit 11).
-std::string StoredEntryName(const std::string& name, bool& utf8);
+// Fills the name fields of `header` from a UTF-8 name: "\" becomes "/"; ASCII is kept, other names
+// go to CP437 when every character maps and otherwise stay UTF-8 with general-purpose bit 11.
+void SetEntryName(CZipEntryHeader& header, const std::string& name);
 
 // DOS date and time of a local time; years before 1980 give year part 0, years after 2107 are held
 // at 2107.

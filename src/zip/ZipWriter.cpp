@@ -101,9 +101,7 @@ bool CZipWriter::AddFileFromPath(const std::string& path, const std::string& nam
   FileSource source(path);
   if (!source.ok()) return false;
   CZipEntryHeader header;
-  bool utf8 = false;
-  header.name = StoredEntryName(nameInArchive, utf8);
-  if (utf8) header.flags |= CZipEntryHeader::kFlagUtf8Name;
+  SetEntryName(header, nameInArchive);
   header.externalAttributes = ExternalAttributesForMode(source.status().st_mode);
   DosDateTime(source.status().st_mtime, header.dosDate, header.dosTime);
   const std::int64_t size = S_ISREG(source.status().st_mode) ? source.status().st_size : -1;
@@ -114,9 +112,7 @@ bool CZipWriter::AddFileFromStream(CZipInputStream& source, const std::string& n
                                    int smartness, std::size_t /*bufferSize*/) {
   if (!IsOpen()) return false;
   CZipEntryHeader header;
-  bool utf8 = false;
-  header.name = StoredEntryName(nameInArchive, utf8);
-  if (utf8) header.flags |= CZipEntryHeader::kFlagUtf8Name;
+  SetEntryName(header, nameInArchive);
   header.externalAttributes = CZipEntryHeader::kStreamAttributes;
   DosDateTime(std::time(nullptr), header.dosDate, header.dosTime);
   return AddEntry(source, std::move(header), source.RemainingSize(), level, smartness);
@@ -142,7 +138,7 @@ bool CZipWriter::Fill(CZipInputStream& source, ZipBlock& block, std::size_t capa
 
 bool CZipWriter::AddEntry(CZipInputStream& source, CZipEntryHeader header, std::int64_t knownSize, int level,
                           int smartness) {
-  if (header.name.size() > 0xFFFF) return false;
+  if (header.name.size() > 0xFFFF || header.unicodeName.size() > 0xFFFF - 64) return false;
   level = std::clamp(level, 0, 9);
   // A source known to be small is read whole in one go, with room to see its end.
   const std::size_t firstCapacity = knownSize >= 0 && static_cast<std::uint64_t>(knownSize) < kBlockSize
