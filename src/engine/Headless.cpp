@@ -1,0 +1,146 @@
+#include "engine/Headless.h"
+
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace tarnwick {
+
+namespace {
+
+// The signal that wakes the watcher for its end; blocked like the stop signals, so it is never
+// delivered to anyone else.
+constexpr int kWakeSignal = SIGUSR2;
+
+sigset_t StopSignalSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, kWakeSignal);
+  return set;
+}
+
+std::size_t TerminalColumns(std::FILE* stream) {
+  struct winsize size {};
+  if (::ioctl(::fileno(stream), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return 80;
+}
+
+// The last `width` columns of `text`, led by "..." when cut; never splits a UTF-8 character.
+std::string FitToWidth(const std::string& text, std::size_t width) {
+  if (text.size() <= width || width < 4) return text;
+  std::size_t start = text.size() - (width - 3);
+  while (start < text.size() && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) ++start;
+  return "..." + text.substr(start);
+}
+
+}  // namespace
+
+void ConsolePrompts::ShowMessage(const std::string& text, const std::string&) {
+  std::fprintf(out_, "tarnwick-cli: %s\n", text.c_str());
+  std::fflush(out_);
+}
+
+UserPrompts::Answer ConsolePrompts::AskYesNo(const std::string& text, bool) {
+  std::fprintf(out_, "tarnwick-cli: %s [answered No]\n", text.c_str());
+  std::fflush(out_);
+  return Answer::No;
+}
+
+void CConsoleReporter::OnStatusText(const std::string& text) {
+  std::lock_guard lock(mutex_);
+  status_ = text;
+  DrawProgressLocked();
+}
+
+void CConsoleReporter::OnClearStatus() {
+  std::lock_guard lock(mutex_);
+  status_.clear();
+  EraseProgressLocked();
+}
+
+void CConsoleReporter::OnProgress(long long position, long long range) {
+  std::lock_guard lock(mutex_);
+  percent_ = range > 0 ? position * 100 / range : -1;
+  DrawProgressLocked();
+}
+
+void CConsoleReporter::OnResetProgress() {
+  std::lock_guard lock(mutex_);
+  percent_ = -1;
+  EraseProgressLocked();
+}
+
+void CConsoleReporter::OnRowInserted(std::size_t, const LogRow& row) {
+  std::lock_guard lock(mutex_);
+  const bool hadProgress = progressShown_;
+  EraseProgressLocked();
+  std::fprintf(rows_, "%s\t%s\t%s\n", row[0].c_str(), row[1].c_str(), row[2].c_str());
+  std::fflush(rows_);
+  if (hadProgress) DrawProgressLocked();
+
+  if (row[1] == CActivityLog::KeywordFor(LOG_BACKUPEND)) {
+    outcome_.ended = true;
+  } else if (row[1] == CActivityLog::KeywordFor(LOG_BACKUPSTOPPED)) {
+    outcome_.stopped = true;
+  } else if (row[1] == CActivityLog::KeywordFor(LOG_ERROR) || row[1] == CActivityLog::KeywordFor(LOG_CONNECTFAILED) ||
+             row[1] == CActivityLog::KeywordFor(LOG_LOGINFAILED)) {
+    outcome_.failed = true;
+  }
+}
+
+RunOutcome CConsoleReporter::Outcome() const {
+  std::lock_guard lock(mutex_);
+  return outcome_;
+}
+
+void CConsoleReporter::ResetOutcome() {
+  std::lock_guard lock(mutex_);
+  outcome_ = {};
+}
+
+void CConsoleReporter::DrawProgressLocked() {
+  if (progress_ == nullptr || status_.empty()) return;
+  std::string line = status_;
+  if (percent_ >= 0) line += " | " + std::to_string(percent_) + "%";
+  std::fprintf(progress_, "\r\033[K%s", FitToWidth(line, TerminalColumns(progress_) - 1).c_str());
+  std::fflush(progress_);
+  progressShown_ = true;
+}
+
+void CConsoleReporter::EraseProgressLocked() {
+  if (progress_ == nullptr || !progressShown_) return;
+  std::fputs("\r\033[K", progress_);
+  std::fflush(progress_);
+  progressShown_ = false;
+}
+
+CStopSignals::CStopSignals(std::function<void()> onSignal) : onSignal_(std::move(onSignal)) {
+  const sigset_t set = StopSignalSet();
+  ::pthread_sigmask(SIG_BLOCK, &set, &previousMask_);
+  watcher_ = std::thread([this, set] {
+    for (;;) {
+      int signal = 0;
+      if (::sigwait(&set, &signal) != 0) continue;
+      if (done_.load()) return;
+      if (signal == kWakeSignal) continue;
+      received_.store(true);
+      onSignal_();
+    }
+  });
+}
+
+CStopSignals::~CStopSignals() {
+  done_.store(true);
+  ::pthread_kill(watcher_.native_handle(), kWakeSignal);
+  watcher_.join();
+  // A stop signal that came after the watcher ended stays pending; taking it here keeps it from
+  // ending the process when the old mask returns.
+  const sigset_t set = StopSignalSet();
+  struct timespec zero {};
+  while (::sigtimedwait(&set, nullptr, &zero) > 0) received_.store(true);
+  ::pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
+}
+
+}  // namespace tarnwick
