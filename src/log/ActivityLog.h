@@ -4,9 +4,12 @@
 #pragma once
 
 #include <array>
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -71,7 +74,32 @@ class CActivityLog {
   static std::string KeywordFor(int code);
 
  private:
-  // (implementation details are the log's own)
+  // One change as the listeners hear of it.
+  struct Change {
+    enum class Kind { Inserted, Cleared, Loaded };
+    explicit Change(Kind k) : kind(k) {}
+    Kind kind;
+    std::size_t position = 0;  // Inserted: the row's position; Loaded: the first row
+    std::size_t count = 0;     // Loaded: the number of rows
+    LogRow row;                // Inserted: the row
+  };
+
+  void Append(int code, const std::string& description);
+  std::string NowText() const;
+  // Hands a change to the listeners outside the row lock, in the order the changes were made.
+  void Deliver(std::uint64_t ticket, const Change& change);
+  void AdvanceDeliveredLocked();
+
+  const Clock& clock_;
+  mutable std::mutex mutex_;  // guards everything below
+  std::vector<LogRow> rows_;
+  std::size_t counter_ = 0;
+  std::vector<ActivityLogListener*> listeners_;
+  std::condition_variable turn_;
+  std::uint64_t nextTicket_ = 0;     // ticket of the next change
+  std::uint64_t nextDelivered_ = 0;  // the change whose turn it is to be delivered
+  std::set<std::uint64_t> deliveredEarly_;  // changes a listener made while being told of another
+  bool delivering_ = false;
 };
 
 }  // namespace tarnwick

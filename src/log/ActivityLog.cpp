@@ -1,0 +1,254 @@
+#include "log/ActivityLog.h"
+
+#include <algorithm>
+#include <ctime>
+#include <exception>
+#include <sys/stat.h>
+
+#include "app/StringTable.h"
+#include "formats/FileIo.h"
+#include "formats/TextFile.h"
+
+namespace tarnwick {
+
+namespace {
+
+// The reader of a log file keeps lines of up to this many characters whole.
+constexpr int kLogReadBuffer = 2048;
+
+// The log whose listeners this thread is telling of a change, if any.
+thread_local const CActivityLog* tDelivering = nullptr;
+
+// A column as it goes into the file: the reader skips empty lines, ends a line at any CR or LF
+// and splits lines longer than its buffer, so an empty, multi-line or overlong text would shift
+// every later row by a column when the file is loaded. Such a text is kept to one line the
+// reader returns whole (cut on a character boundary).
+std::string FileColumn(const std::string& text) {
+  if (text.empty()) return " ";
+  std::string out = text;
+  constexpr std::size_t kLongest = kLogReadBuffer - 1;
+  if (out.size() > kLongest) {
+    std::size_t cut = kLongest;
+    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
+    out.resize(cut);
+  }
+  std::replace_if(out.begin(), out.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  return out;
+}
+
+// The file's text: three lines per row, each ended by a single line feed.
+std::string LogFileText(const std::vector<LogRow>& rows) {
+  std::string text;
+  for (const LogRow& row : rows) {
+    for (const std::string& column : row) text += FileColumn(column) + "\n";
+  }
+  return text;
+}
+
+// The whole file is replaced through a temporary file renamed over it once complete, so a
+// failed save leaves an older log as it was. A replaced log keeps its permissions.
+bool WriteLogFile(const std::string& fileName, const std::vector<LogRow>& rows) {
+  struct stat old {};
+  const mode_t mode = ::stat(fileName.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0666;
+  std::error_code error;
+  return ReplaceFile(fileName, LogFileText(rows), mode, error);
+}
+
+// Reads the lines of a log file; false when it cannot be opened or read. Opened read-only: a
+// log may lie where it cannot be written, and looking for one must not create it.
+bool ReadLogLines(const std::string& path, std::vector<std::string>& lines, UserPrompts& prompts) {
+  try {
+    CTextFile file(kLogReadBuffer, &prompts);
+    if (!file.OpenReadOnly(path)) return false;
+    std::string line;
+    while (file.ReadLine(line)) lines.push_back(line);
+    file.Close();
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+CActivityLog::CActivityLog(const Clock& clock) : clock_(clock) {}
+
+std::string CActivityLog::KeywordFor(int code) {
+  switch (code) {
+    case LOG_TASKNAME: return LoadString(IDS_KW_TASKNAME);
+    case LOG_BACKUPSTART: return LoadString(IDS_KW_BACKUPSTART);
+    case LOG_BACKUPFILE: return LoadString(IDS_KW_BACKUPFILE);
+    case LOG_BACKUPEND: return LoadString(IDS_KW_BACKUPEND);
+    case LOG_ERROR: return LoadString(IDS_KW_ERROR);
+    case LOG_COMPRESSFILE: return LoadString(IDS_KW_COMPRESSFILE);
+    case LOG_CONNECTING: return LoadString(IDS_KW_CONNECTING);
+    case LOG_CONNECTED: return LoadString(IDS_KW_CONNECTED);
+    case LOG_CONNECTFAILED: return LoadString(IDS_KW_CONNECTFAILED);
+    case LOG_LOGGINGIN: return LoadString(IDS_KW_LOGGINGIN);
+    case LOG_LOGINOK: return LoadString(IDS_KW_LOGINOK);
+    case LOG_LOGINFAILED: return LoadString(IDS_KW_LOGINFAILED);
+    case LOG_BACKUPSTOPPED: return LoadString(IDS_KW_BACKUPSTOPPED);
+    default: return LoadString(IDS_KW_UNKNOWN_ACTION);  // 3 is not used either
+  }
+}
+
+std::string CActivityLog::NowText() const {
+  std::time_t now = clock_.Now();
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return std::string(text, length);
+}
+
+void CActivityLog::LogAction(int code, unsigned stringId) { Append(code, LoadString(stringId)); }
+
+void CActivityLog::LogActionText(int code, const std::string& text) { Append(code, text); }
+
+void CActivityLog::Append(int code, const std::string& description) {
+  Change change(Change::Kind::Inserted);
+  std::uint64_t ticket;
+  {
+    std::lock_guard lock(mutex_);
+    if (code == LOG_SEPARATOR) {
+      change.row = {LoadString(IDS_SEPARATOR_ROW), " ", " "};
+    } else {
+      change.row = {NowText(), KeywordFor(code), description};
+    }
+    change.position = counter_;
+    rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(counter_), change.row);
+    ++counter_;
+    ticket = nextTicket_++;
+  }
+  Deliver(ticket, change);
+}
+
+void CActivityLog::Clear() {
+  std::uint64_t ticket;
+  {
+    std::lock_guard lock(mutex_);
+    rows_.clear();
+    counter_ = 0;
+    ticket = nextTicket_++;
+  }
+  Deliver(ticket, Change(Change::Kind::Cleared));
+}
+
+std::size_t CActivityLog::RowCount() const {
+  std::lock_guard lock(mutex_);
+  return rows_.size();
+}
+
+std::vector<LogRow> CActivityLog::Rows() const {
+  std::lock_guard lock(mutex_);
+  return rows_;
+}
+
+std::size_t CActivityLog::InsertPosition() const {
+  std::lock_guard lock(mutex_);
+  return counter_;
+}
+
+bool CActivityLog::Save(const std::string& chosenName, UserPrompts& prompts) {
+  // The extension is appended whatever the chosen name ends with.
+  const std::string fileName = chosenName + ".log";
+  if (!WriteLogFile(fileName, Rows())) {
+    prompts.ShowMessage(FormatString(IDS_LOG_SAVE_FAILED, fileName.c_str()));
+    return false;
+  }
+  prompts.ShowMessage(LoadString(IDS_LOG_SAVED_OK));
+  return true;
+}
+
+bool CActivityLog::Load(const std::string& path, UserPrompts& prompts) {
+  if (RowCount() > 0 &&
+      prompts.AskYesNo(LoadString(IDS_LOG_NOT_SAVED_CONTINUE), /*defaultNo=*/true) == UserPrompts::Answer::No) {
+    return false;
+  }
+  std::vector<std::string> lines;
+  // The whole file is read before the list changes, so a read error leaves the list as it was.
+  if (!ReadLogLines(path, lines, prompts)) {
+    prompts.ShowMessage(FormatString(IDS_LOG_OPEN_FAILED, path.c_str()));
+    return false;
+  }
+  std::vector<LogRow> loaded;
+  for (std::size_t i = 0; i < lines.size(); i += 3) {
+    LogRow row;  // a final group of one or two lines leaves the other columns empty
+    for (std::size_t c = 0; c < 3 && i + c < lines.size(); ++c) row[c] = std::move(lines[i + c]);
+    loaded.push_back(std::move(row));
+  }
+  if (loaded.empty()) return true;
+  Change change(Change::Kind::Loaded);
+  change.position = 0;
+  change.count = loaded.size();
+  std::uint64_t ticket;
+  {
+    // The file's rows go to the top; the insert position stays where it was.
+    std::lock_guard lock(mutex_);
+    rows_.insert(rows_.begin(), std::make_move_iterator(loaded.begin()), std::make_move_iterator(loaded.end()));
+    ticket = nextTicket_++;
+  }
+  Deliver(ticket, change);
+  return true;
+}
+
+void CActivityLog::AddListener(ActivityLogListener* listener) {
+  std::lock_guard lock(mutex_);
+  if (std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) listeners_.push_back(listener);
+}
+
+void CActivityLog::RemoveListener(ActivityLogListener* listener) {
+  std::unique_lock lock(mutex_);
+  listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+  // A delivery under way may still hold the listener; once it is over the listener may go.
+  // From inside a delivery on this thread there is nothing to wait for.
+  if (delivering_ && tDelivering != this) {
+    const std::uint64_t current = nextDelivered_;
+    turn_.wait(lock, [&] { return nextDelivered_ != current; });
+  }
+}
+
+void CActivityLog::AdvanceDeliveredLocked() {
+  ++nextDelivered_;
+  while (deliveredEarly_.erase(nextDelivered_) > 0) ++nextDelivered_;
+}
+
+void CActivityLog::Deliver(std::uint64_t ticket, const Change& change) {
+  const bool nested = tDelivering == this;
+  std::vector<ActivityLogListener*> listeners;
+  {
+    std::unique_lock lock(mutex_);
+    if (nested) {
+      // A listener changed the log while being told of an earlier change: waiting for this
+      // change's turn would wait for ourselves, so it is told at once.
+      deliveredEarly_.insert(ticket);
+    } else {
+      // Changes reach the listeners in the order they were made, whichever thread made them.
+      turn_.wait(lock, [&] { return nextDelivered_ == ticket; });
+      delivering_ = true;
+    }
+    listeners = listeners_;
+  }
+  struct TurnGuard {
+    CActivityLog* log;
+    bool nested;
+    ~TurnGuard() {
+      if (nested) return;
+      tDelivering = nullptr;
+      std::lock_guard lock(log->mutex_);
+      log->delivering_ = false;
+      log->AdvanceDeliveredLocked();
+      log->turn_.notify_all();
+    }
+  } guard{this, nested};
+  tDelivering = this;
+  for (ActivityLogListener* listener : listeners) {
+    switch (change.kind) {
+      case Change::Kind::Inserted: listener->OnRowInserted(change.position, change.row); break;
+      case Change::Kind::Cleared: listener->OnCleared(); break;
+      case Change::Kind::Loaded: listener->OnRowsLoaded(change.position, change.count); break;
+    }
+  }
+}
+
+}  // namespace tarnwick

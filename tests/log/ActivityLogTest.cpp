@@ -1,0 +1,294 @@
+#include "log/ActivityLog.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/StringTable.h"
+#include "support/RecordingPrompts.h"
+#include "support/TempDir.h"
+
+namespace tarnwick {
+namespace {
+
+using test::ReadFile;
+using test::RecordingPrompts;
+using test::TempDir;
+using test::WriteFile;
+
+class ActivityLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* tz = std::getenv("TZ");
+    if (tz != nullptr) oldTz_ = tz;
+    hadTz_ = tz != nullptr;
+    setenv("TZ", "UTC", 1);
+    tzset();
+  }
+  void TearDown() override {
+    if (hadTz_) setenv("TZ", oldTz_.c_str(), 1);
+    else unsetenv("TZ");
+    tzset();
+  }
+
+  FixedClock clock_{1700000000};  // 2023-11-14 22:13:20 UTC
+  CActivityLog log_{clock_};
+  RecordingPrompts prompts_;
+
+ private:
+  std::string oldTz_;
+  bool hadTz_ = false;
+};
+
+// Records what the listeners hear, from any thread.
+class RecordingListener : public ActivityLogListener {
+ public:
+  void OnRowInserted(std::size_t position, const LogRow& row) override {
+    std::lock_guard lock(mutex);
+    events.push_back("insert " + std::to_string(position) + " " + row[2]);
+  }
+  void OnCleared() override {
+    std::lock_guard lock(mutex);
+    events.push_back("clear");
+  }
+  void OnRowsLoaded(std::size_t first, std::size_t count) override {
+    std::lock_guard lock(mutex);
+    events.push_back("load " + std::to_string(first) + " " + std::to_string(count));
+  }
+  std::mutex mutex;
+  std::vector<std::string> events;
+};
+
+TEST_F(ActivityLogTest, RowsCarryTimeKeywordAndDescription) {
+  log_.LogAction(LOG_BACKUPSTART, IDS_BACKUP_START);
+  log_.LogActionText(LOG_BACKUPFILE, "Backup /a/b Ok.");
+  log_.LogActionText(3, "three");
+  log_.LogActionText(99, "ninety-nine");
+  log_.LogActionText(-1, "negative");
+  log_.LogActionText(LOG_SEPARATOR, "ignored");
+
+  const std::vector<LogRow> rows = log_.Rows();
+  ASSERT_EQ(rows.size(), 6u);
+  EXPECT_EQ(rows[0], (LogRow{"2023-11-14 22:13:20", "BACKUPSTART", "Backup Start."}));
+  EXPECT_EQ(rows[1], (LogRow{"2023-11-14 22:13:20", "BACKUPFILE", "Backup /a/b Ok."}));
+  EXPECT_EQ(rows[2], (LogRow{"2023-11-14 22:13:20", "UNKNOWN ACTION", "three"}));
+  EXPECT_EQ(rows[3][1], "UNKNOWN ACTION");
+  EXPECT_EQ(rows[4][1], "UNKNOWN ACTION");
+  EXPECT_EQ(rows[5], (LogRow{"##### TARNWICK #####", " ", " "}));
+  EXPECT_EQ(log_.InsertPosition(), 6u);
+}
+
+TEST_F(ActivityLogTest, KeywordTable) {
+  const std::vector<std::string> expected = {
+      "TASKNAME",  "BACKUPSTART",   "BACKUPFILE", "UNKNOWN ACTION", "BACKUPEND",
+      "ERROR",     "COMPRESSFILE",  "CONNECTING", "CONNECTED",      "CONNECTFAILED",
+      "LOGGINGIN", "LOGINOK",       "LOGINFAILED", "BACKUPSTOPPED", "UNKNOWN ACTION"};
+  for (int code = 0; code <= 14; ++code) EXPECT_EQ(CActivityLog::KeywordFor(code), expected[code]) << code;
+}
+
+TEST_F(ActivityLogTest, TimeColumnIsLocalTime) {
+  setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+  tzset();
+  clock_.Set(1688212800);  // 2023-07-01 12:00:00 UTC, summer time in CET
+  log_.LogActionText(LOG_BACKUPEND, "x");
+  EXPECT_EQ(log_.Rows()[0][0], "2023-07-01 14:00:00");
+}
+
+TEST_F(ActivityLogTest, ClearRestartsAtTheFirstRow) {
+  RecordingListener listener;
+  log_.AddListener(&listener);
+  log_.LogActionText(LOG_ERROR, "one");
+  log_.LogActionText(LOG_ERROR, "two");
+  log_.Clear();
+  EXPECT_EQ(log_.RowCount(), 0u);
+  EXPECT_EQ(log_.InsertPosition(), 0u);
+  log_.LogActionText(LOG_ERROR, "three");
+  EXPECT_EQ(log_.Rows()[0][2], "three");
+  log_.RemoveListener(&listener);
+  log_.LogActionText(LOG_ERROR, "unheard");
+  EXPECT_EQ(listener.events, (std::vector<std::string>{"insert 0 one", "insert 1 two", "clear", "insert 0 three"}));
+}
+
+TEST_F(ActivityLogTest, SaveWritesThreeLinesPerRowAndAlwaysAppendsTheExtension) {
+  TempDir dir;
+  log_.LogActionText(LOG_TASKNAME, "********** Task Name:  daily **********");
+  log_.LogActionText(LOG_SEPARATOR, "");
+  ASSERT_TRUE(log_.Save((dir / "run").string(), prompts_));
+  EXPECT_EQ(ReadFile(dir / "run.log"),
+            "2023-11-14 22:13:20\nTASKNAME\n********** Task Name:  daily **********\n"
+            "##### TARNWICK #####\n \n \n");
+  EXPECT_EQ(prompts_.messages, std::vector<std::string>{"Activity log saved ok."});
+
+  ASSERT_TRUE(log_.Save((dir / "run.log").string(), prompts_));
+  EXPECT_TRUE(std::filesystem::exists(dir / "run.log.log"));
+  // Nothing but the logs themselves is left behind.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 2);
+}
+
+TEST_F(ActivityLogTest, SaveReplacesAnOlderLogWhole) {
+  TempDir dir;
+  WriteFile(dir / "old.log", std::string(5000, 'x') + "\n");
+  log_.LogActionText(LOG_BACKUPEND, "Backup End.");
+  ASSERT_TRUE(log_.Save((dir / "old").string(), prompts_));
+  EXPECT_EQ(ReadFile(dir / "old.log"), "2023-11-14 22:13:20\nBACKUPEND\nBackup End.\n");
+}
+
+TEST_F(ActivityLogTest, FailedSaveReportsAndKeepsTheOlderLog) {
+  TempDir dir;
+  log_.LogActionText(LOG_BACKUPEND, "Backup End.");
+  const std::string missing = (dir / "no-such-folder" / "run").string();
+  EXPECT_FALSE(log_.Save(missing, prompts_));
+  EXPECT_EQ(prompts_.messages, std::vector<std::string>{"Failed to save log to \"" + missing + ".log\"."});
+
+  // A log that cannot be replaced stays as it was: the target is a folder here.
+  std::filesystem::create_directories(dir / "busy.log");
+  WriteFile(dir / "busy.log" / "inside", "keep");
+  EXPECT_FALSE(log_.Save((dir / "busy").string(), prompts_));
+  EXPECT_EQ(ReadFile(dir / "busy.log" / "inside"), "keep");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
+}
+
+TEST_F(ActivityLogTest, TextsThatWouldBreakTheFileLayoutAreSavedAsOneLine) {
+  TempDir dir;
+  log_.LogActionText(LOG_ERROR, "");
+  log_.LogActionText(LOG_BACKUPFILE, "Backup /tmp/a\nb Failed.");
+  ASSERT_TRUE(log_.Save((dir / "odd").string(), prompts_));
+  CActivityLog reloaded(clock_);
+  ASSERT_TRUE(reloaded.Load((dir / "odd.log").string(), prompts_));
+  const std::vector<LogRow> rows = reloaded.Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0][1], "ERROR");
+  EXPECT_EQ(rows[1], (LogRow{"2023-11-14 22:13:20", "BACKUPFILE", "Backup /tmp/a b Failed."}));
+}
+
+TEST_F(ActivityLogTest, LoadPutsTheFileRowsOnTopAndKeepsTheInsertPosition) {
+  TempDir dir;
+  // Seven lines: two whole rows and one with only a time column; blank lines and CR LF are
+  // line breaks like any other.
+  WriteFile(dir / "in.log", "t1\nk1\nd1\r\n\r\nt2\nk2\nd2\nt3");
+  log_.LogActionText(LOG_BACKUPSTART, "a");
+  log_.LogActionText(LOG_BACKUPEND, "b");
+  RecordingListener listener;
+  log_.AddListener(&listener);
+  prompts_.answers = {UserPrompts::Answer::Yes};
+
+  ASSERT_TRUE(log_.Load((dir / "in.log").string(), prompts_));
+  EXPECT_EQ(prompts_.questions, std::vector<std::string>{"Activity log not saved, would you like to continue?"});
+  std::vector<LogRow> rows = log_.Rows();
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[0], (LogRow{"t1", "k1", "d1"}));
+  EXPECT_EQ(rows[1], (LogRow{"t2", "k2", "d2"}));
+  EXPECT_EQ(rows[2], (LogRow{"t3", "", ""}));
+  EXPECT_EQ(rows[3][2], "a");
+  EXPECT_EQ(log_.InsertPosition(), 2u);
+
+  // The next event goes to the insert position, not to the end.
+  log_.LogActionText(LOG_ERROR, "next");
+  rows = log_.Rows();
+  EXPECT_EQ(rows[2][2], "next");
+  EXPECT_EQ(rows[3], (LogRow{"t3", "", ""}));
+  EXPECT_EQ(listener.events, (std::vector<std::string>{"load 0 3", "insert 2 next"}));
+  log_.RemoveListener(&listener);
+}
+
+TEST_F(ActivityLogTest, LoadDeclinedOrFailingLeavesTheListAlone) {
+  TempDir dir;
+  WriteFile(dir / "in.log", "t\nk\nd\n");
+  log_.LogActionText(LOG_BACKUPSTART, "a");
+  prompts_.answers = {UserPrompts::Answer::No};
+  EXPECT_FALSE(log_.Load((dir / "in.log").string(), prompts_));
+  EXPECT_EQ(log_.RowCount(), 1u);
+  EXPECT_TRUE(prompts_.messages.empty());
+
+  const std::string missing = (dir / "missing.log").string();
+  EXPECT_FALSE(log_.Load(missing, prompts_));
+  EXPECT_EQ(prompts_.messages, std::vector<std::string>{"Unable to open log file \"" + missing + "\""});
+  EXPECT_FALSE(std::filesystem::exists(missing));  // looking for a log never creates one
+  EXPECT_EQ(log_.RowCount(), 1u);
+
+  // An empty log asks nothing.
+  CActivityLog empty(clock_);
+  RecordingPrompts quiet;
+  EXPECT_TRUE(empty.Load((dir / "in.log").string(), quiet));
+  EXPECT_TRUE(quiet.questions.empty());
+  EXPECT_EQ(empty.RowCount(), 1u);
+}
+
+TEST_F(ActivityLogTest, SaveThenLoadGivesTheSameRows) {
+  TempDir dir;
+  log_.LogActionText(LOG_SEPARATOR, "");
+  log_.LogActionText(LOG_TASKNAME, "********** Task Name:  NONAME **********");
+  log_.LogAction(LOG_BACKUPSTART, IDS_BACKUP_START);
+  log_.LogActionText(LOG_BACKUPFILE, std::string(3000, 'n'));  // longer than the reader's buffer
+  log_.LogActionText(LOG_BACKUPEND, "last");
+  ASSERT_TRUE(log_.Save((dir / "round").string(), prompts_));
+  std::vector<LogRow> expected = log_.Rows();
+  // An overlong text is cut to what the reader returns as one line, so later rows stay in place.
+  expected[3][2].resize(2047);
+  CActivityLog other(clock_);
+  RecordingPrompts quiet;
+  ASSERT_TRUE(other.Load((dir / "round.log").string(), quiet));
+  EXPECT_EQ(other.Rows(), expected);
+  EXPECT_TRUE(quiet.messages.empty());
+}
+
+// Two threads appending at once: every append takes its own position and nothing is lost.
+TEST_F(ActivityLogTest, ConcurrentAppendsTakeDistinctPositions) {
+  constexpr int kPerThread = 2000;
+  RecordingListener listener;
+  log_.AddListener(&listener);
+  auto writer = [this](const std::string& tag) {
+    for (int i = 0; i < kPerThread; ++i) log_.LogActionText(LOG_BACKUPFILE, tag + std::to_string(i));
+  };
+  std::thread a(writer, "a");
+  std::thread b(writer, "b");
+  a.join();
+  b.join();
+  log_.RemoveListener(&listener);
+
+  const std::vector<LogRow> rows = log_.Rows();
+  ASSERT_EQ(rows.size(), 2u * kPerThread);
+  EXPECT_EQ(log_.InsertPosition(), 2u * kPerThread);
+  std::set<std::string> descriptions;
+  int nextA = 0, nextB = 0;
+  for (const LogRow& row : rows) {
+    descriptions.insert(row[2]);
+    // Each thread's rows stay in the order it appended them.
+    if (row[2][0] == 'a') EXPECT_EQ(row[2], "a" + std::to_string(nextA++));
+    else EXPECT_EQ(row[2], "b" + std::to_string(nextB++));
+  }
+  EXPECT_EQ(descriptions.size(), 2u * kPerThread);
+
+  // The listener heard every insertion once, in position order, matching the rows.
+  ASSERT_EQ(listener.events.size(), 2u * kPerThread);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(listener.events[i], "insert " + std::to_string(i) + " " + rows[i][2]);
+  }
+}
+
+// A listener that writes to the log while being told of a change must not hang it.
+TEST_F(ActivityLogTest, ListenerMayAppendWhileBeingTold) {
+  struct Echo : RecordingListener {
+    CActivityLog* log = nullptr;
+    void OnRowInserted(std::size_t position, const LogRow& row) override {
+      RecordingListener::OnRowInserted(position, row);
+      if (row[2] == "ping") log->LogActionText(LOG_ERROR, "pong");
+    }
+  } echo;
+  echo.log = &log_;
+  log_.AddListener(&echo);
+  std::thread other([this] { log_.LogActionText(LOG_ERROR, "ping"); });
+  other.join();
+  log_.LogActionText(LOG_ERROR, "after");
+  log_.RemoveListener(&echo);
+  EXPECT_EQ(echo.events, (std::vector<std::string>{"insert 0 ping", "insert 1 pong", "insert 2 after"}));
+}
+
+}  // namespace
+}  // namespace tarnwick
