@@ -23,7 +23,7 @@ struct FtpFileInfo {
 
 enum class FtpLineKind {
   Entry,     // an entry was read
-  Skip,      // nothing to report: blank line, "total N", the folder itself or its parent in MLSD
+  Skip,      // nothing to report: a blank line, "total N", the folder itself or its parent
   Unparsed,  // the whole line was put into the name
 };
 

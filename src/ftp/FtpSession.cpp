@@ -1,0 +1,658 @@
+#include "ftp/FtpSession.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <mutex>
+
+#include "app/Wildcard.h"
+
+namespace tarnwick {
+
+// How it works: one easy handle and one multi handle per session. Every operation runs the easy
+// handle through the session's own multi handle, so the control connection sits in that multi's
+// connection cache and is reused from one operation to the next (libcurl logs in again by itself
+// should the server have dropped it). Files are moved in pull/push style: the multi is driven only
+// while the caller is inside Read/Write, and the transfer is paused in between, so the caller sees
+// each chunk on its own thread and nothing runs behind its back. A watchdog in the drive loop
+// fails any operation that makes no progress for the stall time-out.
+//
+// Every path goes into URLs as "%2F" + percent-encoded bytes with the "no CWD" file method, so
+// libcurl sends absolute paths in single commands and never changes folders itself. Commands
+// without data (CWD, PWD, MKD, DELE, RNFR/RNTO, FEAT) travel as "*"-prefixed quote commands on a
+// body-less request; their replies are read from libcurl's protocol transcript, so a refused
+// command neither breaks the control connection nor is mistaken for success.
+
+namespace {
+
+constexpr int kDefaultPort = 21;
+
+void InitCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+bool HasLineBreakOrNul(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos; }
+
+// Path bytes for a URL: only unreserved characters and "/" are left as they are.
+std::string EncodePath(std::string_view path) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(path.size() * 3);
+  for (unsigned char c : path) {
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+        c == '_' || c == '~' || c == '/') {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+// The text of a 257 reply: the path between the first quote and its closing quote, "" standing
+// for one quote inside.
+bool PathOf257(std::string_view reply, std::string& path) {
+  const size_t open = reply.find('"');
+  if (open == std::string_view::npos) return false;
+  std::string text;
+  for (size_t i = open + 1; i < reply.size(); ++i) {
+    if (reply[i] != '"') {
+      text += reply[i];
+    } else if (i + 1 < reply.size() && reply[i + 1] == '"') {
+      text += '"';
+      ++i;
+    } else {
+      path = std::move(text);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string_view ParentOf(std::string_view absolute) {
+  const size_t slash = absolute.rfind('/');
+  return slash == 0 || slash == std::string_view::npos ? std::string_view("/") : absolute.substr(0, slash);
+}
+
+std::string_view LastComponent(std::string_view absolute) { return absolute.substr(absolute.rfind('/') + 1); }
+
+bool IsPositive(int code) { return code >= 100 && code < 400; }
+
+// One command and the server's reply to it, as seen on the control connection.
+struct Exchange {
+  std::string command;
+  std::string reply;  // every line of the reply, each ending in "\n"
+  int code = 0;       // 0 until the final line of the reply arrived
+};
+
+}  // namespace
+
+int PortFromText(std::string_view text) {
+  long value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') break;
+    value = value * 10 + (c - '0');
+    if (value > 65535) return -1;
+  }
+  return static_cast<int>(value);
+}
+
+bool PassiveFromText(std::string_view text) { return text == "1"; }
+
+struct CFtpSession::Impl {
+  explicit Impl(FtpTimeouts t) : timeouts(t) { InitCurlOnce(); }
+  ~Impl() { Drop(); }
+
+  FtpTimeouts timeouts;
+  FtpConnectParams params;
+  std::string baseUrl;  // "ftp://host:port/"
+  CURL* easy = nullptr;
+  CURLM* multi = nullptr;
+  bool connected = false;
+  bool hasCwd = false;
+  std::string cwd;
+  bool mlsd = false;
+  bool fileOpen = false;
+  std::string lastError;
+  char errorBuffer[CURL_ERROR_SIZE] = {};
+
+  // State of the operation in progress.
+  bool inMulti = false;
+  bool done = false;
+  CURLcode result = CURLE_OK;
+  std::uint64_t progress = 0;  // bytes seen either way, for the watchdog
+  std::vector<Exchange> transcript;
+  std::string partialLine;
+  std::string body;  // listing data
+
+  // Remote file transfer state.
+  FtpFileMode fileMode = FtpFileMode::Read;
+  std::string fileBuffer;  // received bytes not yet read, or bytes to send
+  size_t fileOffset = 0;   // bytes of fileBuffer already handed on
+  size_t wanted = CFtpSession::kChunkSize;
+  bool paused = false;
+  bool endOfUpload = false;
+  bool fileStarted = false;
+  curl_slist* quote = nullptr;
+
+  void Drop() {
+    Abort();
+    if (easy) curl_easy_cleanup(easy);
+    if (multi) curl_multi_cleanup(multi);  // says QUIT on the cached control connection
+    easy = nullptr;
+    multi = nullptr;
+    connected = false;
+    fileOpen = false;
+    FreeQuote();
+  }
+
+  void FreeQuote() {
+    curl_slist_free_all(quote);
+    quote = nullptr;
+  }
+
+  // Leaves an operation early; libcurl then closes its connection, so the next operation logs in
+  // afresh rather than inheriting a half-finished exchange.
+  void Abort() {
+    if (inMulti) {
+      curl_multi_remove_handle(multi, easy);
+      inMulti = false;
+    }
+  }
+
+  std::string Url(std::string_view absolute, bool folder) const {
+    std::string url = baseUrl + "%2F" + EncodePath(absolute.substr(1));
+    if (folder && absolute.size() > 1) url += '/';
+    return url;
+  }
+
+  // Fresh options for one operation on `url`.
+  void Prepare(const std::string& url) {
+    curl_easy_reset(easy);
+    transcript.clear();
+    partialLine.clear();
+    body.clear();
+    done = false;
+    result = CURLE_OK;
+    errorBuffer[0] = 0;
+    FreeQuote();
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
+    if (!params.user.empty()) {
+      curl_easy_setopt(easy, CURLOPT_USERNAME, params.user.c_str());
+      curl_easy_setopt(easy, CURLOPT_PASSWORD, params.password.c_str());
+    }
+    curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+    if (!params.passive) curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
+    curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(timeouts.stall.count()));
+    curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &Impl::OnDebug);
+    curl_easy_setopt(easy, CURLOPT_DEBUGDATA, this);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnListData);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  }
+
+  // Quote commands run after the login; "*" keeps a refusal from ending the connection.
+  void SetCommands(std::initializer_list<std::string> commands) {
+    for (const std::string& command : commands) quote = curl_slist_append(quote, ("*" + command).c_str());
+    curl_easy_setopt(easy, CURLOPT_QUOTE, quote);
+    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+  }
+
+  static int OnDebug(CURL*, curl_infotype type, char* data, size_t size, void* self) {
+    static_cast<Impl*>(self)->Record(type, std::string_view(data, size));
+    return 0;
+  }
+
+  void Record(curl_infotype type, std::string_view data) {
+    if (type == CURLINFO_HEADER_OUT) {
+      progress += data.size();
+      while (!data.empty() && (data.back() == '\n' || data.back() == '\r')) data.remove_suffix(1);
+      transcript.push_back({std::string(data), {}, 0});
+      return;
+    }
+    if (type != CURLINFO_HEADER_IN) return;
+    progress += data.size();
+    partialLine.append(data);
+    size_t end;
+    while ((end = partialLine.find('\n')) != std::string::npos) {
+      std::string line = partialLine.substr(0, end);
+      partialLine.erase(0, end + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      OnReplyLine(line);
+    }
+  }
+
+  void OnReplyLine(const std::string& line) {
+    const bool coded = line.size() >= 3 && std::all_of(line.begin(), line.begin() + 3, [](char c) {
+                         return c >= '0' && c <= '9';
+                       });
+    if (coded && line[0] == '1' && (line.size() == 3 || line[3] == ' ')) fileStarted = true;
+    // The greeting arrives before any command and belongs to none.
+    if (transcript.empty() || transcript.back().code != 0) return;
+    Exchange& exchange = transcript.back();
+    exchange.reply += line + "\n";
+    // Preliminary 1xx replies are followed by the real one.
+    if (coded && (line.size() == 3 || line[3] == ' ') && line[0] != '1') exchange.code = std::stoi(line.substr(0, 3));
+  }
+
+  const Exchange* Reply(std::string_view commandPrefix) const {
+    for (auto it = transcript.rbegin(); it != transcript.rend(); ++it) {
+      if (it->command.compare(0, commandPrefix.size(), commandPrefix) == 0) return &*it;
+    }
+    return nullptr;
+  }
+
+  static size_t OnListData(char* data, size_t size, size_t count, void* self) {
+    Impl& impl = *static_cast<Impl*>(self);
+    impl.progress += size * count;
+    impl.body.append(data, size * count);
+    return size * count;
+  }
+
+  static size_t OnFileData(char* data, size_t size, size_t count, void* self) {
+    Impl& impl = *static_cast<Impl*>(self);
+    if (impl.fileBuffer.size() - impl.fileOffset >= impl.wanted) {
+      impl.paused = true;
+      return CURL_WRITEFUNC_PAUSE;
+    }
+    impl.progress += size * count;
+    impl.fileBuffer.append(data, size * count);
+    return size * count;
+  }
+
+  static size_t OnUploadData(char* data, size_t size, size_t count, void* self) {
+    Impl& impl = *static_cast<Impl*>(self);
+    impl.fileStarted = true;
+    const size_t available = impl.fileBuffer.size() - impl.fileOffset;
+    if (available == 0) {
+      if (impl.endOfUpload) return 0;
+      impl.paused = true;
+      return CURL_READFUNC_PAUSE;
+    }
+    const size_t n = std::min(available, size * count);
+    std::memcpy(data, impl.fileBuffer.data() + impl.fileOffset, n);
+    impl.fileOffset += n;
+    impl.progress += n;
+    if (impl.fileOffset == impl.fileBuffer.size()) {
+      impl.fileBuffer.clear();
+      impl.fileOffset = 0;
+    }
+    return n;
+  }
+
+  void Start() {
+    curl_multi_add_handle(multi, easy);
+    inMulti = true;
+  }
+
+  void Resume() {
+    if (paused) {
+      paused = false;
+      curl_easy_pause(easy, CURLPAUSE_CONT);
+    }
+  }
+
+  // Runs the operation until it ends (true) or `until` holds (false).
+  bool Drive(const std::function<bool()>& until) {
+    using Clock = std::chrono::steady_clock;
+    auto lastProgress = Clock::now();
+    std::uint64_t seen = progress;
+    for (;;) {
+      int running = 0;
+      curl_multi_perform(multi, &running);
+      int queued = 0;
+      while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == easy) {
+          done = true;
+          result = message->data.result;
+        }
+      }
+      if (done) {
+        Abort();
+        if (result != CURLE_OK) NoteFailure();
+        return true;
+      }
+      if (until && until()) return false;
+      const auto now = Clock::now();
+      if (progress != seen) {
+        seen = progress;
+        lastProgress = now;
+      } else if (now - lastProgress >= timeouts.stall) {
+        Abort();
+        done = true;
+        result = CURLE_OPERATION_TIMEDOUT;
+        lastError = "No progress within the time-out.";
+        return true;
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(timeouts.stall - (now - lastProgress));
+      curl_multi_poll(multi, nullptr, 0, static_cast<int>(std::clamp<long long>(left.count(), 1, 200)), nullptr);
+    }
+  }
+
+  void NoteFailure() {
+    lastError = errorBuffer[0] ? errorBuffer : curl_easy_strerror(result);
+    if (!transcript.empty() && !transcript.back().reply.empty()) lastError += " (" + transcript.back().reply + ")";
+    while (!lastError.empty() && lastError.back() == '\n') lastError.pop_back();
+  }
+
+  // Runs a prepared operation to its end.
+  bool Run() {
+    Start();
+    Drive(nullptr);
+    return result == CURLE_OK;
+  }
+
+  bool Usable() {
+    if (!connected || fileOpen) {
+      lastError = connected ? "A remote file is open on the session." : "Not connected.";
+      return false;
+    }
+    return true;
+  }
+
+  // Runs commands without data; true when every one of them was accepted.
+  bool Commands(std::initializer_list<std::string> commands) {
+    for (const std::string& command : commands) {
+      if (HasLineBreakOrNul(command)) {
+        lastError = "A line break or NUL in a remote path.";
+        return false;
+      }
+    }
+    Prepare(baseUrl);
+    SetCommands(commands);
+    if (!Run()) return false;
+    for (const std::string& command : commands) {
+      const Exchange* exchange = Reply(command);
+      if (!exchange || !IsPositive(exchange->code)) {
+        lastError = exchange ? exchange->reply : "No reply to " + command;
+        while (!lastError.empty() && lastError.back() == '\n') lastError.pop_back();
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Lists one folder's contents; false when the server would not list it.
+  bool ListFolder(const std::string& folder, std::vector<FtpFileInfo>& entries) {
+    if (HasLineBreakOrNul(folder)) return false;
+    Prepare(Url(folder, true));
+    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, mlsd ? "MLSD" : "LIST");
+    if (!Run()) return false;
+    // A 450 ("no files") ends a listing without data and without an error.
+    entries = mlsd ? ParseMlsdListing(body) : ParseListListing(body, std::time(nullptr));
+    return true;
+  }
+};
+
+CFtpSession::CFtpSession(FtpTimeouts timeouts) : impl_(std::make_unique<Impl>(timeouts)) {}
+
+CFtpSession::~CFtpSession() = default;
+
+FtpConnectResult CFtpSession::Connect(const FtpConnectParams& params) {
+  Impl& s = *impl_;
+  s.Drop();
+  s.params = params;
+  s.cwd.clear();
+  s.hasCwd = false;
+  s.mlsd = false;
+  const std::string& host = params.host;
+  if (host.empty() || params.port < 0 || params.port > 65535 ||
+      host.find_first_of(std::string_view(" /?#@\\%\t\r\n\0", 12)) != std::string::npos) {
+    s.lastError = "Not a usable host name or port.";
+    return FtpConnectResult::ConnectFailed;
+  }
+  if (HasLineBreakOrNul(params.user) || HasLineBreakOrNul(params.password)) {
+    s.lastError = "A line break in the user name or password.";
+    return FtpConnectResult::LoginRefused;
+  }
+  // An IPv6 address goes into brackets; a name or IPv4 address as it is.
+  const bool bracket = host.find(':') != std::string::npos && host.front() != '[';
+  s.baseUrl = "ftp://" + (bracket ? "[" + host + "]" : host) + ":" +
+              std::to_string(params.port == 0 ? kDefaultPort : params.port) + "/";
+  s.easy = curl_easy_init();
+  s.multi = curl_multi_init();
+  if (!s.easy || !s.multi) {
+    s.lastError = "Out of memory.";
+    s.Drop();
+    return FtpConnectResult::ConnectFailed;
+  }
+  // Logging in happens with the first request; FEAT tells whether MLSD is there.
+  s.Prepare(s.baseUrl);
+  s.SetCommands({"FEAT"});
+  if (!s.Run()) {
+    bool refused = s.result == CURLE_LOGIN_DENIED;
+    for (const Exchange& exchange : s.transcript) {
+      const bool login = exchange.command.rfind("USER ", 0) == 0 || exchange.command.rfind("PASS ", 0) == 0;
+      if (login && exchange.code >= 400) refused = true;
+    }
+    s.Drop();
+    return refused ? FtpConnectResult::LoginRefused : FtpConnectResult::ConnectFailed;
+  }
+  s.connected = true;
+  if (const Exchange* feat = s.Reply("FEAT"); feat && feat->code == 211) {
+    // Feature lines start with a blank: " MLST type*;size*;modify*;".
+    std::string upper = feat->reply;
+    std::transform(upper.begin(), upper.end(), upper.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+    s.mlsd = upper.find("\n MLST") != std::string::npos || upper.find("\n MLSD") != std::string::npos;
+  }
+  char* entry = nullptr;
+  if (curl_easy_getinfo(s.easy, CURLINFO_FTP_ENTRY_PATH, &entry) == CURLE_OK && entry && *entry) {
+    s.cwd = entry;
+    s.hasCwd = true;
+  }
+  return FtpConnectResult::Connected;
+}
+
+bool CFtpSession::IsConnected() const { return impl_->connected; }
+
+void CFtpSession::Close() { impl_->Drop(); }
+
+bool CFtpSession::GetCurrentDirectory(std::string& folder) {
+  if (!impl_->connected || !impl_->hasCwd) return false;
+  folder = impl_->cwd;
+  return true;
+}
+
+bool CFtpSession::SetCurrentDirectory(const std::string& path) {
+  Impl& s = *impl_;
+  if (!s.Usable()) return false;
+  const std::string target = AbsolutePath(path);
+  if (!s.Commands({"CWD " + target, "PWD"})) {
+    // PWD cannot fail after an accepted CWD on any sane server, but be sure which one failed.
+    const Exchange* cwd = s.Reply("CWD ");
+    if (!cwd || !IsPositive(cwd->code)) return false;
+  }
+  std::string canonical;
+  const Exchange* pwd = s.Reply("PWD");
+  s.cwd = pwd && pwd->code == 257 && PathOf257(pwd->reply, canonical) ? canonical : target;
+  s.hasCwd = true;
+  return true;
+}
+
+bool CFtpSession::List(const std::string& pattern, std::vector<FtpFileInfo>& entries) {
+  Impl& s = *impl_;
+  entries.clear();
+  if (!s.Usable()) return false;
+  const std::string path = AbsolutePath(pattern);
+  const std::string_view last = LastComponent(path);
+  std::vector<FtpFileInfo> found;
+  if (last.find_first_of("*?") != std::string_view::npos) {
+    if (!s.ListFolder(std::string(ParentOf(path)), found)) return false;
+    for (FtpFileInfo& entry : found) {
+      // An unreadable line is matched both whole and by the name a UNIX server would give it.
+      if (MatchesWildcard(last, entry.name) ||
+          (entry.unparsed && MatchesWildcard(last, UnixNameOfUnparsedLine(entry.name)))) {
+        entries.push_back(std::move(entry));
+      }
+    }
+    return true;
+  }
+  if (s.ListFolder(path, found)) {
+    entries = std::move(found);
+    // Some LIST servers answer a file's path with that file's line: keep it.
+    return true;
+  }
+  // Not a folder: a file lists itself.
+  if (path == "/" || !s.ListFolder(std::string(ParentOf(path)), found)) return false;
+  for (FtpFileInfo& entry : found) {
+    if (entry.name == last) entries.push_back(std::move(entry));
+  }
+  return true;
+}
+
+bool CFtpSession::CreateDirectory(const std::string& path) {
+  return impl_->Usable() && impl_->Commands({"MKD " + AbsolutePath(path)});
+}
+
+bool CFtpSession::DeleteFile(const std::string& path) {
+  return impl_->Usable() && impl_->Commands({"DELE " + AbsolutePath(path)});
+}
+
+bool CFtpSession::Rename(const std::string& from, const std::string& to) {
+  return impl_->Usable() && impl_->Commands({"RNFR " + AbsolutePath(from), "RNTO " + AbsolutePath(to)});
+}
+
+std::unique_ptr<CFtpFile> CFtpSession::OpenFile(const std::string& path, FtpFileMode mode) {
+  Impl& s = *impl_;
+  if (!s.Usable()) return nullptr;
+  const std::string absolute = AbsolutePath(path);
+  if (absolute == "/" || HasLineBreakOrNul(absolute)) {
+    s.lastError = "Not a file path.";
+    return nullptr;
+  }
+  s.Prepare(s.Url(absolute, false));
+  s.fileMode = mode;
+  s.fileBuffer.clear();
+  s.fileOffset = 0;
+  s.wanted = kChunkSize;
+  s.paused = false;
+  s.endOfUpload = false;
+  s.fileStarted = false;
+  if (mode == FtpFileMode::Read) {
+    curl_easy_setopt(s.easy, CURLOPT_WRITEFUNCTION, &Impl::OnFileData);
+  } else {
+    curl_easy_setopt(s.easy, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(s.easy, CURLOPT_READFUNCTION, &Impl::OnUploadData);
+    curl_easy_setopt(s.easy, CURLOPT_READDATA, &s);
+    curl_easy_setopt(s.easy, CURLOPT_UPLOAD_BUFFERSIZE, static_cast<long>(kChunkSize));
+  }
+  // The file is open once the server has said it starts the transfer (1xx) or data moved.
+  s.Start();
+  s.Drive([&s] { return s.fileStarted || s.paused; });
+  if (s.done && s.result != CURLE_OK) return nullptr;
+  s.fileOpen = true;
+  return std::unique_ptr<CFtpFile>(new CFtpFile(s, mode));
+}
+
+std::string CFtpSession::AbsolutePath(const std::string& path) const {
+  std::string joined;
+  if (!path.empty() && path.front() == '/') {
+    joined = path;
+  } else {
+    joined = (impl_->hasCwd ? impl_->cwd : std::string()) + "/" + path;
+  }
+  std::vector<std::string_view> parts;
+  std::string_view rest = joined;
+  while (!rest.empty()) {
+    const size_t slash = rest.find('/');
+    const std::string_view part = rest.substr(0, slash);
+    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(part);
+  }
+  std::string absolute;
+  for (std::string_view part : parts) {
+    absolute += '/';
+    absolute += part;
+  }
+  return absolute.empty() ? "/" : absolute;
+}
+
+bool CFtpSession::UsesMlsd() const { return impl_->mlsd; }
+
+std::string CFtpSession::LastError() const { return impl_->lastError; }
+
+// ---- CFtpFile ----
+
+CFtpFile::CFtpFile(CFtpSession::Impl& session, FtpFileMode mode) : session_(session), mode_(mode) {}
+
+CFtpFile::~CFtpFile() {
+  if (open_) {
+    session_.Abort();
+    session_.fileOpen = false;
+  }
+}
+
+std::ptrdiff_t CFtpFile::Read(void* buffer, std::size_t size) {
+  CFtpSession::Impl& s = session_;
+  if (!open_ || mode_ != FtpFileMode::Read) return -1;
+  if (size == 0) return 0;
+  s.wanted = std::max(size, CFtpSession::kChunkSize);
+  auto available = [&s] { return s.fileBuffer.size() - s.fileOffset; };
+  while (available() < size && !s.done) {
+    s.Resume();
+    s.Drive([&] { return available() >= size || s.paused; });
+  }
+  if (s.done && s.result != CURLE_OK) return -1;
+  const size_t n = std::min(size, available());
+  std::memcpy(buffer, s.fileBuffer.data() + s.fileOffset, n);
+  s.fileOffset += n;
+  if (s.fileOffset == s.fileBuffer.size()) {
+    s.fileBuffer.clear();
+    s.fileOffset = 0;
+  } else if (s.fileOffset >= CFtpSession::kChunkSize) {
+    s.fileBuffer.erase(0, s.fileOffset);
+    s.fileOffset = 0;
+  }
+  return static_cast<std::ptrdiff_t>(n);
+}
+
+bool CFtpFile::Write(const void* data, std::size_t size) {
+  CFtpSession::Impl& s = session_;
+  if (!open_ || mode_ != FtpFileMode::Write || s.done) return false;
+  s.fileBuffer.append(static_cast<const char*>(data), size);
+  auto pending = [&s] { return s.fileBuffer.size() - s.fileOffset; };
+  while (pending() > 0 && !s.done) {
+    s.Resume();
+    s.Drive([&] { return pending() == 0 || s.paused; });
+  }
+  return !s.done || s.result == CURLE_OK;
+}
+
+bool CFtpFile::Close() {
+  CFtpSession::Impl& s = session_;
+  if (!open_) return false;
+  open_ = false;
+  s.fileOpen = false;
+  auto available = [&s] { return s.fileBuffer.size() - s.fileOffset; };
+  if (mode_ == FtpFileMode::Write && !s.done) {
+    s.endOfUpload = true;
+    s.Resume();
+    s.Drive(nullptr);
+  } else if (!s.done && !s.paused && available() == 0) {
+    // Everything may have been read without the end being seen yet: wait for it, but not for data.
+    s.Drive([&] { return available() > 0 || s.paused; });
+  }
+  if (!s.done) {
+    // Closed before the end of a download: the transfer is given up.
+    s.Abort();
+    return false;
+  }
+  return s.result == CURLE_OK;
+}
+
+}  // namespace tarnwick

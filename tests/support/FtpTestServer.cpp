@@ -1,0 +1,135 @@
+#include "support/FtpTestServer.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace tarnwick::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+bool Accepts(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return ok;
+}
+
+}  // namespace
+
+FtpTestServer::FtpTestServer(FtpTestServerOptions options)
+    : root_(dir_.path() / "home"), anonRoot_(dir_.path() / "anon") {
+  std::filesystem::create_directories(root_ / kLockedFolder);
+  std::filesystem::create_directories(anonRoot_);
+
+  std::vector<std::string> args = {"/usr/bin/python3",
+                                   std::string(TARNWICK_TEST_SOURCE_DIR) + "/tests/support/ftp_test_server.py",
+                                   "--home", root_.string(), "--user", kUser, "--password", kPassword,
+                                   "--anon", anonRoot_.string(), "--locked", (root_ / kLockedFolder).string(),
+                                   "--drop-after", std::to_string(options.dropAfterBytes),
+                                   "--stall-after", std::to_string(options.stallAfterBytes)};
+  if (!options.mlsd) args.push_back("--no-mlsd");
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  // A clean environment: the system interpreter, UTF-8 file names, no byte-code in the source tree.
+  std::vector<std::string> env = {"PATH=/usr/bin:/bin", "LC_ALL=C.UTF-8", "PYTHONUTF8=1", "PYTHONDONTWRITEBYTECODE=1"};
+  std::vector<char*> envp;
+  for (std::string& entry : env) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
+  int in[2], out[2];
+  if (pipe2(in, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
+  if (pipe2(out, O_CLOEXEC) != 0) {
+    close(in[0]);
+    close(in[1]);
+    throw std::runtime_error("pipe failed");
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  const std::string logPath = (dir_.path() / "server.log").string();
+  posix_spawn_file_actions_addopen(&actions, 2, logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  close(in[0]);
+  close(out[1]);
+  stdinFd_ = in[1];
+  if (spawned != 0) {
+    pid_ = -1;
+    close(out[0]);
+    Stop();
+    throw std::runtime_error("cannot start /usr/bin/python3");
+  }
+
+  // The first line on stdout is the port, printed once the server listens.
+  std::string line;
+  const auto deadline = Clock::now() + std::chrono::seconds(20);
+  while (line.find('\n') == std::string::npos && Clock::now() < deadline) {
+    pollfd p{out[0], POLLIN, 0};
+    if (poll(&p, 1, 100) <= 0) continue;
+    char buffer[64];
+    const ssize_t n = read(out[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    line.append(buffer, static_cast<size_t>(n));
+  }
+  close(out[0]);
+  port_ = std::atoi(line.c_str());
+  while (port_ > 0 && !Accepts(port_) && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  if (port_ <= 0 || !Accepts(port_)) {
+    const std::string log = Log();
+    Stop();
+    throw std::runtime_error("the FTP test server did not start:\n" + log);
+  }
+}
+
+FtpTestServer::~FtpTestServer() { Stop(); }
+
+void FtpTestServer::Stop() {
+  if (stdinFd_ >= 0) {
+    close(stdinFd_);
+    stdinFd_ = -1;
+  }
+  if (pid_ <= 0) return;
+  const auto deadline = Clock::now() + std::chrono::seconds(3);
+  while (waitpid(pid_, nullptr, WNOHANG) == 0) {
+    if (Clock::now() >= deadline) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  pid_ = -1;
+}
+
+std::string FtpTestServer::Log() const {
+  std::ifstream in(dir_.path() / "server.log");
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+}  // namespace tarnwick::test

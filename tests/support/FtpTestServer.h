@@ -1,0 +1,59 @@
+// A real FTP server (pyftpdlib) on 127.0.0.1 for one test, with its folders in a temporary folder.
+//
+//   root()                  home of user()/password(), full rights
+//   root() / kLockedFolder  a folder below it that no one may enter or list
+//   anonRoot()              home of anonymous logins (empty user name), read-write
+//
+// The constructor starts the server and returns once it accepts connections (it throws with the
+// server's log when it cannot); the destructor ends the process. The server also ends by itself
+// when this program goes away, so no test leaves one behind.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "support/TempDir.h"
+
+namespace tarnwick::test {
+
+struct FtpTestServerOptions {
+  bool mlsd = true;                   // false: MLSD is hidden, so clients fall back to LIST
+  std::int64_t dropAfterBytes = -1;   // >= 0: data connections are cut after this many bytes
+  std::int64_t stallAfterBytes = -1;  // >= 0: data connections stop moving after this many bytes
+};
+
+class FtpTestServer {
+ public:
+  static constexpr const char* kUser = "backup";
+  static constexpr const char* kPassword = "s3cret pass";
+  static constexpr const char* kLockedFolder = "locked";
+
+  explicit FtpTestServer(FtpTestServerOptions options = {});
+  ~FtpTestServer();
+  FtpTestServer(const FtpTestServer&) = delete;
+  FtpTestServer& operator=(const FtpTestServer&) = delete;
+
+  std::string host() const { return "127.0.0.1"; }
+  int port() const { return port_; }
+  std::string user() const { return kUser; }
+  std::string password() const { return kPassword; }
+  const std::filesystem::path& root() const { return root_; }
+  const std::filesystem::path& anonRoot() const { return anonRoot_; }
+  // What the server has logged so far, for failure messages.
+  std::string Log() const;
+
+ private:
+  void Stop();
+
+  TempDir dir_;
+  std::filesystem::path root_;
+  std::filesystem::path anonRoot_;
+  pid_t pid_ = -1;
+  int stdinFd_ = -1;  // closing it tells the server to end
+  int port_ = 0;
+};
+
+}  // namespace tarnwick::test

@@ -1,0 +1,131 @@
+#!/usr/bin/python3
+"""A real FTP server for the tests, on 127.0.0.1 and a free port.
+
+Prints the port on stdout (one line) once it listens; logs go to stderr. Ends when its stdin is
+closed, so it never outlives the test program that started it.
+
+  --home DIR --user NAME --password PW   the account and its home folder (full rights)
+  --anon DIR                             anonymous login, read-write in DIR
+  --locked DIR                           a folder below a home that nobody may enter or list
+  --no-mlsd                              MLSD/MLST gone from FEAT and the command table
+  --drop-after N                         data connections are cut after N bytes (426 follows)
+  --stall-after N                        data connections stop moving after N bytes
+"""
+
+import argparse
+import logging
+import os
+import sys
+import threading
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import DTPHandler, FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def make_dtp(drop_after, stall_after):
+    class FaultyDTP(DTPHandler):
+        """Data channel with the fault switches."""
+
+        _stalled = False
+        _dropping = False
+
+        def _limit(self):
+            limits = [n for n in (drop_after, stall_after) if n >= 0]
+            return min(limits) if limits else -1
+
+        def _hit_limit(self):
+            if drop_after >= 0 and self.get_transmitted_bytes() >= drop_after:
+                if not self._dropping:
+                    self._dropping = True
+                    # Outside the send/recv call that got here, so asynchat is not mid-update.
+                    self.ioloop.call_later(0, self._drop)
+                return True
+            if stall_after >= 0 and self.get_transmitted_bytes() >= stall_after:
+                if not self._stalled:
+                    self._stalled = True
+                    self.ioloop.unregister(self._fileno)
+                return True
+            return False
+
+        def _drop(self):
+            if not self._closed:
+                self._resp = ("426 Data connection dropped by the fault switch.", logging.info)
+                self.close()
+
+        def send(self, data):
+            limit = self._limit()
+            if limit >= 0:
+                room = limit - self.get_transmitted_bytes()
+                if room <= 0:
+                    self._hit_limit()
+                    return 0
+                data = data[:room]
+            sent = DTPHandler.send(self, data)
+            if limit >= 0:
+                self._hit_limit()
+            return sent
+
+        def handle_read(self):
+            if self._stalled or self._dropping:
+                return
+            limit = self._limit()
+            if limit < 0:
+                return DTPHandler.handle_read(self)
+            room = limit - self.get_transmitted_bytes()
+            if room > 0:
+                chunk = self.recv(min(room, self.ac_in_buffer_size))
+                if not chunk:
+                    self.transfer_finished = True
+                    return
+                self.tot_bytes_received += len(chunk)
+                self.file_obj.write(chunk)
+            self._hit_limit()
+
+    return FaultyDTP
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--home", required=True)
+    parser.add_argument("--user", required=True)
+    parser.add_argument("--password", required=True)
+    parser.add_argument("--anon")
+    parser.add_argument("--locked")
+    parser.add_argument("--no-mlsd", action="store_true")
+    parser.add_argument("--drop-after", type=int, default=-1)
+    parser.add_argument("--stall-after", type=int, default=-1)
+    args = parser.parse_args()
+
+    logging.basicConfig(stream=sys.stderr, level=logging.INFO)
+
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, args.password, args.home, perm="elradfmwMT")
+    if args.anon:
+        authorizer.add_anonymous(args.anon, perm="elradfmwMT")
+    if args.locked:
+        authorizer.override_perm(args.user, args.locked, perm="", recursive=True)
+
+    class Handler(FTPHandler):
+        pass
+
+    Handler.authorizer = authorizer
+    Handler.use_sendfile = False
+    Handler.permit_foreign_addresses = False
+    Handler.dtp_handler = make_dtp(args.drop_after, args.stall_after)
+    if args.no_mlsd:
+        Handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in ("MLSD", "MLST")}
+
+    server = FTPServer(("127.0.0.1", 0), Handler)
+    print(server.address[1], flush=True)
+
+    def watch_stdin():
+        sys.stdin.read()
+        os._exit(0)
+
+    threading.Thread(target=watch_stdin, daemon=True).start()
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
