@@ -1,0 +1,152 @@
+// tarnwick-cli list and describe, run as a separate program against a prepared program folder.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "app/ProgramFolder.h"
+#include "profiles/Profile.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace tarnwick {
+namespace {
+
+struct CliResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class ProfileCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // The CLI finds its program folder from argv[0]; a link keeps the path it is started by.
+    std::filesystem::create_symlink(TARNWICK_CLI_PATH, cli);
+    SetProgramFolderPath(dir.path());
+  }
+
+  CliResult Run(std::vector<std::string> args) {
+    args.insert(args.begin(), cli.string());
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const std::string outPath = (dir / "out.txt").string(), errPath = (dir / "err.txt").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    CliResult result;
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(spawned, 0);
+    int status = 0;
+    if (spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    result.out = test::ReadFile(outPath);
+    result.err = test::ReadFile(errPath);
+    return result;
+  }
+
+  // A profile saved in the program folder; scheduled ones run daily at 10:00 from 1 January 2090.
+  void Save(const std::string& name, bool scheduled, bool enabled = true) {
+    Profile p;
+    const std::time_t now = std::time(nullptr);
+    ResetSchedule(p.schedule, now);
+    p.name = name;
+    p.isScheduled = scheduled;
+    p.localSources = {{"/home/u/docs", "+[*.*]", ItemKind::LocalFolder, true}};
+    p.localDestFolder = "/backup/target";
+    ScheduleRecord& s = p.schedule;
+    s.enabled = enabled;
+    s.startTime = MakeLocalTime(1980, 2, 6, 10, 0);
+    s.hasStartDate = 1;
+    s.startDate = MakeLocalTime(2090, 1, 1);
+    ProfilePathFor(p);
+    ASSERT_TRUE(WriteProfile(p, now));
+  }
+
+  test::TempDir dir;
+  std::filesystem::path cli = dir / "tarnwick-cli";
+};
+
+TEST_F(ProfileCommandsTest, ListShowsBothListsInAlignedColumns) {
+  Save("quick one", false);
+  Save("nightly", true);
+  Save("paused backup", true, false);
+  const CliResult r = Run({"list"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::vector<std::string> lines = SplitLines(r.out);
+  ASSERT_EQ(lines.size(), 8u) << r.out;
+  EXPECT_EQ(lines[0], "Quick Lanch Profiles");
+  EXPECT_EQ(lines[1].rfind("Profile Name  Create Time", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2].rfind("quick one     ", 0), 0u) << lines[2];
+  EXPECT_EQ(lines[2].substr(lines[2].size() - 15), "- - : - - : - -");
+  EXPECT_EQ(lines[3], "");
+  EXPECT_EQ(lines[4], "Scheduled Profiles");
+  // Each column starts where its heading does.
+  const std::size_t next = lines[5].find("Next Run Time"), last = lines[5].find("Last Run Time");
+  ASSERT_NE(next, std::string::npos);
+  EXPECT_EQ(lines[5].find("Create Time"), std::string("paused backup  ").size());
+  EXPECT_EQ(lines[6].find("2090-01-01 10:00:00"), next) << lines[6];
+  EXPECT_EQ(lines[6].find("- - : - - : - -"), last) << lines[6];
+  EXPECT_EQ(lines[7].find("- - : - - : - -"), next) << "disabled: no next run";
+  EXPECT_EQ(lines[7].rfind("paused backup", 0), 0u);
+}
+
+TEST_F(ProfileCommandsTest, ListOfAnEmptyProgramFolderShowsTheHeadings) {
+  const CliResult r = Run({"list"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "Quick Lanch Profiles\nProfile Name  Create Time  Last Run Time\n\nScheduled Profiles\n"
+            "Profile Name  Create Time  Next Run Time  Last Run Time\n");
+}
+
+TEST_F(ProfileCommandsTest, DescribeByNameAndByPath) {
+  Save("nightly", true);
+  CliResult r = Run({"describe", "nightly"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "Destination: /backup/target\nSchedule: At 10:00 every day, starting 01/01/2090\n"
+            "Next run: 2090-01-01 10:00:00\n");
+
+  Save("paused", true, false);
+  const std::filesystem::path moved = dir / "elsewhere.pfl";
+  std::filesystem::rename(dir / "Profile" / "paused.pfl", moved);
+  r = Run({"describe", moved.string()});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(SplitLines(r.out).at(2), "Next run: Scheduled Backup Disabled.");
+
+  Save("quick", false);
+  r = Run({"describe", "quick"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "Destination: /backup/target\nSchedule: \nNext run: Never\n");
+}
+
+TEST_F(ProfileCommandsTest, UnknownProfilesAndCommandsFailWithStatus2) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"describe", "missing"}, {"describe", dir.path().string() + "/none.pfl"}, {"describe", "../x"},
+           {"describe"}, {"list", "extra"}, {"no-such-command"}}) {
+    const CliResult r = Run(args);
+    EXPECT_EQ(r.status, 2) << args.front();
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(r.err.empty());
+  }
+  EXPECT_NE(Run({"describe", "missing"}).err.find("\"missing\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarnwick
