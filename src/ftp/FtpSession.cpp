@@ -361,6 +361,7 @@ struct CFtpSession::Impl {
 
   // Runs commands without data; true when every one of them was accepted.
   bool Commands(std::initializer_list<std::string> commands) {
+    transcript.clear();
     for (const std::string& command : commands) {
       if (HasLineBreakOrNul(command)) {
         lastError = "A line break or NUL in a remote path.";

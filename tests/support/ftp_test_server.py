@@ -82,6 +82,9 @@ def make_dtp(drop_after, stall_after):
                 self.file_obj.write(chunk)
             self._hit_limit()
 
+        # The base class binds this alias to its own handle_read.
+        handle_read_event = handle_read
+
     return FaultyDTP
 
 
@@ -111,6 +114,7 @@ def main():
 
     Handler.authorizer = authorizer
     Handler.use_sendfile = False
+    Handler.auth_failed_timeout = 0  # refused logins answer at once
     Handler.permit_foreign_addresses = False
     Handler.dtp_handler = make_dtp(args.drop_after, args.stall_after)
     if args.no_mlsd:
