@@ -16,8 +16,12 @@ namespace {
 // The reader of a log file keeps lines of up to this many characters whole.
 constexpr int kLogReadBuffer = 2048;
 
-// The log whose listeners this thread is telling of a change, if any.
-thread_local const CActivityLog* tDelivering = nullptr;
+// The logs whose listeners this thread is telling of a change (a listener may write to another log).
+thread_local std::vector<const CActivityLog*> tDelivering;
+
+bool DeliveringOnThisThread(const CActivityLog* log) {
+  return std::find(tDelivering.begin(), tDelivering.end(), log) != tDelivering.end();
+}
 
 // A column as it goes into the file: the reader skips empty lines, ends a line at any CR or LF
 // and splits lines longer than its buffer, so an empty, multi-line or overlong text would shift
@@ -202,7 +206,7 @@ void CActivityLog::RemoveListener(ActivityLogListener* listener) {
   listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
   // A delivery under way may still hold the listener; once it is over the listener may go.
   // From inside a delivery on this thread there is nothing to wait for.
-  if (delivering_ && tDelivering != this) {
+  if (delivering_ && !DeliveringOnThisThread(this)) {
     const std::uint64_t current = nextDelivered_;
     turn_.wait(lock, [&] { return nextDelivered_ != current; });
   }
@@ -214,7 +218,7 @@ void CActivityLog::AdvanceDeliveredLocked() {
 }
 
 void CActivityLog::Deliver(std::uint64_t ticket, const Change& change) {
-  const bool nested = tDelivering == this;
+  const bool nested = DeliveringOnThisThread(this);
   std::vector<ActivityLogListener*> listeners;
   {
     std::unique_lock lock(mutex_);
@@ -234,14 +238,14 @@ void CActivityLog::Deliver(std::uint64_t ticket, const Change& change) {
     bool nested;
     ~TurnGuard() {
       if (nested) return;
-      tDelivering = nullptr;
+      tDelivering.pop_back();
       std::lock_guard lock(log->mutex_);
       log->delivering_ = false;
       log->AdvanceDeliveredLocked();
       log->turn_.notify_all();
     }
   } guard{this, nested};
-  tDelivering = this;
+  if (!nested) tDelivering.push_back(this);
   for (ActivityLogListener* listener : listeners) {
     switch (change.kind) {
       case Change::Kind::Inserted: listener->OnRowInserted(change.position, change.row); break;

@@ -252,21 +252,36 @@ TEST_F(ActivityLogTest, ConcurrentAppendsTakeDistinctPositions) {
 }
 
 // A listener that writes to the log while being told of a change must not hang it.
+// A listener that writes to the log while being told of a change, directly or through another
+// log's listener, must not hang it.
 TEST_F(ActivityLogTest, ListenerMayAppendWhileBeingTold) {
   struct Echo : RecordingListener {
-    CActivityLog* log = nullptr;
+    CActivityLog* target = nullptr;
+    std::string heard, answer;
     void OnRowInserted(std::size_t position, const LogRow& row) override {
       RecordingListener::OnRowInserted(position, row);
-      if (row[2] == "ping") log->LogActionText(LOG_ERROR, "pong");
+      if (row[2] == heard) target->LogActionText(LOG_ERROR, answer);
     }
-  } echo;
-  echo.log = &log_;
+  };
+  CActivityLog second(clock_);
+  Echo echo, relay, back;
+  echo.target = &log_, echo.heard = "ping", echo.answer = "pong";
+  relay.target = &second, relay.heard = "pong", relay.answer = "relayed";
+  back.target = &log_, back.heard = "relayed", back.answer = "back";
   log_.AddListener(&echo);
+  log_.AddListener(&relay);
+  second.AddListener(&back);
   std::thread other([this] { log_.LogActionText(LOG_ERROR, "ping"); });
   other.join();
   log_.LogActionText(LOG_ERROR, "after");
   log_.RemoveListener(&echo);
-  EXPECT_EQ(echo.events, (std::vector<std::string>{"insert 0 ping", "insert 1 pong", "insert 2 after"}));
+  log_.RemoveListener(&relay);
+  second.RemoveListener(&back);
+  const std::vector<LogRow> rows = log_.Rows();
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[3][2], "after");
+  EXPECT_EQ(echo.events.size(), 4u);
+  EXPECT_EQ(back.events, std::vector<std::string>{"insert 0 relayed"});
 }
 
 }  // namespace

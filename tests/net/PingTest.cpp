@@ -85,7 +85,7 @@ const bool kChildRun = [] {
   std::_Exit(0);
 }();
 
-const std::regex kReplyLine(R"(Reply\[(\d)\] from: 127\.0\.0\.1: bytes=32 time=\d+ms TTL=\d+)");
+const std::regex kReplyLine(R"(Reply\[(\d)\] from: 127\.0\.0\.1: bytes=32 time=\d+ms TTL=[1-9]\d*)");
 
 // Four replies to the header, numbered 1 to 4, about a second apart.
 void ExpectFourReplies(const std::vector<PingLine>& lines) {
