@@ -1,0 +1,62 @@
+// ReadProfile on a file of any bytes: it reads defaults and skips what it cannot use, never
+// crashes. Whatever it reads, written and read again must be a fixed point of the writer.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "formats/FileIo.h"
+#include "profiles/Profile.h"
+
+namespace {
+
+// Tuesday 5 March 2024, 09:30:15.
+const std::time_t kNow = tarnwick::MakeLocalTime(2024, 3, 5, 9, 30, 15);
+
+// A folder of this process's own in memory-backed storage where there is one.
+std::string WorkFolder() {
+  const char* base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
+  const std::string folder = std::string(base) + "/fuzz_profile." + std::to_string(::getpid());
+  // The name comes from the file name, so both writes use the same one, in folders of their own.
+  std::filesystem::create_directories(folder + "/first");
+  std::filesystem::create_directories(folder + "/second");
+  return folder;
+}
+
+std::string ReadBack(const std::string& path) {
+  std::string text;
+  std::error_code error;
+  if (!tarnwick::ReadWholeFile(path, text, error)) abort();
+  return text;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const std::string folder = WorkFolder();
+  const std::string input = folder + "/input.pfl";
+  std::error_code error;
+  if (!tarnwick::ReplaceFile(input, std::string_view(reinterpret_cast<const char*>(data), size), 0600, error)) {
+    abort();
+  }
+
+  tarnwick::Profile profile;
+  if (!tarnwick::ReadProfile(input, profile, kNow)) abort();
+  if (profile.name != "input" || profile.zipLevel < 0 || profile.zipLevel > 9) abort();
+  tarnwick::BackupJob job;
+  tarnwick::MakeJob(profile, job, kNow);
+  tarnwick::DestinationText(profile, kNow);
+
+  // The first write normalises (times of day, dates); from then on write and read agree.
+  profile.filePath = folder + "/first/input.pfl";
+  if (!tarnwick::WriteProfile(profile, kNow)) abort();
+  tarnwick::Profile again;
+  if (!tarnwick::ReadProfile(profile.filePath, again, kNow)) abort();
+  again.filePath = folder + "/second/input.pfl";
+  if (!tarnwick::WriteProfile(again, kNow)) abort();
+  if (ReadBack(folder + "/first/input.pfl") != ReadBack(folder + "/second/input.pfl")) abort();
+  return 0;
+}
