@@ -139,6 +139,7 @@ struct CFtpSession::Impl {
   bool endOfUpload = false;
   bool fileStarted = false;
   curl_slist* quote = nullptr;
+  const std::atomic<bool>* cancel = nullptr;
 
   void Drop() {
     Abort();
@@ -319,6 +320,13 @@ struct CFtpSession::Impl {
       if (done) {
         Abort();
         if (result != CURLE_OK) NoteFailure();
+        return true;
+      }
+      if (cancel && cancel->load()) {
+        Abort();
+        done = true;
+        result = CURLE_ABORTED_BY_CALLBACK;
+        lastError = "Cancelled.";
         return true;
       }
       if (until && until()) return false;
@@ -582,6 +590,8 @@ std::string CFtpSession::AbsolutePath(const std::string& path) const {
   }
   return absolute.empty() ? "/" : absolute;
 }
+
+void CFtpSession::SetCancelFlag(const std::atomic<bool>* flag) { impl_->cancel = flag; }
 
 bool CFtpSession::UsesMlsd() const { return impl_->mlsd; }
 

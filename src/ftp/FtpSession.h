@@ -6,6 +6,7 @@
 // session's current folder. A session is used by one thread at a time.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -92,6 +93,10 @@ class CFtpSession {
 
   // Whether listings use MLSD (the server offers it) rather than LIST.
   bool UsesMlsd() const;
+
+  // Once *flag turns true, the operation in progress and every later one fail within a fraction of
+  // a second, so a thread waiting on a dead server can be ended early. Null (the default): never.
+  void SetCancelFlag(const std::atomic<bool>* flag);
 
   // The last failure in words (libcurl's message or the server's reply), for diagnostics only.
   std::string LastError() const;

@@ -1,10 +1,6 @@
 #include "ftp/FtpSession.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -69,19 +65,6 @@ std::vector<std::string> Names(const std::vector<FtpFileInfo>& entries) {
   return names;
 }
 
-// A loopback port nothing listens on.
-int ClosedPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  close(fd);
-  return ntohs(address.sin_port);
-}
-
 TEST(FtpSessionTest, PortAndPassiveTextsAreReadAsAccountsStoreThem) {
   EXPECT_EQ(PortFromText("0021"), 21);
   EXPECT_EQ(PortFromText("2121abc"), 2121);
@@ -105,7 +88,7 @@ TEST(FtpSessionTest, ConnectTellsRefusedLoginFromUnreachableHost) {
   EXPECT_FALSE(session.List("/", entries));
 
   FtpConnectParams closed = Account(server);
-  closed.port = ClosedPort();
+  closed.port = test::ClosedLoopbackPort();
   EXPECT_EQ(session.Connect(closed), FtpConnectResult::ConnectFailed);
   EXPECT_FALSE(session.IsConnected());
 
@@ -124,21 +107,11 @@ TEST(FtpSessionTest, ConnectTellsRefusedLoginFromUnreachableHost) {
 }
 
 TEST(FtpSessionTest, ConnectGivesUpOnAServerThatNeverAnswers) {
-  // Listens but never accepts: the TCP handshake completes, the greeting never comes.
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(fd, 1), 0);
-  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-
+  test::SilentListener silent;
   CFtpSession session(FtpTimeouts{std::chrono::milliseconds(400), std::chrono::seconds(60)});
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(session.Connect({"127.0.0.1", ntohs(address.sin_port), "u", "p", true}), FtpConnectResult::ConnectFailed);
+  EXPECT_EQ(session.Connect({"127.0.0.1", silent.port(), "u", "p", true}), FtpConnectResult::ConnectFailed);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-  close(fd);
 }
 
 TEST(FtpSessionTest, AnonymousLoginUsesTheAnonymousHome) {

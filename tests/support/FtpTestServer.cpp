@@ -22,6 +22,23 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// A TCP socket bound to 127.0.0.1 on a free port; its port in `port`.
+int BoundLoopbackSocket(int& port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) throw std::runtime_error("socket failed");
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    close(fd);
+    throw std::runtime_error("bind failed");
+  }
+  port = ntohs(address.sin_port);
+  return fd;
+}
+
 bool Accepts(int port) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
@@ -131,5 +148,21 @@ std::string FtpTestServer::Log() const {
   text << in.rdbuf();
   return text.str();
 }
+
+int ClosedLoopbackPort() {
+  int port = 0;
+  close(BoundLoopbackSocket(port));
+  return port;
+}
+
+SilentListener::SilentListener() {
+  fd_ = BoundLoopbackSocket(port_);
+  if (listen(fd_, 1) != 0) {
+    close(fd_);
+    throw std::runtime_error("listen failed");
+  }
+}
+
+SilentListener::~SilentListener() { close(fd_); }
 
 }  // namespace tarnwick::test

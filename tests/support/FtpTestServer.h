@@ -56,4 +56,22 @@ class FtpTestServer {
   int port_ = 0;
 };
 
+// A loopback port nothing listens on (it was free a moment ago): "could not connect".
+int ClosedLoopbackPort();
+
+// A loopback socket that listens but never accepts: connections complete their handshake and then
+// hear nothing, as with a server that hangs.
+class SilentListener {
+ public:
+  SilentListener();
+  ~SilentListener();
+  SilentListener(const SilentListener&) = delete;
+  SilentListener& operator=(const SilentListener&) = delete;
+  int port() const { return port_; }
+
+ private:
+  int fd_ = -1;
+  int port_ = 0;
+};
+
 }  // namespace tarnwick::test

@@ -1,0 +1,85 @@
+#include "ftp/LoginTest.h"
+
+#include <system_error>
+
+#include "app/StringTable.h"
+
+namespace tarnwick {
+
+std::vector<std::string> LoginTestLines(LoginTestEvent event, const LoginTestRequest& request,
+                                        bool directoryChanged) {
+  switch (event) {
+    case LoginTestEvent::Connecting:
+      return {FormatText(kLoginTestConnecting, request.host.c_str(), request.port)};
+    case LoginTestEvent::Connected: {
+      // The dialog names an empty user "anonymous"; the login itself still goes out with no name.
+      const std::string& user = request.user.empty() ? std::string(kLoginTestAnonymous) : request.user;
+      return {kLoginTestSocketConnected, FormatText(kLoginTestUser, user.c_str())};
+    }
+    case LoginTestEvent::Failed:
+      return {FormatText(kLoginTestUnableToLogin, request.host.c_str())};
+    case LoginTestEvent::Directory:
+      return {FormatText(directoryChanged ? kLoginTestDirectoryOk : kLoginTestDirectoryFailed,
+                         request.remoteFolder.c_str())};
+    case LoginTestEvent::Succeeded:
+      return {kLoginTestSucceeded};
+  }
+  return {};
+}
+
+CLoginTest::CLoginTest(LoginTestRequest request, LoginTestObserver& observer, FtpTimeouts timeouts)
+    : request_(std::move(request)), observer_(observer), timeouts_(timeouts) {}
+
+CLoginTest::~CLoginTest() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancel_ = true;
+  }
+  if (worker_.joinable()) worker_.join();
+}
+
+bool CLoginTest::Start() {
+  if (worker_.joinable()) return true;
+  try {
+    worker_ = std::thread(&CLoginTest::Run, this);
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+
+bool CLoginTest::WaitFor(std::chrono::milliseconds timeout) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!worker_.joinable()) return true;
+  return ended_.wait_for(lock, timeout, [this] { return finished_; });
+}
+
+template <typename Step>
+void CLoginTest::Report(Step step) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!cancel_) step(observer_);
+}
+
+void CLoginTest::Run() {
+  Report([](LoginTestObserver& o) { o.OnConnecting(); });
+  CFtpSession session(timeouts_);
+  session.SetCancelFlag(&cancel_);
+  // The session object stands for the client's root handle, which always opens here.
+  Report([](LoginTestObserver& o) { o.OnConnected(); });
+  const FtpConnectParams params{request_.host, request_.port, request_.user, request_.password, request_.passive};
+  if (session.Connect(params) != FtpConnectResult::Connected) {
+    Report([](LoginTestObserver& o) { o.OnFailed(); });
+  } else {
+    if (!request_.remoteFolder.empty()) {
+      const bool changed = session.SetCurrentDirectory(request_.remoteFolder);
+      Report([changed](LoginTestObserver& o) { o.OnDirectory(changed); });
+    }
+    Report([](LoginTestObserver& o) { o.OnSucceeded(); });
+  }
+  session.Close();
+  std::lock_guard<std::mutex> lock(mutex_);
+  finished_ = true;
+  ended_.notify_all();
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,88 @@
+// The login test of the "Login Test" dialog: one connection attempt on a worker thread of its own,
+// reporting each step to an observer. The dialog only shows the lines LoginTestLines gives it.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ftp/FtpSession.h"
+
+namespace tarnwick {
+
+struct LoginTestRequest {
+  std::string host;
+  std::string user;      // empty: anonymous login
+  std::string password;  // empty for an anonymous login
+  std::string remoteFolder;  // changed to after the login when not empty
+  bool passive = false;
+  int port = 0;  // PortFromText of the account's port text
+};
+
+// Texts of the dialog.
+inline constexpr const char* kLoginTestPleaseWait = "Please be patient while system lauching FTP login test.";
+inline constexpr const char* kLoginTestNoThread = "Unable to create ftp test thread.";
+inline constexpr const char* kLoginTestConnecting = "Connecting %s:%d.";
+inline constexpr const char* kLoginTestSocketConnected = "Socket connected.";
+inline constexpr const char* kLoginTestUser = "USER %s";
+inline constexpr const char* kLoginTestAnonymous = "anonymous";
+inline constexpr const char* kLoginTestUnableToLogin = "Unable to login to host %s.";
+inline constexpr const char* kLoginTestDirectoryOk = "Current directory is %s.";
+inline constexpr const char* kLoginTestDirectoryFailed = "Cannot set remote directory to %s.";
+inline constexpr const char* kLoginTestSucceeded = "Login test successfully.";
+
+enum class LoginTestEvent { Connecting, Connected, Failed, Directory, Succeeded };
+
+// The lines the dialog appends for one event, in order; `directoryChanged` is the result carried by
+// the Directory event.
+std::vector<std::string> LoginTestLines(LoginTestEvent event, const LoginTestRequest& request,
+                                        bool directoryChanged = false);
+
+// Receives the steps of a login test, on the test's worker thread, in this order: Connecting, then
+// Connected, then Failed or [Directory] Succeeded.
+class LoginTestObserver {
+ public:
+  virtual ~LoginTestObserver() = default;
+  virtual void OnConnecting() = 0;
+  virtual void OnConnected() = 0;
+  virtual void OnFailed() = 0;
+  virtual void OnDirectory(bool changed) = 0;
+  virtual void OnSucceeded() = 0;
+};
+
+class CLoginTest {
+ public:
+  // The test works on its own copy of the request. The observer must outlive this object.
+  CLoginTest(LoginTestRequest request, LoginTestObserver& observer, FtpTimeouts timeouts = {});
+  // Ends a test still waiting on the network (its later steps are not reported) and joins it.
+  ~CLoginTest();
+  CLoginTest(const CLoginTest&) = delete;
+  CLoginTest& operator=(const CLoginTest&) = delete;
+
+  // Starts the worker; false when the thread cannot be created (the dialog then shows
+  // kLoginTestNoThread). Only the first call starts anything.
+  bool Start();
+  // Waits at most `timeout` for the worker to end; true when it has ended (or never started).
+  bool WaitFor(std::chrono::milliseconds timeout);
+
+ private:
+  void Run();
+  // Passes one step to the observer unless the test is being ended.
+  template <typename Step>
+  void Report(Step step);
+
+  const LoginTestRequest request_;
+  LoginTestObserver& observer_;
+  const FtpTimeouts timeouts_;
+  std::atomic<bool> cancel_{false};
+  std::mutex mutex_;  // held while the observer is called, and for finished_
+  std::condition_variable ended_;
+  bool finished_ = false;
+  std::thread worker_;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,121 @@
+#include "ftp/LoginTest.h"
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+
+#include "support/FtpTestServer.h"
+
+namespace tarnwick {
+namespace {
+
+using test::FtpTestServer;
+
+// Shows what the dialog would list: the lines of each event in arrival order.
+class DialogLines : public LoginTestObserver {
+ public:
+  explicit DialogLines(const LoginTestRequest& request) : request_(request) {}
+
+  void OnConnecting() override { Add(LoginTestEvent::Connecting); }
+  void OnConnected() override { Add(LoginTestEvent::Connected); }
+  void OnFailed() override { Add(LoginTestEvent::Failed); }
+  void OnDirectory(bool changed) override { Add(LoginTestEvent::Directory, changed); }
+  void OnSucceeded() override { Add(LoginTestEvent::Succeeded); }
+
+  std::vector<std::string> lines() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lines_;
+  }
+
+ private:
+  void Add(LoginTestEvent event, bool changed = false) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (std::string& line : LoginTestLines(event, request_, changed)) lines_.push_back(std::move(line));
+  }
+
+  const LoginTestRequest request_;
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+};
+
+std::vector<std::string> RunTest(const LoginTestRequest& request) {
+  DialogLines dialog(request);
+  {
+    CLoginTest test(request, dialog);
+    EXPECT_TRUE(test.Start());
+    EXPECT_TRUE(test.WaitFor(std::chrono::seconds(30)));
+  }
+  return dialog.lines();
+}
+
+LoginTestRequest Request(const FtpTestServer& server, std::string folder = "") {
+  return {server.host(), server.user(), server.password(), std::move(folder), true, server.port()};
+}
+
+TEST(LoginTestTest, SuccessfulLoginListsEachStep) {
+  FtpTestServer server;
+  std::filesystem::create_directories(server.root() / "backup");
+  const std::string host = "Connecting 127.0.0.1:" + std::to_string(server.port()) + ".";
+  EXPECT_EQ(RunTest(Request(server, "/backup")),
+            (std::vector<std::string>{host, "Socket connected.", "USER backup", "Current directory is /backup.",
+                                      "Login test successfully."}));
+  // No folder: no folder line.
+  EXPECT_EQ(RunTest(Request(server)),
+            (std::vector<std::string>{host, "Socket connected.", "USER backup", "Login test successfully."}));
+  // A refused folder still ends in success: the login itself worked.
+  EXPECT_EQ(RunTest(Request(server, "nowhere")),
+            (std::vector<std::string>{host, "Socket connected.", "USER backup", "Cannot set remote directory to nowhere.",
+                                      "Login test successfully."}));
+}
+
+TEST(LoginTestTest, RefusedOrUnreachableLoginEndsWithTheFailureLine) {
+  FtpTestServer server;
+  LoginTestRequest request = Request(server, "/backup");
+  request.password = "wrong";
+  const std::vector<std::string> refused = RunTest(request);
+  ASSERT_EQ(refused.size(), 4u);
+  EXPECT_EQ(refused[1], "Socket connected.");
+  EXPECT_EQ(refused[3], "Unable to login to host 127.0.0.1.");
+
+  // The anonymous login goes out with no name and is shown as "anonymous".
+  request.user.clear();
+  request.password.clear();
+  request.remoteFolder.clear();
+  const std::vector<std::string> anonymous = RunTest(request);
+  ASSERT_EQ(anonymous.size(), 4u);
+  EXPECT_EQ(anonymous[2], "USER anonymous");
+  EXPECT_EQ(anonymous[3], "Login test successfully.");
+
+  request.port = test::ClosedLoopbackPort();
+  const std::vector<std::string> unreachable = RunTest(request);
+  ASSERT_EQ(unreachable.size(), 4u);
+  EXPECT_EQ(unreachable[1], "Socket connected.");
+  EXPECT_EQ(unreachable[3], "Unable to login to host 127.0.0.1.");
+}
+
+TEST(LoginTestTest, PortTextIsShownAsItsNumber) {
+  LoginTestRequest request{"ftp.example.org", "", "", "", false, PortFromText("0021")};
+  EXPECT_EQ(LoginTestLines(LoginTestEvent::Connecting, request),
+            (std::vector<std::string>{"Connecting ftp.example.org:21."}));
+}
+
+TEST(LoginTestTest, EndingATestWaitingOnTheNetworkIsQuickAndSilent) {
+  // A server that never answers: the test would wait for the full connect time-out.
+  test::SilentListener silent;
+  LoginTestRequest request{"127.0.0.1", "u", "p", "", true, silent.port()};
+  DialogLines dialog(request);
+  const auto start = std::chrono::steady_clock::now();
+  {
+    CLoginTest test(request, dialog);
+    ASSERT_TRUE(test.Start());
+    EXPECT_FALSE(test.WaitFor(std::chrono::milliseconds(500)));  // what OK waits at most
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  // Nothing after the first steps: no failure line for a test the dialog gave up on.
+  const std::vector<std::string> lines = dialog.lines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[2], "USER u");
+}
+
+}  // namespace
+}  // namespace tarnwick
