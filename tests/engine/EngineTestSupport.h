@@ -1,0 +1,83 @@
+// Helpers of the engine tests: a recording observer and a job run on the calling thread.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "app/Clock.h"
+#include "engine/JobContext.h"
+#include "engine/JobObserver.h"
+#include "log/ActivityLog.h"
+#include "profiles/Profile.h"
+
+namespace tarnwick::test {
+
+// Records status texts and progress positions; `onProgress` runs after each recorded position.
+class RecordingObserver : public JobObserver {
+ public:
+  std::function<void(long long position)> onProgress;
+
+  void OnStatusText(const std::string& text) override {
+    std::lock_guard lock(mutex_);
+    texts_.push_back(text);
+  }
+  void OnClearStatus() override {
+    std::lock_guard lock(mutex_);
+    ++clears_;
+  }
+  void OnProgress(long long position, long long range) override {
+    {
+      std::lock_guard lock(mutex_);
+      positions_.push_back(position);
+      ranges_.push_back(range);
+    }
+    if (onProgress) onProgress(position);
+  }
+  void OnResetProgress() override {}
+
+  std::vector<std::string> Texts() const {
+    std::lock_guard lock(mutex_);
+    return texts_;
+  }
+  std::vector<long long> Positions() const {
+    std::lock_guard lock(mutex_);
+    return positions_;
+  }
+  std::vector<long long> Ranges() const {
+    std::lock_guard lock(mutex_);
+    return ranges_;
+  }
+  int Clears() const {
+    std::lock_guard lock(mutex_);
+    return clears_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<std::string> texts_;
+  std::vector<long long> positions_;
+  std::vector<long long> ranges_;
+  int clears_ = 0;
+};
+
+// One job with its own log, observer and stop flag, run on the calling thread.
+struct JobRun {
+  FixedClock clock{1709600000};
+  CActivityLog log{clock};
+  RecordingObserver observer;
+  std::atomic<bool> stop{false};
+  BackupJob job;
+  JobContext context{job, log, observer, stop};
+
+  // Keyword and description of every row, "KEYWORD description".
+  std::vector<std::string> Rows() const {
+    std::vector<std::string> rows;
+    for (const auto& row : log.Rows()) rows.push_back(row[1] + " " + row[2]);
+    return rows;
+  }
+};
+
+}  // namespace tarnwick::test

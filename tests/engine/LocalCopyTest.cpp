@@ -1,0 +1,206 @@
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "EngineTestSupport.h"
+#include "engine/LocalCopy.h"
+#include "support/TempDir.h"
+
+namespace tarnwick::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> NamesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST(SplitFilterTest, TakesEachListUpToItsBracket) {
+  const FilterLists both = SplitFilter("-[~*.*]+[*.doc;*.xls]");
+  EXPECT_EQ(both.include, "*.doc;*.xls");
+  EXPECT_EQ(both.exclude, "~*.*");
+  EXPECT_EQ(SplitFilter("+[*.*]").exclude, "");
+  EXPECT_EQ(SplitFilter("+[*.doc").include, "") << "a list without its ] is empty";
+  EXPECT_EQ(SplitFilter("").include, "");
+}
+
+TEST(SplitFilterTest, MaskListsKeepEmptyPiecesAndHonourOneCharacter) {
+  EXPECT_EQ(SplitMaskList("*"), (std::vector<std::string>{"*"}));
+  EXPECT_EQ(SplitMaskList("*.txt;b*"), (std::vector<std::string>{"*.txt", "b*"}));
+  EXPECT_EQ(SplitMaskList("*.txt;"), (std::vector<std::string>{"*.txt"}));
+  EXPECT_EQ(SplitMaskList("a;;b"), (std::vector<std::string>{"a", "", "b"}));
+  EXPECT_EQ(SplitMaskList(" a"), (std::vector<std::string>{" a"})) << "masks are not trimmed";
+  EXPECT_TRUE(SplitMaskList("").empty());
+}
+
+class CollectTest : public ::testing::Test {
+ protected:
+  TransferList Collect(const std::string& filter, bool recursive) {
+    TransferList list;
+    CollectLocalFolder(run.context, (dir / "src").string(), SplitFilter(filter), recursive, list, true,
+                       (dir / "dst").string(), nullptr);
+    return list;
+  }
+  std::vector<std::string> Sources(const TransferList& list) const {
+    std::vector<std::string> sources;
+    const std::string base = (dir / "src").string() + "/";
+    for (const auto& e : list) sources.push_back(e.source.substr(base.size()));
+    return sources;
+  }
+
+  TempDir dir;
+  JobRun run;
+};
+
+TEST_F(CollectTest, ExcludeMasksRemoveNamesAndTwoIncludeMasksListAFileTwice) {
+  for (const char* name : {"a.txt", "ab.txt", "b.txt"}) WriteFile(dir / "src" / name, "x");
+  EXPECT_EQ(Sources(Collect("+[*.txt]-[a*.txt]", false)), (std::vector<std::string>{"b.txt"}));
+  EXPECT_EQ(Sources(Collect("+[*.txt;b*]", false)), (std::vector<std::string>{"a.txt", "ab.txt", "b.txt", "b.txt"}));
+  EXPECT_EQ(Sources(Collect("+[*]", false)).size(), 3u) << "a one-character list is a mask";
+}
+
+TEST_F(CollectTest, SubFoldersComeFirstAndTheirTreeIsReproduced) {
+  WriteFile(dir / "src/top.txt", "1");
+  WriteFile(dir / "src/top.doc", "2");
+  WriteFile(dir / "src/s1/in1.doc", "3");
+  WriteFile(dir / "src/s1/deep/in2.txt", "4");
+  fs::create_directories(dir / "src/s2/empty");
+  fs::create_directories(dir / "dst");
+
+  // Without recursion the masks apply to the item's own folder; everything below it is taken.
+  TransferList flat = Collect("+[*.txt]", false);
+  EXPECT_EQ(Sources(flat), (std::vector<std::string>{"s1/deep/in2.txt", "s1/in1.doc", "top.txt"}));
+  EXPECT_EQ(flat[1].target, (dir / "dst/s1/in1.doc").string());
+  EXPECT_TRUE(fs::is_directory(dir / "dst/s1/deep"));
+  EXPECT_TRUE(fs::is_directory(dir / "dst/s2/empty")) << "empty folders are reproduced";
+
+  EXPECT_EQ(Sources(Collect("+[*.txt]", true)), (std::vector<std::string>{"s1/deep/in2.txt", "top.txt"}));
+}
+
+TEST_F(CollectTest, ALinkBackToAnAncestorDoesNotLoop) {
+  WriteFile(dir / "src/f.txt", "x");
+  fs::create_directories(dir / "src/sub");
+  fs::create_directory_symlink(dir / "src", dir / "src/sub/back");
+  fs::create_directories(dir / "dst");
+  EXPECT_EQ(Sources(Collect("+[*.*]", true)), (std::vector<std::string>{"f.txt"}));
+}
+
+TEST(CreateLocalFolderChainTest, MakesEveryMissingLevel) {
+  TempDir dir;
+  EXPECT_FALSE(CreateLocalFolderChain(""));
+  EXPECT_TRUE(CreateLocalFolderChain((dir / "a/b/c").string()));
+  EXPECT_TRUE(fs::is_directory(dir / "a/b/c"));
+  EXPECT_TRUE(CreateLocalFolderChain((dir / "a/b/d/").string()));
+  EXPECT_TRUE(fs::is_directory(dir / "a/b/d"));
+}
+
+class CopyLocalFileTest : public ::testing::Test {
+ protected:
+  bool Copy(const fs::path& source) { return CopyLocalFile(run.context, source.string(), target.string()); }
+
+  TempDir dir;
+  JobRun run;
+  fs::path target = dir / "dst/copy.bin";
+};
+
+TEST_F(CopyLocalFileTest, FiveMebibytesGoInThreeChunksWithTheirFigures) {
+  std::string data(5 * 1024 * 1024, '\0');
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i * 7 + i / 4096);
+  const fs::path source = dir / "big.bin";
+  WriteFile(source, data);
+  ::chmod(source.c_str(), 0640);
+  const auto modified = fs::last_write_time(source) - std::chrono::hours(50);
+  fs::last_write_time(source, modified);
+  WriteFile(target, "older copy");
+
+  ASSERT_TRUE(Copy(source));
+  EXPECT_EQ(ReadFile(target), data);
+  const std::string s = source.string();
+  EXPECT_EQ(run.observer.Texts(), (std::vector<std::string>{"Backing up " + s + " | 2048 KB",
+                                                            "Backing up " + s + " | 4096 KB",
+                                                            "Backing up " + s + " | 5120 KB"}));
+  EXPECT_EQ(run.observer.Positions(), (std::vector<long long>{40, 80, 100}));
+  EXPECT_EQ(run.observer.Ranges(), (std::vector<long long>{100, 100, 100}));
+  EXPECT_EQ(fs::last_write_time(target), modified);
+  struct stat st {};
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0077, 0040u & ~static_cast<unsigned>(::umask(::umask(0)))) << "no wider than the source";
+  EXPECT_EQ(NamesIn(dir / "dst"), (std::vector<std::string>{"copy.bin"}));
+}
+
+TEST_F(CopyLocalFileTest, AnEmptyFileGivesAnEmptyCopyWithoutStatus) {
+  WriteFile(dir / "empty", "");
+  fs::create_directories(dir / "dst");
+  ASSERT_TRUE(Copy(dir / "empty"));
+  EXPECT_TRUE(fs::exists(target));
+  EXPECT_EQ(fs::file_size(target), 0u);
+  EXPECT_TRUE(run.observer.Texts().empty());
+  EXPECT_TRUE(run.observer.Positions().empty());
+}
+
+TEST_F(CopyLocalFileTest, AStopMidFileKeepsTheOlderCopyAndLeavesNoPart) {
+  WriteFile(dir / "big.bin", std::string(5 * 1024 * 1024, 'n'));
+  WriteFile(target, "older copy");
+  run.observer.onProgress = [this](long long) { run.stop = true; };
+  EXPECT_TRUE(Copy(dir / "big.bin")) << "a stop is not a failure";
+  EXPECT_EQ(run.observer.Positions(), (std::vector<long long>{40}));
+  EXPECT_EQ(ReadFile(target), "older copy");
+  EXPECT_EQ(NamesIn(dir / "dst"), (std::vector<std::string>{"copy.bin"}));
+}
+
+TEST_F(CopyLocalFileTest, OpenErrorsFailWithoutTouchingTheTarget) {
+  WriteFile(target, "older copy");
+  fs::create_directories(dir / "folder");
+  EXPECT_FALSE(Copy(dir / "missing"));
+  EXPECT_FALSE(Copy(dir / "folder")) << "a folder in place of a file";
+  EXPECT_FALSE(CopyLocalFile(run.context, (dir / "folder").string(), (dir / "no/such/folder/x").string()));
+  EXPECT_EQ(ReadFile(target), "older copy");
+  EXPECT_EQ(NamesIn(dir / "dst"), (std::vector<std::string>{"copy.bin"}));
+}
+
+TEST_F(CopyLocalFileTest, AReadErrorFailsAndLeavesNoPart) {
+  // Reading this process's memory file at offset 0 fails with an I/O error, also for root.
+  WriteFile(target, "older copy");
+  EXPECT_FALSE(Copy("/proc/self/mem"));
+  EXPECT_EQ(ReadFile(target), "older copy");
+  EXPECT_EQ(NamesIn(dir / "dst"), (std::vector<std::string>{"copy.bin"}));
+}
+
+TEST_F(CopyLocalFileTest, PseudoFilesThatClaimNoSizeAreCopiedByReading) {
+  fs::create_directories(dir / "dst");
+  ASSERT_TRUE(Copy("/proc/self/status"));
+  EXPECT_NE(ReadFile(target).find("Name:"), std::string::npos);
+  EXPECT_EQ(run.observer.Positions(), (std::vector<long long>{100}));
+}
+
+TEST_F(CopyLocalFileTest, AWriteErrorFailsKeepsTheOlderCopyAndLeavesNoPart) {
+  WriteFile(dir / "big.bin", std::string(3 * 1024 * 1024, 'w'));
+  WriteFile(target, "older copy");
+  // A file-size limit makes the write fail part-way, for root too.
+  struct rlimit old {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  auto* oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limited = old;
+  limited.rlim_cur = 1024 * 1024;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const bool copied = Copy(dir / "big.bin");
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(copied);
+  EXPECT_EQ(ReadFile(target), "older copy");
+  EXPECT_EQ(NamesIn(dir / "dst"), (std::vector<std::string>{"copy.bin"}));
+}
+
+}  // namespace
+}  // namespace tarnwick::test
