@@ -1,0 +1,49 @@
+// ReadLine over any bytes, with the log's capacity and with a small one: the lines are the input
+// without its line breaks, cut to the capacity, never empty.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "app/UserPrompts.h"
+#include "formats/TextFile.h"
+
+namespace {
+
+const std::string& ScratchPath() {
+  static const std::string path = "/tmp/fuzz_textfile_" + std::to_string(::getpid());
+  return path;
+}
+
+void Check(const std::string& bytes, int32_t capacity) {
+  tarnwick::SilentPrompts prompts;
+  tarnwick::CTextFile file(capacity, &prompts);
+  if (!file.OpenReadOnly(ScratchPath())) abort();
+  std::string expected;
+  for (const char c : bytes) {
+    if (c != '\r' && c != '\n') expected += c;
+  }
+  std::string joined;
+  std::string line;
+  while (file.ReadLine(line)) {
+    if (line.empty() || line.size() > static_cast<size_t>(file.Capacity()) - 1) abort();
+    if (line.find_first_of("\r\n") != std::string::npos) abort();
+    joined += line;
+  }
+  if (joined != expected) abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  FILE* out = std::fopen(ScratchPath().c_str(), "wb");
+  if (out == nullptr) return 0;
+  std::fwrite(bytes.data(), 1, bytes.size(), out);
+  std::fclose(out);
+  Check(bytes, tarnwick::CTextFile::kDefaultCapacity);
+  Check(bytes, size > 0 ? data[0] % 16 : 1);
+  return 0;
+}
