@@ -1,0 +1,324 @@
+// FTP transfers of a job against a real FTP server on 127.0.0.1.
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "EngineTestSupport.h"
+#include "engine/CopyJob.h"
+#include "engine/FtpTransfers.h"
+#include "support/FtpTestServer.h"
+#include "support/TempDir.h"
+
+namespace tarnwick::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+FtpSite SiteOf(const FtpTestServer& server, const std::string& remotePath = "", bool passive = true) {
+  return FtpSite{server.host(), std::to_string(server.port()), server.user(), server.password(), remotePath,
+                 passive ? "1" : "0", true};
+}
+
+// Names in a folder that are not `expected`: leftovers such as temporary transfer files.
+std::vector<std::string> NamesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string Pattern(std::size_t size) {
+  std::string data(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i * 131 + i / 7) & 0xFF);
+  return data;
+}
+
+class FtpTransfersTest : public ::testing::Test {
+ protected:
+  FtpJobConnection Connect(FtpTestServer& on, std::string remotePath = "") {
+    FtpSite site = SiteOf(on, remotePath);
+    FtpJobConnection connection = ConnectForJob(run.context, site, true);
+    EXPECT_TRUE(connection) << on.Log();
+    return connection;
+  }
+
+  TempDir dir;
+  JobRun run;
+};
+
+TEST_F(FtpTransfersTest, LoginRefusedAndUnreachableHostLogTheirRowsAndEndTheJob) {
+  FtpTestServer server;
+  int closedPort = 0;
+  {
+    FtpTestServer gone;
+    closedPort = gone.port();
+  }
+  struct Case {
+    std::string port, password;
+  } cases[] = {{std::to_string(server.port()), "wrong"}, {std::to_string(closedPort), server.password()}};
+  for (const Case& c : cases) {
+    JobRun job;
+    job.job.destIsLocal = false;
+    job.job.ftpDest = FtpSite{"127.0.0.1", c.port, server.user(), c.password, "/backup", "1", false};
+    EXPECT_EQ(RunCopyJob(job.context), COPYJOB_NO_FTP_DESTINATION);
+    EXPECT_EQ(job.Rows(), (std::vector<std::string>{"BACKUPSTART Backup Start.",
+                                                    "CONNECTING Connecting to host 127.0.0.1:" + c.port + ".",
+                                                    "CONNECTED Socket connected.", "LOGGINGIN USER: backup",
+                                                    "LOGINFAILED Login Failed.", "BACKUPEND Backup End."}));
+  }
+  EXPECT_FALSE(fs::exists(server.root() / "backup"));
+}
+
+TEST(ResolveRemotePathTest, ARelativeDestinationLiesBelowTheLoginFolder) {
+  EXPECT_EQ(ResolveRemotePath("/home/u", "backup"), "/home/u/backup");
+  EXPECT_EQ(ResolveRemotePath("/", "backup/2024-03-05"), "/backup/2024-03-05");
+  EXPECT_EQ(ResolveRemotePath("/home/u", ""), "/home/u");
+  EXPECT_EQ(ResolveRemotePath("", "backup"), "backup");
+}
+
+// A whole copy job to an FTP destination, in both data connection modes: folder tree, file item,
+// relative destination, names with blanks and non-ASCII letters.
+class FtpDestinationJobTest : public FtpTransfersTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(FtpDestinationJobTest, CopiesTheLocalSourcesBelowTheRelativeDestination) {
+  FtpTestServer server;
+  WriteFile(dir / "Mes docs/été 1.txt", "summer");
+  WriteFile(dir / "Mes docs/sub dir/b.txt", Pattern(200000));
+  WriteFile(dir / "Mes docs/skip.tmp", "no");
+  fs::create_directories(dir / "Mes docs/empty");
+  WriteFile(dir / "single file.bin", "S");
+  run.job.localSources = {{(dir / "Mes docs").string(), "+[*.txt]-[skip*]", ItemKind::LocalFolder, true},
+                          {(dir / "single file.bin").string(), "", ItemKind::LocalFile, false}};
+  run.job.destIsLocal = false;
+  run.job.ftpDest = SiteOf(server, "backup/2024-03-05", GetParam());
+  WriteFile(server.root() / "backup/2024-03-05/single file.bin", "older copy");
+
+  EXPECT_EQ(RunCopyJob(run.context), COPYJOB_ENDED) << server.Log();
+  const fs::path dest = server.root() / "backup/2024-03-05";
+  EXPECT_EQ(ReadFile(dest / "Mes docs/été 1.txt"), "summer");
+  EXPECT_EQ(ReadFile(dest / "Mes docs/sub dir/b.txt"), Pattern(200000));
+  EXPECT_FALSE(fs::exists(dest / "Mes docs/skip.tmp"));
+  EXPECT_TRUE(fs::is_directory(dest / "Mes docs/empty"));
+  EXPECT_EQ(ReadFile(dest / "single file.bin"), "S");
+  EXPECT_EQ(NamesIn(dest), (std::vector<std::string>{"Mes docs", "single file.bin"}));
+
+  const auto rows = run.Rows();
+  EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](const auto& r) { return r.rfind("ERROR", 0) == 0; }), 0);
+  EXPECT_EQ(rows.back(), "BACKUPEND Backup End.");
+  // 200,000 bytes go in four chunks of up to 64 KiB.
+  std::vector<std::string> bTexts;
+  for (const auto& t : run.observer.Texts()) {
+    if (t.find("b.txt") != std::string::npos) bTexts.push_back(t);
+  }
+  const std::string b = (dir / "Mes docs/sub dir/b.txt").string();
+  EXPECT_EQ(bTexts, (std::vector<std::string>{"Backing up " + b + " | 64 KB", "Backing up " + b + " | 128 KB",
+                                              "Backing up " + b + " | 192 KB", "Backing up " + b + " | 195 KB"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(PassiveAndActive, FtpDestinationJobTest, ::testing::Bool());
+
+TEST_F(FtpTransfersTest, AFailedOrStoppedUploadKeepsTheOlderRemoteCopy) {
+  FtpTestServerOptions faulty;
+  faulty.dropAfterBytes = 100000;
+  FtpTestServer server(faulty);
+  WriteFile(server.root() / "out/data.bin", "older copy");
+  WriteFile(dir / "data.bin", Pattern(300000));
+  FtpJobConnection connection = Connect(server);
+  ASSERT_TRUE(connection);
+
+  EXPECT_FALSE(UploadFile(run.context, (dir / "data.bin").string(), "/out/data.bin", *connection));
+  EXPECT_EQ(ReadFile(server.root() / "out/data.bin"), "older copy");
+  EXPECT_EQ(NamesIn(server.root() / "out"), std::vector<std::string>{"data.bin"});
+
+  run.observer.onProgress = [this](long long) { run.stop = true; };
+  EXPECT_TRUE(UploadFile(run.context, (dir / "data.bin").string(), "/out/data.bin", *connection))
+      << "a stop is not a failure";
+  EXPECT_EQ(ReadFile(server.root() / "out/data.bin"), "older copy");
+  EXPECT_EQ(NamesIn(server.root() / "out"), std::vector<std::string>{"data.bin"});
+
+  // A small file passes the fault switch and replaces the older copy.
+  run.stop = false;
+  run.observer.onProgress = nullptr;
+  WriteFile(dir / "small.bin", "new");
+  EXPECT_TRUE(UploadFile(run.context, (dir / "small.bin").string(), "/out/data.bin", *connection));
+  EXPECT_EQ(ReadFile(server.root() / "out/data.bin"), "new");
+  EXPECT_FALSE(UploadFile(run.context, (dir / "missing").string(), "/out/missing", *connection));
+}
+
+TEST_F(FtpTransfersTest, DownloadsReplaceTheLocalCopyOnlyWhenComplete) {
+  FtpTestServer server;
+  WriteFile(server.root() / "pub/big file.bin", Pattern(150000));
+  FtpJobConnection connection = Connect(server);
+  ASSERT_TRUE(connection);
+  const std::string target = (dir / "new/deep").string();
+
+  EXPECT_TRUE(DownloadFile(run.context, "/pub/big file.bin", target, *connection));
+  EXPECT_EQ(ReadFile(dir / "new/deep/big file.bin"), Pattern(150000));
+  const std::string shown = "Backing up /pub/big file.bin | ";
+  EXPECT_EQ(run.observer.Texts(), (std::vector<std::string>{shown + "64 KB", shown + "128 KB", shown + "146 KB"}));
+
+  WriteFile(dir / "new/deep/gone.bin", "older copy");
+  EXPECT_FALSE(DownloadFile(run.context, "/pub/gone.bin", target, *connection));
+  EXPECT_EQ(ReadFile(dir / "new/deep/gone.bin"), "older copy");
+
+  WriteFile(dir / "new/deep/big file.bin", "older copy");
+  run.stop = true;
+  EXPECT_TRUE(DownloadFile(run.context, "/pub/big file.bin", target, *connection));
+  EXPECT_EQ(ReadFile(dir / "new/deep/big file.bin"), "older copy");
+  EXPECT_EQ(NamesIn(dir / "new/deep"), (std::vector<std::string>{"big file.bin", "gone.bin"}));
+}
+
+TEST_F(FtpTransfersTest, ADownloadCutByTheServerFailsAndKeepsTheOlderCopy) {
+  FtpTestServerOptions faulty;
+  faulty.dropAfterBytes = 70000;
+  FtpTestServer server(faulty);
+  WriteFile(server.root() / "big.bin", Pattern(200000));
+  WriteFile(dir / "big.bin", "older copy");
+  FtpJobConnection connection = Connect(server);
+  ASSERT_TRUE(connection);
+  EXPECT_FALSE(DownloadFile(run.context, "/big.bin", dir.path().string(), *connection));
+  EXPECT_EQ(ReadFile(dir / "big.bin"), "older copy");
+  EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"big.bin"});
+}
+
+TEST_F(FtpTransfersTest, CopiesBetweenTwoServers) {
+  FtpTestServer from;
+  FtpTestServer to;
+  WriteFile(from.root() / "src/ä b.bin", Pattern(100000));
+  WriteFile(to.root() / "dst/ä b.bin", "older copy");
+  FtpJobConnection source = Connect(from);
+  FtpJobConnection destination = Connect(to);
+  ASSERT_TRUE(source && destination);
+  EXPECT_TRUE(CopyRemoteFile(run.context, "/src/ä b.bin", "/dst", *source, *destination));
+  EXPECT_EQ(ReadFile(to.root() / "dst/ä b.bin"), Pattern(100000));
+  EXPECT_FALSE(CopyRemoteFile(run.context, "/src/none", "/dst", *source, *destination));
+  EXPECT_EQ(NamesIn(to.root() / "dst"), std::vector<std::string>{"ä b.bin"});
+}
+
+TEST_F(FtpTransfersTest, CreatesRemoteFolderChains) {
+  FtpTestServer server;
+  FtpJobConnection connection = Connect(server);
+  ASSERT_TRUE(connection);
+  EXPECT_TRUE(CreateRemoteFolderChain(run.context, *connection, "/a/b c/d"));
+  EXPECT_TRUE(fs::is_directory(server.root() / "a/b c/d"));
+  EXPECT_FALSE(CreateRemoteFolderChain(run.context, *connection, "/"));
+  EXPECT_FALSE(CreateRemoteFolderChain(run.context, *connection, ""));
+  EXPECT_TRUE(CreateRemoteFolderChain(run.context, *connection, "/a/b c/d/"));  // all there already
+}
+
+// A remote tree: docs/{a.txt, b.log, sub/{c.txt, deeper/e.txt}, sub.txt/{f.txt, g.log}}.
+class RemoteTreeTest : public FtpTransfersTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"a.txt", "b.log", "sub/c.txt", "sub/deeper/e.txt", "sub.txt/f.txt", "sub.txt/g.log"}) {
+      WriteFile(server.root() / "pub/docs" / name, name);
+    }
+    connection = Connect(server);
+    ASSERT_TRUE(connection);
+  }
+  std::vector<std::string> Collect(const std::string& filter, bool recursive) {
+    const std::string include = filter.substr(0, filter.find('|'));
+    const std::string exclude = filter.find('|') == std::string::npos ? "" : filter.substr(filter.find('|') + 1);
+    // Sorted: the server's listing order is its own.
+    auto paths = CollectRemotePaths(*connection, "/pub/docs", include, exclude, recursive, true);
+    std::sort(paths.begin(), paths.end());
+    return paths;
+  }
+
+  FtpTestServer server{FtpTestServerOptions{GetParam(), -1, -1}};
+  FtpJobConnection connection;
+};
+
+TEST_P(RemoteTreeTest, MasksPickFilesAndTheSubFoldersTheyName) {
+  // Recursive: the mask also picks the sub-folders descended into.
+  EXPECT_EQ(Collect("*.txt", true), (std::vector<std::string>{"/pub/docs/a.txt", "/pub/docs/sub.txt/f.txt"}));
+  // Not recursive: the matching sub-folders are taken whole, at every depth.
+  EXPECT_EQ(Collect("*.txt", false),
+            (std::vector<std::string>{"/pub/docs/a.txt", "/pub/docs/sub.txt/f.txt", "/pub/docs/sub.txt/g.log"}));
+  EXPECT_EQ(Collect("*|*.log", false),
+            (std::vector<std::string>{"/pub/docs/a.txt", "/pub/docs/sub.txt/f.txt", "/pub/docs/sub.txt/g.log",
+                                      "/pub/docs/sub/c.txt", "/pub/docs/sub/deeper/e.txt"}))
+      << "without recursion exclusions apply to the item's own folder only";
+  // Recursive exclusions descend only into sub-folders their own mask names.
+  EXPECT_EQ(Collect("*|*.log", true),
+            (std::vector<std::string>{"/pub/docs/a.txt", "/pub/docs/sub.txt/f.txt", "/pub/docs/sub.txt/g.log",
+                                      "/pub/docs/sub/c.txt", "/pub/docs/sub/deeper/e.txt"}));
+  const auto twice = Collect("*.txt;a*", false);
+  EXPECT_EQ(std::count(twice.begin(), twice.end(), "/pub/docs/a.txt"), 2) << "two masks list a file twice";
+  EXPECT_TRUE(Collect("*.none", true).empty());
+
+  TransferList list;
+  CollectRemoteFolder("/pub/docs", "*", "", true, list, true, "/B/docs", *connection, true);
+  ASSERT_EQ(list.size(), 6u);
+  auto targetOf = [&list](const std::string& source) {
+    const auto e = std::find_if(list.begin(), list.end(), [&](const auto& entry) { return entry.source == source; });
+    return e == list.end() ? std::string("(not listed)") : e->target;
+  };
+  EXPECT_EQ(targetOf("/pub/docs/a.txt"), "/B/docs");
+  EXPECT_EQ(targetOf("/pub/docs/sub/deeper/e.txt"), "/B/docs/sub/deeper");
+}
+
+INSTANTIATE_TEST_SUITE_P(MlsdAndList, RemoteTreeTest, ::testing::Bool());
+
+TEST_F(FtpTransfersTest, RemoteSourcesGoToALocalOrAnotherFtpDestination) {
+  FtpTestServer from;
+  FtpTestServer to;
+  WriteFile(from.root() / "pub/docs/a b.txt", "A");
+  WriteFile(from.root() / "pub/docs/sub/c.txt", "C");
+  WriteFile(from.root() / "pub/one.bin", "1");
+  FtpSource source{SiteOf(from), {{"/pub/docs", "+[*]", ItemKind::FtpFolder, true},
+                                  {"/pub/one.bin", "", ItemKind::FtpFile, false},
+                                  {"/pub/missing.bin", "", ItemKind::FtpFile, false}}};
+  run.job.remoteSources = {source};
+  run.job.localDestFolder = (dir / "B").string();
+  EXPECT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
+  EXPECT_EQ(ReadFile(dir / "B/docs/a b.txt"), "A");
+  EXPECT_EQ(ReadFile(dir / "B/docs/sub/c.txt"), "C");
+  EXPECT_EQ(ReadFile(dir / "B/one.bin"), "1");
+  const std::string port = std::to_string(from.port());
+  EXPECT_EQ(run.Rows(), (std::vector<std::string>{
+                            "BACKUPSTART Backup Start.", "CONNECTING Connecting to host 127.0.0.1:" + port + ".",
+                            "CONNECTED Socket connected.", "LOGGINGIN USER: backup", "LOGINOK User login OK.",
+                            "BACKUPFILE Backup file /pub/docs/a b.txt.", "BACKUPFILE Backup file /pub/docs/sub/c.txt.",
+                            "BACKUPFILE Backup file /pub/one.bin.", "BACKUPFILE Backup file /pub/missing.bin.",
+                            "ERROR Backup /pub/missing.bin Failed.", "BACKUPEND Backup End."}));
+
+  JobRun remote;
+  remote.job.remoteSources = {source};
+  remote.job.destIsLocal = false;
+  remote.job.ftpDest = SiteOf(to, "/B");
+  EXPECT_EQ(RunCopyJob(remote.context), COPYJOB_ENDED);
+  EXPECT_EQ(ReadFile(to.root() / "B/docs/a b.txt"), "A");
+  EXPECT_EQ(ReadFile(to.root() / "B/docs/sub/c.txt"), "C");
+  EXPECT_EQ(ReadFile(to.root() / "B/one.bin"), "1");
+}
+
+TEST_F(FtpTransfersTest, AStopInsideARemoteFolderEndsTheSourceAndLogsStoppedOnce) {
+  FtpTestServer server;
+  for (const char* name : {"a.bin", "b.bin", "c.bin"}) WriteFile(server.root() / "pub" / name, Pattern(70000));
+  run.job.remoteSources = {FtpSource{SiteOf(server), {{"/pub", "+[*.*]", ItemKind::FtpFolder, false}}},
+                           FtpSource{SiteOf(server), {{"/pub/a.bin", "", ItemKind::FtpFile, false}}}};
+  run.job.localDestFolder = (dir / "B").string();
+  // The first chunk of the first file asks to stop: that file stays out, and nothing follows.
+  struct StopOnStatus : RecordingObserver {
+    std::atomic<bool>* stop = nullptr;
+    void OnStatusText(const std::string& text) override {
+      RecordingObserver::OnStatusText(text);
+      *stop = true;
+    }
+  } observer;
+  observer.stop = &run.stop;
+  JobContext context{run.job, run.log, observer, run.stop};
+  EXPECT_EQ(RunCopyJob(context), COPYJOB_ENDED);
+  const auto rows = run.Rows();
+  EXPECT_EQ(std::vector<std::string>(rows.end() - 2, rows.end()),
+            (std::vector<std::string>{"BACKUPFILE Backup file /pub/a.bin.", "BACKUPSTOPPED Backup has been stopped."}));
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), "LOGINOK User login OK."), 1) << "the second source never starts";
+  EXPECT_EQ(NamesIn(dir / "B/pub"), std::vector<std::string>{});
+}
+
+}  // namespace
+}  // namespace tarnwick::test
