@@ -76,8 +76,8 @@ class CFtpSession {
   // Lists `pattern`: a path whose last component holds "*" or "?" lists the folder before it,
   // filtered by that mask (matched here, without regard to case, as app/Wildcard.h does); a
   // folder lists its contents; a file lists itself; an empty pattern lists the current folder.
-  // "." and ".." are never reported. False when the server could not list; true with no entries
-  // when nothing matched or nothing exists there.
+  // "." and ".." are never reported. False when the folder to be listed cannot be (it is missing
+  // or refused); true with no entries when nothing in it matched or the named file is not there.
   bool List(const std::string& pattern, std::vector<FtpFileInfo>& entries);
 
   bool CreateDirectory(const std::string& path);

@@ -251,6 +251,8 @@ TEST(FtpSessionTest, FolderAndFileOperationsReportTheServersAnswer) {
   EXPECT_FALSE(std::filesystem::exists(server.root() / "new" / "renamed.txt"));
   EXPECT_FALSE(session.DeleteFile("/new/renamed.txt"));
   EXPECT_FALSE(session.OpenFile("/new/renamed.txt", FtpFileMode::Read));
+  EXPECT_FALSE(session.OpenFile(std::string("/") + FtpTestServer::kLockedFolder + "/x", FtpFileMode::Write));
+  EXPECT_FALSE(session.OpenFile("/new", FtpFileMode::Read));
 
   // A refused command does not break the session.
   std::vector<FtpFileInfo> entries;
