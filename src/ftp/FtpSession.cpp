@@ -118,6 +118,7 @@ struct CFtpSession::Impl {
   std::string cwd;
   bool mlsd = false;
   bool fileOpen = false;
+  unsigned fileSerial = 0;  // which CFtpFile the transfer state belongs to
   std::string lastError;
   char errorBuffer[CURL_ERROR_SIZE] = {};
 
@@ -149,6 +150,7 @@ struct CFtpSession::Impl {
     multi = nullptr;
     connected = false;
     fileOpen = false;
+    ++fileSerial;  // a file still held by a caller is dead now
     FreeQuote();
   }
 
@@ -560,7 +562,7 @@ std::unique_ptr<CFtpFile> CFtpSession::OpenFile(const std::string& path, FtpFile
   s.Drive([&s] { return s.fileStarted || s.paused; });
   if (s.done && s.result != CURLE_OK) return nullptr;
   s.fileOpen = true;
-  return std::unique_ptr<CFtpFile>(new CFtpFile(s, mode));
+  return std::unique_ptr<CFtpFile>(new CFtpFile(s, mode, ++s.fileSerial));
 }
 
 std::string CFtpSession::AbsolutePath(const std::string& path) const {
@@ -599,10 +601,13 @@ std::string CFtpSession::LastError() const { return impl_->lastError; }
 
 // ---- CFtpFile ----
 
-CFtpFile::CFtpFile(CFtpSession::Impl& session, FtpFileMode mode) : session_(session), mode_(mode) {}
+CFtpFile::CFtpFile(CFtpSession::Impl& session, FtpFileMode mode, unsigned serial)
+    : session_(session), mode_(mode), serial_(serial) {}
+
+bool CFtpFile::Live() const { return open_ && session_.fileOpen && session_.fileSerial == serial_; }
 
 CFtpFile::~CFtpFile() {
-  if (open_) {
+  if (Live()) {
     session_.Abort();
     session_.fileOpen = false;
   }
@@ -610,7 +615,7 @@ CFtpFile::~CFtpFile() {
 
 std::ptrdiff_t CFtpFile::Read(void* buffer, std::size_t size) {
   CFtpSession::Impl& s = session_;
-  if (!open_ || mode_ != FtpFileMode::Read) return -1;
+  if (!Live() || mode_ != FtpFileMode::Read) return -1;
   if (size == 0) return 0;
   s.wanted = std::max(size, CFtpSession::kChunkSize);
   auto available = [&s] { return s.fileBuffer.size() - s.fileOffset; };
@@ -634,7 +639,7 @@ std::ptrdiff_t CFtpFile::Read(void* buffer, std::size_t size) {
 
 bool CFtpFile::Write(const void* data, std::size_t size) {
   CFtpSession::Impl& s = session_;
-  if (!open_ || mode_ != FtpFileMode::Write || s.done) return false;
+  if (!Live() || mode_ != FtpFileMode::Write || s.done) return false;
   s.fileBuffer.append(static_cast<const char*>(data), size);
   auto pending = [&s] { return s.fileBuffer.size() - s.fileOffset; };
   while (pending() > 0 && !s.done) {
@@ -646,7 +651,10 @@ bool CFtpFile::Write(const void* data, std::size_t size) {
 
 bool CFtpFile::Close() {
   CFtpSession::Impl& s = session_;
-  if (!open_) return false;
+  if (!Live()) {
+    open_ = false;
+    return false;
+  }
   open_ = false;
   s.fileOpen = false;
   auto available = [&s] { return s.fileBuffer.size() - s.fileOffset; };

@@ -112,6 +112,7 @@ class CFtpSession {
 class CFtpFile {
  public:
   // Destroying an open file abandons its transfer: a partial upload is left as the server kept it.
+  // Closing or reconnecting the session ends the file too; its calls then fail.
   ~CFtpFile();
   CFtpFile(const CFtpFile&) = delete;
   CFtpFile& operator=(const CFtpFile&) = delete;
@@ -126,9 +127,12 @@ class CFtpFile {
 
  private:
   friend class CFtpSession;
-  explicit CFtpFile(CFtpSession::Impl& session, FtpFileMode mode);
+  CFtpFile(CFtpSession::Impl& session, FtpFileMode mode, unsigned serial);
+  // Still the session's open file: not closed, and the session was not closed or reconnected.
+  bool Live() const;
   CFtpSession::Impl& session_;
   FtpFileMode mode_;
+  unsigned serial_;
   bool open_ = true;
 };
 

@@ -309,6 +309,16 @@ TEST(FtpSessionTest, AnOpenFileHoldsTheSessionUntilClosed) {
   EXPECT_EQ(file->Read(buffer.data(), buffer.size()), -1);
   EXPECT_TRUE(session.List("/", entries)) << session.LastError();
   EXPECT_EQ(Fetch(session, "/big.bin").bytes.size(), 5 * CFtpSession::kChunkSize);
+
+  // A file outlived by its session's connection is dead, not confused with the next one.
+  auto stale = session.OpenFile("/big.bin", FtpFileMode::Read);
+  ASSERT_TRUE(stale);
+  ASSERT_EQ(session.Connect(Account(server)), FtpConnectResult::Connected);
+  auto fresh = session.OpenFile("/big.bin", FtpFileMode::Read);
+  ASSERT_TRUE(fresh);
+  EXPECT_EQ(stale->Read(buffer.data(), buffer.size()), -1);
+  EXPECT_FALSE(stale->Close());
+  EXPECT_EQ(fresh->Read(buffer.data(), buffer.size()), 65536);
 }
 
 TEST(FtpSessionTest, ADroppedDataConnectionFailsTheTransfer) {
