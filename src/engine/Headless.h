@@ -11,9 +11,12 @@
 #include <string>
 #include <thread>
 
+#include "app/Clock.h"
 #include "app/UserPrompts.h"
+#include "engine/BackupController.h"
 #include "engine/JobObserver.h"
 #include "log/ActivityLog.h"
+#include "profiles/ProfileCatalogue.h"
 
 namespace tarnwick {
 
@@ -90,6 +93,28 @@ class CStopSignals {
   std::atomic<bool> received_{false};
   std::atomic<bool> done_{false};
   std::thread watcher_;
+};
+
+// The pieces of a run without a window, wired together: messages and rows on the console (the
+// progress line on stderr when `progressLine` is set), the system clock, the catalogue beside the
+// program and the controller. Ending it stops a running job and waits for it.
+struct HeadlessSession {
+  explicit HeadlessSession(bool progressLine) : reporter(stdout, progressLine ? stderr : nullptr) {
+    log.AddListener(&reporter);
+  }
+  ~HeadlessSession() {
+    controller.Shutdown();
+    log.RemoveListener(&reporter);
+  }
+  HeadlessSession(const HeadlessSession&) = delete;
+  HeadlessSession& operator=(const HeadlessSession&) = delete;
+
+  ConsolePrompts prompts{stderr};
+  SystemClock clock;
+  CConsoleReporter reporter;
+  CActivityLog log{clock};
+  CProfileCatalogue catalogue{prompts, clock};
+  CBackupController controller{log, reporter, prompts, clock, catalogue};
 };
 
 }  // namespace tarnwick

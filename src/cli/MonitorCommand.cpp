@@ -1,0 +1,96 @@
+// tarnwick-cli monitor: the schedule monitor without a window. Ticks once a second against the
+// catalogue, launches due scheduled profiles one at a time and prints the log rows, until SIGINT
+// or SIGTERM, which stop a running backup first.
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "cli/CliCommand.h"
+#include "engine/BackupController.h"
+#include "engine/Headless.h"
+#include "profiles/Profile.h"
+#include "profiles/ProfileCatalogue.h"
+
+namespace tarnwick::cli {
+namespace {
+
+// A due time is matched to the second, so a tick that came late must not skip a second: the
+// seconds since the last tick are walked, up to this many (beyond that the clock jumped, and the
+// "run missed" setting decides).
+constexpr std::time_t kMaxCatchUpSeconds = 60;
+
+// The profile folder's modification time; profiles written by the desktop program or another
+// tool change it, and the monitor then reloads the catalogue.
+std::filesystem::file_time_type ProfileFolderStamp() {
+  std::error_code ec;
+  const auto stamp = std::filesystem::last_write_time(ProfileFolder(), ec);
+  return ec ? std::filesystem::file_time_type::min() : stamp;
+}
+
+int RunMonitor(const std::vector<std::string>& args) {
+  if (!args.empty()) {
+    std::fprintf(stderr, "tarnwick-cli: monitor takes no arguments\n");
+    return kExitCannotStart;
+  }
+  HeadlessSession session(::isatty(STDERR_FILENO) != 0);
+  CBackupController& controller = session.controller;
+  CProfileCatalogue& catalogue = session.catalogue;
+  CScheduleMonitor& monitor = controller.Monitor();
+  monitor.ReadRunMissedSetting();
+
+  std::mutex mutex;
+  std::condition_variable wake;
+  bool quit = false;
+  CStopSignals signals([&] {
+    {
+      std::lock_guard lock(mutex);
+      quit = true;
+    }
+    wake.notify_all();
+    controller.Stop();
+  });
+
+  auto folderStamp = ProfileFolderStamp();
+  catalogue.LoadCatalogue();
+  std::fprintf(stderr, "tarnwick-cli: monitoring %zu scheduled profile(s) in %s; Ctrl-C ends\n",
+               catalogue.ScheduleTable().size(), ProfileFolder().c_str());
+  std::time_t last = session.clock.Now();
+  for (;;) {
+    {
+      // Wake just after the next whole second.
+      const auto next = std::chrono::time_point_cast<std::chrono::seconds>(std::chrono::system_clock::now()) +
+                        std::chrono::seconds(1) + std::chrono::milliseconds(5);
+      std::unique_lock lock(mutex);
+      if (wake.wait_until(lock, next, [&] { return quit; })) break;
+    }
+    const std::time_t now = session.clock.Now();
+    const auto stamp = ProfileFolderStamp();
+    if (stamp != folderStamp) {
+      folderStamp = stamp;
+      catalogue.LoadCatalogue();
+    }
+    const std::time_t first = now - last > kMaxCatchUpSeconds ? now : last + 1;
+    for (std::time_t t = first; t <= now; ++t) {
+      if (monitor.OnTick(t)) {
+        folderStamp = ProfileFolderStamp();  // the launch rewrote the profile and reloaded already
+        break;
+      }
+    }
+    if (now > last) last = now;
+  }
+  return kExitOk;  // the session stops a running backup and waits for it
+}
+
+const CliCommandRegistration registration(
+    {"monitor", "", "run the schedule monitor without a window until Ctrl-C (launches due scheduled profiles)",
+     RunMonitor});
+
+}  // namespace
+}  // namespace tarnwick::cli

@@ -1,0 +1,252 @@
+// tarnwick-cli run, driven as a user runs it: the built program started from a program folder of
+// its own, its rows read from stdout and its exit status checked.
+#include <fcntl.h>
+#include <pty.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/ProgramFolder.h"
+#include "app/ProgramSettings.h"
+#include "profiles/Profile.h"
+#include "support/TempDir.h"
+
+namespace tarnwick::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+class RunCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("TZ", "UTC", 1);  // also for the program started
+    ::tzset();
+    fs::create_directories(dir / "bin/Profile");
+    fs::create_symlink(TARNWICK_CLI_PATH, cli);
+    SetProgramFolderPath(dir / "bin");
+    WriteFile(dir / "src/a.txt", "alpha");
+    WriteFile(dir / "src/sub/b.txt", "beta");
+  }
+
+  // Saves a quick profile backing up src (recursive, all files) to dst.
+  Profile SaveProfile(const std::string& name, const std::function<void(Profile&)>& adjust = {}) {
+    Profile p;
+    ResetSchedule(p.schedule, std::time(nullptr));
+    p.name = name;
+    p.localSources.push_back({(dir / "src").string(), "+[*.*]", ItemKind::LocalFolder, true});
+    p.localDestFolder = (dir / "dst").string();
+    if (adjust) adjust(p);
+    ProfilePathFor(p);
+    EXPECT_TRUE(WriteProfile(p, std::time(nullptr)));
+    return p;
+  }
+
+  // Starts the program with stdout and stderr going to files (or stderr to `errFd`).
+  pid_t Start(const std::vector<std::string>& args, int errFd = -1) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
+      const int out = ::open((dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int err = errFd >= 0 ? errFd : ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(out, 1);
+      ::dup2(err, 2);
+      std::vector<char*> argv{const_cast<char*>(cli.c_str())};
+      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      ::execv(cli.c_str(), argv.data());
+      ::_exit(127);
+    }
+    return pid;
+  }
+
+  CliResult Finish(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    CliResult r;
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = ReadFile(dir / "out");
+    if (fs::exists(dir / "err")) r.err = ReadFile(dir / "err");
+    return r;
+  }
+
+  CliResult Run(const std::vector<std::string>& args) { return Finish(Start(args)); }
+
+  // Waits until the running program has printed `text` (at most 20 s).
+  void WaitForOutput(const std::string& text) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (;;) {
+      std::error_code ec;
+      if (fs::exists(dir / "out", ec) && ReadFile(dir / "out").find(text) != std::string::npos) return;
+      if (std::chrono::steady_clock::now() > deadline) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+
+  TempDir dir;
+  fs::path cli = dir / "bin/tarnwick-cli";
+};
+
+TEST_F(RunCommandTest, ASuccessfulRunPrintsEveryRowAndExitsZero) {
+  const Profile p = SaveProfile("docs", [](Profile& p) {
+    p.isScheduled = true;
+    p.schedule.enabled = true;
+  });
+  const std::string before = ReadFile(p.filePath);
+  const CliResult r = Run({"run", "docs"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.err, "") << "no progress line when stderr is not a terminal";
+
+  const auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 6u) << r.out;
+  EXPECT_EQ(lines[0], "##### TARNWICK #####\t \t ");
+  const std::regex row(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\t([A-Z]+)\t(.*))");
+  const std::vector<std::string> expected{"TASKNAME\t********** Task Name:  docs **********",
+                                          "BACKUPSTART\tBackup Start.",
+                                          "BACKUPFILE\tBackup file " + (dir / "src/sub/b.txt").string() + ".",
+                                          "BACKUPFILE\tBackup file " + (dir / "src/a.txt").string() + ".",
+                                          "BACKUPEND\tBackup End."};
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(lines[i + 1], m, row)) << lines[i + 1];
+    EXPECT_EQ(m[1].str() + "\t" + m[2].str(), expected[i]);
+  }
+  EXPECT_EQ(ReadFile(dir / "dst/src/sub/b.txt"), "beta");
+  EXPECT_EQ(ReadFile(p.filePath), before) << "a scheduled profile run by hand keeps its file";
+  EXPECT_NE(ReadFile(dir / "bin/profiles.ini").find("LASTRUN="), std::string::npos);
+}
+
+TEST_F(RunCommandTest, AnyFailureExitsOne) {
+  SaveProfile("missing", [this](Profile& p) {
+    p.localSources.push_back({(dir / "nothing-here.txt").string(), "", ItemKind::LocalFile, false});
+  });
+  CliResult r = Run({"run", "missing"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("\tERROR\tBackup " + (dir / "nothing-here.txt").string() + " Failed.\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\tBACKUPEND\tBackup End.\n"), std::string::npos) << "the run goes on to its end";
+
+  SaveProfile("ftp", [](Profile& p) {
+    p.destIsLocal = false;
+    p.ftpDest = {"127.0.0.1", "1", "user", "pw", "/backup", "1", false};
+  });
+  r = Run({"run", "ftp"});
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_EQ(r.out.find("BACKUPFILE"), std::string::npos);
+}
+
+TEST_F(RunCommandTest, WhatCannotStartExitsTwo) {
+  EXPECT_EQ(Run({"run", "nobody"}).status, 2);
+  EXPECT_EQ(Run({"run"}).status, 2);
+  EXPECT_EQ(Run({"run", "../escape"}).status, 2);
+  SaveProfile("docs");
+  EXPECT_EQ(Run({"run", "docs", "--log"}).status, 2);
+  EXPECT_FALSE(fs::exists(dir / "dst"));
+}
+
+TEST_F(RunCommandTest, TheLogOptionSavesTheRowsInTheLogFileFormat) {
+  SaveProfile("docs");
+  const CliResult r = Run({"run", "docs", "--log", (dir / "run.log").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  const auto rows = Lines(r.out);
+  const std::string saved = ReadFile(dir / "run.log");
+  const auto lines = Lines(saved);
+  ASSERT_EQ(lines.size(), rows.size() * 3);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(lines[3 * i] + "\t" + lines[3 * i + 1] + "\t" + lines[3 * i + 2], rows[i]);
+  }
+  EXPECT_EQ(saved.find('\r'), std::string::npos);
+}
+
+TEST_F(RunCommandTest, ATerminalGetsAProgressLine) {
+  SaveProfile("docs");
+  int master = -1;
+  int slave = -1;
+  ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+  const pid_t pid = Start({"run", "docs"}, slave);
+  ::close(slave);
+  std::string seen;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) seen.append(buffer, static_cast<std::size_t>(n));
+  ::close(master);
+  EXPECT_EQ(Finish(pid).status, 0);
+  EXPECT_NE(seen.find("Backing up " + (dir / "src/a.txt").string() + " | 0 KB | 100%"), std::string::npos) << seen;
+}
+
+TEST_F(RunCommandTest, SigtermStopsTheRunWithoutLeavingAPart) {
+  // A large sparse file keeps the copy busy long enough to be stopped.
+  fs::remove_all(dir / "src");
+  fs::create_directories(dir / "src");
+  {
+    const int fd = ::open((dir / "src/huge.bin").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::ftruncate(fd, 4LL << 30), 0);
+    ::close(fd);
+  }
+  WriteFile(dir / "dst/src/huge.bin", "older copy");
+  SaveProfile("huge");
+  const pid_t pid = Start({"run", "huge"});
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  WaitForOutput("BACKUPFILE");
+  ::kill(pid, SIGTERM);
+  const CliResult r = Finish(pid);
+  EXPECT_EQ(r.status, 1);
+  const auto lines = Lines(r.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines.back().find("\tBACKUPSTOPPED\tBackup has been stopped."), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("BACKUPEND"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir / "dst/src/huge.bin"), "older copy");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "dst/src"), fs::directory_iterator()), 1);
+}
+
+TEST_F(RunCommandTest, TheMonitorLaunchesAMissedRunAndEndsOnSigint) {
+  // Saved yesterday for 00:00 today: due and missed, launched at the first tick with "run missed".
+  const std::time_t today = std::time(nullptr) / 86400 * 86400;
+  const Profile p = SaveProfile("nightly", [&](Profile& p) {
+    p.isScheduled = true;
+    p.schedule.enabled = true;
+    p.schedule.startTime = MakeLocalTime(1980, 2, 6, LocalFields(today).tm_hour, 0);
+    p.schedule.startDate = today;
+    p.schedule.hasStartDate = 1;
+  });
+  ProgramSettings settings;
+  settings.setRunMissed(true);
+  ASSERT_TRUE(settings.WriteSettings((dir / ProgramSettings::kFileName).string()));
+  ASSERT_TRUE(WriteProfile(p, today - 3600));
+
+  const pid_t pid = Start({"monitor"});
+  WaitForOutput("BACKUPEND");
+  ::kill(pid, SIGINT);
+  const CliResult r = Finish(pid);
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\tTASKNAME\t********** Task Name:  nightly **********\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\tBACKUPEND\tBackup End.\n"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir / "dst/src/a.txt"), "alpha");
+  Profile after;
+  ASSERT_TRUE(ReadProfile(p.filePath, after, std::time(nullptr)));
+  EXPECT_GT(after.schedule.nextRun, std::time(nullptr)) << "the file holds the next run";
+}
+
+}  // namespace
+}  // namespace tarnwick::test

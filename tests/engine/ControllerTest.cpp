@@ -1,0 +1,319 @@
+#include <stdlib.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "EngineTestSupport.h"
+#include "app/ProgramFolder.h"
+#include "app/StringTable.h"
+#include "engine/BackupController.h"
+#include "profiles/ProfileCatalogue.h"
+#include "support/RecordingPrompts.h"
+#include "support/TempDir.h"
+
+namespace tarnwick::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Holds a worker inside its first chunk until opened.
+class Gate {
+ public:
+  void Wait() {
+    std::unique_lock lock(mutex_);
+    ++waiting_;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return open_; });
+  }
+  void WaitForWaiter() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return waiting_ > 0; });
+  }
+  void Open() {
+    std::lock_guard lock(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int waiting_ = 0;
+  bool open_ = false;
+};
+
+class ControllerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+    SetProgramFolderPath(dir / "bin");
+    fs::create_directories(dir / "bin/Profile");
+    WriteFile(dir / "src/data.bin", std::string(100 * 1024, 'd'));
+    clock.Set(MakeLocalTime(2024, 3, 5, 9, 0, 0));
+  }
+
+  Profile QuickProfile(const std::string& name) const {
+    Profile p;
+    ResetSchedule(p.schedule, clock.Now());
+    p.name = name;
+    p.localSources.push_back({(dir / "src/data.bin").string(), "", ItemKind::LocalFile, false});
+    p.localDestFolder = (dir / "dst").string();
+    return p;
+  }
+
+  // A scheduled profile saved at 09:00 on 5 March 2024, running at hour:minute from that day on.
+  std::string SaveScheduled(const std::string& name, std::int32_t type, int hour, int minute, bool enabled = true) {
+    Profile p = QuickProfile(name);
+    p.isScheduled = true;
+    p.localDestFolder = (dir / ("dst-" + name)).string();
+    p.schedule.type = type;
+    p.schedule.startTime = MakeLocalTime(1980, 2, 6, hour, minute);
+    p.schedule.startDate = p.schedule.onceDate = MakeLocalTime(2024, 3, 5);
+    p.schedule.hasStartDate = 1;
+    p.schedule.enabled = enabled;
+    ProfilePathFor(p);
+    EXPECT_TRUE(WriteProfile(p, MakeLocalTime(2024, 3, 5, 9, 0, 0)));
+    return p.filePath;
+  }
+
+  Profile ReadBack(const std::string& path) const {
+    Profile p;
+    EXPECT_TRUE(ReadProfile(path, p, clock.Now()));
+    return p;
+  }
+
+  bool TickAt(int hour, int minute, int second) {
+    clock.Set(MakeLocalTime(2024, 3, 5, hour, minute, second));
+    const bool launched = controller.Monitor().OnTick(clock.Now());
+    controller.WaitForJobEnd();
+    return launched;
+  }
+
+  std::vector<std::string> Rows() const {
+    std::vector<std::string> rows;
+    for (const auto& row : log.Rows()) rows.push_back(row[1] + " " + row[2]);
+    return rows;
+  }
+  std::size_t CountRows(const std::string& start) const {
+    std::size_t n = 0;
+    for (const auto& row : Rows()) n += row.rfind(start, 0) == 0;
+    return n;
+  }
+
+  TempDir dir;
+  FixedClock clock;
+  CActivityLog log{clock};
+  RecordingObserver observer;
+  RecordingPrompts prompts;
+  CProfileCatalogue catalogue{prompts, clock};
+  CBackupController controller{log, observer, prompts, clock, catalogue};
+};
+
+TEST_F(ControllerTest, RunNowLogsTheTaskStampsTheCatalogueAndCopies) {
+  EXPECT_EQ(controller.RunNow(QuickProfile("Nightly docs")), CBackupController::StartResult::Started);
+  controller.WaitForJobEnd();
+  const auto rows = log.Rows();
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[0], (LogRow{"##### TARNWICK #####", " ", " "}));
+  EXPECT_EQ(rows[1][2], "********** Task Name:  Nightly docs **********");
+  EXPECT_EQ(rows[4][2], "Backup End.");
+  EXPECT_EQ(ReadFile(dir / "dst/data.bin").size(), 100u * 1024);
+  EXPECT_NE(ReadFile(dir / "bin/profiles.ini").find("LASTRUN=2024-03-05 09:00:00"), std::string::npos);
+  EXPECT_FALSE(controller.IsBusy());
+}
+
+TEST_F(ControllerTest, TheDateFolderIsTakenFromTheLaunchDay) {
+  clock.Set(MakeLocalTime(2024, 3, 5, 23, 59, 59));
+  Profile p = QuickProfile("dated");
+  p.useDateFolder = true;
+  p.localDestFolder += "/";
+  ASSERT_EQ(controller.MakeJob(p), CBackupController::StartResult::Started);
+  controller.WaitForJobEnd();
+  EXPECT_TRUE(fs::exists(dir / "dst/2024-03-05/data.bin"));
+}
+
+TEST_F(ControllerTest, OneJobAtATimeAlsoAcrossKindsAndWhileStarting) {
+  Gate gate;
+  observer.onProgress = [&gate](long long) { gate.Wait(); };
+  ASSERT_EQ(controller.MakeJob(QuickProfile("first")), CBackupController::StartResult::Started);
+  gate.WaitForWaiter();
+  EXPECT_TRUE(controller.CopyWorkerBusy());
+
+  Profile zip = QuickProfile("zip");
+  zip.compress = true;
+  zip.zipFileName = "a.zip";
+  EXPECT_EQ(controller.MakeJob(zip), CBackupController::StartResult::Busy);
+  EXPECT_EQ(controller.MakeJob(QuickProfile("quiet"), false), CBackupController::StartResult::Busy);
+  EXPECT_EQ(prompts.messages, (std::vector<std::string>{LoadString(IDS_ANOTHER_JOB_RUNNING)}));
+  EXPECT_EQ(controller.Job().localDestFolder, (dir / "dst").string()) << "a refused launch leaves the record";
+  gate.Open();
+  controller.WaitForJobEnd();
+  EXPECT_FALSE(controller.IsBusy());
+  EXPECT_EQ(CountRows("BACKUPSTART"), 1u);
+
+  // Launches racing from several threads: exactly one starts.
+  Gate second;
+  observer.onProgress = [&second](long long) { second.Wait(); };
+  std::atomic<bool> go{false};
+  std::atomic<int> started{0};
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 6; ++i) {
+    threads.emplace_back([&] {
+      while (!go) std::this_thread::yield();
+      if (controller.MakeJob(QuickProfile("race"), false) == CBackupController::StartResult::Started) ++started;
+    });
+  }
+  go = true;
+  for (auto& t : threads) t.join();
+  second.Open();
+  controller.WaitForJobEnd();
+  EXPECT_EQ(started.load(), 1);
+  EXPECT_EQ(CountRows("BACKUPSTART"), 2u);
+}
+
+TEST_F(ControllerTest, StopSaysSoAndTheJobEndsStopped) {
+  EXPECT_FALSE(controller.Stop()) << "nothing to stop";
+  WriteFile(dir / "dst/data.bin", "older copy");
+  Gate gate;
+  observer.onProgress = [&gate](long long) { gate.Wait(); };
+  Profile p = QuickProfile("stopme");
+  p.localSources.push_back(p.localSources.front());
+  ASSERT_EQ(controller.MakeJob(p), CBackupController::StartResult::Started);
+  gate.WaitForWaiter();
+  EXPECT_TRUE(controller.Stop());
+  EXPECT_EQ(observer.Texts().back(), "Please be patient while stopping the running backup job.");
+  gate.Open();
+  controller.WaitForJobEnd();
+  const auto rows = Rows();
+  EXPECT_EQ(rows.back(), "BACKUPSTOPPED Backup has been stopped.");
+  EXPECT_EQ(CountRows("BACKUPFILE"), 1u) << "the second file is not started";
+  EXPECT_EQ(CountRows("BACKUPEND"), 0u);
+  EXPECT_TRUE(controller.StopRequested()) << "the flag stays until the next launch";
+}
+
+TEST(ControllerLifetimeTest, DestroyingTheControllerStopsAndWaitsForTheWorker) {
+  ::setenv("TZ", "UTC", 1);
+  TempDir dir;
+  WriteFile(dir / "src/big.bin", std::string(6 * 1024 * 1024, 'x'));
+  FixedClock clock(MakeLocalTime(2024, 3, 5, 9));
+  CActivityLog log(clock);
+  RecordingObserver observer;
+  RecordingPrompts prompts;
+  CProfileCatalogue catalogue(prompts, clock);
+  {
+    CBackupController controller(log, observer, prompts, clock, catalogue);
+    // The first chunk holds the worker until the stop request arrives.
+    observer.onProgress = [&controller](long long) {
+      while (!controller.StopRequested()) std::this_thread::yield();
+    };
+    Profile p;
+    p.name = "long";
+    p.localSources.push_back({(dir / "src/big.bin").string(), "", ItemKind::LocalFile, false});
+    p.localDestFolder = (dir / "dst").string();
+    ASSERT_EQ(controller.MakeJob(p), CBackupController::StartResult::Started);
+  }
+  EXPECT_EQ(log.Rows().back()[2], "Backup has been stopped.");
+  EXPECT_FALSE(fs::exists(dir / "dst/big.bin"));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "dst"), fs::directory_iterator()), 0);
+}
+
+TEST_F(ControllerTest, MonitorLaunchesAtTheExactSecondOnceAndRewritesTheNextRun) {
+  const std::string path = SaveScheduled("daily", kScheduleDaily, 10, 0);
+  catalogue.LoadCatalogue();
+  EXPECT_FALSE(TickAt(9, 59, 59));
+  EXPECT_TRUE(TickAt(10, 0, 0));
+  EXPECT_EQ(controller.Monitor().CurrentTaskName(), "daily");
+  EXPECT_TRUE(fs::exists(dir / "dst-daily/data.bin"));
+  EXPECT_EQ(Rows()[1], "TASKNAME ********** Task Name:  daily **********");
+  EXPECT_EQ(Rows().back(), "BACKUPEND Backup End.");
+
+  const Profile after = ReadBack(path);
+  EXPECT_TRUE(after.schedule.enabled);
+  EXPECT_EQ(after.schedule.lastRunStamp, "202403051000");
+  EXPECT_EQ(after.schedule.nextRun, MakeLocalTime(2024, 3, 6, 10, 0));
+  EXPECT_NE(ReadFile(dir / "bin/profiles.ini").find("LASTRUN=2024-03-05 10:00:00"), std::string::npos);
+
+  controller.Monitor().SetRunMissed(true);
+  EXPECT_FALSE(TickAt(10, 0, 1));
+  EXPECT_EQ(CountRows("BACKUPSTART"), 1u);
+}
+
+TEST_F(ControllerTest, MissedRunsLaunchOnlyWithRunMissed) {
+  SaveScheduled("daily", kScheduleDaily, 10, 0);
+  catalogue.LoadCatalogue();
+  EXPECT_FALSE(TickAt(10, 5, 0));
+  EXPECT_TRUE(prompts.messages.empty());
+  controller.Monitor().SetRunMissed(true);
+  EXPECT_TRUE(TickAt(10, 5, 1));
+  EXPECT_EQ(CountRows("BACKUPEND"), 1u);
+}
+
+TEST_F(ControllerTest, MonitorSkipsDisabledEntriesAndTheMinuteAlreadyRun) {
+  SaveScheduled("off", kScheduleDaily, 10, 0, false);
+  const std::string path = SaveScheduled("ran", kScheduleDaily, 10, 0);
+  // As if the profile had been saved or run at 10:00 already.
+  std::string text = ReadFile(path);
+  const auto at = text.find("202403050900");
+  ASSERT_NE(at, std::string::npos);
+  WriteFile(path, text.replace(at, 12, "202403051000"));
+  catalogue.LoadCatalogue();
+  controller.Monitor().SetRunMissed(true);
+
+  EXPECT_FALSE(TickAt(10, 0, 0));
+  EXPECT_FALSE(TickAt(10, 0, 59));
+  EXPECT_TRUE(TickAt(10, 1, 0));
+  EXPECT_EQ(controller.Monitor().CurrentTaskName(), "ran");
+  EXPECT_FALSE(fs::exists(dir / "dst-off"));
+}
+
+TEST_F(ControllerTest, AOneTimeScheduleSwitchesItselfOff) {
+  const std::string path = SaveScheduled("once", kScheduleOnce, 10, 0);
+  catalogue.LoadCatalogue();
+  EXPECT_TRUE(TickAt(10, 0, 0));
+  EXPECT_FALSE(ReadBack(path).schedule.enabled);
+  ASSERT_EQ(catalogue.Rows(ProfileList::Scheduled).size(), 1u);
+  EXPECT_EQ(catalogue.Rows(ProfileList::Scheduled)[0].nextRun, LoadString(IDS_EMPTY_TIME));
+  controller.Monitor().SetRunMissed(true);
+  EXPECT_FALSE(TickAt(10, 2, 0));
+}
+
+TEST_F(ControllerTest, TwoDueProfilesRunOneAfterTheOther) {
+  const std::string pathB = SaveScheduled("b", kScheduleDaily, 10, 0);
+  SaveScheduled("a", kScheduleDaily, 10, 0);
+  catalogue.LoadCatalogue();
+  Gate gate;
+  observer.onProgress = [&gate](long long) { gate.Wait(); };
+
+  clock.Set(MakeLocalTime(2024, 3, 5, 10, 0, 0));
+  EXPECT_TRUE(controller.Monitor().OnTick(clock.Now()));
+  EXPECT_EQ(controller.Monitor().CurrentTaskName(), "a") << "table order";
+  gate.WaitForWaiter();
+
+  // Without runMissed the second is past its second and never runs.
+  clock.Set(MakeLocalTime(2024, 3, 5, 10, 0, 1));
+  EXPECT_FALSE(controller.Monitor().OnTick(clock.Now()));
+  // With it, it is tried while the first runs (rows only, file untouched) and runs after it.
+  controller.Monitor().SetRunMissed(true);
+  EXPECT_TRUE(controller.Monitor().OnTick(clock.Now()));
+  EXPECT_EQ(ReadBack(pathB).schedule.nextRun, MakeLocalTime(2024, 3, 5, 10, 0));
+  EXPECT_EQ(CountRows("TASKNAME"), 2u);
+  EXPECT_EQ(CountRows("BACKUPSTART"), 1u);
+
+  gate.Open();
+  controller.WaitForJobEnd();
+  EXPECT_TRUE(TickAt(10, 0, 2));
+  EXPECT_EQ(controller.Monitor().CurrentTaskName(), "b");
+  EXPECT_EQ(CountRows("BACKUPEND"), 2u);
+  EXPECT_EQ(ReadBack(pathB).schedule.nextRun, MakeLocalTime(2024, 3, 6, 10, 0));
+}
+
+}  // namespace
+}  // namespace tarnwick::test
