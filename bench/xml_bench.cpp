@@ -55,8 +55,27 @@ void BM_BuildDocument(benchmark::State& state) {
   }
 }
 
+// A damaged text where every start tag holds a quote, nested `count` deep: <a ">"<a ">"...
+// Looking up an attribute of each element must not run through the rest of the text each time.
+void BM_AttributeWalkDamaged(benchmark::State& state) {
+  const int64_t count = state.range(0);
+  std::string text;
+  for (int64_t i = 0; i < count; ++i) text += "<a \">\"";
+  for (int64_t i = 0; i < count; ++i) text += "</a>";
+  CXmlDocument doc;
+  if (!doc.LoadText(text)) state.SkipWithError("did not parse");
+  for (auto _ : state) {
+    doc.ResetPosition();
+    doc.FindElement();
+    size_t found = doc.GetAttribute("x").size();
+    while (doc.EnterChild()) found += doc.GetAttribute("x").size();
+    benchmark::DoNotOptimize(found);
+  }
+}
+
 // About 4 MiB of text at the larger size.
 BENCHMARK(BM_LoadText)->Arg(17'500)->Arg(175'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AttributeWalkDamaged)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildDocument)->Arg(5'000)->Arg(50'000)->Unit(benchmark::kMillisecond);
 
 // Prints the time ratio of the larger to the smaller size of each benchmark.

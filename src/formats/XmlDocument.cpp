@@ -1,5 +1,6 @@
 #include "formats/XmlDocument.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tarnwick {
@@ -36,14 +37,14 @@ CXmlDocument::~CXmlDocument() = default;
 
 // One token from `pos`. A name or quoted string needs at least one character after it to count;
 // a lone delimiter counts even as the last character of the text, so that a document whose final
-// byte is the '>' of the root's end tag loads.
-CXmlDocument::Token CXmlDocument::ScanToken(size_t pos) const {
-  const size_t length = text_.size();
+// byte is the '>' of the root's end tag loads. `limit` stands for the end of the text.
+CXmlDocument::Token CXmlDocument::ScanToken(size_t pos, size_t limit) const {
+  const size_t length = std::min(limit, text_.size());
   while (pos < length && IsWhitespace(text_[pos])) ++pos;
   if (pos >= length) return {};
   if (text_[pos] == '"') {
     const size_t close = text_.find('"', pos + 1);
-    if (close == std::string::npos || close + 1 >= length) return {};
+    if (close == std::string::npos || close + 1 >= length) return {};  // also when it runs past the limit
     return {Token::Quoted, pos + 1, close, close + 1};
   }
   if (IsDelimiter(text_[pos])) return {Token::Bare, pos, pos + 1, pos + 1};
@@ -303,12 +304,15 @@ std::string CXmlDocument::GetChildText() const {
 }
 
 // A value is found only as name, "=", quoted string; the first attribute of that name wins.
+// The scan stays inside the start tag: a quoted value that runs past the tag's '>' is broken and
+// not found, and a damaged file cannot make every look-up run through the rest of the text.
 std::string CXmlDocument::AttributeOf(int32_t index, std::string_view name) const {
   if (index == 0) return {};
   size_t pos = static_cast<size_t>(positions_[index].startOpen) + 1;
+  const size_t limit = static_cast<size_t>(positions_[index].startClose) + 1;
   int matched = -1;
   for (int number = 0;; ++number) {
-    const Token token = ScanToken(pos);
+    const Token token = ScanToken(pos, limit);
     if (token.kind == Token::None) return {};
     if (token.kind == Token::Quoted) {
       if (matched >= 0 && number == matched + 2) return UnescapeText(TokenText(token));

@@ -96,7 +96,7 @@ class CXmlDocument {
   struct Token;
   struct ParseResult;
 
-  Token ScanToken(size_t pos) const;
+  Token ScanToken(size_t pos, size_t limit = std::string::npos) const;
   std::string_view TokenText(const Token& token) const;
   std::string_view ElementName(int32_t index) const;
   bool NameMatches(int32_t index, std::string_view name) const;

@@ -122,6 +122,7 @@ TEST(XmlDocumentRead, RawGreaterThanInAttributeValueEndsTheStartTag) {
   ASSERT_TRUE(doc.LoadText("<R><K v=\"a>b\">t</K></R>"));
   ASSERT_TRUE(doc.FindChildElement("K"));
   EXPECT_EQ(doc.GetChildText(), "b\">t");
+  EXPECT_EQ(doc.GetChildAttribute("v"), "");  // the value runs past the end of the start tag
 }
 
 TEST(XmlDocumentNavigate, ChildSearchIsForwardOnly) {
