@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "profiles/Profile.h"
 
 namespace tarnwick::test {
@@ -45,50 +47,24 @@ inline Profile AsReadBack(Profile p, std::time_t now) {
   return p;
 }
 
-inline void ExpectSameSchedule(const ScheduleRecord& a, const ScheduleRecord& b) {
-  EXPECT_EQ(a.nextRunValid, b.nextRunValid);
-  EXPECT_EQ(a.type, b.type);
-  EXPECT_EQ(a.startTime, b.startTime);
-  EXPECT_EQ(a.dailyInterval, b.dailyInterval);
-  EXPECT_EQ(a.weeklyInterval, b.weeklyInterval);
-  EXPECT_EQ(a.weekdays, b.weekdays);
-  EXPECT_EQ(a.monthlyByWeekday, b.monthlyByWeekday);
-  EXPECT_EQ(a.dayOfMonth, b.dayOfMonth);
-  EXPECT_EQ(a.weekOfMonth, b.weekOfMonth);
-  EXPECT_EQ(a.dayOfWeek, b.dayOfWeek);
-  EXPECT_EQ(a.months, b.months);
-  EXPECT_EQ(a.onceDate, b.onceDate);
-  EXPECT_EQ(a.startDate, b.startDate);
-  EXPECT_EQ(a.endDate, b.endDate);
-  EXPECT_EQ(a.hasEndDate, b.hasEndDate);
-  EXPECT_EQ(a.hasStartDate, b.hasStartDate);
-  EXPECT_EQ(a.repeat, b.repeat);
-  EXPECT_EQ(a.repeatInterval, b.repeatInterval);
-  EXPECT_EQ(a.repeatUnit, b.repeatUnit);
-  EXPECT_EQ(a.repeatDuration, b.repeatDuration);
-  EXPECT_EQ(a.lastRunStamp, b.lastRunStamp);
-  EXPECT_EQ(a.enabled, b.enabled);
-  EXPECT_EQ(a.profilePath, b.profilePath);
-  EXPECT_EQ(a.nextRun, b.nextRun);
+// Every field, so that a whole record compares in one expectation (gtest prints both tuples).
+inline auto Fields(const ScheduleRecord& s) {
+  return std::tie(s.nextRunValid, s.type, s.startTime, s.dailyInterval, s.weeklyInterval, s.weekdays,
+                  s.monthlyByWeekday, s.dayOfMonth, s.weekOfMonth, s.dayOfWeek, s.months, s.onceDate, s.startDate,
+                  s.endDate, s.hasEndDate, s.hasStartDate, s.repeat, s.repeatInterval, s.repeatUnit,
+                  s.repeatDuration, s.lastRunStamp, s.enabled, s.profilePath, s.nextRun);
 }
 
 inline void ExpectSameProfile(const Profile& a, const Profile& b) {
-  EXPECT_EQ(a.name, b.name);
-  EXPECT_EQ(a.filePath, b.filePath);
-  EXPECT_EQ(a.isScheduled, b.isScheduled);
+  auto fields = [](const Profile& p) {
+    return std::tie(p.name, p.filePath, p.isScheduled, p.destIsLocal, p.localDestFolder, p.compress, p.zipLevel,
+                    p.zipFileName, p.useDateFolder, p.hasSources, p.hasDestination, p.anonymousLogin);
+  };
+  EXPECT_EQ(fields(a), fields(b));
   EXPECT_EQ(a.localSources, b.localSources);
   EXPECT_EQ(a.remoteSources, b.remoteSources);
-  EXPECT_EQ(a.destIsLocal, b.destIsLocal);
-  EXPECT_EQ(a.localDestFolder, b.localDestFolder);
   EXPECT_EQ(a.ftpDest, b.ftpDest);
-  EXPECT_EQ(a.compress, b.compress);
-  EXPECT_EQ(a.zipLevel, b.zipLevel);
-  EXPECT_EQ(a.zipFileName, b.zipFileName);
-  EXPECT_EQ(a.useDateFolder, b.useDateFolder);
-  EXPECT_EQ(a.hasSources, b.hasSources);
-  EXPECT_EQ(a.hasDestination, b.hasDestination);
-  EXPECT_EQ(a.anonymousLogin, b.anonymousLogin);
-  ExpectSameSchedule(a.schedule, b.schedule);
+  EXPECT_EQ(Fields(a.schedule), Fields(b.schedule));
 }
 
 }  // namespace tarnwick::test
