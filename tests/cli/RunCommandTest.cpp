@@ -207,7 +207,6 @@ TEST_F(RunCommandTest, SigtermStopsTheRunWithoutLeavingAPart) {
   WriteFile(dir / "dst/src/huge.bin", "older copy");
   SaveProfile("huge");
   const pid_t pid = Start({"run", "huge"});
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   WaitForOutput("BACKUPFILE");
   ::kill(pid, SIGTERM);
   const CliResult r = Finish(pid);
