@@ -117,6 +117,8 @@ def main():
     Handler.auth_failed_timeout = 0  # refused logins answer at once
     Handler.permit_foreign_addresses = False
     Handler.dtp_handler = make_dtp(args.drop_after, args.stall_after)
+    # Data-connection commands in the log, so tests can see which mode a client used.
+    Handler.log_cmds_list = FTPHandler.log_cmds_list + ["PORT", "EPRT", "PASV", "EPSV"]
     if args.no_mlsd:
         Handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in ("MLSD", "MLST")}
 
