@@ -12,9 +12,15 @@
 
 namespace {
 
+// One scratch file per process, removed when the fuzzer exits.
+struct ScratchFile {
+  std::string path = "/tmp/fuzz_textfile_" + std::to_string(::getpid());
+  ~ScratchFile() { ::unlink(path.c_str()); }
+};
+
 const std::string& ScratchPath() {
-  static const std::string path = "/tmp/fuzz_textfile_" + std::to_string(::getpid());
-  return path;
+  static const ScratchFile scratch;
+  return scratch.path;
 }
 
 void Check(const std::string& bytes, int32_t capacity) {

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <limits>
 #include <system_error>
 #include <unistd.h>
 
@@ -40,6 +41,11 @@ void CTextFile::ResetCounters() {
   lineNumber_ = 0;
 }
 
+// The count saturates rather than wrapping: 0 would mean "refill first" and drop buffered bytes.
+void CTextFile::CountLine() {
+  if (lineNumber_ < std::numeric_limits<int32_t>::max()) ++lineNumber_;
+}
+
 void CTextFile::RequireOpen() const {
   if (fd_ < 0) ThrowError(EBADF, "text file not open");
 }
@@ -73,7 +79,7 @@ bool CTextFile::ReadLine(std::string& line) {
       refill = false;
       if (!Refill()) {
         if (!line.empty()) {
-          ++lineNumber_;
+          CountLine();
           return true;
         }
         lineNumber_ = 0;
@@ -86,7 +92,7 @@ bool CTextFile::ReadLine(std::string& line) {
         // Any run of line breaks is one break: empty lines are never returned.
         ++position_;
         if (!line.empty()) {
-          ++lineNumber_;
+          CountLine();
           return true;
         }
         continue;
@@ -95,7 +101,7 @@ bool CTextFile::ReadLine(std::string& line) {
         // The rest of this text line comes back as a line of its own; the piece counts as a line.
         message_ = FormatText(kOverflowFormat, static_cast<unsigned>(lineNumber_) + 1, capacity_);
         if (prompts_ != nullptr) prompts_->ShowMessage(message_, kOverflowTitle);
-        ++lineNumber_;
+        CountLine();
         return true;
       }
       line += c;

@@ -60,6 +60,7 @@ class CTextFile {
   void RequireOpen() const;
   bool Refill();
   void ResetCounters();
+  void CountLine();
 
   int fd_ = -1;
   UserPrompts* prompts_ = nullptr;
