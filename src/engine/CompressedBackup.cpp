@@ -12,6 +12,7 @@
 #include "app/StringTable.h"
 #include "engine/EngineTexts.h"
 #include "engine/FtpTransfers.h"
+#include "engine/RemoteArchive.h"
 #include "zip/ZipException.h"
 #include "zip/ZipWriter.h"
 
@@ -128,18 +129,6 @@ std::string RemoteArchivePath(const std::string& zipPath, const std::string& hos
   return zipPath.substr(host.size());
 }
 
-bool ZipRemoteSource(JobContext& context, const FtpSource& source, CZipWriter& /*writer*/) {
-  FtpSite site = source.site;
-  FtpJobConnection connection = ConnectForJob(context, site, false);
-  if (!connection) return false;
-  // Reading remote files into the archive comes with the FTP layer; until then every item fails.
-  for (const SourceItem& item : source.items) {
-    context.log.LogActionText(LOG_ERROR, FormatText(kBackupFailedText, item.path.c_str()));
-  }
-  CloseJobConnection(connection);
-  return true;
-}
-
 int RunZipJob(JobContext& context) {
   const BackupJob& job = context.job;
   if (job.destIsLocal) CreateLocalFolderChain(job.localDestFolder);
@@ -156,7 +145,7 @@ int RunZipJob(JobContext& context) {
     }
   }
   const std::string archiveName =
-      job.destIsLocal ? job.zipPath : RemoteArchivePath(job.zipPath, destination.host);
+      job.destIsLocal ? job.zipPath : RemoteArchivePathForJob(job, *connection);
 
   // Every way the archive file cannot be made is reported alike.
   TemporaryArchive temporary(job.destIsLocal ? job.zipPath : std::string());
@@ -176,6 +165,12 @@ int RunZipJob(JobContext& context) {
   }
 
   const TransferList list = BuildArchiveList(job);
+  if (!job.destIsLocal && !PrepareRemoteArchive(context, *connection, archiveName)) {
+    writer.Abort();
+    context.log.LogActionText(LOG_ERROR, kCannotCreateArchiveText);
+    CloseJobConnection(connection);
+    return ZIPJOB_CANNOT_CREATE_REMOTE;
+  }
   bool stoppedLocally = false;
   bool stopped = false;
   try {
@@ -221,7 +216,7 @@ int RunZipJob(JobContext& context) {
       context.log.LogActionText(LOG_ERROR,
                                 FormatText(kArchiveFailedText, archiveName.c_str(), std::strerror(temporary.error())));
     }
-  } else if (!UploadFile(context, temporary.path(), archiveName, *connection)) {
+  } else if (!UploadArchive(context, temporary.path(), archiveName, *connection)) {
     context.log.LogActionText(LOG_ERROR, FormatText(kBackupFailedText, archiveName.c_str()));
   }
   CloseJobConnection(connection);

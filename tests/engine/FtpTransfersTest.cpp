@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
+#include "engine/CompressedBackup.h"
 #include "engine/CopyJob.h"
 #include "engine/FtpTransfers.h"
 #include "support/FtpTestServer.h"
@@ -318,6 +319,105 @@ TEST_F(FtpTransfersTest, AStopInsideARemoteFolderEndsTheSourceAndLogsStoppedOnce
             (std::vector<std::string>{"BACKUPFILE Backup file /pub/a.bin.", "BACKUPSTOPPED Backup has been stopped."}));
   EXPECT_EQ(std::count(rows.begin(), rows.end(), "LOGINOK User login OK."), 1) << "the second source never starts";
   EXPECT_EQ(NamesIn(dir / "B/pub"), std::vector<std::string>{});
+}
+
+// Output of a shell command and its exit status.
+std::string RunCommand(const std::string& command, int& status) {
+  std::string output;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) {
+    status = -1;
+    return output;
+  }
+  char buffer[4096];
+  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+  status = ::pclose(pipe);
+  return output;
+}
+
+class RemoteZipJobTest : public FtpTransfersTest {
+ protected:
+  void SetUp() override {
+    WriteFile(server.root() / "pub/docs/a.txt", "A");
+    WriteFile(server.root() / "pub/docs/sub/b b.txt", "B");
+    WriteFile(server.root() / "pub/one.bin", Pattern(150000));
+    WriteFile(dir / "local.txt", "L");
+    run.job.localSources = {{(dir / "local.txt").string(), "", ItemKind::LocalFile, false}};
+    run.job.remoteSources = {FtpSource{SiteOf(server), {{"/pub/docs", "+[*]", ItemKind::FtpFolder, true},
+                                                        {"/pub/one.bin", "", ItemKind::FtpFile, false},
+                                                        {"/pub/none.bin", "", ItemKind::FtpFile, false}}}};
+    run.job.destIsLocal = false;
+    // As a launch composes it: a relative remote path with a date folder.
+    run.job.ftpDest = SiteOf(server, "backup/2024-03-05");
+    run.job.zipPath = "127.0.0.1/backup/2024-03-05/arch.zip";
+    run.job.zipLevel = 9;
+  }
+
+  FtpTestServer server;
+};
+
+TEST_F(RemoteZipJobTest, PacksLocalAndRemoteFilesAndSendsTheArchive) {
+  EXPECT_EQ(RunZipJob(run.context), ZIPJOB_ENDED) << server.Log();
+  const fs::path archive = server.root() / "backup/2024-03-05/arch.zip";
+  ASSERT_TRUE(fs::exists(archive));
+  EXPECT_EQ(NamesIn(archive.parent_path()), std::vector<std::string>{"arch.zip"});
+  int status = 0;
+  RunCommand("unzip -tq '" + archive.string() + "'", status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(RunCommand("unzip -Z1 '" + archive.string() + "'", status), "local.txt\ndocs/a.txt\ndocs/sub/b b.txt\none.bin\n");
+  EXPECT_EQ(RunCommand("unzip -p '" + archive.string() + "' one.bin", status), Pattern(150000));
+
+  const auto rows = run.Rows();
+  const std::string port = std::to_string(server.port());
+  const std::vector<std::string> connection{"CONNECTING Connecting to host 127.0.0.1:" + port + ".",
+                                            "CONNECTED Socket connected.", "LOGGINGIN USER: backup",
+                                            "LOGINOK User login OK."};
+  std::vector<std::string> expected{"BACKUPSTART Backup Start."};
+  expected.insert(expected.end(), connection.begin(), connection.end());
+  expected.push_back("BACKUPFILE Backup file " + (dir / "local.txt").string() + ".");
+  expected.insert(expected.end(), connection.begin(), connection.end());
+  expected.insert(expected.end(), {"BACKUPFILE Backup file /pub/docs/a.txt.", "BACKUPFILE Backup file /pub/docs/sub/b b.txt.",
+                                   "BACKUPFILE Backup file /pub/one.bin.", "BACKUPFILE Backup file /pub/none.bin.",
+                                   "ERROR Backup /pub/none.bin Failed.",
+                                   "COMPRESSFILE Compressing all files to /backup/2024-03-05/arch.zip.",
+                                   "BACKUPEND Backup End."});
+  EXPECT_EQ(rows, expected);
+
+  const auto texts = run.observer.Texts();
+  for (const char* text : {"Adding /pub/one.bin to zip, 64 KB", "Adding /pub/one.bin to zip, 128 KB",
+                           "Adding /pub/one.bin to zip, 146 KB"}) {
+    EXPECT_NE(std::find(texts.begin(), texts.end(), text), texts.end()) << text;
+  }
+  // The upload's KB count ends at the archive's size.
+  const std::string last =
+      "Compressing /backup/2024-03-05/arch.zip | " + std::to_string(fs::file_size(archive) / 1024) + " KB";
+  EXPECT_EQ(texts.back(), last);
+}
+
+TEST_F(RemoteZipJobTest, AnArchiveThatCannotBeCreatedEndsTheJobAndAStopSendsNothing) {
+  run.job.zipPath = std::string("127.0.0.1/") + FtpTestServer::kLockedFolder + "/arch.zip";
+  run.job.ftpDest.remotePath = std::string("/") + FtpTestServer::kLockedFolder;
+  EXPECT_EQ(RunZipJob(run.context), ZIPJOB_CANNOT_CREATE_REMOTE);
+  EXPECT_EQ(run.Rows().back(), "ERROR Cannot create destination compression file.");
+
+  JobRun stopped;
+  stopped.job = run.job;
+  stopped.job.ftpDest.remotePath = "/backup";
+  stopped.job.zipPath = "127.0.0.1/backup/arch.zip";
+  WriteFile(server.root() / "backup/arch.zip", "older archive");
+  struct StopOnStatus : RecordingObserver {
+    std::atomic<bool>* stop = nullptr;
+    void OnStatusText(const std::string& text) override {
+      RecordingObserver::OnStatusText(text);
+      if (text.rfind("Adding /pub/one.bin", 0) == 0) *stop = true;
+    }
+  } observer;
+  observer.stop = &stopped.stop;
+  JobContext context{stopped.job, stopped.log, observer, stopped.stop};
+  RunZipJob(context);
+  EXPECT_EQ(stopped.Rows().back(), "BACKUPSTOPPED Backup has been stopped.");
+  EXPECT_EQ(ReadFile(server.root() / "backup/arch.zip"), "older archive");
+  EXPECT_EQ(NamesIn(server.root() / "backup"), std::vector<std::string>{"arch.zip"});
 }
 
 }  // namespace

@@ -1,0 +1,177 @@
+// Whole runs of tarnwick-cli against a real FTP server: the built program started from a program
+// folder of its own with a saved profile, its rows read from stdout, its exit status and the files
+// it left checked.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/ProgramFolder.h"
+#include "profiles/Profile.h"
+#include "support/FtpTestServer.h"
+#include "support/TempDir.h"
+
+extern char** environ;
+
+namespace tarnwick::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs `program args...` with stdout and stderr going to files; returns the exit status.
+int Spawn(const std::vector<std::string>& command, const fs::path& out, const fs::path& err) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<char*> argv;
+  for (const auto& a : command) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return -1;
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class FtpRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(dir / "bin/Profile");
+    fs::create_symlink(TARNWICK_CLI_PATH, cli);
+    SetProgramFolderPath(dir / "bin");
+  }
+
+  FtpSite Site(const std::string& remotePath, const std::string& password = FtpTestServer::kPassword) const {
+    return FtpSite{server.host(), std::to_string(server.port()), server.user(), password, remotePath, "1", true};
+  }
+
+  // Saves a quick profile named `name` shaped by `adjust`.
+  void SaveProfile(const std::string& name, const std::function<void(Profile&)>& adjust) {
+    Profile p;
+    ResetSchedule(p.schedule, std::time(nullptr));
+    p.name = name;
+    adjust(p);
+    ProfilePathFor(p);
+    ASSERT_TRUE(WriteProfile(p, std::time(nullptr)));
+  }
+
+  // Runs the profile; the job's rows (from "Backup Start." on, after the launcher's separator and
+  // task-name rows) become "KEYWORD description" in `rows`.
+  int Run(const std::string& name) {
+    const int status = Spawn({cli.string(), "run", name}, dir / "out", dir / "err");
+    rows.clear();
+    std::istringstream in(ReadFile(dir / "out"));
+    for (std::string line; std::getline(in, line);) {
+      const auto first = line.find('\t');
+      const auto second = line.find('\t', first + 1);
+      if (first == std::string::npos || second == std::string::npos) continue;
+      rows.push_back(line.substr(first + 1, second - first - 1) + " " + line.substr(second + 1));
+    }
+    const auto start = std::find(rows.begin(), rows.end(), "BACKUPSTART Backup Start.");
+    EXPECT_EQ(start - rows.begin(), 2) << "the separator and task-name rows come first";
+    rows.erase(rows.begin(), start);
+    return status;
+  }
+
+  std::string Port() const { return std::to_string(server.port()); }
+  std::vector<std::string> Connection(const std::string& last = "LOGINOK User login OK.") const {
+    return {"CONNECTING Connecting to host 127.0.0.1:" + Port() + ".", "CONNECTED Socket connected.",
+            "LOGGINGIN USER: backup", last};
+  }
+
+  TempDir dir;
+  fs::path cli = dir / "bin/tarnwick-cli";
+  FtpTestServer server;
+  std::vector<std::string> rows;
+};
+
+TEST_F(FtpRunTest, ACopyJobUploadsTheLocalFilesAndExitsZero) {
+  WriteFile(dir / "src/Docs/été.txt", "summer");
+  WriteFile(dir / "src/Docs/a b/c.txt", "c");
+  SaveProfile("upload", [&](Profile& p) {
+    p.localSources = {{(dir / "src/Docs").string(), "+[*.*]", ItemKind::LocalFolder, true}};
+    p.destIsLocal = false;
+    p.ftpDest = Site("backup");
+  });
+  EXPECT_EQ(Run("upload"), 0) << ReadFile(dir / "out") << ReadFile(dir / "err");
+  std::vector<std::string> expected{"BACKUPSTART Backup Start."};
+  const auto connection = Connection();
+  expected.insert(expected.end(), connection.begin(), connection.end());
+  expected.push_back("BACKUPFILE Backup file " + (dir / "src/Docs/a b/c.txt").string() + ".");
+  expected.push_back("BACKUPFILE Backup file " + (dir / "src/Docs/été.txt").string() + ".");
+  expected.push_back("BACKUPEND Backup End.");
+  EXPECT_EQ(rows, expected);
+  EXPECT_EQ(ReadFile(server.root() / "backup/Docs/été.txt"), "summer");
+  EXPECT_EQ(ReadFile(server.root() / "backup/Docs/a b/c.txt"), "c");
+}
+
+TEST_F(FtpRunTest, ARefusedLoginEndsTheRunWithAFailureStatus) {
+  WriteFile(dir / "src/a.txt", "a");
+  SaveProfile("refused", [&](Profile& p) {
+    p.localSources = {{(dir / "src/a.txt").string(), "", ItemKind::LocalFile, false}};
+    p.destIsLocal = false;
+    p.ftpDest = Site("/backup", "wrong");
+  });
+  EXPECT_EQ(Run("refused"), 1);
+  std::vector<std::string> expected{"BACKUPSTART Backup Start."};
+  const auto connection = Connection("LOGINFAILED Login Failed.");
+  expected.insert(expected.end(), connection.begin(), connection.end());
+  expected.push_back("BACKUPEND Backup End.");
+  EXPECT_EQ(rows, expected);
+  EXPECT_FALSE(fs::exists(server.root() / "backup"));
+}
+
+TEST_F(FtpRunTest, ARemoteSourceIsDownloadedAndAMissingFileFailsTheRun) {
+  WriteFile(server.root() / "pub/docs/x y.txt", "X");
+  WriteFile(server.root() / "pub/docs/deep/z.txt", "Z");
+  SaveProfile("download", [&](Profile& p) {
+    p.remoteSources = {FtpSource{Site(""), {{"/pub/docs", "+[*]", ItemKind::FtpFolder, false},
+                                            {"/pub/gone.txt", "", ItemKind::FtpFile, false}}}};
+    p.localDestFolder = (dir / "dst").string();
+  });
+  EXPECT_EQ(Run("download"), 1);
+  EXPECT_EQ(ReadFile(dir / "dst/docs/x y.txt"), "X");
+  EXPECT_EQ(ReadFile(dir / "dst/docs/deep/z.txt"), "Z");
+  EXPECT_NE(std::find(rows.begin(), rows.end(), "ERROR Backup /pub/gone.txt Failed."), rows.end());
+  EXPECT_EQ(rows.back(), "BACKUPEND Backup End.");
+  EXPECT_FALSE(fs::exists(dir / "dst/gone.txt")) << "a file that cannot be read leaves nothing behind";
+}
+
+TEST_F(FtpRunTest, AZipJobSendsAValidArchiveToTheServer) {
+  WriteFile(dir / "src/local.txt", std::string(100000, 'l'));
+  WriteFile(server.root() / "pub/remote file.txt", "R");
+  SaveProfile("zipped", [&](Profile& p) {
+    p.localSources = {{(dir / "src/local.txt").string(), "", ItemKind::LocalFile, false}};
+    p.remoteSources = {FtpSource{Site(""), {{"/pub/remote file.txt", "", ItemKind::FtpFile, false}}}};
+    p.destIsLocal = false;
+    p.ftpDest = Site("/backup");
+    p.compress = true;
+    p.zipFileName = "all.zip";
+    p.zipLevel = 5;
+  });
+  EXPECT_EQ(Run("zipped"), 0) << ReadFile(dir / "out") << ReadFile(dir / "err");
+  const fs::path archive = server.root() / "backup/all.zip";
+  ASSERT_TRUE(fs::exists(archive));
+  EXPECT_EQ(Spawn({"/usr/bin/unzip", "-tq", archive.string()}, dir / "unzip.out", dir / "unzip.err"), 0);
+  Spawn({"/usr/bin/unzip", "-Z1", archive.string()}, dir / "names", dir / "unzip.err");
+  EXPECT_EQ(ReadFile(dir / "names"), "local.txt\nremote file.txt\n");
+  EXPECT_NE(std::find(rows.begin(), rows.end(), "COMPRESSFILE Compressing all files to /backup/all.zip."), rows.end());
+}
+
+}  // namespace
+}  // namespace tarnwick::test
