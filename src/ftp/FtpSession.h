@@ -65,7 +65,7 @@ class CFtpSession {
   // then the server's starting folder. Connecting again first closes the old session.
   FtpConnectResult Connect(const FtpConnectParams& params);
   bool IsConnected() const;
-  // Logs out and drops the control connection. An open remote file must be closed before.
+  // Logs out and drops the control connection; a remote file still open on it dies with it.
   void Close();
 
   // The current folder as the server names it.
@@ -101,9 +101,8 @@ class CFtpSession {
   // The last failure in words (libcurl's message or the server's reply), for diagnostics only.
   std::string LastError() const;
 
-  struct Impl;
-
  private:
+  struct Impl;
   std::unique_ptr<Impl> impl_;
   friend class CFtpFile;
 };
