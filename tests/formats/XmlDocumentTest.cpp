@@ -80,7 +80,7 @@ TEST(XmlDocumentParse, SkipsInstructionsCommentsDeclarationsAndTrailingElements)
 TEST(XmlDocumentRead, ElementText) {
   CXmlDocument doc;
   ASSERT_TRUE(doc.LoadText("<R><T> x &amp; y &#65; </T><E/><P><C/></P><Z></Z>"
-                           "<Q>&lt;&gt;&apos;&quot;&amp&Lt;</Q></R>"));
+                           "<Q>&lt;&gt;&apos;&quot;&amp&Lt;&amp;lt;</Q></R>"));
   ASSERT_TRUE(doc.FindChildElement("T"));
   EXPECT_EQ(doc.GetChildText(), " x & y &#65; ");
   ASSERT_TRUE(doc.FindChildElement("E"));
@@ -90,7 +90,7 @@ TEST(XmlDocumentRead, ElementText) {
   ASSERT_TRUE(doc.FindChildElement("Z"));
   EXPECT_EQ(doc.GetChildText(), "");
   ASSERT_TRUE(doc.FindChildElement("Q"));
-  EXPECT_EQ(doc.GetChildText(), "<>'\"&amp&Lt;");
+  EXPECT_EQ(doc.GetChildText(), "<>'\"&amp&Lt;&lt;");
 }
 
 TEST(XmlDocumentRead, CdataIsVerbatimAndEndsTheText) {
@@ -306,14 +306,6 @@ TEST(XmlDocumentWrite, TableStaysConsistentWithText) {
   EXPECT_EQ(dump(parsed), built);
   EXPECT_NE(built.find("[deep|]"), std::string::npos);
   EXPECT_NE(built.find("[after|]"), std::string::npos);
-}
-
-TEST(XmlDocumentEscape, Modes) {
-  EXPECT_EQ(CXmlDocument::EscapeText("<a & 'b' \"c\">", CXmlDocument::EscapeMode::Element),
-            "&lt;a &amp; 'b' \"c\"&gt;");
-  EXPECT_EQ(CXmlDocument::EscapeText("<a & 'b' \"c\">", CXmlDocument::EscapeMode::Attribute),
-            "&lt;a &amp; &apos;b&apos; &quot;c&quot;&gt;");
-  EXPECT_EQ(CXmlDocument::UnescapeText("&amp;lt; &lt &quot"), "&lt; &lt &quot");
 }
 
 }  // namespace
