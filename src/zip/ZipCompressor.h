@@ -57,13 +57,16 @@ class CZipCompressor {
   void Wait(ZipBlock* block);
 
  private:
-  struct DeflateState {
-    z_stream stream{};
-    int level = -1;
-    ~DeflateState();
+  // One deflate stream per level, made on first use and reset for every block.
+  struct DeflateStreams {
+    z_stream streams[10]{};
+    bool ready[10]{};
+    ~DeflateStreams();
+    z_stream* For(int level, int& error);
   };
 
-  static void Compress(ZipBlock& block, DeflateState& state);
+  static void Compress(ZipBlock& block, DeflateStreams& streams);
+  static bool LooksIncompressible(const ZipBlock& block, DeflateStreams& streams);
   void WorkerLoop();
 
   std::vector<std::thread> workers_;
@@ -72,7 +75,7 @@ class CZipCompressor {
   std::condition_variable finished_;
   std::deque<ZipBlock*> queue_;
   bool stopping_ = false;
-  DeflateState inlineState_;
+  DeflateStreams inlineStreams_;
 };
 
 }  // namespace tarnwick
