@@ -73,6 +73,19 @@ TEST_F(FtpTransfersTest, LoginRefusedAndUnreachableHostLogTheirRowsAndEndTheJob)
   EXPECT_FALSE(fs::exists(server.root() / "backup"));
 }
 
+TEST_F(FtpTransfersTest, AnEmptyUserNameLogsInAnonymously) {
+  FtpTestServer server;
+  FtpSite site{server.host(), std::to_string(server.port()), "", "", "drop", "0", false};
+  FtpJobConnection connection = ConnectForJob(run.context, site, true);
+  ASSERT_TRUE(connection);
+  EXPECT_EQ(site.remotePath, "/drop");
+  EXPECT_EQ(run.Rows()[2], "LOGGINGIN USER: ");
+  WriteFile(dir / "a.txt", "anon");
+  EXPECT_TRUE(CreateRemoteFolderChain(run.context, *connection, site.remotePath));
+  EXPECT_TRUE(UploadFile(run.context, (dir / "a.txt").string(), "/drop/a.txt", *connection));
+  EXPECT_EQ(ReadFile(server.anonRoot() / "drop/a.txt"), "anon");
+}
+
 TEST(ResolveRemotePathTest, ARelativeDestinationLiesBelowTheLoginFolder) {
   EXPECT_EQ(ResolveRemotePath("/home/u", "backup"), "/home/u/backup");
   EXPECT_EQ(ResolveRemotePath("/", "backup/2024-03-05"), "/backup/2024-03-05");
