@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "app/StringTable.h"
@@ -74,7 +75,12 @@ bool MatchesAny(const std::vector<std::string>& masks, const std::string& name) 
 
 class FolderWalk {
  public:
-  FolderWalk(const FolderTargets& targets, TransferList& list) : targets_(targets), list_(list) {}
+  FolderWalk(const FolderTargets& targets, TransferList& list) : targets_(targets), list_(list) {
+    struct stat st {};
+    if (!targets.skipFolder.empty() && ::stat(targets.skipFolder.c_str(), &st) == 0) {
+      skip_ = FolderId{st.st_dev, st.st_ino};
+    }
+  }
 
   void Walk(const std::string& folder, const std::vector<std::string>& include,
             const std::vector<std::string>& exclude, bool recursive, const std::string& destFolder) {
@@ -82,7 +88,7 @@ class FolderWalk {
     FolderId id{};
     if (!ReadFolder(folder, entries, id)) return;
     // A link back to a folder being walked would never end; such a folder is not entered again.
-    if (std::find(ancestors_.begin(), ancestors_.end(), id) != ancestors_.end()) return;
+    if (std::find(ancestors_.begin(), ancestors_.end(), id) != ancestors_.end() || (skip_ && *skip_ == id)) return;
     ancestors_.push_back(id);
 
     static const std::vector<std::string> kEverything{"*.*"};
@@ -117,6 +123,7 @@ class FolderWalk {
   const FolderTargets& targets_;
   TransferList& list_;
   std::vector<FolderId> ancestors_;
+  std::optional<FolderId> skip_;
 };
 
 class FileDescriptor {
@@ -272,6 +279,7 @@ void CollectLocalFolder(JobContext& context, const std::string& folder, const Fi
   targets.join = JoinLocalPath;
   if (destIsLocal) {
     targets.createFolder = [](const std::string& path) { ::mkdir(path.c_str(), 0777); };
+    targets.skipFolder = destFolder;
   } else {
     targets.createFolder = [&context, connection](const std::string& path) {
       CreateRemoteFolder(context, *connection, path);

@@ -34,6 +34,9 @@ struct FolderTargets {
   std::function<std::string(const std::string& folder, const std::string& name)> join;
   // Called for each destination sub-folder before it is filled; empty: no folders are made.
   std::function<void(const std::string& folder)> createFolder;
+  // A local folder that is never walked: the destination, when it lies inside the source, would
+  // otherwise be copied into itself ever deeper.
+  std::string skipFolder;
 };
 
 // Appends the files of `folder` to `list`: every sub-folder first, depth first (its own sub-folders

@@ -96,6 +96,16 @@ TEST_F(CollectTest, ALinkBackToAnAncestorDoesNotLoop) {
   EXPECT_EQ(Sources(Collect("+[*.*]", true)), (std::vector<std::string>{"f.txt"}));
 }
 
+TEST_F(CollectTest, ADestinationInsideTheSourceIsNotCopiedIntoItself) {
+  WriteFile(dir / "src/f.txt", "x");
+  fs::create_directories(dir / "src/backup/src");
+  TransferList list;
+  CollectLocalFolder(run.context, (dir / "src").string(), SplitFilter("+[*.*]"), true, list, true,
+                     (dir / "src/backup/src").string(), nullptr);
+  EXPECT_EQ(Sources(list), (std::vector<std::string>{"f.txt"}));
+  EXPECT_FALSE(fs::exists(dir / "src/backup/src/backup/src/backup"));
+}
+
 TEST(CreateLocalFolderChainTest, MakesEveryMissingLevel) {
   TempDir dir;
   EXPECT_FALSE(CreateLocalFolderChain(""));
