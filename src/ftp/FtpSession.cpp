@@ -1,6 +1,8 @@
 #include "ftp/FtpSession.h"
 
 #include <curl/curl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -141,9 +143,14 @@ struct CFtpSession::Impl {
   bool fileStarted = false;
   curl_slist* quote = nullptr;
   const std::atomic<bool>* cancel = nullptr;
+  std::vector<curl_socket_t> sockets;  // opened by libcurl for this session, not yet closed
 
   void Drop() {
     Abort();
+    if (easy && multi && cancel && cancel->load()) {
+      // Whoever cancelled does not want to wait for the reply to QUIT either: hang up.
+      for (curl_socket_t socket : sockets) shutdown(socket, SHUT_RDWR);
+    }
     if (easy) curl_easy_cleanup(easy);
     if (multi) curl_multi_cleanup(multi);  // says QUIT on the cached control connection
     easy = nullptr;
@@ -196,11 +203,31 @@ struct CFtpSession::Impl {
     if (!params.passive) curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
     curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(timeouts.stall.count()));
+    // Our watchdog covers replies during operations; this one also bounds the wait for the reply
+    // to QUIT when the session closes (libcurl's own default is two minutes).
+    const auto stallSeconds = std::chrono::ceil<std::chrono::seconds>(timeouts.stall).count();
+    curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>(std::max<long long>(stallSeconds, 1)));
     curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &Impl::OnDebug);
     curl_easy_setopt(easy, CURLOPT_DEBUGDATA, this);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnListData);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETFUNCTION, &Impl::OnOpenSocket);
+    curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Impl::OnCloseSocket);
+    curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
+  }
+
+  static curl_socket_t OnOpenSocket(void* self, curlsocktype, curl_sockaddr* address) {
+    const curl_socket_t fd = ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+    if (fd != CURL_SOCKET_BAD) static_cast<Impl*>(self)->sockets.push_back(fd);
+    return fd;
+  }
+
+  static int OnCloseSocket(void* self, curl_socket_t fd) {
+    std::vector<curl_socket_t>& sockets = static_cast<Impl*>(self)->sockets;
+    sockets.erase(std::remove(sockets.begin(), sockets.end(), fd), sockets.end());
+    return close(fd);
   }
 
   // Quote commands run after the login; "*" keeps a refusal from ending the connection.

@@ -359,5 +359,32 @@ TEST(FtpSessionTest, AStalledTransferFailsAfterTheTimeout) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
+TEST(FtpSessionTest, ClosingWaitsForAHangingServerOnlySoLong) {
+  FtpTestServerOptions options;
+  options.ignoreQuit = true;
+  FtpTestServer server(options);
+  using std::chrono::seconds;
+  {
+    // The reply to QUIT is awaited for the stall time-out at most.
+    CFtpSession session(FtpTimeouts{seconds(30), seconds(1)});
+    ASSERT_EQ(session.Connect(Account(server)), FtpConnectResult::Connected);
+    const auto start = std::chrono::steady_clock::now();
+    session.Close();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(10));
+    EXPECT_FALSE(session.IsConnected());
+  }
+  {
+    // Cancelled, it does not wait at all: well below the 30 s it would otherwise take.
+    std::atomic<bool> cancel{false};
+    CFtpSession session(FtpTimeouts{seconds(30), seconds(30)});
+    session.SetCancelFlag(&cancel);
+    ASSERT_EQ(session.Connect(Account(server)), FtpConnectResult::Connected);
+    cancel = true;
+    const auto start = std::chrono::steady_clock::now();
+    session.Close();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(10));
+  }
+}
+
 }  // namespace
 }  // namespace tarnwick

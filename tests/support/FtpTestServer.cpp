@@ -65,6 +65,7 @@ FtpTestServer::FtpTestServer(FtpTestServerOptions options)
                                    "--drop-after", std::to_string(options.dropAfterBytes),
                                    "--stall-after", std::to_string(options.stallAfterBytes)};
   if (!options.mlsd) args.push_back("--no-mlsd");
+  if (options.ignoreQuit) args.push_back("--ignore-quit");
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);

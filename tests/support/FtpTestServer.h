@@ -23,6 +23,7 @@ struct FtpTestServerOptions {
   bool mlsd = true;                   // false: MLSD is hidden, so clients fall back to LIST
   std::int64_t dropAfterBytes = -1;   // >= 0: data connections are cut after this many bytes
   std::int64_t stallAfterBytes = -1;  // >= 0: data connections stop moving after this many bytes
+  bool ignoreQuit = false;            // QUIT gets no reply, as from a server that hangs
 };
 
 class FtpTestServer {

@@ -10,6 +10,7 @@ closed, so it never outlives the test program that started it.
   --no-mlsd                              MLSD/MLST gone from FEAT and the command table
   --drop-after N                         data connections are cut after N bytes (426 follows)
   --stall-after N                        data connections stop moving after N bytes
+  --ignore-quit                          QUIT gets no reply, as from a server that hangs
 """
 
 import argparse
@@ -98,6 +99,7 @@ def main():
     parser.add_argument("--no-mlsd", action="store_true")
     parser.add_argument("--drop-after", type=int, default=-1)
     parser.add_argument("--stall-after", type=int, default=-1)
+    parser.add_argument("--ignore-quit", action="store_true")
     args = parser.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.INFO)
@@ -110,7 +112,9 @@ def main():
         authorizer.override_perm(args.user, args.locked, perm="", recursive=True)
 
     class Handler(FTPHandler):
-        pass
+        def ftp_QUIT(self, line):
+            if not args.ignore_quit:
+                FTPHandler.ftp_QUIT(self, line)
 
     Handler.authorizer = authorizer
     Handler.use_sendfile = False
