@@ -154,10 +154,11 @@ class TemporaryTarget {
  public:
   TemporaryTarget(const std::string& target, mode_t mode) {
     static std::atomic<unsigned> counter{0};
+    static const std::string pid = std::to_string(::getpid());
     const auto slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
-      path_ = folder + ".tarnwick-" + std::to_string(::getpid()) + "-" +
+      path_ = folder + ".tarnwick-" + pid + "-" +
               std::to_string(counter.fetch_add(1, std::memory_order_relaxed)) + ".part";
       fd_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode));
       if (fd_.get() >= 0 || errno != EEXIST) break;
@@ -202,9 +203,9 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 
 // Moves one chunk (up to kChunkSize bytes, fewer only at the end of the file) from `in` to `out`.
 // In-kernel copying is used while the file system takes it; otherwise one reused buffer per
-// thread. Returns the bytes moved (0 at the end of the file) or -1 on a read or write error.
-// `fileStarted` says whether earlier chunks moved data already.
-long long CopyChunk(int in, int out, bool& inKernel, bool fileStarted) {
+// thread. Returns the bytes moved or -1 on a read or write error; `atEnd` is set once the end of
+// the file was seen, so no further call is needed.
+long long CopyChunk(int in, int out, bool& inKernel, bool fileStarted, bool& atEnd) {
   std::size_t moved = 0;
   while (moved < kChunkSize) {
     if (inKernel) {
@@ -217,7 +218,10 @@ long long CopyChunk(int in, int out, bool& inKernel, bool fileStarted) {
       // Not supported here (other file systems, special files), or a first "end" that pseudo files
       // report without being empty: let plain reads decide.
       if (n < 0 && errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return -1;
-      if (n == 0 && (moved > 0 || fileStarted)) break;
+      if (n == 0 && (moved > 0 || fileStarted)) {
+        atEnd = true;
+        break;
+      }
       inKernel = false;
       continue;
     }
@@ -228,7 +232,10 @@ long long CopyChunk(int in, int out, bool& inKernel, bool fileStarted) {
       if (errno == EINTR) continue;
       return -1;
     }
-    if (n == 0) break;
+    if (n == 0) {
+      atEnd = true;
+      break;
+    }
     if (!WriteAll(out, buffer.get(), static_cast<std::size_t>(n))) return -1;
     moved += static_cast<std::size_t>(n);
   }
@@ -311,9 +318,10 @@ bool CopyLocalFile(JobContext& context, const std::string& source, const std::st
   const long long size = st.st_size;
   long long done = 0;
   bool inKernel = true;
-  for (;;) {
+  bool atEnd = false;
+  while (!atEnd) {
     if (context.StopRequested()) return true;  // the temporary file goes; an older copy stays
-    const long long moved = CopyChunk(in.get(), out.fd(), inKernel, done > 0);
+    const long long moved = CopyChunk(in.get(), out.fd(), inKernel, done > 0, atEnd);
     if (moved < 0) return false;
     if (moved == 0) break;
     done += moved;
