@@ -137,8 +137,11 @@ class RemotePartFile {
     const bool complete = std::exchange(file_, nullptr)->Close();
     if (!complete) return false;
     if (!session_.Rename(path_, target)) {
-      session_.DeleteFile(target);
-      if (!session_.Rename(path_, target)) return false;
+      if (!session_.DeleteFile(target)) return false;
+      // The older copy is gone now: should the rename still fail, the complete new copy stays
+      // under its temporary name rather than being thrown away too.
+      created_ = false;
+      return session_.Rename(path_, target);
     }
     created_ = false;
     return true;
