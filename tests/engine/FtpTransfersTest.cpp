@@ -433,5 +433,24 @@ TEST_F(RemoteZipJobTest, AnArchiveThatCannotBeCreatedEndsTheJobAndAStopSendsNoth
   EXPECT_EQ(NamesIn(server.root() / "backup"), std::vector<std::string>{"arch.zip"});
 }
 
+TEST_F(RemoteZipJobTest, AStopWhileTheArchiveIsSentKeepsTheOlderArchive) {
+  run.job.zipLevel = 0;  // stored: the archive takes several chunks
+  WriteFile(server.root() / "backup/2024-03-05/arch.zip", "older archive");
+  struct StopOnUpload : RecordingObserver {
+    std::atomic<bool>* stop = nullptr;
+    void OnStatusText(const std::string& text) override {
+      RecordingObserver::OnStatusText(text);
+      if (text.rfind("Compressing /backup", 0) == 0) *stop = true;
+    }
+  } observer;
+  observer.stop = &run.stop;
+  JobContext context{run.job, run.log, observer, run.stop};
+  EXPECT_EQ(RunZipJob(context), ZIPJOB_ENDED);
+  // Neither "Backup End." nor "Backup has been stopped." after a stop during the upload.
+  EXPECT_EQ(run.Rows().back(), "COMPRESSFILE Compressing all files to /backup/2024-03-05/arch.zip.");
+  EXPECT_EQ(ReadFile(server.root() / "backup/2024-03-05/arch.zip"), "older archive");
+  EXPECT_EQ(NamesIn(server.root() / "backup/2024-03-05"), std::vector<std::string>{"arch.zip"});
+}
+
 }  // namespace
 }  // namespace tarnwick::test
