@@ -140,6 +140,18 @@ TEST_F(ControllerTest, TheDateFolderIsTakenFromTheLaunchDay) {
   EXPECT_TRUE(fs::exists(dir / "dst/2024-03-05/data.bin"));
 }
 
+TEST_F(ControllerTest, ACompressingProfileStartsTheZipWorker) {
+  Profile p = QuickProfile("packed");
+  p.compress = true;
+  p.zipFileName = "packed.zip";
+  ASSERT_EQ(controller.MakeJob(p), CBackupController::StartResult::Started);
+  controller.WaitForJobEnd();
+  EXPECT_EQ(CountRows("COMPRESSFILE"), 1u);
+  EXPECT_EQ(Rows().back(), "BACKUPEND Backup End.");
+  EXPECT_TRUE(fs::exists(dir / "dst/packed.zip"));
+  EXPECT_FALSE(fs::exists(dir / "dst/data.bin"));
+}
+
 TEST_F(ControllerTest, OneJobAtATimeAlsoAcrossKindsAndWhileStarting) {
   Gate gate;
   observer.onProgress = [&gate](long long) { gate.Wait(); };
