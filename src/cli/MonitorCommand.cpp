@@ -70,6 +70,9 @@ int RunMonitor(const std::vector<std::string>& args) {
       std::unique_lock lock(mutex);
       if (wake.wait_until(lock, next, [&] { return quit; })) break;
     }
+    // The rows are on stdout already; between runs the log lets them go, so a monitor that runs
+    // for months does not keep every row it ever printed.
+    if (!controller.IsBusy() && session.log.RowCount() > 0) session.log.Clear();
     const std::time_t now = session.clock.Now();
     const auto stamp = ProfileFolderStamp();
     if (stamp != folderStamp) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <pthread.h>
+#include <signal.h>
 
 #include <atomic>
 #include <cstdio>
@@ -100,6 +101,9 @@ class CStopSignals {
 // program and the controller. Ending it stops a running job and waits for it.
 struct HeadlessSession {
   explicit HeadlessSession(bool progressLine) : reporter(stdout, progressLine ? stderr : nullptr) {
+    // A reader that goes away (`run NAME | head`) must not kill a backup half-way: writes to it
+    // just fail.
+    ::signal(SIGPIPE, SIG_IGN);
     log.AddListener(&reporter);
   }
   ~HeadlessSession() {
