@@ -25,7 +25,8 @@ class CScheduleMonitor {
 
   // One tick at `now`: walks the catalogue's schedule table and launches the first due entry (an
   // entry whose next run is this very second, or already past with runMissed on, that has not run
-  // in this minute). After a launch the catalogue is reloaded. True when an entry was launched.
+  // in this minute). True when an entry was due: its two log rows were written, its launch tried
+  // (a running job holds it back, silently) and the catalogue reloaded.
   bool OnTick(std::time_t now);
 
   // Launches the scheduled profile file at `path` unless a job runs: stamps its last run,
