@@ -29,6 +29,9 @@ class CZipInputStream {
   // The bytes left to read when known, else -1. An entry that may pass 4 GiB needs its Zip64 field
   // reserved in the local header, so a source that can be that large must say so here.
   virtual std::int64_t RemainingSize() const { return -1; }
+  // True when a read that delivers less than asked is the end (a regular file), which spares the
+  // read that would only return 0.
+  virtual bool ShortReadIsEnd() const { return false; }
 };
 
 }  // namespace tarnwick

@@ -1,9 +1,5 @@
 #include "zip/ZipWriter.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -11,6 +7,7 @@
 #include <thread>
 
 #include "zip/ZipException.h"
+#include "zip/ZipFileReader.h"
 
 namespace tarnwick {
 
@@ -31,38 +28,6 @@ constexpr std::uint32_t kZip64EndSignature = 0x06064B50;
 constexpr std::uint32_t kZip64LocatorSignature = 0x07064B50;
 
 }  // namespace
-
-// A local file opened read-only; a read error is reported to Fill as an exception.
-class CZipWriter::FileSource : public CZipInputStream {
- public:
-  explicit FileSource(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) return;
-    if (::fstat(fd_, &stat_) != 0 || S_ISDIR(stat_.st_mode)) {
-      ::close(fd_);
-      fd_ = -1;
-      return;
-    }
-    ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
-  }
-  ~FileSource() override {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  bool ok() const { return fd_ >= 0; }
-  const struct stat& status() const { return stat_; }
-
-  std::size_t Read(void* buffer, std::size_t size) override {
-    for (;;) {
-      const ssize_t got = ::read(fd_, buffer, size);
-      if (got >= 0) return static_cast<std::size_t>(got);
-      if (errno != EINTR) throw CZipException(CZipException::CauseFromErrno(errno), {}, errno);
-    }
-  }
-
- private:
-  int fd_ = -1;
-  struct stat stat_ {};
-};
 
 CZipWriter::CZipWriter(int threads) : threads_(threads) {
   if (threads_ < 0) threads_ = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -98,14 +63,13 @@ void CZipWriter::Start(CZipOutputStream& output) {
 bool CZipWriter::AddFileFromPath(const std::string& path, const std::string& nameInArchive, int level,
                                  int smartness, std::size_t /*bufferSize*/) {
   if (!IsOpen()) return false;
-  FileSource source(path);
+  CZipFileReader source(path);
   if (!source.ok()) return false;
   CZipEntryHeader header;
   SetEntryName(header, nameInArchive);
   header.externalAttributes = ExternalAttributesForMode(source.status().st_mode);
   DosDateTime(source.status().st_mtime, header.dosDate, header.dosTime);
-  const std::int64_t size = S_ISREG(source.status().st_mode) ? source.status().st_size : -1;
-  return AddEntry(source, std::move(header), size, level, smartness);
+  return AddEntry(source, std::move(header), source.RemainingSize(), level, smartness);
 }
 
 bool CZipWriter::AddFileFromStream(CZipInputStream& source, const std::string& nameInArchive, int level,
@@ -123,12 +87,13 @@ bool CZipWriter::Fill(CZipInputStream& source, ZipBlock& block, std::size_t capa
   block.inputSize = 0;
   try {
     while (block.inputSize < capacity) {
-      const std::size_t got = source.Read(block.input.data.get() + block.inputSize, capacity - block.inputSize);
-      if (got == 0) {
+      const std::size_t wanted = capacity - block.inputSize;
+      const std::size_t got = source.Read(block.input.data.get() + block.inputSize, wanted);
+      block.inputSize += got;
+      if (got == 0 || (got < wanted && source.ShortReadIsEnd())) {
         ended = true;
         break;
       }
-      block.inputSize += got;
     }
   } catch (...) {
     return false;
@@ -181,7 +146,7 @@ bool CZipWriter::AddEntry(CZipInputStream& source, CZipEntryHeader header, std::
     current->entry = entry;
     current->last = next == nullptr;
     if (next != nullptr) {
-      // Blocks before the last are full, so the dictionary is always the whole 32 KiB.
+      // The dictionary is the data just before the next block, up to the 32 KiB deflate can reach.
       next->dictionarySize = std::min(ZipBlock::kDictionarySize, current->inputSize);
       std::memcpy(next->dictionary, current->input.data.get() + current->inputSize - next->dictionarySize,
                   next->dictionarySize);

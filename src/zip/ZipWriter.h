@@ -66,7 +66,6 @@ class CZipWriter {
     std::uint64_t compressedSize = 0;
     std::uint64_t uncompressedSize = 0;
   };
-  class FileSource;
 
   void Start(CZipOutputStream& output);
   bool AddEntry(CZipInputStream& source, CZipEntryHeader header, std::int64_t knownSize, int level,
