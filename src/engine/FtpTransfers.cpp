@@ -167,9 +167,14 @@ const std::vector<FtpFileInfo>& FolderEntries(CFtpJobConnection& connection, con
   return cache.emplace(folder, std::move(entries)).first->second;
 }
 
+// A server may show a link back to a folder above as a sub-folder; the walk never goes deeper than
+// this rather than recursing without end.
+constexpr int kMaxRemoteDepth = 64;
+
 void ListRemoteFolderCached(const std::string& folder, std::vector<std::string>& list, CFtpJobConnection& connection,
                             const std::string& mask, bool recursive, const std::string& subFolderMask,
-                            bool serverIsUnix, ListingCache& cache) {
+                            bool serverIsUnix, ListingCache& cache, int depth = 0) {
+  if (depth > kMaxRemoteDepth) return;
   std::vector<std::string> subFolders;
   // Copied: a deeper listing may grow the cache while this folder is walked.
   const std::vector<FtpFileInfo> entries = FolderEntries(connection, folder, cache);
@@ -188,9 +193,10 @@ void ListRemoteFolderCached(const std::string& folder, std::vector<std::string>&
   for (const std::string& name : subFolders) {
     const std::string sub = JoinRemotePath(folder, name);
     if (recursive) {
-      ListRemoteFolderCached(sub, list, connection, mask, true, subFolderMask, serverIsUnix, cache);
+      ListRemoteFolderCached(sub, list, connection, mask, true, subFolderMask, serverIsUnix, cache, depth + 1);
     } else if (!subFolderMask.empty()) {
-      ListRemoteFolderCached(sub, list, connection, subFolderMask, false, subFolderMask, serverIsUnix, cache);
+      ListRemoteFolderCached(sub, list, connection, subFolderMask, false, subFolderMask, serverIsUnix, cache,
+                             depth + 1);
     }
   }
 }
@@ -439,7 +445,8 @@ std::vector<std::string> CollectRemotePaths(CFtpJobConnection& connection, const
 void CollectRemoteFolder(const std::string& folder, const std::string& includeList, const std::string& excludeList,
                          bool recursive, TransferList& list, bool destIsLocal, const std::string& destFolder,
                          CFtpJobConnection& connection, bool serverIsUnix) {
-  (void)destIsLocal;  // local and remote folders are both separated by "/" here
+  // Local and remote folders are both separated by "/" here, so the destination kind changes nothing.
+  (void)destIsLocal;
   for (std::string& path : CollectRemotePaths(connection, folder, includeList, excludeList, recursive, serverIsUnix)) {
     // The file's folder relative to `folder`, from its leading "/" (kept) to before its name.
     const std::size_t nameStart = path.rfind('/') + 1;

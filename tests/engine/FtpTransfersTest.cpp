@@ -277,6 +277,19 @@ TEST_P(RemoteTreeTest, MasksPickFilesAndTheSubFoldersTheyName) {
 
 INSTANTIATE_TEST_SUITE_P(MlsdAndList, RemoteTreeTest, ::testing::Bool());
 
+TEST_F(FtpTransfersTest, ALinkBackUpTheTreeDoesNotWalkForever) {
+  FtpTestServer server;
+  WriteFile(server.root() / "pub/a.txt", "A");
+  fs::create_directory_symlink(server.root() / "pub", server.root() / "pub/loop");
+  FtpJobConnection connection = Connect(server);
+  ASSERT_TRUE(connection);
+  const auto paths = CollectRemotePaths(*connection, "/pub", "*", "", true, true);
+  ASSERT_FALSE(paths.empty());
+  EXPECT_GT(paths.size(), 10u) << "the link is walked into";
+  EXPECT_LT(paths.size(), 100u);
+  EXPECT_EQ(paths.front(), "/pub/a.txt");
+}
+
 TEST_F(FtpTransfersTest, RemoteSourcesGoToALocalOrAnotherFtpDestination) {
   FtpTestServer from;
   FtpTestServer to;
