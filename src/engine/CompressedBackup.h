@@ -47,7 +47,8 @@ TransferList BuildArchiveList(const BackupJob& job);
 std::string RemoteArchivePath(const std::string& zipPath, const std::string& host);
 
 // Adds the files of one remote source to the archive on a session of its own; its connection rows
-// and "Backup %s Failed." rows go to the log. False when its session could not be opened.
+// and "Backup %s Failed." rows go to the log. False when its session could not be opened. Defined
+// with the rest of the zip job's FTP side (engine/RemoteArchive.cpp).
 bool ZipRemoteSource(JobContext& context, const FtpSource& source, CZipWriter& writer);
 
 }  // namespace tarnwick
