@@ -249,18 +249,23 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
   CActivityLog& log = context.log;
   log.LogActionText(LOG_CONNECTING, FormatText(kConnectingText, site.host.c_str(), site.port.c_str()));
   FtpJobConnection connection(new CFtpJobConnection());
-  // The session object always exists here; whether the server can be reached is only known once
-  // the login is tried, so an unreachable host ends, like a refused login, in "Login Failed.".
-  log.LogAction(LOG_CONNECTED, IDS_SOCKET_CONNECTED);
-  log.LogActionText(LOG_LOGGINGIN, FormatText(kLoggingInText, site.user.c_str()));
-
   FtpConnectParams params;
   params.host = site.host;
   params.port = PortFromText(site.port);
   params.user = site.user;
   params.password = site.password;
   params.passive = PassiveFromText(site.passive);
-  if (params.port < 0 || connection->Session().Connect(params) != FtpConnectResult::Connected) {
+  // Reaching the server and logging in happen in one step here; a server that cannot be reached
+  // is reported as such rather than as a refused login, so the user looks for the right fault.
+  const FtpConnectResult result =
+      params.port < 0 ? FtpConnectResult::ConnectFailed : connection->Session().Connect(params);
+  if (result == FtpConnectResult::ConnectFailed) {
+    log.LogAction(LOG_CONNECTFAILED, IDS_FAILED_TO_CONNECT);
+    return nullptr;
+  }
+  log.LogAction(LOG_CONNECTED, IDS_SOCKET_CONNECTED);
+  log.LogActionText(LOG_LOGGINGIN, FormatText(kLoggingInText, site.user.c_str()));
+  if (result != FtpConnectResult::Connected) {
     log.LogAction(LOG_LOGINFAILED, IDS_LOGIN_FAILED);
     return nullptr;
   }

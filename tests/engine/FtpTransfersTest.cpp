@@ -57,18 +57,26 @@ TEST_F(FtpTransfersTest, LoginRefusedAndUnreachableHostLogTheirRowsAndEndTheJob)
     FtpTestServer gone;
     closedPort = gone.port();
   }
+  const std::string refusedPort = std::to_string(server.port()), closed = std::to_string(closedPort);
   struct Case {
     std::string port, password;
-  } cases[] = {{std::to_string(server.port()), "wrong"}, {std::to_string(closedPort), server.password()}};
+    std::vector<std::string> rows;
+  } cases[] = {
+      {refusedPort, "wrong",
+       {"BACKUPSTART Backup Start.", "CONNECTING Connecting to host 127.0.0.1:" + refusedPort + ".",
+        "CONNECTED Socket connected.", "LOGGINGIN USER: backup", "LOGINFAILED Login Failed.",
+        "BACKUPEND Backup End."}},
+      // Nobody listens: the user is told the host could not be reached, not that the login failed.
+      {closed, server.password(),
+       {"BACKUPSTART Backup Start.", "CONNECTING Connecting to host 127.0.0.1:" + closed + ".",
+        "CONNECTFAILED Failed to connect to host.", "BACKUPEND Backup End."}},
+  };
   for (const Case& c : cases) {
     JobRun job;
     job.job.destIsLocal = false;
     job.job.ftpDest = FtpSite{"127.0.0.1", c.port, server.user(), c.password, "/backup", "1", false};
     EXPECT_EQ(RunCopyJob(job.context), COPYJOB_NO_FTP_DESTINATION);
-    EXPECT_EQ(job.Rows(), (std::vector<std::string>{"BACKUPSTART Backup Start.",
-                                                    "CONNECTING Connecting to host 127.0.0.1:" + c.port + ".",
-                                                    "CONNECTED Socket connected.", "LOGGINGIN USER: backup",
-                                                    "LOGINFAILED Login Failed.", "BACKUPEND Backup End."}));
+    EXPECT_EQ(job.Rows(), c.rows);
   }
   EXPECT_FALSE(fs::exists(server.root() / "backup"));
 }
