@@ -1,65 +1,20 @@
 // tarnwick-cli list and describe, run as a separate program against a prepared program folder.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <filesystem>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
-#include "app/ProgramFolder.h"
 #include "profiles/Profile.h"
-#include "support/TempDir.h"
-
-extern char** environ;
+#include "support/CliSandbox.h"
 
 namespace tarnwick {
 namespace {
 
-struct CliResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using test::ProcessResult;
+using test::SplitLines;
 
 class ProfileCommandsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // The CLI finds its program folder from argv[0]; a link keeps the path it is started by.
-    std::filesystem::create_symlink(TARNWICK_CLI_PATH, cli);
-    SetProgramFolderPath(dir.path());
-  }
-
-  CliResult Run(std::vector<std::string> args) {
-    args.insert(args.begin(), cli.string());
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const std::string outPath = (dir / "out.txt").string(), errPath = (dir / "err.txt").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    CliResult result;
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    EXPECT_EQ(spawned, 0);
-    int status = 0;
-    if (spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status)) result.status = WEXITSTATUS(status);
-    result.out = test::ReadFile(outPath);
-    result.err = test::ReadFile(errPath);
-    return result;
-  }
+  ProcessResult Run(const std::vector<std::string>& args) { return dir.Run(args); }
 
   // A profile saved in the program folder; scheduled ones run daily at 10:00 from 1 January 2090.
   void Save(const std::string& name, bool scheduled, bool enabled = true) {
@@ -79,15 +34,14 @@ class ProfileCommandsTest : public ::testing::Test {
     ASSERT_TRUE(WriteProfile(p, now));
   }
 
-  test::TempDir dir;
-  std::filesystem::path cli = dir / "tarnwick-cli";
+  test::CliSandbox dir;
 };
 
 TEST_F(ProfileCommandsTest, ListShowsBothListsInAlignedColumns) {
   Save("quick one", false);
   Save("nightly", true);
   Save("paused backup", true, false);
-  const CliResult r = Run({"list"});
+  const ProcessResult r = Run({"list"});
   ASSERT_EQ(r.status, 0) << r.err;
   const std::vector<std::string> lines = SplitLines(r.out);
   ASSERT_EQ(lines.size(), 8u) << r.out;
@@ -108,7 +62,7 @@ TEST_F(ProfileCommandsTest, ListShowsBothListsInAlignedColumns) {
 }
 
 TEST_F(ProfileCommandsTest, ListOfAnEmptyProgramFolderShowsTheHeadings) {
-  const CliResult r = Run({"list"});
+  const ProcessResult r = Run({"list"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "Quick Lanch Profiles\nProfile Name  Create Time  Last Run Time\n\nScheduled Profiles\n"
@@ -117,7 +71,7 @@ TEST_F(ProfileCommandsTest, ListOfAnEmptyProgramFolderShowsTheHeadings) {
 
 TEST_F(ProfileCommandsTest, DescribeByNameAndByPath) {
   Save("nightly", true);
-  CliResult r = Run({"describe", "nightly"});
+  ProcessResult r = Run({"describe", "nightly"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "Destination: /backup/target\nSchedule: At 10:00 every day, starting 01/01/2090\n"
@@ -125,7 +79,7 @@ TEST_F(ProfileCommandsTest, DescribeByNameAndByPath) {
 
   Save("paused", true, false);
   const std::filesystem::path moved = dir / "elsewhere.pfl";
-  std::filesystem::rename(dir / "Profile" / "paused.pfl", moved);
+  std::filesystem::rename(dir.ProgramFolder() / "Profile" / "paused.pfl", moved);
   r = Run({"describe", moved.string()});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(SplitLines(r.out).at(2), "Next run: Scheduled Backup Disabled.");
@@ -140,7 +94,7 @@ TEST_F(ProfileCommandsTest, UnknownProfilesAndCommandsFailWithStatus2) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"describe", "missing"}, {"describe", dir.path().string() + "/none.pfl"}, {"describe", "../x"},
            {"describe"}, {"list", "extra"}, {"no-such-command"}}) {
-    const CliResult r = Run(args);
+    const ProcessResult r = Run(args);
     EXPECT_EQ(r.status, 2) << args.front();
     EXPECT_EQ(r.out, "");
     EXPECT_FALSE(r.err.empty());

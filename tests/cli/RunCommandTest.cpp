@@ -20,34 +20,20 @@
 #include "app/ProgramFolder.h"
 #include "app/ProgramSettings.h"
 #include "profiles/Profile.h"
-#include "support/TempDir.h"
+#include "support/CliSandbox.h"
 
 namespace tarnwick::test {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CliResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
+using CliResult = ProcessResult;
 
 class RunCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ::setenv("TZ", "UTC", 1);  // also for the program started
     ::tzset();
-    fs::create_directories(dir / "bin/Profile");
-    fs::create_symlink(TARNWICK_CLI_PATH, cli);
-    SetProgramFolderPath(dir / "bin");
     WriteFile(dir / "src/a.txt", "alpha");
     WriteFile(dir / "src/sub/b.txt", "beta");
   }
@@ -65,49 +51,12 @@ class RunCommandTest : public ::testing::Test {
     return p;
   }
 
-  // Starts the program with stdout and stderr going to files (or stderr to `errFd`).
-  pid_t Start(const std::vector<std::string>& args, int errFd = -1) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-      if (::chdir(dir.path().c_str()) != 0) ::_exit(126);
-      const int out = ::open((dir / "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int err = errFd >= 0 ? errFd : ::open((dir / "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(out, 1);
-      ::dup2(err, 2);
-      std::vector<char*> argv{const_cast<char*>(cli.c_str())};
-      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      ::execv(cli.c_str(), argv.data());
-      ::_exit(127);
-    }
-    return pid;
-  }
+  pid_t Start(const std::vector<std::string>& args, int errFd = -1) { return dir.Start(args, errFd); }
+  CliResult Finish(pid_t pid) { return dir.Finish(pid); }
+  CliResult Run(const std::vector<std::string>& args) { return dir.Run(args); }
+  void WaitForOutput(const std::string& text) { dir.WaitForOutput(text); }
 
-  CliResult Finish(pid_t pid) {
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    CliResult r;
-    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.out = ReadFile(dir / "out");
-    if (fs::exists(dir / "err")) r.err = ReadFile(dir / "err");
-    return r;
-  }
-
-  CliResult Run(const std::vector<std::string>& args) { return Finish(Start(args)); }
-
-  // Waits until the running program has printed `text` (at most 20 s).
-  void WaitForOutput(const std::string& text) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    for (;;) {
-      std::error_code ec;
-      if (fs::exists(dir / "out", ec) && ReadFile(dir / "out").find(text) != std::string::npos) return;
-      if (std::chrono::steady_clock::now() > deadline) return;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-  }
-
-  TempDir dir;
-  fs::path cli = dir / "bin/tarnwick-cli";
+  CliSandbox dir;
 };
 
 TEST_F(RunCommandTest, ASuccessfulRunPrintsEveryRowAndExitsZero) {
@@ -120,7 +69,7 @@ TEST_F(RunCommandTest, ASuccessfulRunPrintsEveryRowAndExitsZero) {
   EXPECT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_EQ(r.err, "") << "no progress line when stderr is not a terminal";
 
-  const auto lines = Lines(r.out);
+  const auto lines = SplitLines(r.out);
   ASSERT_EQ(lines.size(), 6u) << r.out;
   EXPECT_EQ(lines[0], "##### TARNWICK #####\t \t ");
   const std::regex row(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\t([A-Z]+)\t(.*))");
@@ -170,9 +119,9 @@ TEST_F(RunCommandTest, TheLogOptionSavesTheRowsInTheLogFileFormat) {
   SaveProfile("docs");
   const CliResult r = Run({"run", "docs", "--log", (dir / "run.log").string()});
   EXPECT_EQ(r.status, 0) << r.err;
-  const auto rows = Lines(r.out);
+  const auto rows = SplitLines(r.out);
   const std::string saved = ReadFile(dir / "run.log");
-  const auto lines = Lines(saved);
+  const auto lines = SplitLines(saved);
   ASSERT_EQ(lines.size(), rows.size() * 3);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     EXPECT_EQ(lines[3 * i] + "\t" + lines[3 * i + 1] + "\t" + lines[3 * i + 2], rows[i]);
@@ -211,7 +160,7 @@ TEST_F(RunCommandTest, SigtermStopsTheRunWithoutLeavingAPart) {
   ::kill(pid, SIGTERM);
   const CliResult r = Finish(pid);
   EXPECT_EQ(r.status, 1);
-  const auto lines = Lines(r.out);
+  const auto lines = SplitLines(r.out);
   ASSERT_FALSE(lines.empty());
   EXPECT_NE(lines.back().find("\tBACKUPSTOPPED\tBackup has been stopped."), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find("BACKUPEND"), std::string::npos);

@@ -1,10 +1,6 @@
 // Whole runs of tarnwick-cli against a real FTP server: the built program started from a program
 // folder of its own with a saved profile, its rows read from stdout, its exit status and the files
 // it left checked.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -20,9 +16,7 @@
 #include "app/ProgramFolder.h"
 #include "profiles/Profile.h"
 #include "support/FtpTestServer.h"
-#include "support/TempDir.h"
-
-extern char** environ;
+#include "support/CliSandbox.h"
 
 namespace tarnwick::test {
 namespace {
@@ -31,31 +25,11 @@ namespace fs = std::filesystem;
 
 // Runs `program args...` with stdout and stderr going to files; returns the exit status.
 int Spawn(const std::vector<std::string>& command, const fs::path& out, const fs::path& err) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<char*> argv;
-  for (const auto& a : command) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return -1;
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return WaitProcess(StartProcess(command, {}, out, err));
 }
 
 class FtpRunTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fs::create_directories(dir / "bin/Profile");
-    fs::create_symlink(TARNWICK_CLI_PATH, cli);
-    SetProgramFolderPath(dir / "bin");
-  }
-
   FtpSite Site(const std::string& remotePath, const std::string& password = FtpTestServer::kPassword) const {
     return FtpSite{server.host(), std::to_string(server.port()), server.user(), password, remotePath, "1", true};
   }
@@ -73,9 +47,10 @@ class FtpRunTest : public ::testing::Test {
   // Runs the profile; the job's rows (from "Backup Start." on, after the launcher's separator and
   // task-name rows) become "KEYWORD description" in `rows`.
   int Run(const std::string& name) {
-    const int status = Spawn({cli.string(), "run", name}, dir / "out", dir / "err");
+    const ProcessResult result = dir.Run({"run", name});
+    const int status = result.status;
     rows.clear();
-    std::istringstream in(ReadFile(dir / "out"));
+    std::istringstream in(result.out);
     for (std::string line; std::getline(in, line);) {
       const auto first = line.find('\t');
       const auto second = line.find('\t', first + 1);
@@ -94,8 +69,7 @@ class FtpRunTest : public ::testing::Test {
             "LOGGINGIN USER: backup", last};
   }
 
-  TempDir dir;
-  fs::path cli = dir / "bin/tarnwick-cli";
+  CliSandbox dir;
   FtpTestServer server;
   std::vector<std::string> rows;
 };

@@ -1,0 +1,54 @@
+// Runs tarnwick-cli as a user does: the built program started through a link in a program folder of
+// its own (the program folder is taken from argv[0]), with its output captured in files.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/TempDir.h"
+
+namespace tarnwick::test {
+
+struct ProcessResult {
+  int status = -1;  // exit status; -1 when the program did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Starts `command` (command[0] is the program's path) in `workdir` with standard input from
+// /dev/null and standard output and error to the given files; `errFd` >= 0 replaces the error file.
+pid_t StartProcess(const std::vector<std::string>& command, const std::filesystem::path& workdir,
+                   const std::filesystem::path& out, const std::filesystem::path& err, int errFd = -1);
+
+// Waits for the process; its exit status, or -1.
+int WaitProcess(pid_t pid);
+
+// A temporary folder holding bin/tarnwick-cli (a link to the built program) and bin/Profile, made
+// the program folder of this process too, so profiles saved by the test are the ones the CLI sees.
+class CliSandbox {
+ public:
+  CliSandbox();
+
+  std::filesystem::path operator/(const std::string& name) const { return dir_ / name; }
+  const std::filesystem::path& path() const { return dir_.path(); }
+  std::filesystem::path ProgramFolder() const { return dir_ / "bin"; }
+
+  // Starts `tarnwick-cli args...` in the sandbox folder; output goes to the files "out" and "err".
+  pid_t Start(const std::vector<std::string>& args, int errFd = -1) const;
+  // Waits for a started run and collects its output.
+  ProcessResult Finish(pid_t pid) const;
+  ProcessResult Run(const std::vector<std::string>& args) const { return Finish(Start(args)); }
+  // Waits until the running program has printed `text` (at most 20 s).
+  bool WaitForOutput(const std::string& text) const;
+
+ private:
+  TempDir dir_;
+  std::filesystem::path cli_;
+};
+
+std::vector<std::string> SplitLines(const std::string& text);
+
+}  // namespace tarnwick::test
