@@ -4,21 +4,12 @@
 #include <vector>
 
 #include "app/Clock.h"
-#include "app/UserPrompts.h"
+#include "app/ConsolePrompts.h"
 #include "cli/CliCommand.h"
 #include "profiles/ProfileCatalogue.h"
 
 namespace tarnwick::cli {
 namespace {
-
-// Messages of the catalogue (a profile file that cannot be read) go to stderr; list asks nothing.
-class StderrPrompts : public UserPrompts {
- public:
-  void ShowMessage(const std::string& text, const std::string& = {}) override {
-    std::fprintf(stderr, "tarnwick-cli: %s\n", text.c_str());
-  }
-  Answer AskYesNo(const std::string&, bool = false) override { return Answer::No; }
-};
 
 // Width on a terminal: UTF-8 continuation bytes take no column.
 std::size_t DisplayWidth(const std::string& text) {
@@ -50,7 +41,7 @@ int RunList(const std::vector<std::string>& args) {
     std::fprintf(stderr, "tarnwick-cli: list takes no arguments\n");
     return kExitCannotStart;
   }
-  StderrPrompts prompts;
+  ConsolePrompts prompts(stderr);
   SystemClock clock;
   CProfileCatalogue catalogue(prompts, clock);
   catalogue.LoadCatalogue();

@@ -37,17 +37,6 @@ std::string FitToWidth(const std::string& text, std::size_t width) {
 
 }  // namespace
 
-void ConsolePrompts::ShowMessage(const std::string& text, const std::string&) {
-  std::fprintf(out_, "tarnwick-cli: %s\n", text.c_str());
-  std::fflush(out_);
-}
-
-UserPrompts::Answer ConsolePrompts::AskYesNo(const std::string& text, bool) {
-  std::fprintf(out_, "tarnwick-cli: %s [answered No]\n", text.c_str());
-  std::fflush(out_);
-  return Answer::No;
-}
-
 void CConsoleReporter::OnStatusText(const std::string& text) {
   std::lock_guard lock(mutex_);
   status_ = text;

@@ -13,24 +13,13 @@
 #include <thread>
 
 #include "app/Clock.h"
-#include "app/UserPrompts.h"
+#include "app/ConsolePrompts.h"
 #include "engine/BackupController.h"
 #include "engine/JobObserver.h"
 #include "log/ActivityLog.h"
 #include "profiles/ProfileCatalogue.h"
 
 namespace tarnwick {
-
-// Messages go to a stream; questions are answered No (nothing is overwritten or discarded unasked).
-class ConsolePrompts : public UserPrompts {
- public:
-  explicit ConsolePrompts(std::FILE* out) : out_(out) {}
-  void ShowMessage(const std::string& text, const std::string& title = {}) override;
-  Answer AskYesNo(const std::string& text, bool defaultNo = false) override;
-
- private:
-  std::FILE* out_;
-};
 
 // How a run ended, as its log rows say.
 struct RunOutcome {
