@@ -2,8 +2,9 @@
 # Times `tarnwick-cli run` of compressed profiles against `zip -r -q` at levels 1, 5 and 9, on one
 # 1 GiB mixed file (a third random, a third text-like, a third zeros, in 1 MiB turns) and on 20,000
 # text-like files of 1-16 KiB in a three-level tree. Runs alternate (RUNS each, default 2) and
-# write into a fresh folder after a sync; medians give the speed ratio, and the archive sizes and
-# peak memory (/usr/bin/time %M, KiB) are printed beside it.
+# write into a fresh folder after a sync; medians give the speed ratio, and the archive sizes, the
+# CPU seconds (user + system) and peak memory (/usr/bin/time %M, KiB) are printed beside it. On a
+# shared machine the CPU columns show what the wall-clock ratio owes to other load.
 #
 #   bench/zip_compare.sh [path/to/tarnwick-cli]
 #
@@ -76,18 +77,20 @@ XML
   done
 done
 
-# timed NAME ARCHIVE COMMAND...: a fresh out/, then appends "seconds kib bytes" to $root/NAME.times
+# timed NAME ARCHIVE COMMAND...: a fresh out/, then appends "seconds kib cpu bytes" to $root/NAME.times
 timed() {
   local name=$1 archive=$2; shift 2
   rm -f "$root/out/tw.zip" "$root/out/zip.zip"
   sync
-  /usr/bin/time -o "$root/time.txt" -f "%e %M" "$@" > /dev/null
-  echo "$(cat "$root/time.txt") $(stat -c %s "$archive")" >> "$root/$name.times"
+  /usr/bin/time -o "$root/time.txt" -f "%e %M %U %S" "$@" > /dev/null
+  read -r wall kib user sys < "$root/time.txt"
+  echo "$wall $kib $(awk -v u="$user" -v s="$sys" 'BEGIN {print u + s}') $(stat -c %s "$archive")" >> "$root/$name.times"
 }
 
 median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
-printf '%-6s %-5s %9s %9s %7s %14s %14s %7s %9s %9s\n' set level tw_s zip_s speed tw_bytes zip_bytes size tw_KiB zip_KiB
+printf '%-6s %-5s %7s %7s %7s %8s %8s %13s %13s %7s %8s %8s\n' set level tw_s zip_s speed tw_cpu zip_cpu \
+  tw_bytes zip_bytes size tw_KiB zip_KiB
 for set in big small; do
   for level in $levels; do
     rm -f "$root/tw-$set-$level.times" "$root/zip-$set-$level.times"
@@ -100,12 +103,14 @@ for set in big small; do
     zp=$(cut -d' ' -f1 "$root/zip-$set-$level.times" | median)
     twmem=$(cut -d' ' -f2 "$root/tw-$set-$level.times" | sort -g | tail -1)
     zpmem=$(cut -d' ' -f2 "$root/zip-$set-$level.times" | sort -g | tail -1)
-    twsize=$(cut -d' ' -f3 "$root/tw-$set-$level.times" | tail -1)
-    zpsize=$(cut -d' ' -f3 "$root/zip-$set-$level.times" | tail -1)
+    twcpu=$(cut -d' ' -f3 "$root/tw-$set-$level.times" | median)
+    zpcpu=$(cut -d' ' -f3 "$root/zip-$set-$level.times" | median)
+    twsize=$(cut -d' ' -f4 "$root/tw-$set-$level.times" | tail -1)
+    zpsize=$(cut -d' ' -f4 "$root/zip-$set-$level.times" | tail -1)
     speed=$(awk -v a="$zp" -v b="$tw" 'BEGIN {printf "%.2fx", a / b}')
     size=$(awk -v a="$twsize" -v b="$zpsize" 'BEGIN {printf "%+.2f%%", (a / b - 1) * 100}')
-    printf '%-6s %-5s %9s %9s %7s %14s %14s %7s %9s %9s\n' "$set" "$level" "$tw" "$zp" "$speed" \
-      "$twsize" "$zpsize" "$size" "$twmem" "$zpmem"
+    printf '%-6s %-5s %7s %7s %7s %8s %8s %13s %13s %7s %8s %8s\n' "$set" "$level" "$tw" "$zp" "$speed" \
+      "$twcpu" "$zpcpu" "$twsize" "$zpsize" "$size" "$twmem" "$zpmem"
   done
 done
 echo "speed: zip time / tarnwick time (higher is better); size: tarnwick archive against zip's" >&2

@@ -70,7 +70,20 @@ void CZipCompressor::Submit(ZipBlock* block) {
 void CZipCompressor::Wait(ZipBlock* block) {
   if (block->done.load(std::memory_order_acquire)) return;
   std::unique_lock<std::mutex> lock(mutex_);
-  finished_.wait(lock, [block] { return block->done.load(std::memory_order_acquire); });
+  // Rather than sleep, the waiting thread takes queued blocks itself.
+  while (!block->done.load(std::memory_order_acquire)) {
+    if (queue_.empty()) {
+      finished_.wait(lock);
+      continue;
+    }
+    ZipBlock* job = queue_.front();
+    queue_.pop_front();
+    lock.unlock();
+    Compress(*job, inlineStreams_);
+    lock.lock();
+    job->done.store(true, std::memory_order_release);
+    finished_.notify_all();
+  }
 }
 
 void CZipCompressor::WorkerLoop() {

@@ -54,6 +54,7 @@ class CZipCompressor {
 
   unsigned threads() const { return static_cast<unsigned>(workers_.size()); }
   void Submit(ZipBlock* block);
+  // Returns once `block` is done, compressing queued blocks on the calling thread meanwhile.
   void Wait(ZipBlock* block);
 
  private:
@@ -75,7 +76,7 @@ class CZipCompressor {
   std::condition_variable finished_;
   std::deque<ZipBlock*> queue_;
   bool stopping_ = false;
-  DeflateStreams inlineStreams_;
+  DeflateStreams inlineStreams_;  // the caller's own, for Submit without workers and Wait
 };
 
 }  // namespace tarnwick
