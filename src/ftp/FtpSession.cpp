@@ -143,6 +143,8 @@ struct CFtpSession::Impl {
   bool fileStarted = false;
   curl_slist* quote = nullptr;
   const std::atomic<bool>* cancel = nullptr;
+  const std::atomic<bool>* interrupt = nullptr;
+  bool transferring = false;  // inside a read, write or close of an open file
   std::vector<curl_socket_t> sockets;  // opened by libcurl for this session, not yet closed
 
   void Drop() {
@@ -356,6 +358,13 @@ struct CFtpSession::Impl {
         done = true;
         result = CURLE_ABORTED_BY_CALLBACK;
         lastError = "Cancelled.";
+        return true;
+      }
+      if (transferring && interrupt && interrupt->load()) {
+        Abort();
+        done = true;
+        result = CURLE_ABORTED_BY_CALLBACK;
+        lastError = "Transfer interrupted.";
         return true;
       }
       if (until && until()) return false;
@@ -622,6 +631,8 @@ std::string CFtpSession::AbsolutePath(const std::string& path) const {
 
 void CFtpSession::SetCancelFlag(const std::atomic<bool>* flag) { impl_->cancel = flag; }
 
+void CFtpSession::SetTransferInterruptFlag(const std::atomic<bool>* flag) { impl_->interrupt = flag; }
+
 bool CFtpSession::UsesMlsd() const { return impl_->mlsd; }
 
 std::string CFtpSession::LastError() const { return impl_->lastError; }
@@ -632,6 +643,23 @@ CFtpFile::CFtpFile(CFtpSession::Impl& session, FtpFileMode mode, unsigned serial
     : session_(session), mode_(mode), serial_(serial) {}
 
 bool CFtpFile::Live() const { return open_ && session_.fileOpen && session_.fileSerial == serial_; }
+
+namespace {
+
+// Marks the session's drive loop as moving file data for as long as it lives, so the transfer
+// interrupt flag applies.
+class TransferScope {
+ public:
+  explicit TransferScope(bool& transferring) : transferring_(transferring) { transferring_ = true; }
+  ~TransferScope() { transferring_ = false; }
+  TransferScope(const TransferScope&) = delete;
+  TransferScope& operator=(const TransferScope&) = delete;
+
+ private:
+  bool& transferring_;
+};
+
+}  // namespace
 
 CFtpFile::~CFtpFile() {
   if (Live()) {
@@ -644,6 +672,7 @@ std::ptrdiff_t CFtpFile::Read(void* buffer, std::size_t size) {
   CFtpSession::Impl& s = session_;
   if (!Live() || mode_ != FtpFileMode::Read) return -1;
   if (size == 0) return 0;
+  const TransferScope scope(s.transferring);
   s.wanted = std::max(size, CFtpSession::kChunkSize);
   auto available = [&s] { return s.fileBuffer.size() - s.fileOffset; };
   while (available() < size && !s.done) {
@@ -667,6 +696,7 @@ std::ptrdiff_t CFtpFile::Read(void* buffer, std::size_t size) {
 bool CFtpFile::Write(const void* data, std::size_t size) {
   CFtpSession::Impl& s = session_;
   if (!Live() || mode_ != FtpFileMode::Write || s.done) return false;
+  const TransferScope scope(s.transferring);
   s.fileBuffer.append(static_cast<const char*>(data), size);
   auto pending = [&s] { return s.fileBuffer.size() - s.fileOffset; };
   while (pending() > 0 && !s.done) {
@@ -684,6 +714,7 @@ bool CFtpFile::Close() {
   }
   open_ = false;
   s.fileOpen = false;
+  const TransferScope scope(s.transferring);
   auto available = [&s] { return s.fileBuffer.size() - s.fileOffset; };
   if (mode_ == FtpFileMode::Write && !s.done) {
     s.endOfUpload = true;

@@ -98,6 +98,12 @@ class CFtpSession {
   // a second, so a thread waiting on a dead server can be ended early. Null (the default): never.
   void SetCancelFlag(const std::atomic<bool>* flag);
 
+  // While *flag is true, the reads, writes and close of an open remote file give up within a
+  // fraction of a second (the file's calls then fail), even while the server has stopped moving
+  // data. Folder commands, listings and opening files carry on as usual, so whoever stopped a
+  // transfer can still tidy up on the server. Null (the default): never.
+  void SetTransferInterruptFlag(const std::atomic<bool>* flag);
+
   // The last failure in words (libcurl's message or the server's reply), for diagnostics only.
   std::string LastError() const;
 

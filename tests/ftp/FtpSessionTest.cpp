@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <random>
+#include <thread>
 
 #include "support/FtpTestServer.h"
 
@@ -357,6 +358,50 @@ TEST(FtpSessionTest, AStalledTransferFailsAfterTheTimeout) {
   // Uploads stall too (the server stops reading); the socket buffers take some before it shows.
   EXPECT_FALSE(Upload(session, "/up.bin", std::string(32 << 20, 'u')));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+}
+
+TEST(FtpSessionTest, AnInterruptEndsAStalledTransferAndLeavesTheSessionUsable) {
+  FtpTestServerOptions options;
+  options.stallAfterBytes = 70000;
+  FtpTestServer server(options);
+  WriteFile(server.root() / "big.bin", RandomBytes(400000));
+  using std::chrono::seconds;
+  // Without the interrupt each stalled transfer below would wait the whole 30 s.
+  CFtpSession session(FtpTimeouts{seconds(30), seconds(30)});
+  std::atomic<bool> interrupt{false};
+  session.SetTransferInterruptFlag(&interrupt);
+  ASSERT_EQ(session.Connect(Account(server)), FtpConnectResult::Connected);
+  const auto interruptSoon = [&interrupt] {
+    interrupt = false;
+    return std::thread([&interrupt] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      interrupt = true;
+    });
+  };
+
+  auto start = std::chrono::steady_clock::now();
+  std::thread interrupter = interruptSoon();
+  const Download down = Fetch(session, "/big.bin");
+  interrupter.join();
+  EXPECT_FALSE(down.ok);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(10));
+
+  // Commands and listings are not interrupted: whoever stopped can still tidy up.
+  std::vector<FtpFileInfo> entries;
+  EXPECT_TRUE(session.List("/", entries)) << session.LastError();
+  EXPECT_TRUE(session.Rename("/big.bin", "/kept.bin")) << session.LastError();
+
+  start = std::chrono::steady_clock::now();
+  interrupter = interruptSoon();
+  EXPECT_FALSE(Upload(session, "/up.bin", std::string(32 << 20, 'u')));
+  interrupter.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(10));
+  EXPECT_TRUE(session.DeleteFile("/up.bin")) << session.LastError();
+
+  // Cleared again, transfers run as before.
+  interrupt = false;
+  EXPECT_TRUE(Upload(session, "/small.bin", "small")) << session.LastError();
+  EXPECT_EQ(ReadFile(server.root() / "small.bin"), "small");
 }
 
 TEST(FtpSessionTest, ClosingWaitsForAHangingServerOnlySoLong) {
