@@ -130,12 +130,15 @@ class RemotePartFile {
   bool ok() const { return file_ != nullptr; }
   bool Write(const char* data, std::size_t size) { return file_->Write(data, size); }
 
-  // Ends the transfer and renames the complete file over `target`. A server that will not rename
-  // over an existing file gets the old one deleted first, but only now that the new one is whole.
-  bool Commit(const std::string& target) {
+  // Ends the transfer; true when the server confirmed it complete.
+  bool Finish() {
     created_ = true;
-    const bool complete = std::exchange(file_, nullptr)->Close();
-    if (!complete) return false;
+    return std::exchange(file_, nullptr)->Close();
+  }
+
+  // Renames the finished file over `target`. A server that will not rename over an existing file
+  // gets the old one deleted first, but only now that the new one is whole.
+  bool Commit(const std::string& target) {
     if (!session_.Rename(path_, target)) {
       if (!session_.DeleteFile(target)) return false;
       // The older copy is gone now: should the rename still fail, the complete new copy stays
@@ -249,6 +252,8 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
   CActivityLog& log = context.log;
   log.LogActionText(LOG_CONNECTING, FormatText(kConnectingText, site.host.c_str(), site.port.c_str()));
   FtpJobConnection connection(new CFtpJobConnection());
+  // Stop then ends a transfer at once, also one waiting on a server that stopped moving data.
+  connection->Session().SetTransferInterruptFlag(&context.stopRequested);
   FtpConnectParams params;
   params.host = site.host;
   params.port = PortFromText(site.port);
@@ -325,8 +330,10 @@ bool UploadFile(JobContext& context, const std::string& source, const std::strin
     if (n == 0) break;
     done += n;
     report(n, done, size);
-    if (!out.Write(buffer.data(), static_cast<std::size_t>(n))) return false;
+    // A stop may cut the chunk short inside the FTP layer: that is still a stop, not a failure.
+    if (!out.Write(buffer.data(), static_cast<std::size_t>(n))) return context.StopRequested();
   }
+  if (!out.Finish()) return context.StopRequested();
   return out.Commit(target);
 }
 
@@ -336,10 +343,12 @@ ReceiveResult ReceiveRemoteFile(JobContext& context, CFtpFile& file,
   std::vector<char> buffer(kChunk);
   for (;;) {
     if (context.StopRequested()) return ReceiveResult::Stopped;
+    // A stop interrupts a read or write the FTP layer is waiting on; what fails then was stopped.
+    const auto failed = [&context] { return context.StopRequested() ? ReceiveResult::Stopped : ReceiveResult::Failed; };
     const std::ptrdiff_t n = file.Read(buffer.data(), buffer.size());
-    if (n < 0) return ReceiveResult::Failed;
-    if (n == 0) return file.Close() ? ReceiveResult::Complete : ReceiveResult::Failed;
-    if (!sink(buffer.data(), static_cast<std::size_t>(n))) return ReceiveResult::Failed;
+    if (n < 0) return failed();
+    if (n == 0) return file.Close() ? ReceiveResult::Complete : failed();
+    if (!sink(buffer.data(), static_cast<std::size_t>(n))) return failed();
     onChunk(n);
   }
 }
@@ -378,7 +387,9 @@ bool CopyRemoteFile(JobContext& context, const std::string& source, const std::s
   const ReceiveResult result = ReceiveBackingUp(context, *in, source, out);
   in.reset();
   if (result == ReceiveResult::Stopped) return true;
-  return result == ReceiveResult::Complete && out.Commit(target);
+  if (result != ReceiveResult::Complete) return false;
+  if (!out.Finish()) return context.StopRequested();
+  return out.Commit(target);
 }
 
 bool CopyRemoteSource(JobContext& context, const FtpSource& source, CFtpJobConnection* destination,

@@ -46,6 +46,7 @@ using FtpJobConnection = std::unique_ptr<CFtpJobConnection, FtpJobConnectionClos
 // CONNECTFAILED, LOGGINGIN, LOGINOK or LOGINFAILED); passive mode when `site.passive` is "1". For
 // the destination (`isDestination`) a `remotePath` without a leading "/" is made absolute against
 // the server's current folder and written back into `site`. Null on failure; the rows say why.
+// The job's stop flag interrupts the session's transfers, so `context` must outlive it.
 FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestination);
 
 // Closes the session; `connection` is null afterwards.

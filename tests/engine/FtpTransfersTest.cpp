@@ -1,7 +1,9 @@
 // FTP transfers of a job against a real FTP server on 127.0.0.1.
 #include <algorithm>
 #include <filesystem>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -204,6 +206,43 @@ TEST_F(FtpTransfersTest, ADownloadCutByTheServerFailsAndKeepsTheOlderCopy) {
   EXPECT_FALSE(DownloadFile(run.context, "/big.bin", dir.path().string(), *connection));
   EXPECT_EQ(ReadFile(dir / "big.bin"), "older copy");
   EXPECT_EQ(NamesIn(dir.path()), std::vector<std::string>{"big.bin"});
+}
+
+TEST_F(FtpTransfersTest, AStopEndsATransferFromAStalledServerAtOnce) {
+  FtpTestServerOptions stalling;
+  stalling.stallAfterBytes = 70000;
+  FtpTestServer server(stalling);
+  WriteFile(server.root() / "big.bin", Pattern(400000));
+  WriteFile(server.root() / "out/data.bin", "older copy");
+  WriteFile(dir / "big.bin", "older copy");
+  WriteFile(dir / "data.bin", std::string(32 << 20, 'u'));  // more than the socket buffers take
+  FtpJobConnection connection = Connect(server);
+  ASSERT_TRUE(connection);
+  // The server stalls; Stop comes a moment later, well before the 60 s stall time-out.
+  const auto stopSoon = [this] {
+    run.stop = false;
+    return std::thread([this] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      run.stop = true;
+    });
+  };
+
+  auto start = std::chrono::steady_clock::now();
+  std::thread stopper = stopSoon();
+  EXPECT_TRUE(DownloadFile(run.context, "/big.bin", dir.path().string(), *connection)) << "a stop is not a failure";
+  stopper.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(ReadFile(dir / "big.bin"), "older copy");
+  EXPECT_EQ(NamesIn(dir.path()), (std::vector<std::string>{"big.bin", "data.bin"}));
+
+  start = std::chrono::steady_clock::now();
+  stopper = stopSoon();
+  EXPECT_TRUE(UploadFile(run.context, (dir / "data.bin").string(), "/out/data.bin", *connection))
+      << "a stop is not a failure";
+  stopper.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+  EXPECT_EQ(ReadFile(server.root() / "out/data.bin"), "older copy");
+  EXPECT_EQ(NamesIn(server.root() / "out"), std::vector<std::string>{"data.bin"}) << "the part is deleted";
 }
 
 TEST_F(FtpTransfersTest, CopiesBetweenTwoServers) {
