@@ -242,6 +242,12 @@ long long CopyChunk(int in, int out, bool& inKernel, bool fileStarted, bool& atE
   return static_cast<long long>(moved);
 }
 
+// Whether `fd` has nothing after offset `done`: a copy stopped there is already complete.
+bool NothingAfter(int fd, long long done) {
+  char probe;
+  return ::pread(fd, &probe, 1, done) == 0;
+}
+
 }  // namespace
 
 FilterLists SplitFilter(const std::string& filter) { return {ListBetween(filter, "+["), ListBetween(filter, "-[")}; }
@@ -320,7 +326,12 @@ bool CopyLocalFile(JobContext& context, const std::string& source, const std::st
   bool inKernel = true;
   bool atEnd = false;
   while (!atEnd) {
-    if (context.StopRequested()) return true;  // the temporary file goes; an older copy stays
+    if (context.StopRequested()) {
+      // A stop after the last chunk of a file that fills its chunks exactly finds the copy
+      // complete; it goes into place like any finished copy.
+      if (NothingAfter(in.get(), done)) break;
+      return true;  // the temporary file goes; an older copy stays
+    }
     const long long moved = CopyChunk(in.get(), out.fd(), inKernel, done > 0, atEnd);
     if (moved < 0) return false;
     if (moved == 0) break;

@@ -169,6 +169,18 @@ TEST_F(CopyLocalFileTest, AStopMidFileKeepsTheOlderCopyAndLeavesNoPart) {
   EXPECT_EQ(NamesIn(dir / "dst"), (std::vector<std::string>{"copy.bin"}));
 }
 
+TEST_F(CopyLocalFileTest, AStopAfterTheLastChunkKeepsTheCompleteCopy) {
+  // Exactly one chunk: the stop comes when every byte is written and only the end is left to see.
+  const std::string data(2 * 1024 * 1024, 'c');
+  WriteFile(dir / "two.bin", data);
+  WriteFile(target, "older copy");
+  run.observer.onProgress = [this](long long) { run.stop = true; };
+  EXPECT_TRUE(Copy(dir / "two.bin"));
+  EXPECT_EQ(run.observer.Positions(), (std::vector<long long>{100}));
+  EXPECT_EQ(ReadFile(target), data);
+  EXPECT_EQ(NamesIn(dir / "dst"), (std::vector<std::string>{"copy.bin"}));
+}
+
 TEST_F(CopyLocalFileTest, OpenErrorsFailWithoutTouchingTheTarget) {
   WriteFile(target, "older copy");
   fs::create_directories(dir / "folder");
