@@ -21,11 +21,6 @@
 namespace tarnwick::cli {
 namespace {
 
-// A due time is matched to the second, so a tick that came late must not skip a second: the
-// seconds since the last tick are walked, up to this many (beyond that the clock jumped, and the
-// "run missed" setting decides).
-constexpr std::time_t kMaxCatchUpSeconds = 60;
-
 // The profile folder's modification time; profiles written by the desktop program or another
 // tool change it, and the monitor then reloads the catalogue.
 std::filesystem::file_time_type ProfileFolderStamp() {
@@ -79,14 +74,13 @@ int RunMonitor(const std::vector<std::string>& args) {
       folderStamp = stamp;
       catalogue.LoadCatalogue();
     }
-    const std::time_t first = now - last > kMaxCatchUpSeconds ? now : last + 1;
-    for (std::time_t t = first; t <= now; ++t) {
+    for (std::time_t t = FirstSecondToTick(last, now); t <= now; ++t) {
       if (monitor.OnTick(t)) {
         folderStamp = ProfileFolderStamp();  // the launch rewrote the profile and reloaded already
         break;
       }
     }
-    if (now > last) last = now;
+    last = now;
   }
   return kExitOk;  // the session stops a running backup and waits for it
 }

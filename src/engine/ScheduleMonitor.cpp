@@ -8,6 +8,19 @@
 
 namespace tarnwick {
 
+namespace {
+
+// The longest gap between two ticks that is still walked second by second.
+constexpr std::time_t kMaxCatchUpSeconds = 60;
+
+}  // namespace
+
+std::time_t FirstSecondToTick(std::time_t last, std::time_t now) {
+  // A clock set back must not leave the monitor silent until it has caught up with `last` again.
+  if (now < last || now - last > kMaxCatchUpSeconds) return now;
+  return last + 1;
+}
+
 void CScheduleMonitor::ReadRunMissedSetting() {
   ProgramSettings settings;
   if (settings.ReadSettings(ProgramSettings::kFileName)) runMissed_ = settings.runMissed();

@@ -12,6 +12,12 @@ namespace tarnwick {
 
 class CBackupController;
 
+// A due time is matched to the second, so a tick that came late must not skip a second: a tick at
+// `now` after one at `last` looks at every second in between, from the second this returns. After
+// a jump of the clock (over a minute forward, or any step back) it looks at `now` alone, and the
+// "run missed" setting decides about what was passed over.
+std::time_t FirstSecondToTick(std::time_t last, std::time_t now);
+
 class CScheduleMonitor {
  public:
   CScheduleMonitor(CBackupController& controller, CProfileCatalogue& catalogue, UserPrompts& prompts)
