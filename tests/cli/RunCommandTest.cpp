@@ -196,5 +196,40 @@ TEST_F(RunCommandTest, TheMonitorLaunchesAMissedRunAndEndsOnSigint) {
   EXPECT_GT(after.schedule.nextRun, std::time(nullptr)) << "the file holds the next run";
 }
 
+TEST_F(RunCommandTest, TheMonitorStopsARunningBackupBeforeItEnds) {
+  fs::remove_all(dir / "src");
+  fs::create_directories(dir / "src");
+  {
+    const int fd = ::open((dir / "src/huge.bin").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::ftruncate(fd, 4LL << 30), 0);
+    ::close(fd);
+  }
+  WriteFile(dir / "dst/src/huge.bin", "older copy");
+  const std::time_t today = std::time(nullptr) / 86400 * 86400;
+  const Profile p = SaveProfile("huge", [&](Profile& p) {
+    p.isScheduled = true;
+    p.schedule.enabled = true;
+    p.schedule.startTime = MakeLocalTime(1980, 2, 6, LocalFields(today).tm_hour, 0);
+    p.schedule.startDate = today;
+    p.schedule.hasStartDate = 1;
+  });
+  ProgramSettings settings;
+  settings.setRunMissed(true);
+  ASSERT_TRUE(settings.WriteSettings((dir / ProgramSettings::kFileName).string()));
+  ASSERT_TRUE(WriteProfile(p, today - 3600));
+
+  const pid_t pid = Start({"monitor"});
+  ASSERT_TRUE(dir.WaitForOutput("BACKUPFILE"));
+  ::kill(pid, SIGINT);
+  const CliResult r = Finish(pid);
+  EXPECT_EQ(r.status, 0) << r.err;
+  const auto lines = SplitLines(r.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines.back().find("\tBACKUPSTOPPED\tBackup has been stopped."), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("BACKUPEND"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir / "dst/src/huge.bin"), "older copy");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "dst/src"), fs::directory_iterator()), 1);
+}
+
 }  // namespace
 }  // namespace tarnwick::test
