@@ -232,6 +232,11 @@ bool CProfileCatalogue::RenameSelectedProfile(ProfileList list, const std::vecto
     return false;
   }
   row.name = *newName;
+  // The monitor reads the file of a scheduled row through its table entry: it must follow the
+  // rename, or a run due before the next reload would look for the old file and be lost.
+  if (list == ProfileList::Scheduled && *first < scheduleTable_.size()) {
+    scheduleTable_[*first].profilePath = ProfileFileOf(*newName);
+  }
   return true;
 }
 

@@ -244,6 +244,9 @@ TEST_F(ProfileCatalogueTest, RenameNeverReplacesAnotherProfile) {
   EXPECT_EQ(catalogue.Rows(ProfileList::Scheduled)[0].name, "gamma");
   EXPECT_TRUE(std::filesystem::exists(dir / "Profile" / "gamma.pfl"));
   EXPECT_FALSE(std::filesystem::exists(dir / "Profile" / "alpha.pfl"));
+  // The monitor's entry for the row follows the file, before any reload.
+  EXPECT_EQ(catalogue.ScheduleTable()[0].profilePath, (dir / "Profile" / "gamma.pfl").string());
+  EXPECT_EQ(catalogue.ScheduleTable()[1].profilePath, (dir / "Profile" / "beta.pfl").string());
 }
 
 }  // namespace
