@@ -14,6 +14,9 @@ namespace {
 
 // The ERROR row of a worker that ended on an unexpected exception.
 constexpr const char* kWorkerFailedText = "The backup job ended on an error: %s";
+// The editor's text for a profile without a destination.
+constexpr const char* kNoDestinationText =
+    "Please specify backup destination.\nIt could be a local folder or a remote FTP path.";
 
 }  // namespace
 
@@ -35,6 +38,13 @@ CBackupController::StartResult CBackupController::MakeJob(const Profile& profile
   // The previous worker has cleared its flag; joining it makes its last steps visible here.
   if (worker_.joinable()) worker_.join();
 
+  if (profile.destIsLocal && profile.localDestFolder.empty()) {
+    // The editor never starts such a profile, but a profile file can say so: every target would
+    // then be joined onto the root of the file system.
+    prompts_.ShowMessage(kNoDestinationText);
+    SetIdle();
+    return StartResult::Refused;
+  }
   stopRequested_.store(false, std::memory_order_release);
   const MakeJobResult made = tarnwick::MakeJob(profile, job_, clock_.Now());
   if (!made.ok) {

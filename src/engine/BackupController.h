@@ -25,7 +25,7 @@ class CBackupController {
   enum class StartResult {
     Started,  // the worker runs
     Busy,     // another job runs (or is being started); nothing changed
-    Refused,  // MakeJob refused the profile (a path too long); the reason was shown
+    Refused,  // MakeJob refused the profile (no local destination folder, a path too long); the reason was shown
     Failed,   // the worker thread could not be created
   };
 

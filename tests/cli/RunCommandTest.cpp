@@ -115,6 +115,23 @@ TEST_F(RunCommandTest, WhatCannotStartExitsTwo) {
   EXPECT_FALSE(fs::exists(dir / "dst"));
 }
 
+TEST_F(RunCommandTest, AProfileWithoutADestinationFolderDoesNotStart) {
+  // Its targets would be joined onto the root of the file system.
+  const std::string name = "tarnwick-no-destination-" + std::to_string(::getpid()) + ".txt";
+  WriteFile(dir / "src" / name, "stray");
+  SaveProfile("nowhere", [&](Profile& p) {
+    p.localSources = {{(dir / "src" / name).string(), "", ItemKind::LocalFile, false}};
+    p.localDestFolder.clear();
+  });
+  const CliResult r = Run({"run", "nowhere"});
+  const bool strayCopy = fs::exists(fs::path("/") / name);
+  fs::remove(fs::path("/") / name);
+  EXPECT_FALSE(strayCopy);
+  EXPECT_EQ(r.status, 2) << r.out;
+  EXPECT_NE(r.err.find("Please specify backup destination."), std::string::npos) << r.err;
+  EXPECT_EQ(r.out.find("BACKUPSTART"), std::string::npos);
+}
+
 TEST_F(RunCommandTest, TheLogOptionSavesTheRowsInTheLogFileFormat) {
   SaveProfile("docs");
   const CliResult r = Run({"run", "docs", "--log", (dir / "run.log").string()});
