@@ -120,7 +120,9 @@ void CProfileCatalogue::LoadCatalogue() {
     row.createTime = ini.GetValue(row.name, kCreateTimeKey);
     if (row.createTime.empty()) {
       row.createTime = FormatListTime(FileCreationTime(path.string()));
-      ini.SetValue(row.name, kCreateTimeKey, row.createTime);
+      // A file put there by hand under a name no profile can have (a line break in it, say) would
+      // break its section header apart and hand its time to the profile above: shown, not stored.
+      if (ProfileNameProblem(row.name).empty()) ini.SetValue(row.name, kCreateTimeKey, row.createTime);
     }
     row.lastRun = OrPlaceholder(ini.GetValue(row.name, kLastRunKey));
     if (!scheduled) {

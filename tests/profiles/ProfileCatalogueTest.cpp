@@ -127,6 +127,20 @@ TEST_F(ProfileCatalogueTest, CreateTimeIsTakenOnceFromTheFile) {
   EXPECT_EQ(catalogue.Rows(ProfileList::Quick)[0].createTime, "2001-01-01 00:00:00");
 }
 
+TEST_F(ProfileCatalogueTest, AFileNameWithALineBreakLeavesTheCatalogueAlone) {
+  Save("a", false);
+  WriteFile(dir / "Profile" / "b\nc.pfl", "<PROFILE TYPE=\"QUICKLANCH\"><NAME>x</NAME></PROFILE>");
+  const std::string ini = "[a]\nCREATETIME=2001-01-01 00:00:00\n";
+  WriteFile(dir / "profiles.ini", ini);
+  for (int load = 0; load < 2; ++load) {
+    catalogue.LoadCatalogue();
+    EXPECT_EQ(Names(ProfileList::Quick), (std::vector<std::string>{"a", "b\nc"}));
+    EXPECT_EQ(catalogue.Rows(ProfileList::Quick)[0].createTime, "2001-01-01 00:00:00");
+    EXPECT_NE(catalogue.Rows(ProfileList::Quick)[1].createTime, kPlaceholder);
+    EXPECT_EQ(ReadFile(dir / "profiles.ini"), ini);
+  }
+}
+
 TEST_F(ProfileCatalogueTest, OnlyRegularFilesAreRead) {
   Save("good", false);
   // A pipe would block the load for ever; a dangling link has nothing to read.
