@@ -51,6 +51,46 @@ class RunCommandTest : public ::testing::Test {
     return p;
   }
 
+  // Makes src one large sparse file, which keeps a copy busy long enough to be stopped, with an
+  // older copy of it at the destination.
+  void UseHugeSource() {
+    fs::remove_all(dir / "src");
+    fs::create_directories(dir / "src");
+    const int fd = ::open((dir / "src/huge.bin").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(::ftruncate(fd, 4LL << 30), 0);
+    ::close(fd);
+    WriteFile(dir / "dst/src/huge.bin", "older copy");
+  }
+
+  // Saves a scheduled profile as if saved yesterday for 00:00 today, and turns "run missed" on:
+  // due and missed, the monitor launches it at its first tick.
+  Profile SaveMissedSchedule(const std::string& name) {
+    const std::time_t today = std::time(nullptr) / 86400 * 86400;
+    const Profile p = SaveProfile(name, [&](Profile& p) {
+      p.isScheduled = true;
+      p.schedule.enabled = true;
+      p.schedule.startTime = MakeLocalTime(1980, 2, 6, LocalFields(today).tm_hour, 0);
+      p.schedule.startDate = today;
+      p.schedule.hasStartDate = 1;
+    });
+    ProgramSettings settings;
+    settings.setRunMissed(true);
+    EXPECT_TRUE(settings.WriteSettings((dir / ProgramSettings::kFileName).string()));
+    EXPECT_TRUE(WriteProfile(p, today - 3600));
+    return p;
+  }
+
+  // A run of the huge source stopped mid-file: stopped as its last row, no end, the older copy
+  // intact and no part of the new one.
+  void ExpectStoppedWithoutAPart(const CliResult& r) {
+    const auto lines = SplitLines(r.out);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.back().find("\tBACKUPSTOPPED\tBackup has been stopped."), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("BACKUPEND"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir / "dst/src/huge.bin"), "older copy");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "dst/src"), fs::directory_iterator()), 1);
+  }
+
   pid_t Start(const std::vector<std::string>& args, int errFd = -1) { return dir.Start(args, errFd); }
   CliResult Finish(pid_t pid) { return dir.Finish(pid); }
   CliResult Run(const std::vector<std::string>& args) { return dir.Run(args); }
@@ -162,44 +202,18 @@ TEST_F(RunCommandTest, ATerminalGetsAProgressLine) {
 }
 
 TEST_F(RunCommandTest, SigtermStopsTheRunWithoutLeavingAPart) {
-  // A large sparse file keeps the copy busy long enough to be stopped.
-  fs::remove_all(dir / "src");
-  fs::create_directories(dir / "src");
-  {
-    const int fd = ::open((dir / "src/huge.bin").c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_EQ(::ftruncate(fd, 4LL << 30), 0);
-    ::close(fd);
-  }
-  WriteFile(dir / "dst/src/huge.bin", "older copy");
+  ASSERT_NO_FATAL_FAILURE(UseHugeSource());
   SaveProfile("huge");
   const pid_t pid = Start({"run", "huge"});
   WaitForOutput("BACKUPFILE");
   ::kill(pid, SIGTERM);
   const CliResult r = Finish(pid);
   EXPECT_EQ(r.status, 1);
-  const auto lines = SplitLines(r.out);
-  ASSERT_FALSE(lines.empty());
-  EXPECT_NE(lines.back().find("\tBACKUPSTOPPED\tBackup has been stopped."), std::string::npos) << r.out;
-  EXPECT_EQ(r.out.find("BACKUPEND"), std::string::npos);
-  EXPECT_EQ(ReadFile(dir / "dst/src/huge.bin"), "older copy");
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "dst/src"), fs::directory_iterator()), 1);
+  ExpectStoppedWithoutAPart(r);
 }
 
 TEST_F(RunCommandTest, TheMonitorLaunchesAMissedRunAndEndsOnSigint) {
-  // Saved yesterday for 00:00 today: due and missed, launched at the first tick with "run missed".
-  const std::time_t today = std::time(nullptr) / 86400 * 86400;
-  const Profile p = SaveProfile("nightly", [&](Profile& p) {
-    p.isScheduled = true;
-    p.schedule.enabled = true;
-    p.schedule.startTime = MakeLocalTime(1980, 2, 6, LocalFields(today).tm_hour, 0);
-    p.schedule.startDate = today;
-    p.schedule.hasStartDate = 1;
-  });
-  ProgramSettings settings;
-  settings.setRunMissed(true);
-  ASSERT_TRUE(settings.WriteSettings((dir / ProgramSettings::kFileName).string()));
-  ASSERT_TRUE(WriteProfile(p, today - 3600));
-
+  const Profile p = SaveMissedSchedule("nightly");
   const pid_t pid = Start({"monitor"});
   WaitForOutput("BACKUPEND");
   ::kill(pid, SIGINT);
@@ -214,38 +228,14 @@ TEST_F(RunCommandTest, TheMonitorLaunchesAMissedRunAndEndsOnSigint) {
 }
 
 TEST_F(RunCommandTest, TheMonitorStopsARunningBackupBeforeItEnds) {
-  fs::remove_all(dir / "src");
-  fs::create_directories(dir / "src");
-  {
-    const int fd = ::open((dir / "src/huge.bin").c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_EQ(::ftruncate(fd, 4LL << 30), 0);
-    ::close(fd);
-  }
-  WriteFile(dir / "dst/src/huge.bin", "older copy");
-  const std::time_t today = std::time(nullptr) / 86400 * 86400;
-  const Profile p = SaveProfile("huge", [&](Profile& p) {
-    p.isScheduled = true;
-    p.schedule.enabled = true;
-    p.schedule.startTime = MakeLocalTime(1980, 2, 6, LocalFields(today).tm_hour, 0);
-    p.schedule.startDate = today;
-    p.schedule.hasStartDate = 1;
-  });
-  ProgramSettings settings;
-  settings.setRunMissed(true);
-  ASSERT_TRUE(settings.WriteSettings((dir / ProgramSettings::kFileName).string()));
-  ASSERT_TRUE(WriteProfile(p, today - 3600));
-
+  ASSERT_NO_FATAL_FAILURE(UseHugeSource());
+  SaveMissedSchedule("huge");
   const pid_t pid = Start({"monitor"});
   ASSERT_TRUE(dir.WaitForOutput("BACKUPFILE"));
   ::kill(pid, SIGINT);
   const CliResult r = Finish(pid);
   EXPECT_EQ(r.status, 0) << r.err;
-  const auto lines = SplitLines(r.out);
-  ASSERT_FALSE(lines.empty());
-  EXPECT_NE(lines.back().find("\tBACKUPSTOPPED\tBackup has been stopped."), std::string::npos) << r.out;
-  EXPECT_EQ(r.out.find("BACKUPEND"), std::string::npos);
-  EXPECT_EQ(ReadFile(dir / "dst/src/huge.bin"), "older copy");
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir / "dst/src"), fs::directory_iterator()), 1);
+  ExpectStoppedWithoutAPart(r);
 }
 
 }  // namespace
