@@ -1,9 +1,11 @@
 // FTP transfers of a job against a real FTP server on 127.0.0.1.
 #include <algorithm>
-#include <filesystem>
+#include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -38,6 +40,20 @@ std::string Pattern(std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<char>((i * 131 + i / 7) & 0xFF);
   return data;
 }
+
+// Asks `stop` at the first status text starting with `prefix` (an empty prefix: any text).
+class StopOnStatus : public RecordingObserver {
+ public:
+  StopOnStatus(std::atomic<bool>& stop, std::string prefix) : stop_(stop), prefix_(std::move(prefix)) {}
+  void OnStatusText(const std::string& text) override {
+    RecordingObserver::OnStatusText(text);
+    if (text.rfind(prefix_, 0) == 0) stop_ = true;
+  }
+
+ private:
+  std::atomic<bool>& stop_;
+  const std::string prefix_;
+};
 
 class FtpTransfersTest : public ::testing::Test {
  protected:
@@ -377,14 +393,7 @@ TEST_F(FtpTransfersTest, AStopInsideARemoteFolderEndsTheSourceAndLogsStoppedOnce
                            FtpSource{SiteOf(server), {{"/pub/a.bin", "", ItemKind::FtpFile, false}}}};
   run.job.localDestFolder = (dir / "B").string();
   // The first chunk of the first file asks to stop: that file stays out, and nothing follows.
-  struct StopOnStatus : RecordingObserver {
-    std::atomic<bool>* stop = nullptr;
-    void OnStatusText(const std::string& text) override {
-      RecordingObserver::OnStatusText(text);
-      *stop = true;
-    }
-  } observer;
-  observer.stop = &run.stop;
+  StopOnStatus observer(run.stop, "");
   JobContext context{run.job, run.log, observer, run.stop};
   EXPECT_EQ(RunCopyJob(context), COPYJOB_ENDED);
   const auto rows = run.Rows();
@@ -478,14 +487,7 @@ TEST_F(RemoteZipJobTest, AnArchiveThatCannotBeCreatedEndsTheJobAndAStopSendsNoth
   stopped.job.ftpDest.remotePath = "/backup";
   stopped.job.zipPath = "127.0.0.1/backup/arch.zip";
   WriteFile(server.root() / "backup/arch.zip", "older archive");
-  struct StopOnStatus : RecordingObserver {
-    std::atomic<bool>* stop = nullptr;
-    void OnStatusText(const std::string& text) override {
-      RecordingObserver::OnStatusText(text);
-      if (text.rfind("Adding /pub/one.bin", 0) == 0) *stop = true;
-    }
-  } observer;
-  observer.stop = &stopped.stop;
+  StopOnStatus observer(stopped.stop, "Adding /pub/one.bin");
   JobContext context{stopped.job, stopped.log, observer, stopped.stop};
   RunZipJob(context);
   EXPECT_EQ(stopped.Rows().back(), "BACKUPSTOPPED Backup has been stopped.");
@@ -496,14 +498,7 @@ TEST_F(RemoteZipJobTest, AnArchiveThatCannotBeCreatedEndsTheJobAndAStopSendsNoth
 TEST_F(RemoteZipJobTest, AStopWhileTheArchiveIsSentKeepsTheOlderArchive) {
   run.job.zipLevel = 0;  // stored: the archive takes several chunks
   WriteFile(server.root() / "backup/2024-03-05/arch.zip", "older archive");
-  struct StopOnUpload : RecordingObserver {
-    std::atomic<bool>* stop = nullptr;
-    void OnStatusText(const std::string& text) override {
-      RecordingObserver::OnStatusText(text);
-      if (text.rfind("Compressing /backup", 0) == 0) *stop = true;
-    }
-  } observer;
-  observer.stop = &run.stop;
+  StopOnStatus observer(run.stop, "Compressing /backup");
   JobContext context{run.job, run.log, observer, run.stop};
   EXPECT_EQ(RunZipJob(context), ZIPJOB_ENDED);
   // Neither "Backup End." nor "Backup has been stopped." after a stop during the upload.
