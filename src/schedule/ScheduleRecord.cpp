@@ -115,9 +115,11 @@ Result ComputeWeekly(const ScheduleRecord& r, std::time_t now) {
   const std::int64_t jump = restOfWeek + 7LL * (interval - 1);
   if (!found) found = firstSelected(jump + 1, jump + 7);
   std::time_t next = *found;  // some weekday is selected, so the week after the jump holds one
-  // Repeats belong to the latest selected day since the start date whose first run has come.
+  // Repeats belong to the latest selected day since the start date whose first run has come. That
+  // can be today's weekday a week ago, while today's first run is still ahead; its window may last
+  // longer than a week.
   RepeatWindow w = WindowOf(r);
-  for (int back = 0; w.on && back < 7; ++back) {
+  for (int back = 0; w.on && back <= 7; ++back) {
     Wall day = today - back * kWallDay;
     if (day < first) break;
     if (SelectedDay(r, day) && WallToTime(day) <= now) {

@@ -202,6 +202,13 @@ TEST_F(NextRunTest, WeeklyRepeatsOnSelectedDaysAndKeepsWallTime) {
   EXPECT_EQ(Next(r, At(2026, 6, 3, 11, 0, 0)), "2026-06-08 10:00:00");
   // No window on a day that is not selected.
   EXPECT_EQ(Next(r, At(2026, 6, 4, 10, 10)), "2026-06-08 10:00:00");
+  // A window longer than a week is still open on its own weekday before that day's first run.
+  ScheduleRecord mon = Make(kScheduleWeekly, 10, 0, At(2026, 5, 1));
+  mon.weekdays = 1;
+  Repeat(mon, 1, 1, 240 * 60);  // hourly for ten days from each Monday 10:00
+  EXPECT_EQ(Next(mon, At(2026, 6, 7, 12)), "2026-06-07 13:00:00");
+  EXPECT_EQ(Next(mon, At(2026, 6, 8, 8, 30)), "2026-06-08 09:00:00");
+  EXPECT_EQ(Next(mon, At(2026, 6, 8, 10, 30)), "2026-06-08 11:00:00");
   // Sunday the 29th of March 2026 is the short day.
   ScheduleRecord sun = Make(kScheduleWeekly, 2, 30, At(2026, 3, 1));
   sun.weekdays = 1 << 6;
