@@ -231,7 +231,7 @@ TEST_F(RunCommandTest, TheMonitorStopsARunningBackupBeforeItEnds) {
   ASSERT_NO_FATAL_FAILURE(UseHugeSource());
   SaveMissedSchedule("huge");
   const pid_t pid = Start({"monitor"});
-  ASSERT_TRUE(dir.WaitForOutput("BACKUPFILE"));
+  EXPECT_TRUE(dir.WaitForOutput("BACKUPFILE"));  // the monitor is ended either way
   ::kill(pid, SIGINT);
   const CliResult r = Finish(pid);
   EXPECT_EQ(r.status, 0) << r.err;
