@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <optional>
 
 #include "app/StringTable.h"
 #include "engine/EngineTexts.h"
@@ -148,12 +149,13 @@ int RunZipJob(JobContext& context) {
       job.destIsLocal ? job.zipPath : RemoteArchivePathForJob(job, *connection);
 
   // Every way the archive file cannot be made is reported alike.
-  TemporaryArchive temporary(job.destIsLocal ? job.zipPath : std::string());
+  std::optional<TemporaryArchive> temporary;
+  if (!job.zipPath.empty()) temporary.emplace(job.destIsLocal ? job.zipPath : std::string());
   CZipWriter writer;
-  bool created = temporary.ok() && !job.zipPath.empty();
+  bool created = temporary && temporary->ok();
   if (created) {
     try {
-      writer.OpenOnFile(temporary.path());
+      writer.OpenOnFile(temporary->path());
     } catch (const CZipException&) {
       created = false;
     }
@@ -201,9 +203,9 @@ int RunZipJob(JobContext& context) {
 
   if (stoppedLocally || stopped) {
     // A stopped job still puts its closed archive in place; nothing is sent to an FTP destination.
-    if (job.destIsLocal && !temporary.CommitTo(job.zipPath)) {
+    if (job.destIsLocal && !temporary->CommitTo(job.zipPath)) {
       context.log.LogActionText(LOG_ERROR,
-                                FormatText(kArchiveFailedText, archiveName.c_str(), std::strerror(temporary.error())));
+                                FormatText(kArchiveFailedText, archiveName.c_str(), std::strerror(temporary->error())));
     }
     ClearStatus(context);
     context.log.LogAction(LOG_BACKUPSTOPPED, IDS_BACKUP_STOPPED);
@@ -212,11 +214,11 @@ int RunZipJob(JobContext& context) {
   }
 
   if (job.destIsLocal) {
-    if (!temporary.CommitTo(job.zipPath)) {
+    if (!temporary->CommitTo(job.zipPath)) {
       context.log.LogActionText(LOG_ERROR,
-                                FormatText(kArchiveFailedText, archiveName.c_str(), std::strerror(temporary.error())));
+                                FormatText(kArchiveFailedText, archiveName.c_str(), std::strerror(temporary->error())));
     }
-  } else if (!UploadArchive(context, temporary.path(), archiveName, *connection)) {
+  } else if (!UploadArchive(context, temporary->path(), archiveName, *connection)) {
     context.log.LogActionText(LOG_ERROR, FormatText(kBackupFailedText, archiveName.c_str()));
   }
   CloseJobConnection(connection);

@@ -136,6 +136,11 @@ TEST_F(CompressedBackupTest, AnArchiveThatCannotBeCreatedEndsTheJob) {
   EXPECT_EQ(RunZipJob(run.context), ZIPJOB_CANNOT_CREATE);
   EXPECT_EQ(run.Rows(), (std::vector<std::string>{"BACKUPSTART Backup Start.",
                                                    "ERROR Cannot create destination compression file."}));
+
+  JobRun unnamed;
+  unnamed.job.localDestFolder = (dir / "dst").string();
+  EXPECT_EQ(RunZipJob(unnamed.context), ZIPJOB_CANNOT_CREATE);
+  EXPECT_EQ(unnamed.Rows().back(), "ERROR Cannot create destination compression file.");
 }
 
 TEST_F(CompressedBackupTest, AFullDiskEndsTheJobAndKeepsTheOlderArchive) {
