@@ -27,7 +27,12 @@ std::uint16_t InternetChecksum(const std::uint8_t* data, std::size_t size) {
     std::memcpy(&word, data + i, 2);
     sum += word;
   }
-  if (i < size) sum += data[i];
+  if (i < size) {
+    // The odd byte is the first byte of a word padded with zero, whatever the byte order.
+    std::uint16_t word = 0;
+    std::memcpy(&word, data + i, 1);
+    sum += word;
+  }
   sum = (sum & 0xFFFF) + (sum >> 16);
   sum = (sum & 0xFFFF) + (sum >> 16);
   return static_cast<std::uint16_t>(~sum);
