@@ -358,6 +358,16 @@ TEST_F(MakeJobTest, ArchivePathsForLocalAndFtpDestinations) {
   EXPECT_EQ(job.zipPath, "backup.example.org/store/2024-03-05/docs.zip");
   EXPECT_FALSE(job.destIsLocal);
 
+  // One trailing "/" of the remote folder goes; the archive path does not double it.
+  p.ftpDest.remotePath = "/store/";
+  p.useDateFolder = false;
+  ASSERT_TRUE(MakeJob(p, job, TestNow()).ok);
+  EXPECT_EQ(job.ftpDest.remotePath, "/store");
+  EXPECT_EQ(job.zipPath, "backup.example.org/store/docs.zip");
+  p.useDateFolder = true;
+  ASSERT_TRUE(MakeJob(p, job, TestNow()).ok);
+  EXPECT_EQ(job.ftpDest.remotePath, "/store/2024-03-05");
+
   p.ftpDest.remotePath = "";
   p.useDateFolder = false;
   EXPECT_EQ(DestinationText(p, TestNow()), "backup.example.org");
