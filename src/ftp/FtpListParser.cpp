@@ -137,6 +137,7 @@ FtpLineKind ParseUnixLine(std::string_view line, std::time_t now, FtpFileInfo& i
   const std::vector<Word> words = SplitWords(line, 9);
   auto word = [&](size_t i) { return line.substr(words[i].begin, words[i].end - words[i].begin); };
   if (words.empty() || !IsPermissions(word(0))) return Unparsed(line, info);
+  const char type = word(0)[0];  // the line may be indented
   for (size_t m = 2; m + 2 < words.size(); ++m) {
     const int month = MonthNumber(word(m));
     std::uint64_t size = 0;
@@ -160,13 +161,13 @@ FtpLineKind ParseUnixLine(std::string_view line, std::time_t now, FtpFileInfo& i
       continue;
     }
     std::string_view name = RestAfter(line, words[m + 2].end);
-    if (line[0] == 'l') {
+    if (type == 'l') {
       const size_t arrow = name.find(" -> ");
       if (arrow != std::string_view::npos) name = name.substr(0, arrow);
     }
     if (name.empty()) break;
     info = FtpFileInfo{};
-    info.isDirectory = line[0] == 'd' || line[0] == 'D';
+    info.isDirectory = type == 'd' || type == 'D';
     info.size = size;
     info.modified = hasTime ? modified : 0;
     info.hasTime = hasTime;

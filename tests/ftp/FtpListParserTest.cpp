@@ -77,6 +77,10 @@ TEST(FtpListParserTest, UnixLinesKeepBlanksInNames) {
   EXPECT_EQ(Line("lrwxrwxrwx 1 u g 7 Jan  1  2021 latest -> v1.2/app").name, "latest");
   EXPECT_EQ(Line("crw-rw-rw- 1 root root 1, 3 Jan  1  2021 null").name, "null");
 
+  // Blanks before the permissions, as some servers indent their lines, change nothing.
+  EXPECT_TRUE(Line("  drwxr-xr-x 2 u g 4096 Jan  1  2021 indented").isDirectory);
+  EXPECT_EQ(Line(" lrwxrwxrwx 1 u g 7 Jan  1  2021 link -> target").name, "link");
+
   Line("total 1234", FtpLineKind::Skip);
   Line("drwxr-xr-x 2 u g 4096 Jan  1  2021 .", FtpLineKind::Skip);
   Line("drwxr-xr-x 2 u g 4096 Jan  1  2021 ..", FtpLineKind::Skip);
