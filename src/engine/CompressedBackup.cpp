@@ -13,6 +13,7 @@
 #include "app/StringTable.h"
 #include "engine/EngineTexts.h"
 #include "engine/FtpTransfers.h"
+#include "engine/JobOpening.h"
 #include "engine/RemoteArchive.h"
 #include "zip/ZipException.h"
 #include "zip/ZipWriter.h"
@@ -132,19 +133,9 @@ std::string RemoteArchivePath(const std::string& zipPath, const std::string& hos
 
 int RunZipJob(JobContext& context) {
   const BackupJob& job = context.job;
-  if (job.destIsLocal) CreateLocalFolderChain(job.localDestFolder);
-  context.log.LogAction(LOG_BACKUPSTART, IDS_BACKUP_START);
-
-  // Logging in may make the destination's remote path absolute, so the site is copied.
   FtpSite destination = job.ftpDest;
   FtpJobConnection connection;
-  if (!job.destIsLocal) {
-    connection = ConnectForJob(context, destination, true);
-    if (!connection) {
-      context.log.LogAction(LOG_BACKUPEND, IDS_BACKUP_END);
-      return ZIPJOB_NO_FTP_DESTINATION;
-    }
-  }
+  if (!OpenJob(context, destination, connection)) return ZIPJOB_NO_FTP_DESTINATION;
   const std::string archiveName =
       job.destIsLocal ? job.zipPath : RemoteArchivePathForJob(job, *connection);
 

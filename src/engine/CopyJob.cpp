@@ -5,6 +5,7 @@
 #include "app/StringTable.h"
 #include "engine/EngineTexts.h"
 #include "engine/FtpTransfers.h"
+#include "engine/JobOpening.h"
 #include "engine/LocalCopy.h"
 
 namespace tarnwick {
@@ -44,20 +45,10 @@ TransferList BuildLocalList(JobContext& context, const std::string& destBase, CF
 
 int RunCopyJob(JobContext& context) {
   const BackupJob& job = context.job;
-  if (job.destIsLocal) CreateLocalFolderChain(job.localDestFolder);
-  context.log.LogAction(LOG_BACKUPSTART, IDS_BACKUP_START);
-
-  // The destination site is copied: logging in may make its remote path absolute.
   FtpSite destination = job.ftpDest;
   FtpJobConnection connection;
-  if (!job.destIsLocal) {
-    connection = ConnectForJob(context, destination, true);
-    if (!connection) {
-      context.log.LogAction(LOG_BACKUPEND, IDS_BACKUP_END);
-      return COPYJOB_NO_FTP_DESTINATION;
-    }
-    CreateRemoteFolderChain(context, *connection, destination.remotePath);
-  }
+  if (!OpenJob(context, destination, connection)) return COPYJOB_NO_FTP_DESTINATION;
+  if (connection) CreateRemoteFolderChain(context, *connection, destination.remotePath);
   const std::string& destBase = job.destIsLocal ? job.localDestFolder : destination.remotePath;
 
   const TransferList list = BuildLocalList(context, destBase, connection.get());
