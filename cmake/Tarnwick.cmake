@@ -53,12 +53,14 @@ function(tarnwick_tests name)
   target_compile_definitions(test_${name} PRIVATE
     TARNWICK_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TARNWICK_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  # One label per program: the discovery step passes properties on as a flat list, so a list of
+  # labels would not survive. `ctest -L threaded` matches "<name>-threaded" (-L takes a pattern).
   set(labels ${name})
   if(ARG_THREADED)
-    list(APPEND labels threaded)
+    set(labels ${name}-threaded)
   endif()
   gtest_discover_tests(test_${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${labels}" TIMEOUT 300)
+    PROPERTIES LABELS ${labels} TIMEOUT 300)
 endfunction()
