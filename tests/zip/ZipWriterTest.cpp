@@ -254,6 +254,21 @@ TEST_F(ZipWriterTest, FlushLeavesACompleteArchiveAndMoreEntriesFollow) {
   EXPECT_EQ(Parse(dir_ / "f.zip").entries.size(), 2u);
 }
 
+TEST_F(ZipWriterTest, AnExistingFileIsReplacedWhateverItsLength) {
+  const auto source = Source("one", MixedData(70000, 6));
+  CZipWriter fresh;
+  fresh.OpenOnFile((dir_ / "fresh.zip").string());
+  ASSERT_TRUE(fresh.AddFileFromPath(source.string(), "one", 5));
+  fresh.Close();
+  // Longer than the archive, so anything left of it would show after the end record.
+  WriteFile(dir_ / "old.zip", MixedData(500000, 7));
+  CZipWriter over;
+  over.OpenOnFile((dir_ / "old.zip").string());
+  ASSERT_TRUE(over.AddFileFromPath(source.string(), "one", 5));
+  over.Close();
+  EXPECT_EQ(ReadFile(dir_ / "old.zip"), ReadFile(dir_ / "fresh.zip"));
+}
+
 TEST_F(ZipWriterTest, ArchivesGoToAnyStream) {
   CZipMemStream archive;
   CZipWriter writer;
