@@ -86,7 +86,7 @@ std::string FailureReason(const std::exception& failure) {
 
 // Adds the local entries; false when stopped before one of them.
 bool AddLocalEntries(JobContext& context, const TransferList& list, CZipWriter& writer) {
-  int shownKb = 0;  // repeated when a file's size cannot be read after the add
+  int shownKb = 0;  // repeated when a file's size cannot be read
   for (const TransferEntry& entry : list) {
     if (context.StopRequested()) return false;
     const char* source = entry.source.c_str();
@@ -95,8 +95,11 @@ bool AddLocalEntries(JobContext& context, const TransferList& list, CZipWriter& 
     if (!writer.AddFileFromPath(entry.source, entry.target, context.job.zipLevel)) {
       context.log.LogActionText(LOG_ERROR, FormatText(kBackupFailedText, source));
     }
+    // The size the add saw when it opened the file; only a file it could not open is looked up.
+    std::int64_t size = writer.LastSourceSize();
     struct stat status {};
-    if (::stat(source, &status) == 0) shownKb = static_cast<int>(status.st_size / 1024);
+    if (size < 0 && ::stat(source, &status) == 0) size = status.st_size;
+    if (size >= 0) shownKb = static_cast<int>(size / 1024);
     context.observer.OnStatusText(FormatText(kAddingToZipText, source, shownKb));
   }
   return true;

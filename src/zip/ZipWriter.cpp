@@ -62,9 +62,11 @@ void CZipWriter::Start(CZipOutputStream& output) {
 
 bool CZipWriter::AddFileFromPath(const std::string& path, const std::string& nameInArchive, int level,
                                  int smartness, std::size_t /*bufferSize*/) {
+  lastSourceSize_ = -1;
   if (!IsOpen()) return false;
   CZipFileReader source(path);
   if (!source.ok()) return false;
+  lastSourceSize_ = source.status().st_size;
   CZipEntryHeader header;
   SetEntryName(header, nameInArchive);
   header.externalAttributes = ExternalAttributesForMode(source.status().st_mode);

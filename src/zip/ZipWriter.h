@@ -41,6 +41,9 @@ class CZipWriter {
   // (nothing of the entry is then left in the archive). Smartness 0 turns off storing tiny sources.
   bool AddFileFromPath(const std::string& path, const std::string& nameInArchive, int level,
                        int smartness = kSmartness, std::size_t bufferSize = kBufferSize);
+  // What the last AddFileFromPath found its source's size to be when it opened it; -1 when that
+  // add could not open the source. Spares the caller a stat of its own.
+  std::int64_t LastSourceSize() const { return lastSourceSize_; }
   // Reads `source` in chunks to its end; the entry gets the current time and attributes 0x81B40020.
   bool AddFileFromStream(CZipInputStream& source, const std::string& nameInArchive, int level,
                          int smartness = kSmartness, std::size_t bufferSize = kBufferSize);
@@ -96,6 +99,7 @@ class CZipWriter {
   std::uint64_t bufferStart_ = 0;      // archive offset of buffer_[0]; the end of the data follows it
   std::uint64_t highWater_ = 0;        // the furthest the output has been written
   bool directoryCurrent_ = false;
+  std::int64_t lastSourceSize_ = -1;
   std::unique_ptr<CZipCompressor> compressor_;  // last: its workers end before the blocks go
 };
 

@@ -269,6 +269,23 @@ TEST_F(ZipWriterTest, AnExistingFileIsReplacedWhateverItsLength) {
   EXPECT_EQ(ReadFile(dir_ / "old.zip"), ReadFile(dir_ / "fresh.zip"));
 }
 
+TEST_F(ZipWriterTest, TheLastSourceSizeIsWhatTheAddOpened) {
+  CZipWriter writer;
+  const auto one = Source("one", MixedData(70001, 8));
+  EXPECT_FALSE(writer.AddFileFromPath(one.string(), "closed", 5));
+  EXPECT_EQ(writer.LastSourceSize(), -1) << "not open: nothing was opened";
+  writer.OpenOnFile((dir_ / "s.zip").string());
+  ASSERT_TRUE(writer.AddFileFromPath(one.string(), "one", 5));
+  EXPECT_EQ(writer.LastSourceSize(), 70001);
+  EXPECT_FALSE(writer.AddFileFromPath((dir_ / "missing").string(), "missing", 5));
+  EXPECT_EQ(writer.LastSourceSize(), -1);
+  ASSERT_TRUE(writer.AddFileFromPath(Source("empty", "").string(), "empty", 5));
+  EXPECT_EQ(writer.LastSourceSize(), 0);
+  EXPECT_FALSE(writer.AddFileFromPath(dir_.path().string(), "a folder", 5));
+  EXPECT_EQ(writer.LastSourceSize(), -1);
+  writer.Close();
+}
+
 TEST_F(ZipWriterTest, ArchivesGoToAnyStream) {
   CZipMemStream archive;
   CZipWriter writer;
