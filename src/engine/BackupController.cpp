@@ -30,8 +30,18 @@ CBackupController::~CBackupController() { Shutdown(); }
 CBackupController::StartResult CBackupController::MakeJob(const Profile& profile, bool reportBusy) {
   // The rule is taken before the record is touched and held until the worker runs, so nothing can
   // slip in between filling the record and starting the worker.
-  State expected = State::Idle;
-  if (!state_.compare_exchange_strong(expected, State::Starting, std::memory_order_acq_rel)) {
+  bool claimed = false;
+  {
+    std::lock_guard lock(endMutex_);
+    if (state_.load(std::memory_order_acquire) == State::Idle) {
+      state_.store(State::Starting, std::memory_order_release);
+      // Cleared together with the claim: a Stop that arrives while this job is being started is
+      // kept, so the new job ends at its first check.
+      stopRequested_.store(false, std::memory_order_release);
+      claimed = true;
+    }
+  }
+  if (!claimed) {
     if (reportBusy) prompts_.ShowMessage(LoadString(IDS_ANOTHER_JOB_RUNNING));
     return StartResult::Busy;
   }
@@ -45,7 +55,6 @@ CBackupController::StartResult CBackupController::MakeJob(const Profile& profile
     SetIdle();
     return StartResult::Refused;
   }
-  stopRequested_.store(false, std::memory_order_release);
   const MakeJobResult made = tarnwick::MakeJob(profile, job_, clock_.Now());
   if (!made.ok) {
     prompts_.ShowMessage(made.error);
@@ -75,8 +84,12 @@ void CBackupController::LogTaskStart(const std::string& name) {
 }
 
 bool CBackupController::Stop() {
-  if (!IsBusy()) return false;
-  stopRequested_.store(true, std::memory_order_release);
+  {
+    // Under the lock that claims and ends a job, so a Stop cannot be lost to a job being started.
+    std::lock_guard lock(endMutex_);
+    if (!IsBusy()) return false;
+    stopRequested_.store(true, std::memory_order_release);
+  }
   observer_.OnStatusText(LoadString(IDS_PLEASE_WAIT_STOPPING));
   return true;
 }

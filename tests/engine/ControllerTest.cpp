@@ -3,6 +3,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -235,6 +236,45 @@ TEST(ControllerLifetimeTest, DestroyingTheControllerStopsAndWaitsForTheWorker) {
   EXPECT_EQ(log.Rows().back()[2], "Backup has been stopped.");
   EXPECT_FALSE(fs::exists(dir / "dst/big.bin"));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir / "dst"), fs::directory_iterator()), 0);
+}
+
+// A clock that runs a hook whenever it is read; MakeJob reads it while the job is being started.
+class HookedClock : public Clock {
+ public:
+  std::time_t Now() const override {
+    if (hook) hook();
+    return MakeLocalTime(2024, 3, 5, 9);
+  }
+  std::function<void()> hook;
+};
+
+TEST(ControllerStopTest, AStopWhileTheJobIsBeingStartedIsKept) {
+  ::setenv("TZ", "UTC", 1);
+  TempDir dir;
+  WriteFile(dir / "src/a.txt", "a");
+  FixedClock logClock(MakeLocalTime(2024, 3, 5, 9));
+  CActivityLog log(logClock);
+  RecordingObserver observer;
+  RecordingPrompts prompts;
+  HookedClock clock;
+  CProfileCatalogue catalogue(prompts, clock);
+  CBackupController controller(log, observer, prompts, clock, catalogue);
+  bool stopAccepted = false;
+  bool stopped = false;
+  clock.hook = [&] {
+    if (stopped) return;
+    stopped = true;
+    stopAccepted = controller.Stop();
+  };
+  Profile p;
+  p.name = "early stop";
+  p.localSources.push_back({(dir / "src/a.txt").string(), "", ItemKind::LocalFile, false});
+  p.localDestFolder = (dir / "dst").string();
+  ASSERT_EQ(controller.MakeJob(p), CBackupController::StartResult::Started);
+  controller.WaitForJobEnd();
+  EXPECT_TRUE(stopAccepted);
+  EXPECT_EQ(log.Rows().back()[2], "Backup has been stopped.");
+  EXPECT_FALSE(fs::exists(dir / "dst/a.txt")) << "the stopped job copied nothing";
 }
 
 TEST_F(ControllerTest, MonitorLaunchesAtTheExactSecondOnceAndRewritesTheNextRun) {
