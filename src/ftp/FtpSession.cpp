@@ -431,12 +431,27 @@ struct CFtpSession::Impl {
   // Lists one folder's contents; false when the server would not list it.
   bool ListFolder(const std::string& folder, std::vector<FtpFileInfo>& entries) {
     if (HasLineBreakOrNul(folder)) return false;
-    Prepare(Url(folder, true));
-    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, mlsd ? "MLSD" : "LIST");
-    if (!Run()) return false;
+    bool useMlsd = mlsd;
+    if (useMlsd && !RunListing(folder, "MLSD")) {
+      // Some servers name MLSD in FEAT and then refuse it, for some folders or altogether; LIST
+      // may still work there. A 501 is the standard answer for a path that is no folder, and a
+      // 4xx or no reply speaks of the connection rather than the command: no second try then.
+      const Exchange* refused = Reply("MLSD");
+      if (!refused || refused->code < 500 || refused->code == 501) return false;
+      // "Unknown" or "not implemented" will not change for other folders: stop asking.
+      if (refused->code == 500 || refused->code == 502) mlsd = false;
+      useMlsd = false;
+    }
+    if (!useMlsd && !RunListing(folder, "LIST")) return false;
     // A 450 ("no files") ends a listing without data and without an error.
-    entries = mlsd ? ParseMlsdListing(body) : ParseListListing(body, std::time(nullptr));
+    entries = useMlsd ? ParseMlsdListing(body) : ParseListListing(body, std::time(nullptr));
     return true;
+  }
+
+  bool RunListing(const std::string& folder, const char* command) {
+    Prepare(Url(folder, true));
+    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, command);
+    return Run();
   }
 };
 

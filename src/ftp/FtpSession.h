@@ -91,7 +91,8 @@ class CFtpSession {
   // The absolute form of `path` after the current folder, with "." and ".." folded.
   std::string AbsolutePath(const std::string& path) const;
 
-  // Whether listings use MLSD (the server offers it) rather than LIST.
+  // Whether listings use MLSD (the server offers it and has not answered it as an unknown or
+  // unimplemented command) rather than LIST. A listing MLSD is refused for is tried with LIST.
   bool UsesMlsd() const;
 
   // Once *flag turns true, the operation in progress and every later one fail within a fraction of

@@ -238,6 +238,42 @@ INSTANTIATE_TEST_SUITE_P(PassiveActiveMlsdList, FtpModesTest,
                                   (std::get<1>(info.param) ? "Mlsd" : "List");
                          });
 
+size_t Count(const std::string& text, const std::string& what) {
+  size_t count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
+TEST(FtpSessionTest, AnMlsdThatFeatOffersButTheServerRefusesFallsBackToList) {
+  // 502 "not implemented" holds for the whole server; 550 may hold for one folder only.
+  for (int code : {502, 550}) {
+    FtpTestServerOptions options;
+    options.refuseMlsd = code;
+    FtpTestServer server(options);
+    WriteFile(server.root() / "docs" / "a.txt", "12345");
+    WriteFile(server.root() / "docs" / "sub" / "deep.txt", "d");
+    CFtpSession session;
+    ASSERT_EQ(session.Connect(Account(server)), FtpConnectResult::Connected) << session.LastError();
+    EXPECT_TRUE(session.UsesMlsd()) << code;
+
+    std::vector<FtpFileInfo> entries;
+    ASSERT_TRUE(session.List("/docs/*", entries)) << code << session.LastError() << server.Log();
+    EXPECT_EQ(Names(entries), (std::vector<std::string>{"a.txt", "sub/"})) << code;
+    for (const FtpFileInfo& entry : entries) EXPECT_FALSE(entry.unparsed) << entry.name;
+    ASSERT_TRUE(session.List("/docs/sub", entries)) << code << session.LastError();
+    EXPECT_EQ(Names(entries), (std::vector<std::string>{"deep.txt"})) << code;
+    // A file still lists itself, and a missing folder still fails.
+    ASSERT_TRUE(session.List("/docs/a.txt", entries)) << code;
+    ASSERT_EQ(entries.size(), 1u) << code;
+    EXPECT_EQ(entries[0].size, 5u);
+    EXPECT_FALSE(session.List("/missing/*", entries)) << code;
+
+    const std::string log = server.Log();
+    EXPECT_EQ(session.UsesMlsd(), code != 502) << code;
+    EXPECT_EQ(Count(log, "] MLSD "), code == 502 ? 1u : 4u) << log;
+  }
+}
+
 TEST(FtpSessionTest, FolderAndFileOperationsReportTheServersAnswer) {
   FtpTestServer server;
   WriteFile(server.root() / "old.txt", "content");

@@ -65,6 +65,10 @@ FtpTestServer::FtpTestServer(FtpTestServerOptions options)
                                    "--drop-after", std::to_string(options.dropAfterBytes),
                                    "--stall-after", std::to_string(options.stallAfterBytes)};
   if (!options.mlsd) args.push_back("--no-mlsd");
+  if (options.refuseMlsd != 0) {
+    args.push_back("--refuse-mlsd");
+    args.push_back(std::to_string(options.refuseMlsd));
+  }
   if (options.ignoreQuit) args.push_back("--ignore-quit");
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());

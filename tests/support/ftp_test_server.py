@@ -8,6 +8,7 @@ closed, so it never outlives the test program that started it.
   --anon DIR                             anonymous login, read-write in DIR
   --locked DIR                           a folder below a home that nobody may enter or list
   --no-mlsd                              MLSD/MLST gone from FEAT and the command table
+  --refuse-mlsd CODE                     MLSD stays in FEAT but every MLSD gets this reply code
   --drop-after N                         data connections are cut after N bytes (426 follows)
   --stall-after N                        data connections stop moving after N bytes
   --ignore-quit                          QUIT gets no reply, as from a server that hangs
@@ -97,6 +98,7 @@ def main():
     parser.add_argument("--anon")
     parser.add_argument("--locked")
     parser.add_argument("--no-mlsd", action="store_true")
+    parser.add_argument("--refuse-mlsd", type=int, default=0)
     parser.add_argument("--drop-after", type=int, default=-1)
     parser.add_argument("--stall-after", type=int, default=-1)
     parser.add_argument("--ignore-quit", action="store_true")
@@ -116,13 +118,20 @@ def main():
             if not args.ignore_quit:
                 FTPHandler.ftp_QUIT(self, line)
 
+        def ftp_MLSD(self, path):
+            if args.refuse_mlsd:
+                self.respond("%d MLSD refused by the fault switch." % args.refuse_mlsd)
+            else:
+                FTPHandler.ftp_MLSD(self, path)
+
     Handler.authorizer = authorizer
     Handler.use_sendfile = False
     Handler.auth_failed_timeout = 0  # refused logins answer at once
     Handler.permit_foreign_addresses = False
     Handler.dtp_handler = make_dtp(args.drop_after, args.stall_after)
-    # Data-connection commands in the log, so tests can see which mode a client used.
-    Handler.log_cmds_list = FTPHandler.log_cmds_list + ["PORT", "EPRT", "PASV", "EPSV"]
+    # Data-connection and listing commands in the log, so tests can see which mode and which
+    # listing command a client used.
+    Handler.log_cmds_list = FTPHandler.log_cmds_list + ["PORT", "EPRT", "PASV", "EPSV", "MLSD", "LIST"]
     if args.no_mlsd:
         Handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in ("MLSD", "MLST")}
 
