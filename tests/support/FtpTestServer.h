@@ -21,10 +21,11 @@ namespace tarnwick::test {
 
 struct FtpTestServerOptions {
   bool mlsd = true;                   // false: MLSD is hidden, so clients fall back to LIST
-  int refuseMlsd = 0;                 // a reply code: MLSD stays in FEAT but is refused with it
   std::int64_t dropAfterBytes = -1;   // >= 0: data connections are cut after this many bytes
   std::int64_t stallAfterBytes = -1;  // >= 0: data connections stop moving after this many bytes
   bool ignoreQuit = false;            // QUIT gets no reply, as from a server that hangs
+  // Last, so that the tests' aggregate initialisers keep their meaning.
+  int refuseMlsd = 0;                 // a reply code: MLSD stays in FEAT but is refused with it
 };
 
 class FtpTestServer {
