@@ -176,13 +176,17 @@ FtpLineKind ParseUnixLine(std::string_view line, std::time_t now, FtpFileInfo& i
   return Unparsed(line, info);
 }
 
-// ---- DOS style: "01-02-23  03:04PM  <DIR>  name" ----
+// ---- DOS style: "01-02-23  03:04PM  <DIR>  name", "2023-01-02  15:04  12  name" ----
 
 bool ParseDosDate(std::string_view word, int& year, int& month, int& day) {
   if (word.size() != 8 && word.size() != 10) return false;
-  const char sep = word[2];
-  if ((sep != '-' && sep != '/') || word[5] != sep) return false;
-  const std::string_view m = word.substr(0, 2), d = word.substr(3, 2), y = word.substr(6);
+  // Servers set to an ISO date format write the year first; where the separators sit tells
+  // "2023-01-02" from "01-02-2023".
+  const bool yearFirst = word.size() == 10 && (word[4] == '-' || word[4] == '/');
+  const char sep = yearFirst ? word[4] : word[2];
+  if ((sep != '-' && sep != '/') || word[yearFirst ? 7 : 5] != sep) return false;
+  const std::string_view m = word.substr(yearFirst ? 5 : 0, 2), d = word.substr(yearFirst ? 8 : 3, 2),
+                         y = yearFirst ? word.substr(0, 4) : word.substr(6);
   if (!AllDigits(m) || !AllDigits(d) || !AllDigits(y)) return false;
   month = ToInt(m);
   day = ToInt(d);

@@ -30,7 +30,8 @@ enum class FtpLineKind {
 // One line of an MLSD reply ("type=file;size=12;modify=20240102030405; name"). Times are UTC.
 FtpLineKind ParseMlsdLine(std::string_view line, FtpFileInfo& info);
 
-// One line of a LIST reply, UNIX or DOS style. Servers show their own wall-clock time without a
+// One line of a LIST reply, UNIX or DOS style (the DOS date month first, MM-DD-YY or MM-DD-YYYY,
+// or year first, YYYY-MM-DD; "-" or "/" between its parts). Servers show their own wall-clock time without a
 // zone, so those times are taken as local time here; a UNIX date without a year lies in the year
 // before `now` when it would otherwise be more than a day in the future.
 FtpLineKind ParseListLine(std::string_view line, std::time_t now, FtpFileInfo& info);

@@ -106,6 +106,30 @@ TEST(FtpListParserTest, DosLinesFromWindowsServers) {
   Line("01-02-23  03:04PM       <DIR>", FtpLineKind::Unparsed);
 }
 
+TEST(FtpListParserTest, DosLinesWithTheYearFirst) {
+  FtpFileInfo folder = Line("2024-03-15  02:30PM       <DIR>          name");
+  EXPECT_FALSE(folder.unparsed);
+  EXPECT_TRUE(folder.isDirectory);
+  EXPECT_EQ(folder.name, "name");
+  EXPECT_EQ(folder.modified, Local(2024, 3, 15, 14, 30));
+
+  FtpFileInfo file = Line("2024-03-15  14:30       12345 my  file.txt");
+  EXPECT_FALSE(file.isDirectory);
+  EXPECT_EQ(file.size, 12345u);
+  EXPECT_EQ(file.name, "my  file.txt");
+  EXPECT_TRUE(file.hasTime);
+  EXPECT_EQ(file.modified, Local(2024, 3, 15, 14, 30));
+
+  EXPECT_EQ(Line("1999/12/31  11:59PM 7 slashes").modified, Local(1999, 12, 31, 23, 59));
+  // Month and day must not swap places with the year first.
+  EXPECT_EQ(Line("2024-01-02  00:00 1 jan2").modified, Local(2024, 1, 2));
+  Line("2024-03-15  02:30PM       <DIR>          .", FtpLineKind::Skip);
+  for (std::string_view line : {"2024-03/15  14:30 1 mixed", "2024-3-15  14:30 1 short", "202-03-15  14:30 1 x",
+                                "2024-03-15  14:30", "2024-03-15  2:30XM 1 x"}) {
+    Line(line, FtpLineKind::Unparsed);
+  }
+}
+
 TEST(FtpListParserTest, UnreadableLinesComeBackWhole) {
   for (std::string_view line : {"some server banner text", "-rw-r--r-- 1 u g 12 Foo  1  2021 x",
                                 "drwxr-xr-x 1 u g 12 Jan  1  2021", "12 apples x.txt", "+i8388621.48594,m825718503,r,s280, n"}) {
