@@ -500,17 +500,27 @@ FtpConnectResult CFtpSession::Connect(const FtpConnectParams& params) {
     return refused ? FtpConnectResult::LoginRefused : FtpConnectResult::ConnectFailed;
   }
   s.connected = true;
+  bool utf8 = false;
   if (const Exchange* feat = s.Reply("FEAT"); feat && feat->code == 211) {
     // Feature lines start with a blank: " MLST type*;size*;modify*;".
     std::string upper = feat->reply;
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
     s.mlsd = upper.find("\n MLST") != std::string::npos || upper.find("\n MLSD") != std::string::npos;
+    utf8 = upper.find("\n UTF8\n") != std::string::npos || upper.find("\n UTF8 ") != std::string::npos;
   }
   char* entry = nullptr;
   if (curl_easy_getinfo(s.easy, CURLINFO_FTP_ENTRY_PATH, &entry) == CURLE_OK && entry && *entry) {
     s.cwd = entry;
     s.hasCwd = true;
+  }
+  if (utf8) {
+    // Our paths are UTF-8, and some servers that offer UTF8 take non-ASCII names only once it is
+    // switched on. Servers that have it on anyway may refuse the command: that changes nothing,
+    // so neither the answer nor its reason is kept.
+    const std::string lastError = s.lastError;
+    s.Commands({"OPTS UTF8 ON"});
+    s.lastError = lastError;
   }
   return FtpConnectResult::Connected;
 }

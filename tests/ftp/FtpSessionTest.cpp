@@ -66,6 +66,12 @@ std::vector<std::string> Names(const std::vector<FtpFileInfo>& entries) {
   return names;
 }
 
+size_t Count(const std::string& text, const std::string& what) {
+  size_t count = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+  return count;
+}
+
 TEST(FtpSessionTest, PortAndPassiveTextsAreReadAsAccountsStoreThem) {
   EXPECT_EQ(PortFromText("0021"), 21);
   EXPECT_EQ(PortFromText("2121abc"), 2121);
@@ -229,6 +235,16 @@ TEST_P(FtpModesTest, NamesWithBlanksHashPercentAndNonAsciiSurvive) {
   ASSERT_TRUE(session.GetCurrentDirectory(cwd));
   EXPECT_EQ(cwd, folder);
   EXPECT_EQ(Fetch(session, name).bytes, "inhalt");
+
+  // The server lists UTF8 in FEAT: UTF-8 is switched on once, after the login and before the first
+  // non-ASCII name.
+  const std::string log = server.Log();
+  const size_t login = log.find("logged in");
+  const size_t opts = log.find("] OPTS UTF8 ON");
+  ASSERT_NE(opts, std::string::npos) << log;
+  EXPECT_EQ(Count(log, "] OPTS UTF8"), 1u) << log;
+  EXPECT_LT(login, opts) << log;
+  EXPECT_LT(opts, log.find("] MKD ")) << log;
 }
 
 INSTANTIATE_TEST_SUITE_P(PassiveActiveMlsdList, FtpModesTest,
@@ -237,12 +253,6 @@ INSTANTIATE_TEST_SUITE_P(PassiveActiveMlsdList, FtpModesTest,
                            return std::string(std::get<0>(info.param) ? "Passive" : "Active") +
                                   (std::get<1>(info.param) ? "Mlsd" : "List");
                          });
-
-size_t Count(const std::string& text, const std::string& what) {
-  size_t count = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
-  return count;
-}
 
 TEST(FtpSessionTest, AnMlsdThatFeatOffersButTheServerRefusesFallsBackToList) {
   // 502 "not implemented" holds for the whole server; 550 may hold for one folder only.

@@ -129,9 +129,9 @@ def main():
     Handler.auth_failed_timeout = 0  # refused logins answer at once
     Handler.permit_foreign_addresses = False
     Handler.dtp_handler = make_dtp(args.drop_after, args.stall_after)
-    # Data-connection and listing commands in the log, so tests can see which mode and which
-    # listing command a client used.
-    Handler.log_cmds_list = FTPHandler.log_cmds_list + ["PORT", "EPRT", "PASV", "EPSV", "MLSD", "LIST"]
+    # Data-connection, listing and option commands in the log, so tests can see which mode and
+    # which listing command a client used, and what it switched on.
+    Handler.log_cmds_list = FTPHandler.log_cmds_list + ["PORT", "EPRT", "PASV", "EPSV", "MLSD", "LIST", "OPTS"]
     if args.no_mlsd:
         Handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in ("MLSD", "MLST")}
 
