@@ -15,6 +15,7 @@
 #include "engine/FtpTransfers.h"
 #include "engine/JobOpening.h"
 #include "engine/RemoteArchive.h"
+#include "formats/FileIo.h"
 #include "zip/ZipException.h"
 #include "zip/ZipWriter.h"
 
@@ -32,22 +33,16 @@ void ClearStatus(JobContext& context) {
 class TemporaryArchive {
  public:
   explicit TemporaryArchive(const std::string& besideTarget) {
-    std::string folder;
-    if (besideTarget.empty()) {
-      folder = std::filesystem::temp_directory_path().string() + "/";
-    } else {
-      const auto slash = besideTarget.rfind('/');
-      if (slash != std::string::npos) folder = besideTarget.substr(0, slash + 1);
-    }
-    std::string pattern = folder + ".tarnwick-zip-XXXXXX.part";
+    const std::string target = besideTarget.empty()
+                                   ? (std::filesystem::temp_directory_path() / "archive.zip").string()
+                                   : besideTarget;
     // Owner-only: the archive gathers copies of files whatever their own permissions were.
-    const int fd = ::mkstemps(pattern.data(), 5);
+    const int fd = CreateTemporaryBeside(target, 0600, path_);
     if (fd < 0) {
       error_ = errno;
       return;
     }
     ::close(fd);
-    path_ = pattern;
   }
   ~TemporaryArchive() {
     if (!path_.empty()) ::unlink(path_.c_str());

@@ -5,11 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <map>
-#include <random>
 #include <set>
 #include <utility>
 
@@ -216,11 +214,6 @@ ReceiveResult ReceiveBackingUp(JobContext& context, CFtpFile& file, const std::s
       });
 }
 
-unsigned ProcessSalt() {
-  static const unsigned salt = std::random_device{}();
-  return salt;
-}
-
 }  // namespace
 
 void FtpJobConnectionCloser::operator()(CFtpJobConnection* connection) const noexcept {
@@ -231,14 +224,6 @@ void FtpJobConnectionCloser::operator()(CFtpJobConnection* connection) const noe
 std::string JoinRemotePath(const std::string& folder, const std::string& name) {
   if (!folder.empty() && folder.back() == '/') return folder + name;
   return folder + "/" + name;
-}
-
-std::string TemporaryNameBeside(const std::string& target) {
-  static std::atomic<unsigned> counter{0};
-  const auto slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  return folder + FormatText(".tarnwick-%d-%x-%u.part", static_cast<int>(::getpid()), ProcessSalt(),
-                             counter.fetch_add(1, std::memory_order_relaxed));
 }
 
 std::string ResolveRemotePath(const std::string& currentFolder, const std::string& path) {

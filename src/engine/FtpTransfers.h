@@ -16,6 +16,7 @@
 
 #include "engine/JobContext.h"
 #include "engine/TransferList.h"
+#include "formats/FileIo.h"
 #include "ftp/FtpSession.h"
 
 namespace tarnwick {
@@ -129,9 +130,5 @@ void ListRemoteFolder(const std::string& folder, std::vector<std::string>& list,
 
 // `folder` and `name` joined by one "/".
 std::string JoinRemotePath(const std::string& folder, const std::string& name);
-
-// A fresh name for a transfer's temporary file beside `target` (same folder, hidden, unique to this
-// process).
-std::string TemporaryNameBeside(const std::string& target);
 
 }  // namespace tarnwick

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -17,6 +16,7 @@
 #include "app/Wildcard.h"
 #include "engine/EngineTexts.h"
 #include "engine/FtpTransfers.h"
+#include "formats/FileIo.h"
 
 namespace tarnwick {
 
@@ -153,17 +153,7 @@ class FileDescriptor {
 class TemporaryTarget {
  public:
   TemporaryTarget(const std::string& target, mode_t mode) {
-    static std::atomic<unsigned> counter{0};
-    static const std::string pid = std::to_string(::getpid());
-    const auto slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      path_ = folder + ".tarnwick-" + pid + "-" +
-              std::to_string(counter.fetch_add(1, std::memory_order_relaxed)) + ".part";
-      fd_.Reset(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode));
-      if (fd_.get() >= 0 || errno != EEXIST) break;
-    }
-    if (fd_.get() < 0) path_.clear();
+    fd_.Reset(CreateTemporaryBeside(target, mode, path_));
   }
   ~TemporaryTarget() {
     fd_.Close();

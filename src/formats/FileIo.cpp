@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <random>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -51,16 +52,34 @@ bool ReadWholeFile(const std::string& path, std::string& out, std::error_code& e
   return ok;
 }
 
-bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode, std::error_code& error) {
+std::string TemporaryNameBeside(const std::string& target) {
   static std::atomic<unsigned> counter{0};
-  std::string temp;
-  int fd = -1;
-  // A name of our own beside the target; O_EXCL keeps us off anything that is already there.
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = path + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-    if (fd < 0 && errno != EEXIST) break;
+  static const unsigned salt = std::random_device{}();
+  const auto slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  char name[64];
+  std::snprintf(name, sizeof name, ".tarnwick-%d-%x-%u.part", static_cast<int>(::getpid()), salt,
+                counter.fetch_add(1, std::memory_order_relaxed));
+  return folder + name;
+}
+
+int CreateTemporaryBeside(const std::string& target, mode_t mode, std::string& path) {
+  // O_EXCL keeps us off anything that is already there; a clash only costs another name.
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    path = TemporaryNameBeside(target);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+    if (fd >= 0 || errno != EEXIST) {
+      if (fd < 0) path.clear();
+      return fd;
+    }
   }
+  path.clear();
+  return -1;
+}
+
+bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode, std::error_code& error) {
+  std::string temp;
+  const int fd = CreateTemporaryBeside(path, mode, temp);
   if (fd < 0) {
     error = LastError();
     return false;

@@ -17,6 +17,15 @@ bool WriteAll(int fd, std::string_view bytes, std::error_code& error);
 // Opens `path` read-only and reads it whole.
 bool ReadWholeFile(const std::string& path, std::string& out, std::error_code& error);
 
+// A hidden name beside `target` (same folder) for a file that is being written and is renamed over
+// the target once complete: ".tarnwick-<pid>-<salt>-<n>.part". The salt keeps two machines writing
+// to one server folder apart; the counter keeps the threads of one process apart.
+std::string TemporaryNameBeside(const std::string& target);
+
+// Creates a new file under a temporary name beside `target`, exclusively and with `mode` (before the
+// umask). The open descriptor, and the name in `path`; -1 with errno set when none could be made.
+int CreateTemporaryBeside(const std::string& target, mode_t mode, std::string& path);
+
 // Writes `bytes` to a new file beside `path` and renames it over `path` once complete, so a failed
 // write never leaves a truncated file behind. `mode` is the new file's mode (before the umask).
 bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode, std::error_code& error);
