@@ -1,0 +1,44 @@
+#include "app/Status.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace tarnwick {
+
+Status Status::IoError(std::string path, int sysError) {
+  return {StatusCode::IoError, sysError, std::move(path), std::strerror(sysError)};
+}
+
+Status Status::NotFound(std::string path, std::string message) {
+  if (message.empty()) message = std::strerror(ENOENT);
+  return {StatusCode::NotFound, ENOENT, std::move(path), std::move(message)};
+}
+
+Status Status::InvalidArgument(std::string message, std::string path) {
+  return {StatusCode::InvalidArgument, 0, std::move(path), std::move(message)};
+}
+
+Status Status::Corrupt(std::string path, std::string message) {
+  return {StatusCode::Corrupt, 0, std::move(path), std::move(message)};
+}
+
+Status Status::Busy(std::string message) { return {StatusCode::Busy, 0, {}, std::move(message)}; }
+
+Status Status::NetworkError(std::string message, std::string path) {
+  return {StatusCode::NetworkError, 0, std::move(path), std::move(message)};
+}
+
+Status Status::Refused(std::string message, std::string path) {
+  return {StatusCode::Refused, 0, std::move(path), std::move(message)};
+}
+
+Status Status::Stopped() { return {StatusCode::Stopped, 0, {}, {}}; }
+
+std::string Status::ToString() const {
+  if (ok()) return {};
+  if (path_.empty()) return message_;
+  if (message_.empty()) return path_;
+  return path_ + ": " + message_;
+}
+
+}  // namespace tarnwick
