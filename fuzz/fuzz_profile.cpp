@@ -9,6 +9,7 @@
 #include <string>
 
 #include "formats/FileIo.h"
+#include "formats/PartFile.h"
 #include "profiles/Profile.h"
 
 namespace {

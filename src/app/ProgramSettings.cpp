@@ -1,6 +1,7 @@
 #include "app/ProgramSettings.h"
 
 #include "formats/FileIo.h"
+#include "formats/PartFile.h"
 #include "formats/XmlDocument.h"
 
 namespace tarnwick {

@@ -120,6 +120,17 @@ constexpr Entry kEntries[] = {
     {IDS_TAB_GENERAL, "General"},
     {IDS_NONAME, "NONAME"},
     {IDS_HELP_FILE, "tarnwick.chm"},
+    {IDS_BACKUP_FILE_ROW, "Backup file %s."},
+    {IDS_BACKUP_FAILED_ROW, "Backup %s Failed."},
+    {IDS_BACKING_UP_STATUS, "Backing up %s | %d KB"},
+    {IDS_CONNECTING_ROW, "Connecting to host %s:%s."},
+    {IDS_LOGGING_IN_ROW, "USER: %s"},
+    {IDS_ADDING_TO_ZIP_STATUS, "Adding %s to zip, %d KB"},
+    {IDS_COMPRESSING_TO_STATUS, "Compressing %s | %d KB"},
+    {IDS_COMPRESSING_ALL_ROW, "Compressing all files to %s."},
+    {IDS_CANNOT_CREATE_ARCHIVE, "Cannot create destination compression file."},
+    {IDS_ARCHIVE_WRITE_FAILED, "Cannot write destination compression file %s: %s."},
+    {IDS_WORKER_FAILED, "The backup job ended on an error: %s"},
 };
 
 }  // namespace

@@ -111,6 +111,19 @@ enum StringId : unsigned {
   IDS_TAB_GENERAL = 61618,
   IDS_NONAME = 61623,
   IDS_HELP_FILE = 61624,
+
+  // Texts of the backup engine that have no number of their own (printf formats).
+  IDS_BACKUP_FILE_ROW = 62500,          // BACKUPFILE row: source path
+  IDS_BACKUP_FAILED_ROW = 62501,        // ERROR row: source path
+  IDS_BACKING_UP_STATUS = 62502,        // status per chunk: path, KB
+  IDS_CONNECTING_ROW = 62503,           // CONNECTING row: host, port
+  IDS_LOGGING_IN_ROW = 62504,           // LOGGINGIN row: user name
+  IDS_ADDING_TO_ZIP_STATUS = 62505,     // status per added file: path, KB
+  IDS_COMPRESSING_TO_STATUS = 62506,    // status of the archive upload: path, KB
+  IDS_COMPRESSING_ALL_ROW = 62507,      // COMPRESSFILE row: archive path
+  IDS_CANNOT_CREATE_ARCHIVE = 62508,    // ERROR row
+  IDS_ARCHIVE_WRITE_FAILED = 62509,     // ERROR row: archive path, reason
+  IDS_WORKER_FAILED = 62510,            // ERROR row: reason
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

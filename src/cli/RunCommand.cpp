@@ -10,7 +10,8 @@
 
 #include "cli/CliCommand.h"
 #include "engine/BackupController.h"
-#include "engine/Headless.h"
+#include "cli/HeadlessSession.h"
+#include "cli/StopSignals.h"
 #include "profiles/Profile.h"
 
 namespace tarnwick::cli {

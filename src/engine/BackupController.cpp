@@ -7,13 +7,12 @@
 #include "engine/CompressedBackup.h"
 #include "engine/CopyJob.h"
 #include "engine/JobContext.h"
+#include "engine/JobReport.h"
 
 namespace tarnwick {
 
 namespace {
 
-// The ERROR row of a worker that ended on an unexpected exception.
-constexpr const char* kWorkerFailedText = "The backup job ended on an error: %s";
 // The editor's text for a profile without a destination.
 constexpr const char* kNoDestinationText =
     "Please specify backup destination.\nIt could be a local folder or a remote FTP path.";
@@ -22,12 +21,27 @@ constexpr const char* kNoDestinationText =
 
 CBackupController::CBackupController(CActivityLog& log, JobObserver& observer, UserPrompts& prompts,
                                      const Clock& clock, CProfileCatalogue& catalogue)
-    : log_(log), observer_(observer), prompts_(prompts), clock_(clock), catalogue_(catalogue),
-      monitor_(*this, catalogue, prompts) {}
+    : log_(log), observer_(observer), prompts_(prompts), clock_(clock), catalogue_(catalogue) {}
 
 CBackupController::~CBackupController() { Shutdown(); }
 
 CBackupController::StartResult CBackupController::MakeJob(const Profile& profile, bool reportBusy) {
+  const Status started = StartJob(profile);
+  switch (started.code()) {
+    case StatusCode::Ok:
+      return StartResult::Started;
+    case StatusCode::Busy:
+      if (reportBusy) prompts_.ShowMessage(started.message());
+      return StartResult::Busy;
+    case StatusCode::InvalidArgument:
+      prompts_.ShowMessage(started.message());
+      return StartResult::Refused;
+    default:
+      return StartResult::Failed;
+  }
+}
+
+Status CBackupController::StartJob(const Profile& profile) {
   // The rule is taken before the record is touched and held until the worker runs, so nothing can
   // slip in between filling the record and starting the worker.
   bool claimed = false;
@@ -41,34 +55,29 @@ CBackupController::StartResult CBackupController::MakeJob(const Profile& profile
       claimed = true;
     }
   }
-  if (!claimed) {
-    if (reportBusy) prompts_.ShowMessage(LoadString(IDS_ANOTHER_JOB_RUNNING));
-    return StartResult::Busy;
-  }
+  if (!claimed) return Status::Busy(LoadString(IDS_ANOTHER_JOB_RUNNING));
   // The previous worker has cleared its flag; joining it makes its last steps visible here.
   if (worker_.joinable()) worker_.join();
 
   if (profile.destIsLocal && profile.localDestFolder.empty()) {
     // The editor never starts such a profile, but a profile file can say so: every target would
     // then be joined onto the root of the file system.
-    prompts_.ShowMessage(kNoDestinationText);
     SetIdle();
-    return StartResult::Refused;
+    return Status::InvalidArgument(kNoDestinationText);
   }
   const MakeJobResult made = tarnwick::MakeJob(profile, job_, clock_.Now());
   if (!made.ok) {
-    prompts_.ShowMessage(made.error);
     SetIdle();
-    return StartResult::Refused;
+    return Status::InvalidArgument(made.error);
   }
   state_.store(made.kind == JobKind::Zip ? State::Zip : State::Copy, std::memory_order_release);
   try {
-    worker_ = std::thread(&CBackupController::WorkerMain, this, made.kind);
-  } catch (const std::system_error&) {
+    worker_ = std::thread(&CBackupController::WorkerMain, this, made.kind, profile.name);
+  } catch (const std::system_error& e) {
     SetIdle();
-    return StartResult::Failed;
+    return Status::IoError({}, e.code().value());
   }
-  return StartResult::Started;
+  return Status::Ok();
 }
 
 CBackupController::StartResult CBackupController::RunNow(const Profile& profile) {
@@ -110,25 +119,24 @@ void CBackupController::Shutdown() {
   if (worker_.joinable()) worker_.join();
 }
 
-void CBackupController::WorkerMain(JobKind kind) {
+void CBackupController::WorkerMain(JobKind kind, std::string profileName) {
   JobContext context{job_, log_, observer_, stopRequested_};
+  JobEnd end{std::move(profileName)};
   // A backup never ends the process: whatever escapes a job ends it here, in order.
   try {
-    if (kind == JobKind::Zip) {
-      RunZipJob(context);
-    } else {
-      RunCopyJob(context);
-    }
+    end.exitCode = kind == JobKind::Zip ? RunZipJob(context) : RunCopyJob(context);
   } catch (const std::exception& e) {
-    log_.LogActionText(LOG_ERROR, FormatText(kWorkerFailedText, e.what()));
-    observer_.OnClearStatus();
-    observer_.OnResetProgress();
+    log_.LogActionText(LOG_ERROR, FormatString(IDS_WORKER_FAILED, e.what()));
+    ClearStatus(context);
+    end.exitCode = -1;
   } catch (...) {
-    log_.LogActionText(LOG_ERROR, FormatText(kWorkerFailedText, "unknown"));
-    observer_.OnClearStatus();
-    observer_.OnResetProgress();
+    log_.LogActionText(LOG_ERROR, FormatString(IDS_WORKER_FAILED, "unknown"));
+    ClearStatus(context);
+    end.exitCode = -1;
   }
+  end.stopped = context.StopRequested();
   SetIdle();
+  observer_.OnJobEnded(end);
 }
 
 void CBackupController::SetIdle() {

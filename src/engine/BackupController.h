@@ -11,7 +11,9 @@
 #include <thread>
 
 #include "app/Clock.h"
+#include "app/Status.h"
 #include "app/UserPrompts.h"
+#include "engine/JobLauncher.h"
 #include "engine/JobObserver.h"
 #include "engine/ScheduleMonitor.h"
 #include "log/ActivityLog.h"
@@ -20,7 +22,7 @@
 
 namespace tarnwick {
 
-class CBackupController {
+class CBackupController : public JobLauncher {
  public:
   enum class StartResult {
     Started,  // the worker runs
@@ -29,12 +31,12 @@ class CBackupController {
     Failed,   // the worker thread could not be created
   };
 
-  // `observer` hears the status and progress of every job, on the worker thread (and Stop's text
-  // on the caller's). All references must outlive the controller.
+  // `observer` hears the status, progress and end of every job, on the worker thread (and Stop's
+  // text on the caller's). All references must outlive the controller.
   CBackupController(CActivityLog& log, JobObserver& observer, UserPrompts& prompts, const Clock& clock,
                     CProfileCatalogue& catalogue);
   // Stops a running job and waits for its worker.
-  ~CBackupController();
+  ~CBackupController() override;
   CBackupController(const CBackupController&) = delete;
   CBackupController& operator=(const CBackupController&) = delete;
 
@@ -44,14 +46,18 @@ class CBackupController {
   // still running..." when `reportBusy` is set.
   StartResult MakeJob(const Profile& profile, bool reportBusy = true);
 
+  // MakeJob without any prompt: Busy when another job runs, InvalidArgument with the reason when
+  // the profile is refused, IoError when the worker thread could not be created.
+  Status StartJob(const Profile& profile) override;
+
   // The launch of the editor's "Backup Now" (and of `tarnwick-cli run`): the separator and
   // task-name rows, the last-run stamp in "profiles.ini", then MakeJob.
   StartResult RunNow(const Profile& profile);
 
   // The separator row and "********** Task Name:  %s **********" ("NONAME" for an empty name).
-  void LogTaskStart(const std::string& name);
+  void LogTaskStart(const std::string& name) override;
 
-  bool IsBusy() const { return state_.load(std::memory_order_acquire) != State::Idle; }
+  bool IsBusy() const override { return state_.load(std::memory_order_acquire) != State::Idle; }
   bool CopyWorkerBusy() const { return state_.load(std::memory_order_acquire) == State::Copy; }
   bool ZipWorkerBusy() const { return state_.load(std::memory_order_acquire) == State::Zip; }
   bool StopRequested() const { return stopRequested_.load(std::memory_order_acquire); }
@@ -77,7 +83,7 @@ class CBackupController {
  private:
   enum class State { Idle, Starting, Copy, Zip };
 
-  void WorkerMain(JobKind kind);
+  void WorkerMain(JobKind kind, std::string profileName);
   void SetIdle();
 
   CActivityLog& log_;
@@ -93,7 +99,7 @@ class CBackupController {
   std::mutex endMutex_;  // pairs with jobEnded_ for the waits
   std::condition_variable jobEnded_;
 
-  CScheduleMonitor monitor_;
+  CScheduleMonitor monitor_{*this, catalogue_, log_, observer_};
 };
 
 }  // namespace tarnwick

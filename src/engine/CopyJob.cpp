@@ -1,82 +1,102 @@
 #include "engine/CopyJob.h"
 
-#include <sys/stat.h>
-
 #include "app/StringTable.h"
-#include "engine/EngineTexts.h"
-#include "engine/FtpTransfers.h"
-#include "engine/JobOpening.h"
-#include "engine/LocalCopy.h"
+#include "engine/JobReport.h"
+#include "engine/LocalFolderWalk.h"
+#include "engine/PathFilter.h"
+#include "engine/RemoteListing.h"
 
 namespace tarnwick {
 
 namespace {
 
-void ClearStatus(JobContext& context) {
-  context.observer.OnClearStatus();
-  context.observer.OnResetProgress();
-}
-
 // The file list of the local sources, in item order; destination sub-folders of folder items are
 // made on the way.
-TransferList BuildLocalList(JobContext& context, const std::string& destBase, CFtpJobConnection* connection) {
-  const BackupJob& job = context.job;
+TransferList BuildLocalList(const BackupJob& job, JobDestination& destination) {
   TransferList list;
   for (const SourceItem& item : job.localSources) {
     if (item.kind == ItemKind::LocalFile) {
-      list.push_back({item.path, JoinLocalPath(destBase, LastPathComponent(item.path))});
+      list.push_back({item.path, JoinPath(destination.Root(), LastPathComponent(item.path))});
     } else if (item.kind == ItemKind::LocalFolder) {
-      const FilterLists filter = SplitFilter(item.filter);
       // A folder item ending in "/" (a root) has an empty last component: its files go straight
       // into the destination folder.
-      const std::string destSub = JoinLocalPath(destBase, LastPathComponent(item.path));
-      if (job.destIsLocal) {
-        ::mkdir(destSub.c_str(), 0777);
-      } else {
-        CreateRemoteFolderChain(context, *connection, destSub);
-      }
-      CollectLocalFolder(context, item.path, filter, item.recursive, list, job.destIsLocal, destSub, connection);
+      const std::string destSub = JoinPath(destination.Root(), LastPathComponent(item.path));
+      destination.CreateFolderChain(destSub);
+      CollectLocalFolder(destination, item, destSub, list);
     }
   }
   return list;
 }
 
+void BackUpRemoteFile(JobContext& context, CFtpJobConnection& from, const std::string& source,
+                      const std::string& targetFolder, JobDestination& destination) {
+  LogBackupFile(context, source);
+  if (!destination.PutRemoteFile(context, from, source, targetFolder)) LogBackupFailed(context, source);
+}
+
 }  // namespace
 
-int RunCopyJob(JobContext& context) {
-  const BackupJob& job = context.job;
-  FtpSite destination = job.ftpDest;
-  FtpJobConnection connection;
-  if (!OpenJob(context, destination, connection)) return COPYJOB_NO_FTP_DESTINATION;
-  if (connection) CreateRemoteFolderChain(context, *connection, destination.remotePath);
-  const std::string& destBase = job.destIsLocal ? job.localDestFolder : destination.remotePath;
+void CollectLocalFolder(JobDestination& destination, const SourceItem& item, const std::string& destFolder,
+                        TransferList& list) {
+  FolderTargets targets;
+  targets.join = JoinPath;
+  targets.createFolder = [&destination](const std::string& path) { destination.CreateFolder(path); };
+  targets.skipFolder = destination.FolderToSkip();
+  EnumerateLocalFolder(item.path, SplitFilter(item.filter), item.recursive, destFolder, targets, list);
+}
 
-  const TransferList list = BuildLocalList(context, destBase, connection.get());
+bool CopyRemoteSource(JobContext& context, const FtpSource& source, JobDestination& destination) {
+  FtpSite site = source.site;
+  FtpJobConnection connection = ConnectForJob(context, site, false);
+  if (!connection) return false;
+
+  for (const SourceItem& item : source.items) {
+    if (context.StopRequested()) break;
+    if (item.kind == ItemKind::FtpFile) {
+      BackUpRemoteFile(context, *connection, item.path, destination.Root(), destination);
+    } else if (item.kind == ItemKind::FtpFolder) {
+      const std::string destSub = JoinPath(destination.Root(), LastPathComponent(item.path));
+      destination.CreateFolderChain(destSub);
+      TransferList list;
+      CollectRemoteFolder(*connection, RemoteFolderQuery::Of(item, site.serverIsUnix), destSub, list);
+      for (const TransferEntry& entry : list) {
+        if (context.StopRequested()) return false;
+        BackUpRemoteFile(context, *connection, entry.source, entry.target, destination);
+      }
+    }
+  }
+  return true;
+}
+
+int RunCopyJob(JobContext& context) {
+  std::unique_ptr<JobDestination> destination = OpenDestination(context);
+  if (!destination) return COPYJOB_NO_FTP_DESTINATION;
+  destination->CreateFolderChain(destination->Root());
+
+  const TransferList list = BuildLocalList(context.job, *destination);
   for (const TransferEntry& entry : list) {
-    context.log.LogActionText(LOG_BACKUPFILE, FormatText(kBackupFileText, entry.source.c_str()));
-    const bool copied = job.destIsLocal ? CopyLocalFile(context, entry.source, entry.target)
-                                        : UploadFile(context, entry.source, entry.target, *connection);
-    if (!copied) context.log.LogActionText(LOG_ERROR, FormatText(kBackupFailedText, entry.source.c_str()));
+    LogBackupFile(context, entry.source);
+    if (!destination->PutLocalFile(context, entry.source, entry.target)) LogBackupFailed(context, entry.source);
     if (context.StopRequested()) {
       ClearStatus(context);
       context.log.LogAction(LOG_BACKUPSTOPPED, IDS_BACKUP_STOPPED);
-      CloseJobConnection(connection);
+      destination->Close();
       return COPYJOB_STOPPED;
     }
   }
   ClearStatus(context);
 
   bool stopLogged = false;
-  for (const FtpSource& source : job.remoteSources) {
+  for (const FtpSource& source : context.job.remoteSources) {
     if (context.StopRequested()) break;
-    CopyRemoteSource(context, source, connection.get(), destBase);
+    CopyRemoteSource(context, source, *destination);
     if (context.StopRequested() && !stopLogged) {
       context.log.LogAction(LOG_BACKUPSTOPPED, IDS_BACKUP_STOPPED);
       stopLogged = true;
     }
   }
 
-  CloseJobConnection(connection);
+  destination->Close();
   ClearStatus(context);
   // Every run ends with exactly one of the two rows, also when the stop came after the last check.
   if (!context.StopRequested()) {

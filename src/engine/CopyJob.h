@@ -1,7 +1,11 @@
 // The copy job: every selected file is copied one by one to the destination folder, local or FTP.
 #pragma once
 
+#include <string>
+
 #include "engine/JobContext.h"
+#include "engine/JobDestination.h"
+#include "engine/TransferList.h"
 
 namespace tarnwick {
 
@@ -14,5 +18,16 @@ enum CopyJobExit : int {
 
 // Runs one copy job on the calling (worker) thread and logs every step.
 int RunCopyJob(JobContext& context);
+
+// The copy job's enumeration of the local folder item `item`: targets are full paths below
+// `destFolder`; destination sub-folders are made at `destination` on the way, and the
+// destination's own folder is never walked.
+void CollectLocalFolder(JobDestination& destination, const SourceItem& item, const std::string& destFolder,
+                        TransferList& list);
+
+// Backs up one remote source on a session of its own: its files and folders go below the
+// destination's root. Logs its rows (connection events, "Backup file %s.", "Backup %s Failed.").
+// False when its session could not be opened or when stopped inside a remote folder.
+bool CopyRemoteSource(JobContext& context, const FtpSource& source, JobDestination& destination);
 
 }  // namespace tarnwick

@@ -1,10 +1,23 @@
 // Where a backup worker reports its current file and progress (the status bar of the desktop
-// program, the progress line of the CLI). Called on the worker thread.
+// program, the progress line of the CLI), the end of each job, and the scheduled launches that
+// could not happen. Called on the worker thread (OnLaunchFailed on the thread that ticks the
+// monitor): a front end re-posts the values to its own thread.
 #pragma once
 
 #include <string>
 
+#include "app/Status.h"
+
 namespace tarnwick {
+
+// How a job ended: the profile it ran and its worker's exit code (0 when it ran to its end or was
+// stopped among remote sources, 1 when stopped among local files, negative when the destination or
+// the archive could not be opened or the writer failed).
+struct JobEnd {
+  std::string profileName;
+  int exitCode = 0;
+  bool stopped = false;  // a Stop was asked for while it ran
+};
 
 class JobObserver {
  public:
@@ -13,6 +26,15 @@ class JobObserver {
   virtual void OnClearStatus() = 0;
   virtual void OnProgress(long long position, long long range) = 0;
   virtual void OnResetProgress() = 0;
+  // After the job's last row, once the controller takes new jobs again. Must not start a job on
+  // the calling thread (re-post it): that thread is the worker that is ending.
+  virtual void OnJobEnded(const JobEnd& end) { (void)end; }
+  // A scheduled profile due now could not be launched (unreadable file, refused profile); the
+  // reason is in the log as well. The monitor never prompts: showing it is the front end's call.
+  virtual void OnLaunchFailed(const std::string& profileName, const Status& reason) {
+    (void)profileName;
+    (void)reason;
+  }
 };
 
 }  // namespace tarnwick

@@ -9,8 +9,10 @@
 #include <filesystem>
 
 #include "app/StringTable.h"
-#include "engine/EngineTexts.h"
-#include "engine/LocalCopy.h"
+#include "engine/FtpTransfers.h"
+#include "engine/JobReport.h"
+#include "engine/PathFilter.h"
+#include "engine/RemoteListing.h"
 #include "zip/ZipException.h"
 #include "zip/ZipWriter.h"
 
@@ -66,22 +68,16 @@ class SpoolFile : public CZipInputStream {
   std::int64_t read_ = 0;
 };
 
-void LogRow(JobContext& context, int code, const char* format, const std::string& path) {
-  context.log.LogActionText(code, FormatText(format, path.c_str()));
-}
-
-void AddLogged(JobContext& context, const std::string& remotePath, CFtpJobConnection& connection,
+void AddLogged(JobContext& context, CFtpJobConnection& connection, const std::string& remotePath,
                const std::string& name, CZipWriter& writer) {
-  LogRow(context, LOG_BACKUPFILE, kBackupFileText, remotePath);
-  if (!AddRemoteFileToArchive(context, remotePath, connection, name, context.job.zipLevel, writer)) {
-    LogRow(context, LOG_ERROR, kBackupFailedText, remotePath);
-  }
+  LogBackupFile(context, remotePath);
+  if (!AddRemoteFileToArchive(context, connection, remotePath, name, writer)) LogBackupFailed(context, remotePath);
 }
 
 }  // namespace
 
-bool AddRemoteFileToArchive(JobContext& context, const std::string& remotePath, CFtpJobConnection& connection,
-                            const std::string& name, int level, CZipWriter& writer) {
+bool AddRemoteFileToArchive(JobContext& context, CFtpJobConnection& connection, const std::string& remotePath,
+                            const std::string& name, CZipWriter& writer) {
   std::unique_ptr<CFtpFile> file = connection.Session().OpenFile(remotePath, FtpFileMode::Read);
   if (!file) return false;
   SpoolFile spool;
@@ -91,19 +87,18 @@ bool AddRemoteFileToArchive(JobContext& context, const std::string& remotePath, 
       context, *file, [&spool](const char* data, std::size_t size) { return spool.Append(data, size); },
       [&](long long chunk) {
         kilobytes += chunk / 1024;
-        context.observer.OnStatusText(FormatText(kAddingToZipText, remotePath.c_str(), static_cast<int>(kilobytes)));
+        ShowPathStatus(context, IDS_ADDING_TO_ZIP_STATUS, remotePath, kilobytes);
       });
   file.reset();
   if (result == ReceiveResult::Stopped) return true;
   if (result == ReceiveResult::Failed || !spool.Rewind()) return false;
-  return writer.AddFileFromStream(spool, name, level);
+  return writer.AddFileFromStream(spool, name, context.job.zipLevel);
 }
 
-void ListRemoteFolderForArchive(const std::string& folder, const std::string& includeList,
-                                const std::string& excludeList, CFtpJobConnection& connection, bool recursive,
-                                bool serverIsUnix, const std::string& parentFolder, TransferList& list) {
+void ListRemoteFolderForArchive(CFtpJobConnection& connection, const RemoteFolderQuery& query,
+                                const std::string& parentFolder, TransferList& list) {
   const std::string prefix = parentFolder + "/";
-  for (std::string& path : CollectRemotePaths(connection, folder, includeList, excludeList, recursive, serverIsUnix)) {
+  for (std::string& path : CollectRemotePaths(connection, query)) {
     std::string name = path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
     list.push_back({std::move(path), std::move(name)});
   }
@@ -116,50 +111,21 @@ bool ZipRemoteSource(JobContext& context, const FtpSource& source, CZipWriter& w
   for (const SourceItem& item : source.items) {
     if (context.StopRequested()) break;
     if (item.kind == ItemKind::FtpFile) {
-      AddLogged(context, item.path, *connection, LastPathComponent(item.path), writer);
+      AddLogged(context, *connection, item.path, LastPathComponent(item.path), writer);
     } else if (item.kind == ItemKind::FtpFolder) {
       const auto slash = item.path.rfind('/');
       // A folder path without "/" has no parent to take off: its files keep their whole path.
       const std::string parent = slash == std::string::npos ? std::string() : item.path.substr(0, slash);
-      const FilterLists filter = SplitFilter(item.filter);
       TransferList list;
-      ListRemoteFolderForArchive(item.path, filter.include, filter.exclude, *connection, item.recursive,
-                                 site.serverIsUnix, parent, list);
+      ListRemoteFolderForArchive(*connection, RemoteFolderQuery::Of(item, site.serverIsUnix), parent, list);
       for (const TransferEntry& entry : list) {
         if (context.StopRequested()) break;
-        AddLogged(context, entry.source, *connection, entry.target, writer);
+        AddLogged(context, *connection, entry.source, entry.target, writer);
       }
     }
   }
   CloseJobConnection(connection);
   return true;
-}
-
-std::string RemoteArchivePathForJob(const BackupJob& job, CFtpJobConnection& connection) {
-  const std::string path = RemoteArchivePath(job.zipPath, job.ftpDest.host);
-  const std::string& typed = job.ftpDest.remotePath;
-  // The destination text puts a "/" between the host and a relative remote path; that "/" is not
-  // the server's root.
-  if ((typed.empty() || typed.front() != '/') && !path.empty() && path.front() == '/') {
-    return connection.Session().AbsolutePath(path.substr(1));
-  }
-  return path;
-}
-
-bool PrepareRemoteArchive(JobContext& context, CFtpJobConnection& connection, const std::string& remotePath) {
-  // A date folder is new on every day's first run: without it the archive could never be created.
-  const auto slash = remotePath.rfind('/');
-  if (slash != std::string::npos) CreateRemoteFolderChain(context, connection, remotePath.substr(0, slash));
-  return CanCreateRemoteFile(connection, remotePath);
-}
-
-bool UploadArchive(JobContext& context, const std::string& localPath, const std::string& remotePath,
-                   CFtpJobConnection& connection) {
-  long long kilobytes = 0;
-  return UploadFile(context, localPath, remotePath, connection, [&](long long chunk, long long, long long) {
-    kilobytes += chunk / 1024;
-    context.observer.OnStatusText(FormatText(kCompressingToText, remotePath.c_str(), static_cast<int>(kilobytes)));
-  });
 }
 
 }  // namespace tarnwick

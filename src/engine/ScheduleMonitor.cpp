@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "app/ProgramSettings.h"
-#include "engine/BackupController.h"
 #include "schedule/ScheduleRecord.h"
 
 namespace tarnwick {
@@ -42,18 +41,19 @@ bool CScheduleMonitor::OnTick(std::time_t now) {
 
   currentTaskName_ = std::filesystem::path(launchPath).stem().string();
   // The rows come first, also when a running job keeps the launch from happening.
-  controller_.LogTaskStart(currentTaskName_);
+  launcher_.LogTaskStart(currentTaskName_);
   LaunchScheduledProfile(launchPath, now);
   catalogue_.LoadCatalogue();
   return true;
 }
 
 void CScheduleMonitor::LaunchScheduledProfile(const std::string& path, std::time_t now) {
-  if (controller_.IsBusy()) return;
+  if (launcher_.IsBusy()) return;
+  const std::string name = std::filesystem::path(path).stem().string();
   Profile profile;
   std::string error;
   if (!ReadProfile(path, profile, now, &error)) {
-    prompts_.ShowMessage(error);
+    ReportLaunchFailure(name, Status::Corrupt({}, error));
     return;
   }
   profile.filePath = path;
@@ -61,8 +61,14 @@ void CScheduleMonitor::LaunchScheduledProfile(const std::string& path, std::time
   profile.isScheduled = true;
   // A one-time schedule switches itself off by its run.
   profile.schedule.enabled = !(profile.schedule.type == kScheduleOnce && profile.schedule.repeat == 0);
-  controller_.MakeJob(profile, false);
-  if (!WriteProfile(profile, now, &error)) prompts_.ShowMessage(error);
+  const Status started = launcher_.StartJob(profile);
+  if (!started.ok() && started.code() != StatusCode::Busy) ReportLaunchFailure(name, started);
+  if (!WriteProfile(profile, now, &error)) ReportLaunchFailure(name, Status::Corrupt({}, error));
+}
+
+void CScheduleMonitor::ReportLaunchFailure(const std::string& name, const Status& reason) {
+  log_.LogActionText(LOG_ERROR, reason.ToString());
+  observer_.OnLaunchFailed(name, reason);
 }
 
 }  // namespace tarnwick

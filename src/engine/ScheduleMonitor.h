@@ -5,12 +5,12 @@
 #include <ctime>
 #include <string>
 
-#include "app/UserPrompts.h"
+#include "engine/JobLauncher.h"
+#include "engine/JobObserver.h"
+#include "log/ActivityLog.h"
 #include "profiles/ProfileCatalogue.h"
 
 namespace tarnwick {
-
-class CBackupController;
 
 // A due time is matched to the second, so a tick that came late must not skip a second: a tick at
 // `now` after one at `last` looks at every second in between, from the second this returns. After
@@ -20,8 +20,10 @@ std::time_t FirstSecondToTick(std::time_t last, std::time_t now);
 
 class CScheduleMonitor {
  public:
-  CScheduleMonitor(CBackupController& controller, CProfileCatalogue& catalogue, UserPrompts& prompts)
-      : controller_(controller), catalogue_(catalogue), prompts_(prompts) {}
+  // A launch that cannot happen is an ERROR row in `log` and a call of `observer`; the monitor never
+  // prompts, so a tick never waits for the user. All references must outlive the monitor.
+  CScheduleMonitor(JobLauncher& launcher, CProfileCatalogue& catalogue, CActivityLog& log, JobObserver& observer)
+      : launcher_(launcher), catalogue_(catalogue), log_(log), observer_(observer) {}
 
   // Launch runs whose time went by while the program was not running (the "run missed" setting).
   bool RunMissed() const { return runMissed_; }
@@ -43,9 +45,12 @@ class CScheduleMonitor {
   const std::string& CurrentTaskName() const { return currentTaskName_; }
 
  private:
-  CBackupController& controller_;
+  void ReportLaunchFailure(const std::string& name, const Status& reason);
+
+  JobLauncher& launcher_;
   CProfileCatalogue& catalogue_;
-  UserPrompts& prompts_;
+  CActivityLog& log_;
+  JobObserver& observer_;
   bool runMissed_ = false;
   std::string currentTaskName_;
 };

@@ -7,6 +7,7 @@
 
 #include "app/ProgramFolder.h"
 #include "formats/FileIo.h"
+#include "formats/PartFile.h"
 
 namespace tarnwick {
 namespace {

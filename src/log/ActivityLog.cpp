@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 
 #include "app/StringTable.h"
-#include "formats/FileIo.h"
+#include "formats/PartFile.h"
 #include "formats/TextFile.h"
 
 namespace tarnwick {

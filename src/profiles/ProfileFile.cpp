@@ -8,6 +8,7 @@
 
 #include "app/StringTable.h"
 #include "formats/FileIo.h"
+#include "formats/PartFile.h"
 #include "profiles/Profile.h"
 #include "profiles/ProfileXml.h"
 

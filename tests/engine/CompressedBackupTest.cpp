@@ -10,6 +10,7 @@
 
 #include "EngineTestSupport.h"
 #include "engine/CompressedBackup.h"
+#include "engine/JobDestination.h"
 #include "support/TempDir.h"
 #include "zip/ZipTestSupport.h"
 

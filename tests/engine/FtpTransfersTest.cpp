@@ -14,6 +14,8 @@
 #include "engine/CompressedBackup.h"
 #include "engine/CopyJob.h"
 #include "engine/FtpTransfers.h"
+#include "engine/JobDestination.h"
+#include "engine/RemoteListing.h"
 #include "support/FtpTestServer.h"
 #include "support/TempDir.h"
 
@@ -107,7 +109,7 @@ TEST_F(FtpTransfersTest, AnEmptyUserNameLogsInAnonymously) {
   EXPECT_EQ(site.remotePath, "/drop");
   EXPECT_EQ(run.Rows()[2], "LOGGINGIN USER: ");
   WriteFile(dir / "a.txt", "anon");
-  EXPECT_TRUE(CreateRemoteFolderChain(run.context, *connection, site.remotePath));
+  EXPECT_TRUE(CreateRemoteFolderChain(*connection, site.remotePath));
   EXPECT_TRUE(UploadFile(run.context, (dir / "a.txt").string(), "/drop/a.txt", *connection));
   EXPECT_EQ(ReadFile(server.anonRoot() / "drop/a.txt"), "anon");
 }
@@ -279,11 +281,11 @@ TEST_F(FtpTransfersTest, CreatesRemoteFolderChains) {
   FtpTestServer server;
   FtpJobConnection connection = Connect(server);
   ASSERT_TRUE(connection);
-  EXPECT_TRUE(CreateRemoteFolderChain(run.context, *connection, "/a/b c/d"));
+  EXPECT_TRUE(CreateRemoteFolderChain(*connection, "/a/b c/d"));
   EXPECT_TRUE(fs::is_directory(server.root() / "a/b c/d"));
-  EXPECT_FALSE(CreateRemoteFolderChain(run.context, *connection, "/"));
-  EXPECT_FALSE(CreateRemoteFolderChain(run.context, *connection, ""));
-  EXPECT_TRUE(CreateRemoteFolderChain(run.context, *connection, "/a/b c/d/"));  // all there already
+  EXPECT_FALSE(CreateRemoteFolderChain(*connection, "/"));
+  EXPECT_FALSE(CreateRemoteFolderChain(*connection, ""));
+  EXPECT_TRUE(CreateRemoteFolderChain(*connection, "/a/b c/d/"));  // all there already
 }
 
 // A remote tree: docs/{a.txt, b.log, sub/{c.txt, deeper/e.txt}, sub.txt/{f.txt, g.log}}.
@@ -300,7 +302,7 @@ class RemoteTreeTest : public FtpTransfersTest, public ::testing::WithParamInter
     const std::string include = filter.substr(0, filter.find('|'));
     const std::string exclude = filter.find('|') == std::string::npos ? "" : filter.substr(filter.find('|') + 1);
     // Sorted: the server's listing order is its own.
-    auto paths = CollectRemotePaths(*connection, "/pub/docs", include, exclude, recursive, true);
+    auto paths = CollectRemotePaths(*connection, {"/pub/docs", include, exclude, recursive, true});
     std::sort(paths.begin(), paths.end());
     return paths;
   }
@@ -328,7 +330,7 @@ TEST_P(RemoteTreeTest, MasksPickFilesAndTheSubFoldersTheyName) {
   EXPECT_TRUE(Collect("*.none", true).empty());
 
   TransferList list;
-  CollectRemoteFolder("/pub/docs", "*", "", true, list, true, "/B/docs", *connection, true);
+  CollectRemoteFolder(*connection, {"/pub/docs", "*", "", true, true}, "/B/docs", list);
   ASSERT_EQ(list.size(), 6u);
   auto targetOf = [&list](const std::string& source) {
     const auto e = std::find_if(list.begin(), list.end(), [&](const auto& entry) { return entry.source == source; });
@@ -346,7 +348,7 @@ TEST_F(FtpTransfersTest, ALinkBackUpTheTreeDoesNotWalkForever) {
   fs::create_directory_symlink(server.root() / "pub", server.root() / "pub/loop");
   FtpJobConnection connection = Connect(server);
   ASSERT_TRUE(connection);
-  const auto paths = CollectRemotePaths(*connection, "/pub", "*", "", true, true);
+  const auto paths = CollectRemotePaths(*connection, {"/pub", "*", "", true, true});
   ASSERT_FALSE(paths.empty());
   EXPECT_GT(paths.size(), 10u) << "the link is walked into";
   EXPECT_LT(paths.size(), 100u);

@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
+#include "engine/CopyJob.h"
 #include "engine/LocalCopy.h"
+#include "engine/PathFilter.h"
 #include "support/TempDir.h"
 
 namespace tarnwick::test {
@@ -48,8 +50,9 @@ class CollectTest : public ::testing::Test {
  protected:
   TransferList Collect(const std::string& filter, bool recursive) {
     TransferList list;
-    CollectLocalFolder(run.context, (dir / "src").string(), SplitFilter(filter), recursive, list, true,
-                       (dir / "dst").string(), nullptr);
+    const auto destination = LocalFolderDestination((dir / "dst").string());
+    CollectLocalFolder(*destination, {(dir / "src").string(), filter, ItemKind::LocalFolder, recursive},
+                       (dir / "dst").string(), list);
     return list;
   }
   std::vector<std::string> Sources(const TransferList& list) const {
@@ -100,8 +103,9 @@ TEST_F(CollectTest, ADestinationInsideTheSourceIsNotCopiedIntoItself) {
   WriteFile(dir / "src/f.txt", "x");
   fs::create_directories(dir / "src/backup/src");
   TransferList list;
-  CollectLocalFolder(run.context, (dir / "src").string(), SplitFilter("+[*.*]"), true, list, true,
-                     (dir / "src/backup/src").string(), nullptr);
+  const auto destination = LocalFolderDestination((dir / "src/backup/src").string());
+  CollectLocalFolder(*destination, {(dir / "src").string(), "+[*.*]", ItemKind::LocalFolder, true},
+                     (dir / "src/backup/src").string(), list);
   EXPECT_EQ(Sources(list), (std::vector<std::string>{"f.txt"}));
   EXPECT_FALSE(fs::exists(dir / "src/backup/src/backup/src/backup"));
 }

@@ -1,0 +1,58 @@
+// The console side of a run without a window: log rows and the progress line on the console, and
+// the outcome of a run as its rows tell it.
+#pragma once
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "engine/JobObserver.h"
+#include "log/ActivityLog.h"
+
+namespace tarnwick {
+
+// How a run ended, as its log rows say.
+struct RunOutcome {
+  bool ended = false;    // "Backup End." was logged
+  bool stopped = false;  // "Backup has been stopped." was logged
+  bool failed = false;   // an ERROR, CONNECTFAILED or LOGINFAILED row (a failed file is an ERROR row)
+
+  // Only a run that reached its end without any failure counts as a success.
+  bool Succeeded() const { return ended && !stopped && !failed; }
+};
+
+// Prints every log row as "time<TAB>keyword<TAB>description" the moment it is appended, and, when
+// given a progress stream, keeps one progress line there (current file, KB, percent) that the rows
+// clear before they print. Tracks the outcome of the rows it saw.
+class CConsoleReporter : public JobObserver, public ActivityLogListener {
+ public:
+  // `progress` may be null: no progress line (for a stream that is not a terminal).
+  CConsoleReporter(std::FILE* rows, std::FILE* progress) : rows_(rows), progress_(progress) {}
+
+  void OnStatusText(const std::string& text) override;
+  void OnClearStatus() override;
+  void OnProgress(long long position, long long range) override;
+  void OnResetProgress() override;
+
+  void OnRowInserted(std::size_t position, const LogRow& row) override;
+  void OnCleared() override {}
+  void OnRowsLoaded(std::size_t, std::size_t) override {}
+
+  RunOutcome Outcome() const;
+  // Forgets the outcome so far (the monitor reports each run on its own).
+  void ResetOutcome();
+
+ private:
+  void DrawProgressLocked();
+  void EraseProgressLocked();
+
+  std::FILE* rows_;
+  std::FILE* progress_;
+  mutable std::mutex mutex_;  // guards everything below and the two streams
+  std::string status_;
+  long long percent_ = -1;  // -1: no position yet
+  bool progressShown_ = false;
+  RunOutcome outcome_;
+};
+
+}  // namespace tarnwick

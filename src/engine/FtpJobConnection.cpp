@@ -1,0 +1,73 @@
+#include "engine/FtpJobConnection.h"
+
+#include "app/StringTable.h"
+
+namespace tarnwick {
+
+void FtpJobConnectionCloser::operator()(CFtpJobConnection* connection) const noexcept {
+  connection->Session().Close();
+  delete connection;
+}
+
+std::string ResolveRemotePath(const std::string& currentFolder, const std::string& path) {
+  // An empty destination is the login folder itself, without a trailing "/" to double later.
+  if (path.empty()) return currentFolder;
+  if (currentFolder.empty() || currentFolder.back() == '/') return currentFolder + path;
+  return currentFolder + "/" + path;
+}
+
+FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestination) {
+  CActivityLog& log = context.log;
+  log.LogActionText(LOG_CONNECTING, FormatString(IDS_CONNECTING_ROW, site.host.c_str(), site.port.c_str()));
+  FtpJobConnection connection(new CFtpJobConnection());
+  // Stop then ends a transfer at once, also one waiting on a server that stopped moving data.
+  connection->Session().SetTransferInterruptFlag(&context.stopRequested);
+  FtpConnectParams params;
+  params.host = site.host;
+  params.port = PortFromText(site.port);
+  params.user = site.user;
+  params.password = site.password;
+  params.passive = PassiveFromText(site.passive);
+  // Reaching the server and logging in happen in one step here; a server that cannot be reached
+  // is reported as such rather than as a refused login, so the user looks for the right fault.
+  const FtpConnectResult result =
+      params.port < 0 ? FtpConnectResult::ConnectFailed : connection->Session().Connect(params);
+  if (result == FtpConnectResult::ConnectFailed) {
+    log.LogAction(LOG_CONNECTFAILED, IDS_FAILED_TO_CONNECT);
+    return nullptr;
+  }
+  log.LogAction(LOG_CONNECTED, IDS_SOCKET_CONNECTED);
+  log.LogActionText(LOG_LOGGINGIN, FormatString(IDS_LOGGING_IN_ROW, site.user.c_str()));
+  if (result != FtpConnectResult::Connected) {
+    log.LogAction(LOG_LOGINFAILED, IDS_LOGIN_FAILED);
+    return nullptr;
+  }
+  log.LogAction(LOG_LOGINOK, IDS_USER_LOGIN_OK);
+
+  if (isDestination && (site.remotePath.empty() || site.remotePath.front() != '/')) {
+    std::string current;
+    if (connection->Session().GetCurrentDirectory(current)) site.remotePath = ResolveRemotePath(current, site.remotePath);
+  }
+  return connection;
+}
+
+void CloseJobConnection(FtpJobConnection& connection) { connection.reset(); }
+
+bool CreateRemoteFolderChain(CFtpJobConnection& connection, const std::string& path) {
+  if (path.size() <= 2) return false;
+  const std::string chain = path.back() == '/' ? path : path + "/";
+  for (std::size_t slash = chain.find('/', 2); slash != std::string::npos; slash = chain.find('/', slash + 1)) {
+    CreateRemoteFolder(connection, chain.substr(0, slash));
+  }
+  return true;
+}
+
+void CreateRemoteFolder(CFtpJobConnection& connection, const std::string& path) {
+  if (path.empty() || connection.FolderKnown(path)) return;
+  // Making a folder that exists simply fails, so asking the server to make it ends the same as
+  // listing it first, without a data connection per folder.
+  connection.Session().CreateDirectory(path);
+  connection.RememberFolder(path);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,130 @@
+#include "engine/JobDestination.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <filesystem>
+#include <utility>
+
+#include "app/StringTable.h"
+#include "engine/FtpTransfers.h"
+#include "engine/JobReport.h"
+#include "engine/LocalCopy.h"
+#include "engine/PathFilter.h"
+#include "formats/PartFile.h"
+
+namespace tarnwick {
+
+namespace {
+
+class LocalDestination final : public JobDestination {
+ public:
+  explicit LocalDestination(std::string folder) : JobDestination(std::move(folder)) {}
+
+  std::string FolderToSkip() const override { return Root(); }
+  void CreateFolderChain(const std::string& path) override { CreateLocalFolderChain(path); }
+  void CreateFolder(const std::string& path) override { ::mkdir(path.c_str(), 0777); }
+
+  bool PutLocalFile(JobContext& context, const std::string& source, const std::string& target) override {
+    return CopyLocalFile(context, source, target);
+  }
+  bool PutRemoteFile(JobContext& context, CFtpJobConnection& from, const std::string& source,
+                     const std::string& targetFolder) override {
+    return DownloadFile(context, source, targetFolder, from);
+  }
+
+  std::string ArchivePath(const BackupJob& job) override { return job.zipPath; }
+  std::string ArchiveWorkPath(const BackupJob& job) const override { return job.zipPath; }
+  bool PrepareArchive(const std::string&) override { return true; }
+
+  void StoreArchive(JobContext& context, CPartFile& archive, const std::string& archivePath, bool) override {
+    if (archive.Commit()) return;
+    context.log.LogActionText(
+        LOG_ERROR, FormatString(IDS_ARCHIVE_WRITE_FAILED, archivePath.c_str(), std::strerror(archive.error())));
+  }
+};
+
+class FtpDestination final : public JobDestination {
+ public:
+  // `site` has the absolute remote path the login gave.
+  FtpDestination(const FtpSite& site, FtpJobConnection connection)
+      : JobDestination(site.remotePath), connection_(std::move(connection)) {}
+
+  std::string FolderToSkip() const override { return {}; }
+  void CreateFolderChain(const std::string& path) override { CreateRemoteFolderChain(*connection_, path); }
+  void CreateFolder(const std::string& path) override { CreateRemoteFolder(*connection_, path); }
+
+  bool PutLocalFile(JobContext& context, const std::string& source, const std::string& target) override {
+    return UploadFile(context, source, target, *connection_);
+  }
+  bool PutRemoteFile(JobContext& context, CFtpJobConnection& from, const std::string& source,
+                     const std::string& targetFolder) override {
+    CreateRemoteFolderChain(*connection_, targetFolder);
+    return CopyRemoteFile(context, source, targetFolder, from, *connection_);
+  }
+
+  std::string ArchivePath(const BackupJob& job) override {
+    const std::string path = RemoteArchivePath(job.zipPath, job.ftpDest.host);
+    const std::string& typed = job.ftpDest.remotePath;
+    // The destination text puts a "/" between the host and a relative remote path; that "/" is not
+    // the server's root: such an archive lies below the login folder, as the copy job takes it.
+    if ((typed.empty() || typed.front() != '/') && !path.empty() && path.front() == '/') {
+      return connection_->Session().AbsolutePath(path.substr(1));
+    }
+    return path;
+  }
+
+  // The archive is made in the temporary folder and sent once complete.
+  std::string ArchiveWorkPath(const BackupJob&) const override {
+    return (std::filesystem::temp_directory_path() / "archive.zip").string();
+  }
+
+  bool PrepareArchive(const std::string& archivePath) override {
+    // A date folder is new on every day's first run: without it the archive could never be created.
+    const auto slash = archivePath.rfind('/');
+    if (slash != std::string::npos) CreateRemoteFolderChain(*connection_, archivePath.substr(0, slash));
+    return CanCreateRemoteFile(*connection_, archivePath);
+  }
+
+  void StoreArchive(JobContext& context, CPartFile& archive, const std::string& archivePath, bool stopped) override {
+    if (stopped) return;
+    // The upload reads the closed temporary file, which goes when `archive` does.
+    long long kilobytes = 0;
+    const bool sent = UploadFile(context, archive.path(), archivePath, *connection_,
+                                 [&](long long chunk, long long, long long) {
+                                   kilobytes += chunk / 1024;
+                                   ShowPathStatus(context, IDS_COMPRESSING_TO_STATUS, archivePath, kilobytes);
+                                 });
+    if (!sent) LogBackupFailed(context, archivePath);
+  }
+
+  void Close() override { CloseJobConnection(connection_); }
+
+ private:
+  FtpJobConnection connection_;
+};
+
+}  // namespace
+
+std::unique_ptr<JobDestination> OpenDestination(JobContext& context) {
+  const BackupJob& job = context.job;
+  if (job.destIsLocal) CreateLocalFolderChain(job.localDestFolder);
+  context.log.LogAction(LOG_BACKUPSTART, IDS_BACKUP_START);
+  if (job.destIsLocal) return std::make_unique<LocalDestination>(job.localDestFolder);
+  FtpSite site = job.ftpDest;
+  FtpJobConnection connection = ConnectForJob(context, site, true);
+  if (connection) return std::make_unique<FtpDestination>(site, std::move(connection));
+  context.log.LogAction(LOG_BACKUPEND, IDS_BACKUP_END);
+  return nullptr;
+}
+
+std::unique_ptr<JobDestination> LocalFolderDestination(const std::string& folder) {
+  return std::make_unique<LocalDestination>(folder);
+}
+
+std::string RemoteArchivePath(const std::string& zipPath, const std::string& host) {
+  if (host.empty() || zipPath.find(host) == std::string::npos) return zipPath;
+  return zipPath.substr(host.size());
+}
+
+}  // namespace tarnwick

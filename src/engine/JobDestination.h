@@ -1,0 +1,72 @@
+// Where a job puts what it backs up: a local folder or a folder on an FTP server. The copy and zip
+// jobs talk to one interface and never ask which kind they have.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/FtpJobConnection.h"
+#include "engine/JobContext.h"
+
+namespace tarnwick {
+
+class CPartFile;
+
+class JobDestination {
+ public:
+  virtual ~JobDestination() = default;
+
+  // The folder every target lies below: the local folder, or the FTP folder as an absolute path.
+  const std::string& Root() const { return root_; }
+
+  // A local folder that a walk of a local source must never enter (the destination itself, which
+  // would otherwise be copied into itself ever deeper); empty when there is none.
+  virtual std::string FolderToSkip() const = 0;
+
+  // Makes every missing folder along `path`. Results are not checked: a folder that cannot be made
+  // shows up as the failed files that go into it.
+  virtual void CreateFolderChain(const std::string& path) = 0;
+  // Makes the one folder `path` (a sub-folder met while walking a source).
+  virtual void CreateFolder(const std::string& path) = 0;
+
+  // Puts the local file `source` at the full path `target`. False on a failed file; a stop is not
+  // a failure.
+  virtual bool PutLocalFile(JobContext& context, const std::string& source, const std::string& target) = 0;
+  // Puts the remote file `source`, read on `from`, into the folder `targetFolder` (made when
+  // missing) under its own name. Same outcomes as PutLocalFile.
+  virtual bool PutRemoteFile(JobContext& context, CFtpJobConnection& from, const std::string& source,
+                             const std::string& targetFolder) = 0;
+
+  // The archive's path as the log names it and as it is stored at this destination.
+  virtual std::string ArchivePath(const BackupJob& job) = 0;
+  // The local path the archive is written beside while it is made.
+  virtual std::string ArchiveWorkPath(const BackupJob& job) const = 0;
+  // Makes what the archive needs at `archivePath` and checks that it can be created there, without
+  // touching an older archive of that name.
+  virtual bool PrepareArchive(const std::string& archivePath) = 0;
+  // Puts the closed local `archive` in place as `archivePath` and logs a row when that fails. A
+  // stopped job's archive is kept locally but not sent to a server.
+  virtual void StoreArchive(JobContext& context, CPartFile& archive, const std::string& archivePath, bool stopped) = 0;
+
+  // Ends what the destination holds open (an FTP session).
+  virtual void Close() {}
+
+ protected:
+  explicit JobDestination(std::string root) : root_(std::move(root)) {}
+
+ private:
+  std::string root_;
+};
+
+// The job's destination, opened: the local folder is made, "Backup Start." is logged and an FTP
+// destination is logged in to (a relative remote path is made absolute there). Null, after
+// "Backup End." is logged, when the FTP destination cannot be reached.
+std::unique_ptr<JobDestination> OpenDestination(JobContext& context);
+
+// The local folder `folder` as a destination (for tests and tools that need no log rows).
+std::unique_ptr<JobDestination> LocalFolderDestination(const std::string& folder);
+
+// The remote path of an FTP destination's archive: `zipPath` without the host name in front of it.
+std::string RemoteArchivePath(const std::string& zipPath, const std::string& host);
+
+}  // namespace tarnwick

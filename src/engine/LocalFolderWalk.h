@@ -1,0 +1,30 @@
+// The enumeration of a local folder item into a job's file list, shared by the copy job and the
+// zip job: they differ only in how targets are named and whether destination folders are made.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engine/PathFilter.h"
+#include "engine/TransferList.h"
+
+namespace tarnwick {
+
+struct FolderTargets {
+  // The target of a sub-folder or file `name` inside the destination folder `folder`.
+  std::function<std::string(const std::string& folder, const std::string& name)> join;
+  // Called for each destination sub-folder before it is filled; empty: no folders are made.
+  std::function<void(const std::string& folder)> createFolder;
+  // A local folder that is never walked: the destination, when it lies inside the source, would
+  // otherwise be copied into itself ever deeper.
+  std::string skipFolder;
+};
+
+// Appends the files of `folder` to `list`: every sub-folder first, depth first (its own sub-folders
+// before its files), then the files of the folder itself, mask by mask. Sub-folders are always
+// walked and reproduced; without `recursive` the masks apply to `folder` only and everything below
+// it is taken. A file that two include masks match is listed twice. Entries come in name order.
+void EnumerateLocalFolder(const std::string& folder, const FilterLists& filter, bool recursive,
+                          const std::string& destFolder, const FolderTargets& targets, TransferList& list);
+
+}  // namespace tarnwick
