@@ -298,6 +298,33 @@ TEST_F(ControllerTest, MonitorLaunchesAtTheExactSecondOnceAndRewritesTheNextRun)
   EXPECT_EQ(CountRows("BACKUPSTART"), 1u);
 }
 
+TEST_F(ControllerTest, EveryJobEndIsToldWithItsProfileAndExitCode) {
+  ASSERT_EQ(controller.RunNow(QuickProfile("first")), CBackupController::StartResult::Started);
+  controller.WaitForJobEnd();
+  Profile noDestination = QuickProfile("second");
+  noDestination.destIsLocal = false;  // the FTP server cannot be reached: the job ends at once
+  noDestination.ftpDest = {"127.0.0.1", "1", "u", "p", "/x", "1"};
+  ASSERT_EQ(controller.MakeJob(noDestination), CBackupController::StartResult::Started);
+  controller.Shutdown();  // the end is told on the worker after it has gone idle: wait for the thread
+  const auto ends = observer.Ends();
+  ASSERT_EQ(ends.size(), 2u);
+  EXPECT_EQ(ends[0].profileName, "first");
+  EXPECT_EQ(ends[0].exitCode, 0);
+  EXPECT_EQ(ends[1].profileName, "second");
+  EXPECT_LT(ends[1].exitCode, 0);
+}
+
+TEST_F(ControllerTest, AScheduledProfileThatCannotBeReadIsLoggedNotPrompted) {
+  const std::string path = SaveScheduled("daily", kScheduleDaily, 10, 0);
+  catalogue.LoadCatalogue();
+  fs::remove(path);
+  EXPECT_TRUE(TickAt(10, 0, 0));
+  EXPECT_TRUE(prompts.messages.empty()) << "a tick must never wait for the user";
+  EXPECT_EQ(observer.LaunchFailures(), (std::vector<std::string>{"daily"}));
+  EXPECT_EQ(CountRows("ERROR"), 1u);
+  EXPECT_EQ(CountRows("BACKUPSTART"), 0u);
+}
+
 TEST_F(ControllerTest, MissedRunsLaunchOnlyWithRunMissed) {
   SaveScheduled("daily", kScheduleDaily, 10, 0);
   catalogue.LoadCatalogue();

@@ -37,6 +37,14 @@ class RecordingObserver : public JobObserver {
     if (onProgress) onProgress(position);
   }
   void OnResetProgress() override {}
+  void OnJobEnded(const JobEnd& end) override {
+    std::lock_guard lock(mutex_);
+    ends_.push_back(end);
+  }
+  void OnLaunchFailed(const std::string& profileName, const Status&) override {
+    std::lock_guard lock(mutex_);
+    launchFailures_.push_back(profileName);
+  }
 
   std::vector<std::string> Texts() const {
     std::lock_guard lock(mutex_);
@@ -50,6 +58,14 @@ class RecordingObserver : public JobObserver {
     std::lock_guard lock(mutex_);
     return ranges_;
   }
+  std::vector<JobEnd> Ends() const {
+    std::lock_guard lock(mutex_);
+    return ends_;
+  }
+  std::vector<std::string> LaunchFailures() const {
+    std::lock_guard lock(mutex_);
+    return launchFailures_;
+  }
   int Clears() const {
     std::lock_guard lock(mutex_);
     return clears_;
@@ -61,6 +77,8 @@ class RecordingObserver : public JobObserver {
   std::vector<long long> positions_;
   std::vector<long long> ranges_;
   int clears_ = 0;
+  std::vector<JobEnd> ends_;
+  std::vector<std::string> launchFailures_;
 };
 
 // One job with its own log, observer and stop flag, run on the calling thread.
