@@ -131,6 +131,13 @@ constexpr Entry kEntries[] = {
     {IDS_CANNOT_CREATE_ARCHIVE, "Cannot create destination compression file."},
     {IDS_ARCHIVE_WRITE_FAILED, "Cannot write destination compression file %s: %s."},
     {IDS_WORKER_FAILED, "The backup job ended on an error: %s"},
+    {IDS_FOLDER_UNREADABLE_ROW, "Cannot read folder %s: %s."},
+    {IDS_FOLDER_UNLISTED_ROW, "Cannot list folder %s: %s."},
+    {IDS_DESTINATION_IS_SOURCE_ROW, "The destination folder is the source folder %s itself: nothing was backed up."},
+    {IDS_WALK_CUT_ROW, "The walk of folder %s was cut after %s: not every file was backed up."},
+    {IDS_RENAME_REFUSED_ROW,
+     "The server refused to rename %s: files are stored under their final names, so uploads to this server are "
+     "not atomic."},
 };
 
 }  // namespace

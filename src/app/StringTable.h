@@ -124,6 +124,11 @@ enum StringId : unsigned {
   IDS_CANNOT_CREATE_ARCHIVE = 62508,    // ERROR row
   IDS_ARCHIVE_WRITE_FAILED = 62509,     // ERROR row: archive path, reason
   IDS_WORKER_FAILED = 62510,            // ERROR row: reason
+  IDS_FOLDER_UNREADABLE_ROW = 62511,    // ERROR row: local folder, system reason
+  IDS_FOLDER_UNLISTED_ROW = 62512,      // ERROR row: remote folder, server reason
+  IDS_DESTINATION_IS_SOURCE_ROW = 62513,  // ERROR row: folder
+  IDS_WALK_CUT_ROW = 62514,             // ERROR row: folder, limit
+  IDS_RENAME_REFUSED_ROW = 62515,       // row: remote file
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

@@ -10,7 +10,7 @@
 #include "app/StringTable.h"
 #include "engine/JobDestination.h"
 #include "engine/JobReport.h"
-#include "engine/LocalFolderWalk.h"
+#include "engine/LocalSources.h"
 #include "engine/RemoteArchive.h"
 #include "formats/PartFile.h"
 #include "zip/ZipException.h"
@@ -74,8 +74,9 @@ enum class Filling { StoppedLocally, Stopped, Complete };
 
 // Adds every local and remote file and closes the archive (a stopped job's archive is closed too:
 // what was added so far still becomes a complete archive). Throws what the writer throws.
-Filling FillArchive(JobContext& context, CZipWriter& writer, const std::string& archivePath) {
-  if (!AddLocalEntries(context, BuildArchiveList(context.job), writer)) {
+Filling FillArchive(JobContext& context, const TransferList& localList, CZipWriter& writer,
+                    const std::string& archivePath) {
+  if (!AddLocalEntries(context, localList, writer)) {
     writer.Close();
     return Filling::StoppedLocally;
   }
@@ -93,28 +94,6 @@ Filling FillArchive(JobContext& context, CZipWriter& writer, const std::string& 
 }
 
 }  // namespace
-
-void CollectFolderForArchive(const std::string& folder, const FilterLists& filter, bool recursive,
-                             TransferList& list, const std::string& archiveFolder) {
-  FolderTargets targets;
-  targets.join = [](const std::string& parent, const std::string& name) {
-    return parent.empty() ? name : parent + "/" + name;
-  };
-  EnumerateLocalFolder(folder, filter, recursive, archiveFolder, targets, list);
-}
-
-TransferList BuildArchiveList(const BackupJob& job) {
-  TransferList list;
-  for (const SourceItem& item : job.localSources) {
-    if (item.kind == ItemKind::LocalFile) {
-      list.push_back({item.path, LastPathComponent(item.path)});
-    } else if (item.kind == ItemKind::LocalFolder) {
-      CollectFolderForArchive(item.path, SplitFilter(item.filter), item.recursive, list,
-                              LastPathComponent(item.path));
-    }
-  }
-  return list;
-}
 
 int RunZipJob(JobContext& context) {
   const BackupJob& job = context.job;
@@ -135,9 +114,16 @@ int RunZipJob(JobContext& context) {
     return ZIPJOB_CANNOT_CREATE_REMOTE;
   }
 
+  if (!SourcesAvoidDestination(context, *destination, LocalListKind::Archive)) {
+    writer.Abort();
+    destination->Close();
+    context.log.LogAction(LOG_BACKUPEND, IDS_BACKUP_END);
+    return ZIPJOB_ENDED;
+  }
   Filling filling;
   try {
-    filling = FillArchive(context, writer, archivePath);
+    filling = FillArchive(context, BuildLocalSourceList(context, *destination, LocalListKind::Archive), writer,
+                          archivePath);
   } catch (const std::exception& failure) {
     writer.Abort();
     context.log.LogActionText(

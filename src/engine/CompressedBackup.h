@@ -6,8 +6,6 @@
 #include <string>
 
 #include "engine/JobContext.h"
-#include "engine/PathFilter.h"
-#include "engine/TransferList.h"
 
 namespace tarnwick {
 
@@ -23,15 +21,5 @@ enum ZipJobExit : int {
 
 // Runs one zip job on the calling (worker) thread. Never throws.
 int RunZipJob(JobContext& context);
-
-// The zip job's enumeration of a folder item: the same walk as the copy job's, without creating any
-// folder; targets are names inside the archive below `archiveFolder` ("Docs/Sub/b.txt"). An empty
-// archive folder (a root folder item) puts the files at the top of the archive, never under "/".
-void CollectFolderForArchive(const std::string& folder, const FilterLists& filter, bool recursive,
-                             TransferList& list, const std::string& archiveFolder);
-
-// The archive list of the job's local sources, in item order: a file item by its name, a folder
-// item under its last path component.
-TransferList BuildArchiveList(const BackupJob& job);
 
 }  // namespace tarnwick

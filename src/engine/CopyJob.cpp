@@ -2,31 +2,13 @@
 
 #include "app/StringTable.h"
 #include "engine/JobReport.h"
-#include "engine/LocalFolderWalk.h"
+#include "engine/LocalSources.h"
 #include "engine/PathFilter.h"
 #include "engine/RemoteListing.h"
 
 namespace tarnwick {
 
 namespace {
-
-// The file list of the local sources, in item order; destination sub-folders of folder items are
-// made on the way.
-TransferList BuildLocalList(const BackupJob& job, JobDestination& destination) {
-  TransferList list;
-  for (const SourceItem& item : job.localSources) {
-    if (item.kind == ItemKind::LocalFile) {
-      list.push_back({item.path, JoinPath(destination.Root(), LastPathComponent(item.path))});
-    } else if (item.kind == ItemKind::LocalFolder) {
-      // A folder item ending in "/" (a root) has an empty last component: its files go straight
-      // into the destination folder.
-      const std::string destSub = JoinPath(destination.Root(), LastPathComponent(item.path));
-      destination.CreateFolderChain(destSub);
-      CollectLocalFolder(destination, item, destSub, list);
-    }
-  }
-  return list;
-}
 
 void BackUpRemoteFile(JobContext& context, CFtpJobConnection& from, const std::string& source,
                       const std::string& targetFolder, JobDestination& destination) {
@@ -35,15 +17,6 @@ void BackUpRemoteFile(JobContext& context, CFtpJobConnection& from, const std::s
 }
 
 }  // namespace
-
-void CollectLocalFolder(JobDestination& destination, const SourceItem& item, const std::string& destFolder,
-                        TransferList& list) {
-  FolderTargets targets;
-  targets.join = JoinPath;
-  targets.createFolder = [&destination](const std::string& path) { destination.CreateFolder(path); };
-  targets.skipFolder = destination.FolderToSkip();
-  EnumerateLocalFolder(item.path, SplitFilter(item.filter), item.recursive, destFolder, targets, list);
-}
 
 bool CopyRemoteSource(JobContext& context, const FtpSource& source, JobDestination& destination) {
   FtpSite site = source.site;
@@ -72,8 +45,13 @@ int RunCopyJob(JobContext& context) {
   std::unique_ptr<JobDestination> destination = OpenDestination(context);
   if (!destination) return COPYJOB_NO_FTP_DESTINATION;
   destination->CreateFolderChain(destination->Root());
+  if (!SourcesAvoidDestination(context, *destination, LocalListKind::Copy)) {
+    destination->Close();
+    context.log.LogAction(LOG_BACKUPEND, IDS_BACKUP_END);
+    return COPYJOB_ENDED;
+  }
 
-  const TransferList list = BuildLocalList(context.job, *destination);
+  const TransferList list = BuildLocalSourceList(context, *destination, LocalListKind::Copy);
   for (const TransferEntry& entry : list) {
     LogBackupFile(context, entry.source);
     if (!destination->PutLocalFile(context, entry.source, entry.target)) LogBackupFailed(context, entry.source);

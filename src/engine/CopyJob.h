@@ -5,7 +5,6 @@
 
 #include "engine/JobContext.h"
 #include "engine/JobDestination.h"
-#include "engine/TransferList.h"
 
 namespace tarnwick {
 
@@ -18,12 +17,6 @@ enum CopyJobExit : int {
 
 // Runs one copy job on the calling (worker) thread and logs every step.
 int RunCopyJob(JobContext& context);
-
-// The copy job's enumeration of the local folder item `item`: targets are full paths below
-// `destFolder`; destination sub-folders are made at `destination` on the way, and the
-// destination's own folder is never walked.
-void CollectLocalFolder(JobDestination& destination, const SourceItem& item, const std::string& destFolder,
-                        TransferList& list);
 
 // Backs up one remote source on a session of its own: its files and folders go below the
 // destination's root. Logs its rows (connection events, "Backup file %s.", "Backup %s Failed.").

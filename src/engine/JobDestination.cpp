@@ -17,20 +17,35 @@ namespace tarnwick {
 
 namespace {
 
+// Whether the file `name` from outside, put into `folder`, stays below `root`.
+bool TargetLiesUnder(const std::string& root, const std::string& folder, const std::string& name) {
+  return LiesUnder(root, folder) && LiesUnder(root, JoinPath(folder, name));
+}
+
 class LocalDestination final : public JobDestination {
  public:
-  explicit LocalDestination(std::string folder) : JobDestination(std::move(folder)) {}
+  // `datedBase`: the folder that holds the date folders, empty without them.
+  LocalDestination(std::string folder, std::string datedBase)
+      : JobDestination(std::move(folder)), datedBase_(std::move(datedBase)) {}
 
-  std::string FolderToSkip() const override { return Root(); }
-  void CreateFolderChain(const std::string& path) override { CreateLocalFolderChain(path); }
-  void CreateFolder(const std::string& path) override { ::mkdir(path.c_str(), 0777); }
+  std::vector<std::string> FoldersToSkip() const override {
+    if (datedBase_.empty()) return {Root()};
+    return {Root(), datedBase_};
+  }
+  void CreateFolderChain(const std::string& path) override {
+    if (LiesUnder(Root(), path)) CreateLocalFolderChain(path);
+  }
+  void CreateFolder(const std::string& path) override {
+    if (LiesUnder(Root(), path)) ::mkdir(path.c_str(), 0777);
+  }
 
   bool PutLocalFile(JobContext& context, const std::string& source, const std::string& target) override {
-    return CopyLocalFile(context, source, target);
+    return LiesUnder(Root(), target) && CopyLocalFile(context, source, target);
   }
   bool PutRemoteFile(JobContext& context, CFtpJobConnection& from, const std::string& source,
                      const std::string& targetFolder) override {
-    return DownloadFile(context, source, targetFolder, from);
+    return TargetLiesUnder(Root(), targetFolder, LastPathComponent(source)) &&
+           DownloadFile(context, source, targetFolder, from);
   }
 
   std::string ArchivePath(const BackupJob& job) override { return job.zipPath; }
@@ -42,6 +57,9 @@ class LocalDestination final : public JobDestination {
     context.log.LogActionText(
         LOG_ERROR, FormatString(IDS_ARCHIVE_WRITE_FAILED, archivePath.c_str(), std::strerror(archive.error())));
   }
+
+ private:
+  std::string datedBase_;
 };
 
 class FtpDestination final : public JobDestination {
@@ -50,15 +68,20 @@ class FtpDestination final : public JobDestination {
   FtpDestination(const FtpSite& site, FtpJobConnection connection)
       : JobDestination(site.remotePath), connection_(std::move(connection)) {}
 
-  std::string FolderToSkip() const override { return {}; }
-  void CreateFolderChain(const std::string& path) override { CreateRemoteFolderChain(*connection_, path); }
-  void CreateFolder(const std::string& path) override { CreateRemoteFolder(*connection_, path); }
+  std::vector<std::string> FoldersToSkip() const override { return {}; }
+  void CreateFolderChain(const std::string& path) override {
+    if (LiesUnder(Root(), path)) CreateRemoteFolderChain(*connection_, path);
+  }
+  void CreateFolder(const std::string& path) override {
+    if (LiesUnder(Root(), path)) CreateRemoteFolder(*connection_, path);
+  }
 
   bool PutLocalFile(JobContext& context, const std::string& source, const std::string& target) override {
-    return UploadFile(context, source, target, *connection_);
+    return LiesUnder(Root(), target) && UploadFile(context, source, target, *connection_);
   }
   bool PutRemoteFile(JobContext& context, CFtpJobConnection& from, const std::string& source,
                      const std::string& targetFolder) override {
+    if (!TargetLiesUnder(Root(), targetFolder, LastPathComponent(source))) return false;
     CreateRemoteFolderChain(*connection_, targetFolder);
     return CopyRemoteFile(context, source, targetFolder, from, *connection_);
   }
@@ -110,7 +133,11 @@ std::unique_ptr<JobDestination> OpenDestination(JobContext& context) {
   const BackupJob& job = context.job;
   if (job.destIsLocal) CreateLocalFolderChain(job.localDestFolder);
   context.log.LogAction(LOG_BACKUPSTART, IDS_BACKUP_START);
-  if (job.destIsLocal) return std::make_unique<LocalDestination>(job.localDestFolder);
+  if (job.destIsLocal) {
+    const std::string datedBase =
+        job.useDateFolder ? job.localDestFolder.substr(0, job.localDestFolder.rfind('/')) : std::string();
+    return std::make_unique<LocalDestination>(job.localDestFolder, datedBase);
+  }
   FtpSite site = job.ftpDest;
   FtpJobConnection connection = ConnectForJob(context, site, true);
   if (connection) return std::make_unique<FtpDestination>(site, std::move(connection));
@@ -119,7 +146,7 @@ std::unique_ptr<JobDestination> OpenDestination(JobContext& context) {
 }
 
 std::unique_ptr<JobDestination> LocalFolderDestination(const std::string& folder) {
-  return std::make_unique<LocalDestination>(folder);
+  return std::make_unique<LocalDestination>(folder, std::string());
 }
 
 std::string RemoteArchivePath(const std::string& zipPath, const std::string& host) {

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/FtpJobConnection.h"
 #include "engine/JobContext.h"
@@ -19,18 +20,19 @@ class JobDestination {
   // The folder every target lies below: the local folder, or the FTP folder as an absolute path.
   const std::string& Root() const { return root_; }
 
-  // A local folder that a walk of a local source must never enter (the destination itself, which
-  // would otherwise be copied into itself ever deeper); empty when there is none.
-  virtual std::string FolderToSkip() const = 0;
+  // Local folders that a walk of a local source must never enter: the destination itself and, with
+  // a date folder, the folder that holds the earlier days' backups (they would otherwise be backed
+  // up into themselves ever deeper, or an archive pack itself).
+  virtual std::vector<std::string> FoldersToSkip() const = 0;
 
   // Makes every missing folder along `path`. Results are not checked: a folder that cannot be made
-  // shows up as the failed files that go into it.
+  // shows up as the failed files that go into it. Paths outside Root() are never made.
   virtual void CreateFolderChain(const std::string& path) = 0;
   // Makes the one folder `path` (a sub-folder met while walking a source).
   virtual void CreateFolder(const std::string& path) = 0;
 
-  // Puts the local file `source` at the full path `target`. False on a failed file; a stop is not
-  // a failure.
+  // Puts the local file `source` at the full path `target`. False on a failed file (also for a
+  // target outside Root()); a stop is not a failure.
   virtual bool PutLocalFile(JobContext& context, const std::string& source, const std::string& target) = 0;
   // Puts the remote file `source`, read on `from`, into the folder `targetFolder` (made when
   // missing) under its own name. Same outcomes as PutLocalFile.

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <optional>
+#include <cerrno>
 #include <utility>
 #include <vector>
 
@@ -51,6 +51,10 @@ bool ReadFolder(const std::string& folder, std::vector<FolderEntry>& entries, Fo
   return true;
 }
 
+bool Contains(const std::vector<FolderId>& ids, const FolderId& id) {
+  return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
 bool MatchesAny(const std::vector<std::string>& masks, const std::string& name) {
   return std::any_of(masks.begin(), masks.end(), [&](const std::string& m) { return MatchesWildcard(m, name); });
 }
@@ -58,9 +62,9 @@ bool MatchesAny(const std::vector<std::string>& masks, const std::string& name) 
 class FolderWalk {
  public:
   FolderWalk(const FolderTargets& targets, TransferList& list) : targets_(targets), list_(list) {
-    struct stat st {};
-    if (!targets.skipFolder.empty() && ::stat(targets.skipFolder.c_str(), &st) == 0) {
-      skip_ = FolderId{st.st_dev, st.st_ino};
+    for (const std::string& folder : targets.skipFolders) {
+      struct stat st {};
+      if (!folder.empty() && ::stat(folder.c_str(), &st) == 0) skip_.push_back(FolderId{st.st_dev, st.st_ino});
     }
   }
 
@@ -68,9 +72,12 @@ class FolderWalk {
             const std::vector<std::string>& exclude, bool recursive, const std::string& destFolder) {
     std::vector<FolderEntry> entries;
     FolderId id{};
-    if (!ReadFolder(folder, entries, id)) return;
+    if (!ReadFolder(folder, entries, id)) {
+      if (targets_.onUnreadable) targets_.onUnreadable(folder, errno);
+      return;
+    }
     // A link back to a folder being walked would never end; such a folder is not entered again.
-    if (std::find(ancestors_.begin(), ancestors_.end(), id) != ancestors_.end() || (skip_ && *skip_ == id)) return;
+    if (Contains(ancestors_, id) || Contains(skip_, id)) return;
     ancestors_.push_back(id);
 
     static const std::vector<std::string> kEverything{"*.*"};
@@ -105,7 +112,7 @@ class FolderWalk {
   const FolderTargets& targets_;
   TransferList& list_;
   std::vector<FolderId> ancestors_;
-  std::optional<FolderId> skip_;
+  std::vector<FolderId> skip_;
 };
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/PathFilter.h"
 #include "engine/TransferList.h"
@@ -15,9 +16,12 @@ struct FolderTargets {
   std::function<std::string(const std::string& folder, const std::string& name)> join;
   // Called for each destination sub-folder before it is filled; empty: no folders are made.
   std::function<void(const std::string& folder)> createFolder;
-  // A local folder that is never walked: the destination, when it lies inside the source, would
-  // otherwise be copied into itself ever deeper.
-  std::string skipFolder;
+  // Local folders that are never walked: the destination, when it lies inside the source, would
+  // otherwise be copied into itself ever deeper (and an archive would pack itself).
+  std::vector<std::string> skipFolders;
+  // Told of a folder that cannot be read (it is missing, or the system refuses it), with errno;
+  // its files are then not listed.
+  std::function<void(const std::string& folder, int error)> onUnreadable;
 };
 
 // Appends the files of `folder` to `list`: every sub-folder first, depth first (its own sub-folders

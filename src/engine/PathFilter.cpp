@@ -45,6 +45,22 @@ std::string LastPathComponent(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool LiesUnder(const std::string& root, const std::string& path) {
+  std::string base = root;
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  if (path.compare(0, base.size(), base) != 0) return false;
+  std::size_t start = base.size();
+  if (start < path.size() && path[start] != '/' && base != "/") return false;  // "/a/bc" is not below "/a/b"
+  while (start < path.size()) {
+    std::size_t end = path.find('/', start + 1);
+    if (end == std::string::npos) end = path.size();
+    const std::size_t from = path[start] == '/' ? start + 1 : start;
+    if (path.compare(from, end - from, "..") == 0 && end - from == 2) return false;
+    start = end;
+  }
+  return true;
+}
+
 bool CreateLocalFolderChain(const std::string& path) {
   if (path.empty()) return false;
   // Every prefix ending before a "/" is made, except the root itself.

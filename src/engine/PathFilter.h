@@ -28,6 +28,11 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 // The text after the last "/" of `path` (the whole path when it has none).
 std::string LastPathComponent(const std::string& path);
 
+// Whether `path` is `root` or lies below it, judged on the text alone: it starts with `root` and
+// nothing after that is a ".." component. Every target a job writes is checked with it, so no name
+// from outside can lead out of the destination.
+bool LiesUnder(const std::string& root, const std::string& path);
+
 // Creates every missing folder along `path`. False only for an empty path; creation results are
 // not checked (a folder that cannot be made shows up as the failed files that go into it).
 bool CreateLocalFolderChain(const std::string& path);

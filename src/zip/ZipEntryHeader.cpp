@@ -162,21 +162,30 @@ std::uint16_t DeflateFlagsForLevel(int level) {
   return 0;
 }
 
+bool IsSafeEntryName(const std::string& name) {
+  if (name.empty() || name.front() == '/' || name.front() == '\\') return false;
+  std::size_t start = 0;
+  for (std::size_t i = 0; i <= name.size(); ++i) {
+    if (i < name.size() && name[i] != '/' && name[i] != '\\') continue;
+    if (i - start == 2 && name[start] == '.' && name[start + 1] == '.') return false;
+    start = i + 1;
+  }
+  return true;
+}
+
 void SetEntryName(CZipEntryHeader& header, const std::string& name) {
-  std::string slashed = name;
-  std::replace(slashed.begin(), slashed.end(), '\\', '/');
-  header.name = slashed;
+  header.name = name;
   header.unicodeName.clear();
-  const bool ascii = std::all_of(slashed.begin(), slashed.end(),
+  const bool ascii = std::all_of(name.begin(), name.end(),
                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (ascii) return;
   std::string oem;
   bool mapsToOem = true;
   std::size_t i = 0;
-  while (i < slashed.size()) {
+  while (i < name.size()) {
     char32_t cp = 0;
     // Bytes that are not UTF-8 are kept as they are; they can only be read as CP437.
-    if (!NextCodePoint(slashed, i, cp)) return;
+    if (!NextCodePoint(name, i, cp)) return;
     if (cp < 0x80) {
       oem.push_back(static_cast<char>(cp));
       continue;
@@ -188,7 +197,7 @@ void SetEntryName(CZipEntryHeader& header, const std::string& name) {
       oem.push_back(static_cast<char>(0x80 + (found - kCp437High.begin())));
     }
   }
-  header.unicodeName = slashed;
+  header.unicodeName = name;
   if (mapsToOem) {
     header.name = oem;
   } else {

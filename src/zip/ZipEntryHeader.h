@@ -49,8 +49,14 @@ struct CZipEntryHeader {
 // General-purpose flags of a deflated entry by level: 1 -> 6 (super fast), 9 -> 2 (maximum), else 0.
 std::uint16_t DeflateFlagsForLevel(int level);
 
-// Fills the name fields of `header` from a UTF-8 name: "\" becomes "/"; ASCII is kept, other names
-// go to CP437 when every character maps and otherwise stay UTF-8 with general-purpose bit 11.
+// Whether `name` may be stored: not empty, not starting with "/" or "\\", and without a ".."
+// component whether split at "/" or at "\\" (readers on other systems take "\\" as a separator).
+// Such a name can never lead a reader out of its extraction folder.
+bool IsSafeEntryName(const std::string& name);
+
+// Fills the name fields of `header` from a UTF-8 name, kept as it is ("\\" stays a character of
+// the name): ASCII is kept, other names go to CP437 when every character maps and otherwise stay
+// UTF-8 with general-purpose bit 11.
 void SetEntryName(CZipEntryHeader& header, const std::string& name);
 
 // DOS date and time of a local time; years before 1980 give year part 0, years after 2107 are held

@@ -63,4 +63,9 @@ void CZipFile::Close() {
   if (::close(fd) != 0 && errno != EINTR) Fail(errno);
 }
 
+bool CZipFile::IsSameFile(const struct stat& status) const {
+  struct stat own {};
+  return fd_ >= 0 && ::fstat(fd_, &own) == 0 && own.st_dev == status.st_dev && own.st_ino == status.st_ino;
+}
+
 }  // namespace tarnwick

@@ -1,6 +1,8 @@
 // The disk file an archive is written to.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 
 #include "zip/ZipStream.h"
@@ -22,6 +24,8 @@ class CZipFile : public CZipOutputStream {
   void Close();
 
   const std::string& path() const { return path_; }
+  // Whether `status` (of another open file) describes this very file.
+  bool IsSameFile(const struct stat& status) const;
 
  private:
   [[noreturn]] void Fail(int error) const;

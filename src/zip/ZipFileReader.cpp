@@ -10,9 +10,11 @@
 namespace tarnwick {
 
 CZipFileReader::CZipFileReader(const std::string& path) : path_(path) {
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Non-blocking, so a named pipe cannot hang the open; only regular files are read (a pipe could
+  // hang the job, a device such as /dev/zero fill the disk).
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd_ < 0) return;
-  if (::fstat(fd_, &status_) != 0 || S_ISDIR(status_.st_mode)) {
+  if (::fstat(fd_, &status_) != 0 || !S_ISREG(status_.st_mode)) {
     ::close(fd_);
     fd_ = -1;
     return;

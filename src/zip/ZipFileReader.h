@@ -17,7 +17,7 @@ class CZipFileReader : public CZipInputStream {
   CZipFileReader(const CZipFileReader&) = delete;
   CZipFileReader& operator=(const CZipFileReader&) = delete;
 
-  // False when the file could not be opened or is a folder.
+  // False when the file could not be opened or is not a regular file.
   bool ok() const { return fd_ >= 0; }
   const struct stat& status() const { return status_; }
 

@@ -63,9 +63,11 @@ void CZipWriter::Start(CZipOutputStream& output) {
 bool CZipWriter::AddFileFromPath(const std::string& path, const std::string& nameInArchive, int level,
                                  int smartness, std::size_t /*bufferSize*/) {
   lastSourceSize_ = -1;
-  if (!IsOpen()) return false;
+  if (!IsOpen() || !IsSafeEntryName(nameInArchive)) return false;
   CZipFileReader source(path);
   if (!source.ok()) return false;
+  // An archive never takes itself in: it would grow as fast as it is read, until the disk is full.
+  if (file_ && file_->IsSameFile(source.status())) return false;
   lastSourceSize_ = source.status().st_size;
   CZipEntryHeader header;
   SetEntryName(header, nameInArchive);
@@ -76,7 +78,7 @@ bool CZipWriter::AddFileFromPath(const std::string& path, const std::string& nam
 
 bool CZipWriter::AddFileFromStream(CZipInputStream& source, const std::string& nameInArchive, int level,
                                    int smartness, std::size_t /*bufferSize*/) {
-  if (!IsOpen()) return false;
+  if (!IsOpen() || !IsSafeEntryName(nameInArchive)) return false;
   CZipEntryHeader header;
   SetEntryName(header, nameInArchive);
   header.externalAttributes = CZipEntryHeader::kStreamAttributes;

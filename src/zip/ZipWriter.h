@@ -37,14 +37,16 @@ class CZipWriter {
   // Starts an empty archive at the start of `stream`, which must stay alive until Close.
   void OpenOnStream(CZipOutputStream& stream);
 
-  // False, without throwing, when the archive is not open or the source cannot be opened or read
-  // (nothing of the entry is then left in the archive). Smartness 0 turns off storing tiny sources.
+  // False, without throwing, when the archive is not open, the name is not safe (IsSafeEntryName),
+  // or the source cannot be opened or read, is not a regular file or is the archive itself (nothing
+  // of the entry is then left in the archive). Smartness 0 turns off storing tiny sources.
   bool AddFileFromPath(const std::string& path, const std::string& nameInArchive, int level,
                        int smartness = kSmartness, std::size_t bufferSize = kBufferSize);
   // What the last AddFileFromPath found its source's size to be when it opened it; -1 when that
   // add could not open the source. Spares the caller a stat of its own.
   std::int64_t LastSourceSize() const { return lastSourceSize_; }
   // Reads `source` in chunks to its end; the entry gets the current time and attributes 0x81B40020.
+  // False for a name that is not safe, as for AddFileFromPath.
   bool AddFileFromStream(CZipInputStream& source, const std::string& nameInArchive, int level,
                          int smartness = kSmartness, std::size_t bufferSize = kBufferSize);
 

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
-#include "engine/CopyJob.h"
+#include "engine/LocalSources.h"
 #include "engine/LocalCopy.h"
 #include "engine/PathFilter.h"
 #include "support/TempDir.h"
@@ -49,11 +49,9 @@ TEST(SplitFilterTest, MaskListsKeepEmptyPiecesAndHonourOneCharacter) {
 class CollectTest : public ::testing::Test {
  protected:
   TransferList Collect(const std::string& filter, bool recursive) {
-    TransferList list;
     const auto destination = LocalFolderDestination((dir / "dst").string());
-    CollectLocalFolder(*destination, {(dir / "src").string(), filter, ItemKind::LocalFolder, recursive},
-                       (dir / "dst").string(), list);
-    return list;
+    run.job.localSources = {{(dir / "src").string(), filter, ItemKind::LocalFolder, recursive}};
+    return BuildLocalSourceList(run.context, *destination, LocalListKind::Copy);
   }
   std::vector<std::string> Sources(const TransferList& list) const {
     std::vector<std::string> sources;
@@ -84,9 +82,9 @@ TEST_F(CollectTest, SubFoldersComeFirstAndTheirTreeIsReproduced) {
   // Without recursion the masks apply to the item's own folder; everything below it is taken.
   TransferList flat = Collect("+[*.txt]", false);
   EXPECT_EQ(Sources(flat), (std::vector<std::string>{"s1/deep/in2.txt", "s1/in1.doc", "top.txt"}));
-  EXPECT_EQ(flat[1].target, (dir / "dst/s1/in1.doc").string());
-  EXPECT_TRUE(fs::is_directory(dir / "dst/s1/deep"));
-  EXPECT_TRUE(fs::is_directory(dir / "dst/s2/empty")) << "empty folders are reproduced";
+  EXPECT_EQ(flat[1].target, (dir / "dst/src/s1/in1.doc").string());
+  EXPECT_TRUE(fs::is_directory(dir / "dst/src/s1/deep"));
+  EXPECT_TRUE(fs::is_directory(dir / "dst/src/s2/empty")) << "empty folders are reproduced";
 
   EXPECT_EQ(Sources(Collect("+[*.txt]", true)), (std::vector<std::string>{"s1/deep/in2.txt", "top.txt"}));
 }
@@ -102,11 +100,10 @@ TEST_F(CollectTest, ALinkBackToAnAncestorDoesNotLoop) {
 TEST_F(CollectTest, ADestinationInsideTheSourceIsNotCopiedIntoItself) {
   WriteFile(dir / "src/f.txt", "x");
   fs::create_directories(dir / "src/backup/src");
-  TransferList list;
   const auto destination = LocalFolderDestination((dir / "src/backup/src").string());
-  CollectLocalFolder(*destination, {(dir / "src").string(), "+[*.*]", ItemKind::LocalFolder, true},
-                     (dir / "src/backup/src").string(), list);
-  EXPECT_EQ(Sources(list), (std::vector<std::string>{"f.txt"}));
+  run.job.localSources = {{(dir / "src").string(), "+[*.*]", ItemKind::LocalFolder, true}};
+  EXPECT_EQ(Sources(BuildLocalSourceList(run.context, *destination, LocalListKind::Copy)),
+            (std::vector<std::string>{"f.txt"}));
   EXPECT_FALSE(fs::exists(dir / "src/backup/src/backup/src/backup"));
 }
 

@@ -11,6 +11,7 @@
 #include "support/TempDir.h"
 #include "zip/ZipException.h"
 #include "zip/ZipMemStream.h"
+#include "zip/ZipMemStream.h"
 #include "zip/ZipTestSupport.h"
 #include "zip/ZipWriter.h"
 
@@ -168,11 +169,34 @@ TEST_F(ZipWriterTest, HeadersFollowLevelSizeAttributesAndTime) {
   ExpectReadersAccept(dir_ / "a.zip", expected);
 }
 
+// Names from outside (a server's listing, a crafted local file name) must never lead a reader out
+// of its extraction folder; "\\" is a separator for readers on other systems.
+TEST_F(ZipWriterTest, UnsafeNamesAreRefusedAndABackslashStaysACharacter) {
+  CZipWriter writer;
+  writer.OpenOnFile((dir_ / "names.zip").string());
+  const auto file = Source("x", "some content");
+  for (const char* name : {"", "/etc/passwd", "\\x", "pub/../../escape.txt", "..", "a/..", "..\\..\\x",
+                           "a\\..\\b", "../x"}) {
+    EXPECT_FALSE(writer.AddFileFromPath(file.string(), name, 5)) << name;
+    CZipMemStream stream;
+    EXPECT_FALSE(writer.AddFileFromStream(stream, name, 5)) << name;
+  }
+  for (const char* name : {"a\\b.txt", "..a/b..", "x/.../y", "./z"}) {
+    EXPECT_TRUE(writer.AddFileFromPath(file.string(), name, 5)) << name;
+  }
+  // An archive never takes itself in.
+  EXPECT_FALSE(writer.AddFileFromPath((dir_ / "names.zip").string(), "self.zip", 5));
+  writer.Close();
+  const ParsedArchive archive = Parse(dir_ / "names.zip");
+  ASSERT_EQ(archive.entries.size(), 4u);
+  EXPECT_EQ(archive.entries[0].name, "a\\b.txt") << "the user's name is stored, no folder is invented";
+}
+
 TEST_F(ZipWriterTest, NamesKeepTheirFoldersAndCharacters) {
   CZipWriter writer;
   writer.OpenOnFile((dir_ / "names.zip").string());
   const auto file = Source("x", "some content");
-  ASSERT_TRUE(writer.AddFileFromPath(file.string(), "docs\\sub/report.txt", 5));
+  ASSERT_TRUE(writer.AddFileFromPath(file.string(), "docs/sub/report.txt", 5));
   ASSERT_TRUE(writer.AddFileFromPath(file.string(), "Übersicht café.txt", 5));
   ASSERT_TRUE(writer.AddFileFromPath(file.string(), "日本/データ.txt", 5));
   writer.Close();
