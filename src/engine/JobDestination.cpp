@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <utility>
 
 #include "app/StringTable.h"
@@ -21,6 +22,23 @@ namespace {
 bool TargetLiesUnder(const std::string& root, const std::string& folder, const std::string& name) {
   return LiesUnder(root, folder) && LiesUnder(root, JoinPath(folder, name));
 }
+
+// The folder part of `path` ("" for a bare name).
+std::string FolderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash == 0 ? 1 : slash);
+}
+
+// Each folder a job writes into is cleared once per job of what killed runs of this machine left
+// there (temporary files of processes that no longer run); nothing else is ever removed.
+class StaleTemporaryCleaner {
+ public:
+  // True the first time `folder` is seen.
+  bool FirstVisit(const std::string& folder) { return visited_.insert(folder).second; }
+
+ private:
+  std::set<std::string> visited_;
+};
 
 class LocalDestination final : public JobDestination {
  public:
@@ -40,17 +58,23 @@ class LocalDestination final : public JobDestination {
   }
 
   bool PutLocalFile(JobContext& context, const std::string& source, const std::string& target) override {
-    return LiesUnder(Root(), target) && CopyLocalFile(context, source, target);
+    if (!LiesUnder(Root(), target)) return false;
+    Clean(FolderOf(target));
+    return CopyLocalFile(context, source, target);
   }
   bool PutRemoteFile(JobContext& context, CFtpJobConnection& from, const std::string& source,
                      const std::string& targetFolder) override {
-    return TargetLiesUnder(Root(), targetFolder, LastPathComponent(source)) &&
-           DownloadFile(context, source, targetFolder, from);
+    if (!TargetLiesUnder(Root(), targetFolder, LastPathComponent(source))) return false;
+    Clean(targetFolder);
+    return DownloadFile(context, source, targetFolder, from);
   }
 
   std::string ArchivePath(const BackupJob& job) override { return job.zipPath; }
   std::string ArchiveWorkPath(const BackupJob& job) const override { return job.zipPath; }
-  bool PrepareArchive(const std::string&) override { return true; }
+  bool PrepareArchive(const std::string& archivePath) override {
+    Clean(FolderOf(archivePath));
+    return true;
+  }
 
   void StoreArchive(JobContext& context, CPartFile& archive, const std::string& archivePath, bool) override {
     if (archive.Commit()) return;
@@ -59,7 +83,12 @@ class LocalDestination final : public JobDestination {
   }
 
  private:
+  void Clean(const std::string& folder) {
+    if (cleaner_.FirstVisit(folder)) RemoveStaleTemporaries(folder);
+  }
+
   std::string datedBase_;
+  StaleTemporaryCleaner cleaner_;
 };
 
 class FtpDestination final : public JobDestination {
@@ -77,12 +106,15 @@ class FtpDestination final : public JobDestination {
   }
 
   bool PutLocalFile(JobContext& context, const std::string& source, const std::string& target) override {
-    return LiesUnder(Root(), target) && UploadFile(context, source, target, *connection_);
+    if (!LiesUnder(Root(), target)) return false;
+    Clean(FolderOf(target));
+    return UploadFile(context, source, target, *connection_);
   }
   bool PutRemoteFile(JobContext& context, CFtpJobConnection& from, const std::string& source,
                      const std::string& targetFolder) override {
     if (!TargetLiesUnder(Root(), targetFolder, LastPathComponent(source))) return false;
     CreateRemoteFolderChain(*connection_, targetFolder);
+    Clean(targetFolder);
     return CopyRemoteFile(context, source, targetFolder, from, *connection_);
   }
 
@@ -106,6 +138,8 @@ class FtpDestination final : public JobDestination {
     // A date folder is new on every day's first run: without it the archive could never be created.
     const auto slash = archivePath.rfind('/');
     if (slash != std::string::npos) CreateRemoteFolderChain(*connection_, archivePath.substr(0, slash));
+    Clean(FolderOf(archivePath));
+    RemoveStaleTemporaries(FolderOf(ArchiveWorkPath(BackupJob())));
     return CanCreateRemoteFile(*connection_, archivePath);
   }
 
@@ -124,7 +158,20 @@ class FtpDestination final : public JobDestination {
   void Close() override { CloseJobConnection(connection_); }
 
  private:
+  // Stale temporaries on the server: one listing per folder and job.
+  void Clean(const std::string& folder) {
+    if (!cleaner_.FirstVisit(folder)) return;
+    std::vector<FtpFileInfo> entries;
+    if (!connection_->Session().List(folder, entries)) return;
+    for (const FtpFileInfo& entry : entries) {
+      if (!entry.isDirectory && IsStaleTemporaryName(entry.name)) {
+        connection_->Session().DeleteFile(JoinPath(folder, entry.name));
+      }
+    }
+  }
+
   FtpJobConnection connection_;
+  StaleTemporaryCleaner cleaner_;
 };
 
 }  // namespace

@@ -1,25 +1,99 @@
 #include "formats/PartFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
-#include <random>
+#include <optional>
 #include <utility>
 
 namespace tarnwick {
 
+namespace {
+
+constexpr char kTemporaryPrefix[] = ".tarnwick-";
+constexpr char kTemporarySuffix[] = ".part";
+
+// FNV-1a: a stable, well-spread 32-bit number from a text.
+std::uint32_t Fnv1a(std::string_view text) {
+  std::uint32_t hash = 2166136261u;
+  for (const char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 16777619u;
+  }
+  return hash;
+}
+
+// This machine's mark in temporary names: its machine id (stable across boots), and its host name
+// for machines without one.
+std::uint32_t MachineMark() {
+  static const std::uint32_t mark = [] {
+    std::string identity;
+    if (std::FILE* file = std::fopen("/etc/machine-id", "re")) {
+      char line[128] = {};
+      if (std::fgets(line, sizeof line, file) != nullptr) identity = line;
+      std::fclose(file);
+    }
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) == 0) identity += host;
+    return Fnv1a(identity);
+  }();
+  return mark;
+}
+
+// The process id in a temporary name of this machine; nothing for any other name.
+std::optional<pid_t> OwnProcessOf(std::string_view name) {
+  const std::size_t prefix = sizeof kTemporaryPrefix - 1;
+  const std::size_t suffix = sizeof kTemporarySuffix - 1;
+  if (name.size() <= prefix + suffix || name.substr(0, prefix) != kTemporaryPrefix ||
+      name.substr(name.size() - suffix) != kTemporarySuffix) {
+    return std::nullopt;
+  }
+  const std::string middle(name.substr(prefix, name.size() - prefix - suffix));
+  long pid = 0;
+  unsigned mark = 0;
+  unsigned counter = 0;
+  int consumed = 0;
+  if (std::sscanf(middle.c_str(), "%ld-%8x-%u%n", &pid, &mark, &counter, &consumed) != 3 ||
+      static_cast<std::size_t>(consumed) != middle.size() || pid <= 0 || mark != MachineMark()) {
+    return std::nullopt;
+  }
+  return static_cast<pid_t>(pid);
+}
+
+}  // namespace
+
 std::string TemporaryNameBeside(const std::string& target) {
   static std::atomic<unsigned> counter{0};
-  static const unsigned salt = std::random_device{}();
   const auto slash = target.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
   char name[64];
-  std::snprintf(name, sizeof name, ".tarnwick-%d-%x-%u.part", static_cast<int>(::getpid()), salt,
-                counter.fetch_add(1, std::memory_order_relaxed));
+  std::snprintf(name, sizeof name, "%s%d-%08x-%u%s", kTemporaryPrefix, static_cast<int>(::getpid()), MachineMark(),
+                counter.fetch_add(1, std::memory_order_relaxed), kTemporarySuffix);
   return folder + name;
+}
+
+bool IsStaleTemporaryName(std::string_view name) {
+  const std::optional<pid_t> pid = OwnProcessOf(name);
+  if (!pid || *pid == ::getpid()) return false;
+  // EPERM: the process runs under another user; it is alive all the same.
+  return ::kill(*pid, 0) != 0 && errno == ESRCH;
+}
+
+int RemoveStaleTemporaries(const std::string& folder) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return 0;
+  int removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (IsStaleTemporaryName(entry->d_name) && ::unlinkat(::dirfd(dir), entry->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(dir);
+  return removed;
 }
 
 int CreateTemporaryBeside(const std::string& target, mode_t mode, std::string& path) {

@@ -16,9 +16,19 @@
 namespace tarnwick {
 
 // A hidden name beside `target` (same folder) for a file that is being written and is renamed over
-// the target once complete: ".tarnwick-<pid>-<salt>-<n>.part". The salt keeps two machines writing
-// to one server folder apart; the counter keeps the threads of one process apart.
+// the target once complete: ".tarnwick-<pid>-<machine>-<n>.part". <machine> (8 hex digits from the
+// machine's identity) keeps two machines writing to one server folder apart; the counter keeps the
+// threads of one process apart. The name tells which process of which machine wrote it, so a later
+// run can recognise what a killed run left behind.
 std::string TemporaryNameBeside(const std::string& target);
+
+// Whether the file name `name` (without folder) is a temporary file left by a process of this
+// machine that no longer runs. Names of other machines, of live processes and anything that is not
+// such a name are never stale.
+bool IsStaleTemporaryName(std::string_view name);
+
+// Removes the stale temporary files (IsStaleTemporaryName) directly in `folder`; the number removed.
+int RemoveStaleTemporaries(const std::string& folder);
 
 // Creates a new file under a temporary name beside `target`, exclusively and with `mode` (before the
 // umask). The open descriptor, and the name in `path`; -1 with errno set when none could be made.

@@ -3,6 +3,8 @@
 // destination.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -13,6 +15,7 @@
 #include "engine/CompressedBackup.h"
 #include "engine/CopyJob.h"
 #include "engine/PathFilter.h"
+#include "formats/PartFile.h"
 #include "support/TempDir.h"
 #include "zip/ZipTestSupport.h"
 
@@ -101,6 +104,48 @@ TEST_F(SelfHarmTest, ADestinationThatIsItsSourceIsRefusedBeforeTheFirstFile) {
   run.job.zipPath = (dir / "x/b.zip").string();
   RunZipJob(run.context);
   EXPECT_EQ(CountRows("ERROR The destination folder is the source folder"), 1u);
+}
+
+// The name a process of this machine that has ended would have given a temporary file in `folder`.
+std::string TemporaryOfAnEndedProcess(const fs::path& folder) {
+  int pipe[2];
+  EXPECT_EQ(::pipe(pipe), 0);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    const std::string name = TemporaryNameBeside((folder / "target").string());
+    (void)!::write(pipe[1], name.data(), name.size());
+    ::_exit(0);  // as a run killed with SIGKILL: nothing tidied up
+  }
+  ::close(pipe[1]);
+  char buffer[4096];
+  const ssize_t got = ::read(pipe[0], buffer, sizeof buffer);
+  ::close(pipe[0]);
+  ::waitpid(child, nullptr, 0);
+  return std::string(buffer, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+}
+
+TEST_F(SelfHarmTest, TemporariesOfKilledRunsGoAtTheNextRunAndNothingElseDoes) {
+  WriteFile(dir / "src/a.txt", "A");
+  run.job.localSources.push_back({(dir / "src/a.txt").string(), "", ItemKind::LocalFile, false});
+  run.job.localDestFolder = (dir / "dst").string();
+  const std::string stale = TemporaryOfAnEndedProcess(dir / "dst");
+  fs::create_directories(dir / "dst");
+  WriteFile(stale, "half a copy");
+  // A live process of this machine (our parent), another machine, and a file that is not ours.
+  const std::string live = (dir / "dst").string() + "/" +
+                           fs::path(TemporaryNameBeside("x")).filename().string().replace(10, std::to_string(::getpid()).size(),
+                                                                                          std::to_string(::getppid()));
+  for (const std::string& keep : {live, (dir / "dst/.tarnwick-1-00000000-0.part").string(),
+                                  (dir / "dst/notes.part").string()}) {
+    WriteFile(keep, "keep");
+  }
+  EXPECT_TRUE(IsStaleTemporaryName(fs::path(stale).filename().string()));
+  EXPECT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
+  EXPECT_FALSE(fs::exists(stale));
+  EXPECT_TRUE(fs::exists(live));
+  EXPECT_TRUE(fs::exists(dir / "dst/.tarnwick-1-00000000-0.part"));
+  EXPECT_TRUE(fs::exists(dir / "dst/notes.part"));
+  EXPECT_EQ(ReadFile(dir / "dst/a.txt"), "A");
 }
 
 TEST(LiesUnderTest, OnlyPathsBelowTheRootPass) {
