@@ -128,7 +128,7 @@ enum StringId : unsigned {
   IDS_FOLDER_UNLISTED_ROW = 62512,      // ERROR row: remote folder, server reason
   IDS_DESTINATION_IS_SOURCE_ROW = 62513,  // ERROR row: folder
   IDS_WALK_CUT_ROW = 62514,             // ERROR row: folder, limit
-  IDS_RENAME_REFUSED_ROW = 62515,       // row: remote file
+  IDS_RENAME_REFUSED_ROW = 62515,       // BACKUPFILE row: remote file
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

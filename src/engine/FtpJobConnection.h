@@ -23,9 +23,15 @@ class CFtpJobConnection {
   bool FolderKnown(const std::string& path) const { return knownFolders_.count(path) != 0; }
   void RememberFolder(const std::string& path) { knownFolders_.insert(path); }
 
+  // Whether the server refused to rename a finished upload: later files on this session are
+  // stored under their final names directly.
+  bool RenameRefused() const { return renameRefused_; }
+  void SetRenameRefused() { renameRefused_ = true; }
+
  private:
   CFtpSession session_;
   std::set<std::string> knownFolders_;
+  bool renameRefused_ = false;
 };
 
 struct FtpJobConnectionCloser {

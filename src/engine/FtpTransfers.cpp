@@ -19,58 +19,67 @@ namespace {
 
 constexpr std::size_t kChunk = CFtpSession::kChunkSize;
 
-// The remote file an upload or copy is written to, beside its target on `connection`. Until it is
-// committed, the temporary file is abandoned and deleted when this goes away.
-class RemotePartFile {
- public:
-  RemotePartFile(CFtpJobConnection& connection, const std::string& target)
-      : session_(connection.Session()), path_(TemporaryNameBeside(target)) {
-    file_ = session_.OpenFile(path_, FtpFileMode::Write);
-  }
-  ~RemotePartFile() {
-    if (!file_ && !created_) return;
-    file_.reset();  // abandons a transfer still running
-    session_.DeleteFile(path_);
-  }
-  RemotePartFile(const RemotePartFile&) = delete;
-  RemotePartFile& operator=(const RemotePartFile&) = delete;
+// What a remote store reads: called once per attempt, it feeds the whole file from its start to
+// `sink` (false there: a write error) and says how the reading ended.
+using Sink = std::function<bool(std::string_view bytes)>;
+using Feed = std::function<ReceiveResult(const Sink& sink)>;
 
-  bool ok() const { return file_ != nullptr; }
-  bool Write(std::string_view bytes) { return file_->Write(bytes.data(), bytes.size()); }
+// The outcome of a transfer that has failed: a stop cuts transfers short, and what fails then was
+// stopped, which is not a failure.
+bool FailedUnlessStopped(JobContext& context) { return context.StopRequested(); }
 
-  // Ends the transfer; true when the server confirmed it complete.
-  bool Finish() {
-    created_ = true;
-    return std::exchange(file_, nullptr)->Close();
-  }
+// Writes `feed` into the remote file `path` on `to`; true when the server confirmed it complete.
+// `written` tells whether the server may hold a (partial) file at `path` afterwards.
+ReceiveResult WriteRemote(CFtpSession& to, const std::string& path, const Feed& feed, bool& written) {
+  std::unique_ptr<CFtpFile> file = to.OpenFile(path, FtpFileMode::Write);
+  if (!file) return ReceiveResult::Failed;
+  written = true;
+  const ReceiveResult result = feed([&file](std::string_view bytes) { return file->Write(bytes.data(), bytes.size()); });
+  if (result != ReceiveResult::Complete) return result;  // destroying the file abandons the transfer
+  return std::exchange(file, nullptr)->Close() ? ReceiveResult::Complete : ReceiveResult::Failed;
+}
 
-  // Renames the finished file over `target`. A server that will not rename over an existing file
-  // gets the old one deleted first, but only now that the new one is whole.
-  bool Commit(const std::string& target) {
-    if (!session_.Rename(path_, target)) {
-      if (!session_.DeleteFile(target)) return false;
-      // The older copy is gone now: should the rename still fail, the complete new copy stays
-      // under its temporary name rather than being thrown away too.
-      created_ = false;
-      return session_.Rename(path_, target);
+// Renames the finished temporary file over `target`. A server that will not rename over an existing
+// file gets the old one deleted first, but only now that the new one is whole.
+bool RenameOver(CFtpSession& session, const std::string& temporary, const std::string& target) {
+  if (session.Rename(temporary, target)) return true;
+  return session.DeleteFile(target) && session.Rename(temporary, target);
+}
+
+// Stores what `feed` gives as `target` on `to`: under a temporary name beside it, renamed over it
+// once complete, so an older copy survives a failed or stopped transfer. A server that refuses the
+// rename (an account that may store but not rename) gets the file under its final name directly,
+// once the log said so; the session then stores every later file that way.
+bool StoreRemote(JobContext& context, CFtpJobConnection& to, const std::string& target, const Feed& feed) {
+  CFtpSession& session = to.Session();
+  if (!to.RenameRefused()) {
+    const std::string temporary = TemporaryNameBeside(target);
+    bool written = false;
+    const ReceiveResult sent = WriteRemote(session, temporary, feed, written);
+    if (sent != ReceiveResult::Complete) {
+      if (written) session.DeleteFile(temporary);
+      return sent == ReceiveResult::Stopped || (sent == ReceiveResult::Failed && FailedUnlessStopped(context));
     }
-    created_ = false;
+    if (RenameOver(session, temporary, target)) return true;
+    to.SetRenameRefused();
+    // Not a failure: the file arrives whole, only not atomically.
+    context.log.LogActionText(LOG_BACKUPFILE, FormatString(IDS_RENAME_REFUSED_ROW, target.c_str()));
+    // The complete copy stays under its temporary name until the direct store has succeeded.
+    bool direct = false;
+    if (WriteRemote(session, target, feed, direct) != ReceiveResult::Complete) return FailedUnlessStopped(context);
+    session.DeleteFile(temporary);
     return true;
   }
+  bool written = false;
+  const ReceiveResult sent = WriteRemote(session, target, feed, written);
+  return sent == ReceiveResult::Complete || sent == ReceiveResult::Stopped || FailedUnlessStopped(context);
+}
 
- private:
-  CFtpSession& session_;
-  std::string path_;
-  std::unique_ptr<CFtpFile> file_;
-  bool created_ = false;  // closed but not yet renamed
-};
-
-// A remote file received into `out` with the copy job's "Backing up %s | %d KB" status per chunk.
-template <typename PartFile>
-ReceiveResult ReceiveBackingUp(JobContext& context, CFtpFile& file, const std::string& source, PartFile& out) {
+// A remote file received into `sink` with the copy job's "Backing up %s | %d KB" status per chunk.
+ReceiveResult ReceiveBackingUp(JobContext& context, CFtpFile& file, const std::string& source, const Sink& sink) {
   long long kilobytes = 0;
   return ReceiveRemoteFile(
-      context, file, [&out](const char* data, std::size_t size) { return out.Write(std::string_view(data, size)); },
+      context, file, [&sink](const char* data, std::size_t size) { return sink(std::string_view(data, size)); },
       [&](long long chunk) {
         kilobytes += chunk / 1024;  // truncated per chunk
         ShowPathStatus(context, IDS_BACKING_UP_STATUS, source, kilobytes);
@@ -94,24 +103,21 @@ bool UploadFile(JobContext& context, const std::string& source, const std::strin
   struct stat st {};
   if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
 
-  RemotePartFile out(connection, target);
-  if (!out.ok()) return false;
-
   std::vector<char> buffer(kChunk);
   const long long size = st.st_size;
-  long long done = 0;
-  for (;;) {
-    if (context.StopRequested()) return true;  // the part goes; the older remote copy stays
-    const ssize_t n = ReadFull(in.get(), buffer.data(), buffer.size());
-    if (n < 0) return false;
-    if (n == 0) break;
-    done += n;
-    report(n, done, size);
-    // A stop may cut the chunk short inside the FTP layer: that is still a stop, not a failure.
-    if (!out.Write(std::string_view(buffer.data(), static_cast<std::size_t>(n)))) return context.StopRequested();
-  }
-  if (!out.Finish()) return context.StopRequested();
-  return out.Commit(target);
+  return StoreRemote(context, connection, target, [&](const Sink& sink) {
+    if (::lseek(in.get(), 0, SEEK_SET) != 0) return ReceiveResult::Failed;
+    long long done = 0;
+    for (;;) {
+      if (context.StopRequested()) return ReceiveResult::Stopped;  // the part goes; the older copy stays
+      const ssize_t n = ReadFull(in.get(), buffer.data(), buffer.size());
+      if (n < 0) return ReceiveResult::Failed;
+      if (n == 0) return ReceiveResult::Complete;
+      done += n;
+      report(n, done, size);
+      if (!sink(std::string_view(buffer.data(), static_cast<std::size_t>(n)))) return ReceiveResult::Failed;
+    }
+  });
 }
 
 ReceiveResult ReceiveRemoteFile(JobContext& context, CFtpFile& file,
@@ -131,7 +137,11 @@ ReceiveResult ReceiveRemoteFile(JobContext& context, CFtpFile& file,
 }
 
 bool CanCreateRemoteFile(CFtpJobConnection& connection, const std::string& target) {
-  const std::string probe = TemporaryNameBeside(target);
+  // One fixed name per folder: should the account not be allowed to delete it, every later check
+  // reuses the same file instead of leaving one more behind.
+  const auto slash = target.rfind('/');
+  const std::string probe = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) +
+                            ".tarnwick-probe";
   std::unique_ptr<CFtpFile> file = connection.Session().OpenFile(probe, FtpFileMode::Write);
   if (!file) return false;
   file->Close();
@@ -147,7 +157,8 @@ bool DownloadFile(JobContext& context, const std::string& source, const std::str
   if (!out.ok()) return false;
   std::unique_ptr<CFtpFile> in = connection.Session().OpenFile(source, FtpFileMode::Read);
   if (!in) return false;  // no empty file is left: the older local copy stays
-  const ReceiveResult result = ReceiveBackingUp(context, *in, source, out);
+  const ReceiveResult result =
+      ReceiveBackingUp(context, *in, source, [&out](std::string_view bytes) { return out.Write(bytes); });
   in.reset();
   if (result == ReceiveResult::Stopped) return true;
   return result == ReceiveResult::Complete && out.Commit();
@@ -157,15 +168,14 @@ bool CopyRemoteFile(JobContext& context, const std::string& source, const std::s
                     CFtpJobConnection& from, CFtpJobConnection& to) {
   std::unique_ptr<CFtpFile> in = from.Session().OpenFile(source, FtpFileMode::Read);
   if (!in) return false;
-  const std::string target = JoinPath(targetFolder, LastPathComponent(source));
-  RemotePartFile out(to, target);
-  if (!out.ok()) return false;
-  const ReceiveResult result = ReceiveBackingUp(context, *in, source, out);
-  in.reset();
-  if (result == ReceiveResult::Stopped) return true;
-  if (result != ReceiveResult::Complete) return false;
-  if (!out.Finish()) return context.StopRequested();
-  return out.Commit(target);
+  return StoreRemote(context, to, JoinPath(targetFolder, LastPathComponent(source)), [&](const Sink& sink) {
+    // A second attempt (a server refusing renames) reads the source again.
+    if (!in) in = from.Session().OpenFile(source, FtpFileMode::Read);
+    if (!in) return ReceiveResult::Failed;
+    const ReceiveResult result = ReceiveBackingUp(context, *in, source, sink);
+    in.reset();
+    return result;
+  });
 }
 
 }  // namespace tarnwick

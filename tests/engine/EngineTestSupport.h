@@ -1,7 +1,9 @@
 // Helpers of the engine tests: a recording observer and a job run on the calling thread.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -96,6 +98,20 @@ struct JobRun {
     for (const auto& row : log.Rows()) rows.push_back(row[1] + " " + row[2]);
     return rows;
   }
+  // How many rows start with `start` ("KEYWORD description").
+  std::size_t CountRows(const std::string& start) const {
+    const auto rows = Rows();
+    return static_cast<std::size_t>(
+        std::count_if(rows.begin(), rows.end(), [&](const std::string& r) { return r.rfind(start, 0) == 0; }));
+  }
 };
+
+// The names in `folder`, sorted: what a job left there, temporary files included.
+inline std::vector<std::string> NamesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 }  // namespace tarnwick::test

@@ -29,13 +29,6 @@ FtpSite SiteOf(const FtpTestServer& server, const std::string& remotePath = "", 
                  passive ? "1" : "0", true};
 }
 
-// Names in a folder that are not `expected`: leftovers such as temporary transfer files.
-std::vector<std::string> NamesIn(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 std::string Pattern(std::size_t size) {
   std::string data(size, '\0');

@@ -21,12 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> NamesIn(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 TEST(SplitFilterTest, TakesEachListUpToItsBracket) {
   const FilterLists both = SplitFilter("-[~*.*]+[*.doc;*.xls]");

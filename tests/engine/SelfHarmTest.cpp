@@ -29,11 +29,7 @@ class SelfHarmTest : public ::testing::Test {
   void AddFolder(const fs::path& folder) {
     run.job.localSources.push_back({folder.string(), "+[*.*]", ItemKind::LocalFolder, true});
   }
-  std::size_t CountRows(const std::string& start) const {
-    const auto rows = run.Rows();
-    return static_cast<std::size_t>(
-        std::count_if(rows.begin(), rows.end(), [&](const std::string& r) { return r.rfind(start, 0) == 0; }));
-  }
+  std::size_t CountRows(const std::string& start) const { return run.CountRows(start); }
   std::vector<std::string> EntryNames(const fs::path& archive) const {
     std::vector<std::string> names;
     for (const auto& entry : ParseArchive(ReadFile(archive)).entries) names.push_back(entry.name);

@@ -70,6 +70,8 @@ FtpTestServer::FtpTestServer(FtpTestServerOptions options)
     args.push_back(std::to_string(options.refuseMlsd));
   }
   if (options.ignoreQuit) args.push_back("--ignore-quit");
+  if (!options.mayRename) args.push_back("--no-rename");
+  if (!options.mayDelete) args.push_back("--no-delete");
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);

@@ -26,6 +26,8 @@ struct FtpTestServerOptions {
   bool ignoreQuit = false;            // QUIT gets no reply, as from a server that hangs
   // Last, so that the tests' aggregate initialisers keep their meaning.
   int refuseMlsd = 0;                 // a reply code: MLSD stays in FEAT but is refused with it
+  bool mayRename = true;              // false: the account may store but not rename
+  bool mayDelete = true;              // false: the account may not delete files
 };
 
 class FtpTestServer {

@@ -12,6 +12,7 @@ closed, so it never outlives the test program that started it.
   --drop-after N                         data connections are cut after N bytes (426 follows)
   --stall-after N                        data connections stop moving after N bytes
   --ignore-quit                          QUIT gets no reply, as from a server that hangs
+  --no-rename / --no-delete              the account may not rename / delete files
 """
 
 import argparse
@@ -102,12 +103,19 @@ def main():
     parser.add_argument("--drop-after", type=int, default=-1)
     parser.add_argument("--stall-after", type=int, default=-1)
     parser.add_argument("--ignore-quit", action="store_true")
+    parser.add_argument("--no-rename", action="store_true")
+    parser.add_argument("--no-delete", action="store_true")
     args = parser.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.INFO)
 
     authorizer = DummyAuthorizer()
-    authorizer.add_user(args.user, args.password, args.home, perm="elradfmwMT")
+    perm = "elradfmwMT"
+    if args.no_rename:
+        perm = perm.replace("f", "")
+    if args.no_delete:
+        perm = perm.replace("d", "")
+    authorizer.add_user(args.user, args.password, args.home, perm=perm)
     if args.anon:
         authorizer.add_anonymous(args.anon, perm="elradfmwMT")
     if args.locked:
