@@ -16,9 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Where the install rules put the manual, below the prefix.
-constexpr const char* kManualBelowPrefix = "share/tarnwick/help";
-
 std::mutex locationsMutex;
 ProgramLocations locations;  // programFolder empty: not set yet
 
@@ -53,7 +50,8 @@ void CreateOwnerOnlyFolders(const fs::path& folder) {
 FolderProbe SystemFolderProbe() {
   std::error_code ec;
   fs::path executable = fs::read_symlink("/proc/self/exe", ec);
-  return {ec ? fs::path() : executable, TARNWICK_INSTALL_BINDIR, TARNWICK_INSTALL_MANUALDIR, FolderIsWritable};
+  return {ec ? fs::path() : executable, TARNWICK_INSTALL_BINDIR, TARNWICK_INSTALL_MANUALDIR,
+          TARNWICK_MANUAL_FROM_BINDIR, FolderIsWritable};
 }
 
 bool FolderIsWritable(const fs::path& folder) {
@@ -79,11 +77,12 @@ ProgramLocations ResolveProgramLocations(const std::string& programPath, const F
   // A bare argv[0] was found through PATH, so the current directory says nothing about where the
   // program lies; its own file does.
   const fs::path executableFolder = probe.executable.parent_path();
-  // An installed tree moved elsewhere (or installed with another --prefix) still has its manual
-  // at ../share/tarnwick/help from the bin folder.
-  const fs::path movedManual = executableFolder.parent_path() / kManualBelowPrefix;
+  // An installed tree moved elsewhere (or installed with another --prefix) still has its manual at
+  // the same place relative to its bin folder.
+  const fs::path movedManual = (executableFolder / probe.manualFromBin).lexically_normal();
   std::error_code ec;
-  const bool inInstalledTree = !executableFolder.empty() && fs::is_directory(movedManual, ec);
+  const bool inInstalledTree =
+      !executableFolder.empty() && !probe.manualFromBin.empty() && fs::is_directory(movedManual, ec);
   const bool installed =
       !probe.isWritable(result.programFolder) ||
       (!executableFolder.empty() && (!probe.isWritable(executableFolder) ||

@@ -5,9 +5,9 @@
 // program, as it always has. An installed program cannot keep its files beside itself. It counts
 // as installed when the program's folder is not writable, or when the running executable lies in a
 // folder the user cannot write to, in the bin folder the build installs into, or in a bin folder
-// with ../share/tarnwick/help beside it (an installed tree, wherever its prefix). Then the data
-// files go to $XDG_DATA_HOME/tarnwick (~/.local/share/tarnwick when unset) and the manual is the
-// installed one: ../share/tarnwick/help of that tree, else <prefix>/share/tarnwick/help.
+// with the installed manual at its place beside it (../share/tarnwick/help: an installed tree,
+// wherever its prefix). Then the data files go to $XDG_DATA_HOME/tarnwick (~/.local/share/tarnwick
+// when unset) and the manual is the installed one: that of the tree, else the configured prefix's.
 // tarnwick and tarnwick-cli follow the same rule, so they share one catalogue.
 #pragma once
 
@@ -28,12 +28,14 @@ struct ProgramLocations {
 // What the folder rule asks of the system; tests replace it.
 struct FolderProbe {
   std::filesystem::path executable;     // the running program's own file, symbolic links resolved
-  std::filesystem::path installedBin;   // the bin folder of the configured install prefix
+  std::filesystem::path installedBin;     // the bin folder of the configured install prefix
   std::filesystem::path installedManual;  // the manual folder of the configured install prefix
+  std::filesystem::path manualFromBin;    // the manual relative to the bin folder ("../share/tarnwick/help")
   std::function<bool(const std::filesystem::path&)> isWritable;
 };
 
-// The running system: /proc/self/exe, the prefix the build was configured with, FolderIsWritable.
+// The running system: /proc/self/exe, the install folders the build was configured with,
+// FolderIsWritable.
 FolderProbe SystemFolderProbe();
 
 // True when this process may create files in `folder` (write and search permission for its

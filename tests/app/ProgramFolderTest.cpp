@@ -52,7 +52,7 @@ TEST_F(ProgramFolderGlobal, IsThePathUpToItsLastSlash) {
   EXPECT_EQ(PathBesideProgram("profiles.ini"), fs::path("/opt/tarnwick/bin/profiles.ini"));
 
   const auto probe = [](const std::string& programPath) {
-    return ResolveProgramLocations(programPath, {{}, "/usr/bin", "/usr/share/tarnwick/help",
+    return ResolveProgramLocations(programPath, {{}, "/usr/bin", "/usr/share/tarnwick/help", "../share/tarnwick/help",
                                                  [](const fs::path&) { return true; }})
         .programFolder;
   };
@@ -94,7 +94,7 @@ TEST_P(ProgramFolderRule, PutsDataAndManualWhereTheRuleSays) {
   ScopedEnv xdg("XDG_DATA_HOME", c.xdgDataHome);
   ScopedEnv home("HOME", c.home);
   const std::set<std::string> readOnly = c.readOnly;
-  const FolderProbe probe{c.executable, "/usr/local/bin", "/usr/local/share/tarnwick/help",
+  const FolderProbe probe{c.executable, "/usr/local/bin", "/usr/local/share/tarnwick/help", "../share/tarnwick/help",
                           [readOnly](const fs::path& folder) { return readOnly.count(folder.string()) == 0; }};
 
   const ProgramLocations where = ResolveProgramLocations(c.programPath, probe);
@@ -139,7 +139,7 @@ TEST(InstalledTree, IsFoundByItsManualWhateverItsPrefix) {
   ScopedEnv xdg("XDG_DATA_HOME", "/home/anna/.data");
   fs::create_directories(dir / "bin");
   const FolderProbe probe{dir / "bin/tarnwick", "/usr/local/bin", "/usr/local/share/tarnwick/help",
-                          [](const fs::path&) { return true; }};
+                          "../share/tarnwick/help", [](const fs::path&) { return true; }};
 
   ProgramLocations where = ResolveProgramLocations((dir / "bin/tarnwick").string(), probe);
   EXPECT_FALSE(where.installed) << "a bin folder alone does not make an installed tree";
