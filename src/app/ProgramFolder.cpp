@@ -56,7 +56,8 @@ FolderProbe SystemFolderProbe() {
 
 bool FolderIsWritable(const fs::path& folder) {
   // The effective ids decide what the process may create, not the real ones.
-  return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0 && fs::is_directory(folder);
+  std::error_code ec;
+  return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0 && fs::is_directory(folder, ec);
 }
 
 fs::path UserDataFolder() {
