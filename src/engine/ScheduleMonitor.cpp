@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "app/ProgramFolder.h"
 #include "app/ProgramSettings.h"
 #include "schedule/ScheduleRecord.h"
 
@@ -22,7 +23,7 @@ std::time_t FirstSecondToTick(std::time_t last, std::time_t now) {
 
 void CScheduleMonitor::ReadRunMissedSetting() {
   ProgramSettings settings;
-  if (settings.ReadSettings(ProgramSettings::kFileName)) runMissed_ = settings.runMissed();
+  if (settings.ReadSettings(SettingsFilePath().string())) runMissed_ = settings.runMissed();
 }
 
 bool CScheduleMonitor::OnTick(std::time_t now) {

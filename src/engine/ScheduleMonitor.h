@@ -28,7 +28,8 @@ class CScheduleMonitor {
   // Launch runs whose time went by while the program was not running (the "run missed" setting).
   bool RunMissed() const { return runMissed_; }
   void SetRunMissed(bool on) { runMissed_ = on; }
-  // Takes runMissed from "config.xml" in the current folder; unchanged when it cannot be read.
+  // Takes runMissed from the settings file (SettingsFilePath(): "config.xml" in the current folder,
+  // or in the data folder of an installed program); unchanged when it cannot be read.
   void ReadRunMissedSetting();
 
   // One tick at `now`: walks the catalogue's schedule table and launches the first due entry (an
