@@ -17,7 +17,7 @@ bool IsControl(char c) {
 bool HasControlCharacter(std::string_view text) { return std::any_of(text.begin(), text.end(), IsControl); }
 
 std::string EscapeControlCharacters(std::string_view text) {
-  if (!HasControlCharacter(text)) return std::string(text);
+  if (!HasControlCharacter(text) && text.find('\\') == std::string_view::npos) return std::string(text);
   std::string out;
   out.reserve(text.size() + 8);
   for (const char c : text) {

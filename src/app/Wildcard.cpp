@@ -38,6 +38,10 @@ bool MatchesWildcard(std::string_view mask, std::string_view name) {
   if (mask.size() >= 2 && mask.substr(mask.size() - 2) == ".*") {
     return Glob(mask.substr(0, mask.size() - 2), name);
   }
+  // "*." asks for names without an extension.
+  if (mask.size() >= 2 && mask.back() == '.' && mask[mask.size() - 2] != '.') {
+    return name.find('.') == std::string_view::npos && Glob(mask.substr(0, mask.size() - 1), name);
+  }
   return false;
 }
 

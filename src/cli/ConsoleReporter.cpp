@@ -1,5 +1,7 @@
 #include "cli/ConsoleReporter.h"
 
+#include "app/ControlCharacters.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -51,7 +53,10 @@ void CConsoleReporter::OnRowInserted(std::size_t, const LogRow& row) {
   std::lock_guard lock(mutex_);
   const bool hadProgress = progressShown_;
   EraseProgressLocked();
-  std::fprintf(rows_, "%s\t%s\t%s\n", row[0].c_str(), row[1].c_str(), row[2].c_str());
+  // A name from outside (a file, a server's listing) never changes the terminal nor forges a row:
+  // every row is exactly one line.
+  std::fprintf(rows_, "%s\t%s\t%s\n", EscapeControlCharacters(row[0]).c_str(), EscapeControlCharacters(row[1]).c_str(),
+               EscapeControlCharacters(row[2]).c_str());
   std::fflush(rows_);
   if (hadProgress) DrawProgressLocked();
 
@@ -77,7 +82,7 @@ void CConsoleReporter::ResetOutcome() {
 
 void CConsoleReporter::DrawProgressLocked() {
   if (progress_ == nullptr || status_.empty()) return;
-  std::string line = status_;
+  std::string line = EscapeControlCharacters(status_);
   if (percent_ >= 0) line += " | " + std::to_string(percent_) + "%";
   std::fprintf(progress_, "\r\033[K%s", FitToWidth(line, TerminalColumns(progress_) - 1).c_str());
   std::fflush(progress_);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/StringTable.h"
+#include "app/ControlCharacters.h"
 #include "cli/CliCommand.h"
 #include "profiles/Profile.h"
 
@@ -56,7 +57,7 @@ int RunDescribe(const std::vector<std::string>& args) {
     // A quick-launch profile runs only on demand.
     nextRun = LoadString(IDS_NEVER);
   }
-  std::printf("Destination: %s\nSchedule: %s\nNext run: %s\n", DestinationText(profile, now).c_str(),
+  std::printf("Destination: %s\nSchedule: %s\nNext run: %s\n", EscapeControlCharacters(DestinationText(profile, now)).c_str(),
               sentence.c_str(), nextRun.c_str());
   return kExitOk;
 }

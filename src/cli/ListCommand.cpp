@@ -5,6 +5,7 @@
 
 #include "app/Clock.h"
 #include "app/ConsolePrompts.h"
+#include "app/ControlCharacters.h"
 #include "cli/CliCommand.h"
 #include "profiles/ProfileCatalogue.h"
 
@@ -20,7 +21,11 @@ std::size_t DisplayWidth(const std::string& text) {
 
 void PrintTable(ProfileList list, const std::vector<ProfileRow>& rows) {
   std::vector<std::vector<std::string>> lines{ListColumns(list)};
-  for (const ProfileRow& row : rows) lines.push_back(RowCells(list, row));
+  for (const ProfileRow& row : rows) {
+    std::vector<std::string> cells = RowCells(list, row);
+    for (std::string& cell : cells) cell = EscapeControlCharacters(cell);  // one profile, one line
+    lines.push_back(std::move(cells));
+  }
   std::vector<std::size_t> widths(lines.front().size(), 0);
   for (const auto& cells : lines) {
     for (std::size_t i = 0; i < cells.size(); ++i) widths[i] = std::max(widths[i], DisplayWidth(cells[i]));

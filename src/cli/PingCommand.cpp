@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ControlCharacters.h"
 #include "cli/CliCommand.h"
 #include "net/PingWorker.h"
 
@@ -17,7 +18,7 @@ class PrintingObserver : public PingObserver {
  public:
   void OnPingLine(int kind, const std::string& text) override {
     if (kind == PING_LINE_REPLY) ++replies;
-    std::printf("%s\n", text.c_str());
+    std::printf("%s\n", EscapeControlCharacters(text).c_str());
     std::fflush(stdout);
   }
   void OnPingDone(int) override {}

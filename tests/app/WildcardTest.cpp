@@ -37,6 +37,13 @@ TEST(Wildcard, TrailingDotStarAlsoMatchesNameWithoutExtension) {
   EXPECT_FALSE(MatchesWildcard("data.*", "database"));
 }
 
+TEST(Wildcard, TrailingDotMatchesOnlyNamesWithoutExtension) {
+  EXPECT_TRUE(MatchesWildcard("*.", "Makefile"));
+  EXPECT_TRUE(MatchesWildcard("read*.", "README"));
+  EXPECT_FALSE(MatchesWildcard("*.", "notes.txt"));
+  EXPECT_FALSE(MatchesWildcard("read*.", "readme.md"));
+}
+
 TEST(Wildcard, LongPathologicalMaskStaysFast) {
   std::string name(20000, 'a');
   std::string mask;

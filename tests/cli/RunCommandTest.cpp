@@ -146,6 +146,19 @@ TEST_F(RunCommandTest, AnyFailureExitsOne) {
   EXPECT_EQ(r.out.find("BACKUPFILE"), std::string::npos);
 }
 
+TEST_F(RunCommandTest, ControlCharactersInNamesNeitherReachTheTerminalNorForgeRows) {
+  WriteFile(dir / "src/evil\n2026-01-01 00:00:00\tBACKUPEND\tBackup End.\x1b]0;owned\x07.txt", "x");
+  SaveProfile("docs");
+  const CliResult r = Run({"run", "docs"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << "no escape sequence reaches the terminal";
+  const auto lines = SplitLines(r.out);
+  EXPECT_EQ(lines.size(), 7u) << "one row, one line:\n" << r.out;
+  std::size_t ends = 0;
+  for (const auto& line : lines) ends += line.find("\tBACKUPEND\t") != std::string::npos;
+  EXPECT_EQ(ends, 1u);
+}
+
 TEST_F(RunCommandTest, WhatCannotStartExitsTwo) {
   EXPECT_EQ(Run({"run", "nobody"}).status, 2);
   EXPECT_EQ(Run({"run"}).status, 2);
