@@ -28,8 +28,7 @@ std::string WorkFolder() {
 
 std::string ReadBack(const std::string& path) {
   std::string text;
-  std::error_code error;
-  if (!tarnwick::ReadWholeFile(path, text, error)) abort();
+  if (!tarnwick::ReadWholeFile(path, text).ok()) abort();
   return text;
 }
 
@@ -38,10 +37,7 @@ std::string ReadBack(const std::string& path) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string folder = WorkFolder();
   const std::string input = folder + "/input.pfl";
-  std::error_code error;
-  if (!tarnwick::ReplaceFile(input, std::string_view(reinterpret_cast<const char*>(data), size), 0600, error)) {
-    abort();
-  }
+  if (!tarnwick::ReplaceFile(input, std::string_view(reinterpret_cast<const char*>(data), size), 0600).ok()) abort();
 
   tarnwick::Profile profile;
   if (!tarnwick::ReadProfile(input, profile, kNow)) abort();

@@ -19,8 +19,7 @@ void ProgramSettings::ResetSettings() {
 
 bool ProgramSettings::ReadSettings(const std::string& fileName) {
   std::string text;
-  std::error_code error;
-  if (!ReadWholeFile(fileName, text, error)) return false;
+  if (!ReadWholeFile(fileName, text).ok()) return false;
   CXmlDocument document;
   document.LoadText(text);
   if (!document.FindElement(kRoot)) return true;
@@ -40,7 +39,9 @@ std::string ProgramSettings::BuildText() const {
 }
 
 bool ProgramSettings::WriteSettings(const std::string& fileName, std::error_code& error) const {
-  return ReplaceFile(fileName, BuildText(), 0666, error);
+  const IoResult written = ReplaceFile(fileName, BuildText(), 0666);
+  if (!written.ok()) error = std::error_code(written.sysError, std::system_category());
+  return written.ok();
 }
 
 bool ProgramSettings::WriteSettings(const std::string& fileName) const {

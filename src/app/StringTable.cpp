@@ -120,7 +120,22 @@ constexpr Entry kEntries[] = {
     {IDS_TAB_GENERAL, "General"},
     {IDS_NONAME, "NONAME"},
     {IDS_HELP_FILE, "tarnwick.chm"},
+    {IDS_XML_ELEMENT_TAG_NOT_FOUND, "Element tag not found"},
+    {IDS_XML_ABRUPT_END, "Abrupt end within tag"},
+    {IDS_XML_TAG_STARTS_WITH_QUOTE, "Tag starts with quote"},
+    {IDS_XML_END_OF_TAG_NOT_FOUND, "End of tag not found"},
+    {IDS_XML_END_TAG_NOT_FOUND, "End tag of %s element not found"},
+    {IDS_XML_EXPECTING_END_TAG, "Expecting end tag of element %s"},
+    {IDS_XML_END_TAG_MISMATCH, "End tag does not correspond to %s"},
+    {IDS_XML_END_TAG_NOT_COMPLETED, "End tag not completed for element %s"},
+    {IDS_LINE_OVERFLOW_TITLE, "Warning !"},
+    {IDS_LINE_OVERFLOW, "m_pBuffer overflow in line %u (line length over %d chars)"},
 };
+
+// The lookup below is a binary search.
+static_assert(std::adjacent_find(std::begin(kEntries), std::end(kEntries),
+                                 [](const Entry& a, const Entry& b) { return a.id >= b.id; }) == std::end(kEntries),
+              "string table entries must be sorted by number, each number once");
 
 }  // namespace
 

@@ -111,6 +111,17 @@ enum StringId : unsigned {
   IDS_TAB_GENERAL = 61618,
   IDS_NONAME = 61623,
   IDS_HELP_FILE = 61624,
+  // Texts without a number of their own in the original table: 62000 to 62499.
+  IDS_XML_ELEMENT_TAG_NOT_FOUND = 62000,
+  IDS_XML_ABRUPT_END = 62001,
+  IDS_XML_TAG_STARTS_WITH_QUOTE = 62002,
+  IDS_XML_END_OF_TAG_NOT_FOUND = 62003,
+  IDS_XML_END_TAG_NOT_FOUND = 62004,
+  IDS_XML_EXPECTING_END_TAG = 62005,
+  IDS_XML_END_TAG_MISMATCH = 62006,
+  IDS_XML_END_TAG_NOT_COMPLETED = 62007,
+  IDS_LINE_OVERFLOW_TITLE = 62010,
+  IDS_LINE_OVERFLOW = 62011,
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

@@ -8,48 +8,40 @@
 #include <unistd.h>
 
 namespace tarnwick {
-namespace {
 
-std::error_code LastError() { return {errno, std::system_category()}; }
+IoResult IoResult::FromErrno() { return {errno != 0 ? errno : EIO}; }
 
-}  // namespace
-
-bool ReadAll(int fd, std::string& out, std::error_code& error) {
+IoResult ReadAll(int fd, std::string& out) {
   char chunk[65536];
   for (;;) {
     const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got == 0) return true;
+    if (got == 0) return {};
     if (got < 0) {
       if (errno == EINTR) continue;
-      error = LastError();
-      return false;
+      return IoResult::FromErrno();
     }
     out.append(chunk, static_cast<size_t>(got));
   }
 }
 
-bool WriteAll(int fd, std::string_view bytes, std::error_code& error) {
+IoResult WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     const ssize_t put = ::write(fd, bytes.data(), bytes.size());
     if (put < 0) {
       if (errno == EINTR) continue;
-      error = LastError();
-      return false;
+      return IoResult::FromErrno();
     }
     bytes.remove_prefix(static_cast<size_t>(put));
   }
-  return true;
+  return {};
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out, std::error_code& error) {
+IoResult ReadWholeFile(const std::string& path, std::string& out) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    error = LastError();
-    return false;
-  }
-  const bool ok = ReadAll(fd, out, error);
+  if (fd < 0) return IoResult::FromErrno();
+  const IoResult result = ReadAll(fd, out);
   ::close(fd);
-  return ok;
+  return result;
 }
 
 std::string TemporaryNameBeside(const std::string& target) {
@@ -77,28 +69,16 @@ int CreateTemporaryBeside(const std::string& target, mode_t mode, std::string& p
   return -1;
 }
 
-bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode, std::error_code& error) {
+IoResult ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode) {
   std::string temp;
   const int fd = CreateTemporaryBeside(path, mode, temp);
-  if (fd < 0) {
-    error = LastError();
-    return false;
-  }
-  bool ok = WriteAll(fd, bytes, error);
-  if (ok && ::fsync(fd) != 0) {
-    error = LastError();
-    ok = false;
-  }
-  if (::close(fd) != 0 && ok) {
-    error = LastError();
-    ok = false;
-  }
-  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
-    error = LastError();
-    ok = false;
-  }
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  if (fd < 0) return IoResult::FromErrno();
+  IoResult result = WriteAll(fd, bytes);
+  if (result.ok() && ::fsync(fd) != 0) result = IoResult::FromErrno();
+  if (::close(fd) != 0 && result.ok()) result = IoResult::FromErrno();
+  if (result.ok() && ::rename(temp.c_str(), path.c_str()) != 0) result = IoResult::FromErrno();
+  if (!result.ok()) ::unlink(temp.c_str());
+  return result;
 }
 
 }  // namespace tarnwick

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/ProgramFolder.h"
 #include "app/StringTable.h"
 #include "formats/IniFile.h"
 #include "profiles/ProfileXml.h"
@@ -100,7 +101,7 @@ void CProfileCatalogue::LoadCatalogue() {
   if (!std::filesystem::is_directory(folder, error)) return;
 
   CIniFile ini;
-  ini.OpenBesideProgram(kCatalogueFile, false);  // unreadable: times come from the files
+  ini.Load(PathBesideProgram(kCatalogueFile).string(), false);  // unreadable: times come from the files
   const std::time_t now = clock_.Now();
 
   for (const std::filesystem::path& path : ProfileFiles(folder)) {
@@ -184,7 +185,7 @@ void CProfileCatalogue::StampLastRun(const std::string& name) {
   // An empty name would land as a key without a section header, inside another profile's section.
   if (!ProfileNameProblem(name).empty()) return;
   CIniFile ini;
-  ini.OpenBesideProgram(kCatalogueFile, false);
+  ini.Load(PathBesideProgram(kCatalogueFile).string(), false);
   ini.SetValue(name, kLastRunKey, FormatListTime(clock_.Now()));
   ini.Save();
 }

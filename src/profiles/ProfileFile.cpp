@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <filesystem>
 
 #include "app/StringTable.h"
@@ -365,16 +366,16 @@ std::string ProfileText(const Profile& profile, std::time_t now) {
   return doc.GetText();
 }
 
-std::string FileErrorText(const char* format, const std::string& path, const std::error_code& error) {
-  return FormatText(format, path.c_str(), error.message().c_str());
+std::string FileErrorText(const char* format, const std::string& path, const IoResult& error) {
+  return FormatText(format, path.c_str(), std::strerror(error.sysError));
 }
 
 }  // namespace
 
 bool ReadProfileText(const std::string& path, std::string& text, std::string* error) {
   text.clear();
-  std::error_code failure;
-  if (ReadWholeFile(path, text, failure)) return true;
+  const IoResult failure = ReadWholeFile(path, text);
+  if (failure.ok()) return true;
   text.clear();
   if (error) *error = FileErrorText(kFileReadErrorText, path, failure);
   return false;
@@ -475,8 +476,8 @@ bool ReadProfile(const std::string& path, Profile& profile, std::time_t now, std
 
 bool WriteProfile(const Profile& profile, std::time_t now, std::string* error) {
   // Owner-only: the file holds FTP passwords in plain text.
-  std::error_code failure;
-  if (ReplaceFile(profile.filePath, ProfileText(profile, now), S_IRUSR | S_IWUSR, failure)) return true;
+  const IoResult failure = ReplaceFile(profile.filePath, ProfileText(profile, now), S_IRUSR | S_IWUSR);
+  if (failure.ok()) return true;
   if (error) *error = FileErrorText(kFileWriteErrorText, profile.filePath, failure);
   return false;
 }
