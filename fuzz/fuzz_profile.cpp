@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!tarnwick::ReplaceFile(input, std::string_view(reinterpret_cast<const char*>(data), size), 0600).ok()) abort();
 
   tarnwick::Profile profile;
-  if (!tarnwick::ReadProfile(input, profile, kNow)) abort();
+  if (!tarnwick::ReadProfile(input, profile, kNow).ok()) abort();
   if (profile.name != "input" || profile.zipLevel < 0 || profile.zipLevel > 9) abort();
   tarnwick::BackupJob job;
   tarnwick::MakeJob(profile, job, kNow);
@@ -48,11 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The first write normalises (times of day, dates); from then on write and read agree.
   profile.filePath = folder + "/first/input.pfl";
-  if (!tarnwick::WriteProfile(profile, kNow)) abort();
+  if (!tarnwick::WriteProfile(profile, kNow).ok()) abort();
   tarnwick::Profile again;
-  if (!tarnwick::ReadProfile(profile.filePath, again, kNow)) abort();
+  if (!tarnwick::ReadProfile(profile.filePath, again, kNow).ok()) abort();
   again.filePath = folder + "/second/input.pfl";
-  if (!tarnwick::WriteProfile(again, kNow)) abort();
+  if (!tarnwick::WriteProfile(again, kNow).ok()) abort();
   if (ReadBack(folder + "/first/input.pfl") != ReadBack(folder + "/second/input.pfl")) abort();
   return 0;
 }

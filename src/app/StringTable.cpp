@@ -130,6 +130,24 @@ constexpr Entry kEntries[] = {
     {IDS_XML_END_TAG_NOT_COMPLETED, "End tag not completed for element %s"},
     {IDS_LINE_OVERFLOW_TITLE, "Warning !"},
     {IDS_LINE_OVERFLOW, "m_pBuffer overflow in line %u (line length over %d chars)"},
+    {IDS_CANNOT_READ_FILE, "Cannot read \"%s\".\n%s."},
+    {IDS_CANNOT_WRITE_FILE, "Cannot write \"%s\".\n%s."},
+    {IDS_BAD_PROFILE_NAME, "The profile name \"%s\" cannot be used.\nA profile name must not be \".\" or \"..\" and must "
+     "not contain \"/\", \"\\\" or control characters."},
+    {IDS_PROFILE_NAME_TOO_LONG, "The profile name \"%s\" is too long.\nA profile name may have at most %d characters."},
+    {IDS_DESTINATION_TOO_LONG, "The backup cannot start: its destination folder has %zu characters, more than the %d the "
+     "system allows."},
+    {IDS_ARCHIVE_PATH_TOO_LONG, "The backup cannot start: the path of its archive has %zu characters, more than the %d the "
+     "system allows."},
+    {IDS_SPECIFY_SOURCE, "Please specify backup source.\nIt could be a local folder or a remote FTP path."},
+    {IDS_SPECIFY_DESTINATION, "Please specify backup destination.\nIt could be a local folder or a remote FTP path."},
+    {IDS_ENTER_COMPRESSION_FILENAME, "Please enter compression filename."},
+    {IDS_LIST_QUICK, "Quick Lanch Profiles"},
+    {IDS_LIST_SCHEDULED, "Scheduled Profiles"},
+    {IDS_COLUMN_PROFILE_NAME, "Profile Name"},
+    {IDS_COLUMN_CREATE_TIME, "Create Time"},
+    {IDS_COLUMN_NEXT_RUN_TIME, "Next Run Time"},
+    {IDS_COLUMN_LAST_RUN_TIME, "Last Run Time"},
 };
 
 // The lookup below is a binary search.

@@ -56,8 +56,8 @@ CBackupController::StartResult CBackupController::MakeJob(const Profile& profile
     return StartResult::Refused;
   }
   const MakeJobResult made = tarnwick::MakeJob(profile, job_, clock_.Now());
-  if (!made.ok) {
-    prompts_.ShowMessage(made.error);
+  if (!made.status.ok()) {
+    prompts_.ShowMessage(made.status.ToString());
     SetIdle();
     return StartResult::Refused;
   }

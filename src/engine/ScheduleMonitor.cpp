@@ -51,9 +51,8 @@ bool CScheduleMonitor::OnTick(std::time_t now) {
 void CScheduleMonitor::LaunchScheduledProfile(const std::string& path, std::time_t now) {
   if (controller_.IsBusy()) return;
   Profile profile;
-  std::string error;
-  if (!ReadProfile(path, profile, now, &error)) {
-    prompts_.ShowMessage(error);
+  if (const Status read = ReadProfile(path, profile, now); !read.ok()) {
+    prompts_.ShowMessage(read.ToString());
     return;
   }
   profile.filePath = path;
@@ -62,7 +61,7 @@ void CScheduleMonitor::LaunchScheduledProfile(const std::string& path, std::time
   // A one-time schedule switches itself off by its run.
   profile.schedule.enabled = !(profile.schedule.type == kScheduleOnce && profile.schedule.repeat == 0);
   controller_.MakeJob(profile, false);
-  if (!WriteProfile(profile, now, &error)) prompts_.ShowMessage(error);
+  if (const Status written = WriteProfile(profile, now); !written.ok()) prompts_.ShowMessage(written.ToString());
 }
 
 }  // namespace tarnwick
