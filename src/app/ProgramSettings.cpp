@@ -17,16 +17,16 @@ void ProgramSettings::ResetSettings() {
   runMissed_ = false;
 }
 
-bool ProgramSettings::ReadSettings(const std::string& fileName) {
+Status ProgramSettings::ReadSettings(const std::string& fileName) {
   std::string text;
-  if (!ReadWholeFile(fileName, text).ok()) return false;
+  if (const IoResult read = ReadWholeFile(fileName, text); !read.ok()) return Status::IoError(fileName, read.sysError);
   CXmlDocument document;
   document.LoadText(text);
-  if (!document.FindElement(kRoot)) return true;
+  if (!document.FindElement(kRoot)) return {};
   // Children are searched forward only: RUNMISSED is looked for after SHOWSPLASH.
   if (document.FindChildElement(kShowSplash)) showSplash_ = document.GetChildText() == "1";
   if (document.FindChildElement(kRunMissed)) runMissed_ = document.GetChildText() == "1";
-  return true;
+  return {};
 }
 
 std::string ProgramSettings::BuildText() const {
@@ -38,15 +38,9 @@ std::string ProgramSettings::BuildText() const {
   return document.GetText();
 }
 
-bool ProgramSettings::WriteSettings(const std::string& fileName, std::error_code& error) const {
+Status ProgramSettings::WriteSettings(const std::string& fileName) const {
   const IoResult written = ReplaceFile(fileName, BuildText(), 0666);
-  if (!written.ok()) error = std::error_code(written.sysError, std::system_category());
-  return written.ok();
-}
-
-bool ProgramSettings::WriteSettings(const std::string& fileName) const {
-  std::error_code error;
-  return WriteSettings(fileName, error);
+  return written.ok() ? Status() : Status::IoError(fileName, written.sysError);
 }
 
 }  // namespace tarnwick

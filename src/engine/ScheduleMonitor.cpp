@@ -23,7 +23,7 @@ std::time_t FirstSecondToTick(std::time_t last, std::time_t now) {
 
 void CScheduleMonitor::ReadRunMissedSetting() {
   ProgramSettings settings;
-  if (settings.ReadSettings(ProgramSettings::kFileName)) runMissed_ = settings.runMissed();
+  if (settings.ReadSettings(ProgramSettings::kFileName).ok()) runMissed_ = settings.runMissed();
 }
 
 bool CScheduleMonitor::OnTick(std::time_t now) {

@@ -75,7 +75,7 @@ class RunCommandTest : public ::testing::Test {
     });
     ProgramSettings settings;
     settings.setRunMissed(true);
-    EXPECT_TRUE(settings.WriteSettings((dir / ProgramSettings::kFileName).string()));
+    EXPECT_TRUE(settings.WriteSettings((dir / ProgramSettings::kFileName).string()).ok());
     EXPECT_TRUE(WriteProfile(p, today - 3600).ok());
     return p;
   }
