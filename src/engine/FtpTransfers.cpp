@@ -115,7 +115,7 @@ class RemotePartFile {
  public:
   RemotePartFile(CFtpJobConnection& connection, const std::string& target)
       : session_(connection.Session()), path_(TemporaryNameBeside(target)) {
-    file_ = session_.OpenFile(path_, FtpFileMode::Write);
+    session_.OpenFile(path_, FtpFileMode::Write, file_);
   }
   ~RemotePartFile() {
     if (!file_ && !created_) return;
@@ -126,23 +126,23 @@ class RemotePartFile {
   RemotePartFile& operator=(const RemotePartFile&) = delete;
 
   bool ok() const { return file_ != nullptr; }
-  bool Write(const char* data, std::size_t size) { return file_->Write(data, size); }
+  bool Write(const char* data, std::size_t size) { return file_->Write(data, size).ok(); }
 
   // Ends the transfer; true when the server confirmed it complete.
   bool Finish() {
     created_ = true;
-    return std::exchange(file_, nullptr)->Close();
+    return std::exchange(file_, nullptr)->Close().ok();
   }
 
   // Renames the finished file over `target`. A server that will not rename over an existing file
   // gets the old one deleted first, but only now that the new one is whole.
   bool Commit(const std::string& target) {
-    if (!session_.Rename(path_, target)) {
-      if (!session_.DeleteFile(target)) return false;
+    if (!session_.Rename(path_, target).ok()) {
+      if (!session_.DeleteFile(target).ok()) return false;
       // The older copy is gone now: should the rename still fail, the complete new copy stays
       // under its temporary name rather than being thrown away too.
       created_ = false;
-      return session_.Rename(path_, target);
+      return session_.Rename(path_, target).ok();
     }
     created_ = false;
     return true;
@@ -164,7 +164,7 @@ const std::vector<FtpFileInfo>& FolderEntries(CFtpJobConnection& connection, con
   auto found = cache.find(folder);
   if (found != cache.end()) return found->second;
   std::vector<FtpFileInfo> entries;
-  if (!connection.Session().List(folder, entries)) entries.clear();
+  if (!connection.Session().List(folder, entries).ok()) entries.clear();
   return cache.emplace(folder, std::move(entries)).first->second;
 }
 
@@ -247,15 +247,14 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
   params.passive = PassiveFromText(site.passive);
   // Reaching the server and logging in happen in one step here; a server that cannot be reached
   // is reported as such rather than as a refused login, so the user looks for the right fault.
-  const FtpConnectResult result =
-      params.port < 0 ? FtpConnectResult::ConnectFailed : connection->Session().Connect(params);
-  if (result == FtpConnectResult::ConnectFailed) {
+  const Status result = connection->Session().Connect(params);  // a port of -1 cannot connect
+  if (!result.ok() && result.code() != StatusCode::Refused) {
     log.LogAction(LOG_CONNECTFAILED, IDS_FAILED_TO_CONNECT);
     return nullptr;
   }
   log.LogAction(LOG_CONNECTED, IDS_SOCKET_CONNECTED);
   log.LogActionText(LOG_LOGGINGIN, FormatText(kLoggingInText, site.user.c_str()));
-  if (result != FtpConnectResult::Connected) {
+  if (!result.ok()) {
     log.LogAction(LOG_LOGINFAILED, IDS_LOGIN_FAILED);
     return nullptr;
   }
@@ -263,7 +262,7 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
 
   if (isDestination && (site.remotePath.empty() || site.remotePath.front() != '/')) {
     std::string current;
-    if (connection->Session().GetCurrentDirectory(current)) site.remotePath = ResolveRemotePath(current, site.remotePath);
+    if (connection->Session().GetCurrentDirectory(current).ok()) site.remotePath = ResolveRemotePath(current, site.remotePath);
   }
   return connection;
 }
@@ -330,9 +329,9 @@ ReceiveResult ReceiveRemoteFile(JobContext& context, CFtpFile& file,
     if (context.StopRequested()) return ReceiveResult::Stopped;
     // A stop interrupts a read or write the FTP layer is waiting on; what fails then was stopped.
     const auto failed = [&context] { return context.StopRequested() ? ReceiveResult::Stopped : ReceiveResult::Failed; };
-    const std::ptrdiff_t n = file.Read(buffer.data(), buffer.size());
-    if (n < 0) return failed();
-    if (n == 0) return file.Close() ? ReceiveResult::Complete : failed();
+    std::size_t n = 0;
+    if (!file.Read(buffer.data(), buffer.size(), n).ok()) return failed();
+    if (n == 0) return file.Close().ok() ? ReceiveResult::Complete : failed();
     if (!sink(buffer.data(), static_cast<std::size_t>(n))) return failed();
     onChunk(n);
   }
@@ -340,8 +339,8 @@ ReceiveResult ReceiveRemoteFile(JobContext& context, CFtpFile& file,
 
 bool CanCreateRemoteFile(CFtpJobConnection& connection, const std::string& target) {
   const std::string probe = TemporaryNameBeside(target);
-  std::unique_ptr<CFtpFile> file = connection.Session().OpenFile(probe, FtpFileMode::Write);
-  if (!file) return false;
+  std::unique_ptr<CFtpFile> file;
+  if (!connection.Session().OpenFile(probe, FtpFileMode::Write, file).ok()) return false;
   file->Close();
   file.reset();
   connection.Session().DeleteFile(probe);
@@ -354,8 +353,9 @@ bool DownloadFile(JobContext& context, const std::string& source, const std::str
   const std::string target = JoinLocalPath(targetFolder, LastPathComponent(source));
   LocalPartFile out(target);
   if (!out.ok()) return false;
-  std::unique_ptr<CFtpFile> in = connection.Session().OpenFile(source, FtpFileMode::Read);
-  if (!in) return false;  // no empty file is left: the older local copy stays
+  std::unique_ptr<CFtpFile> in;
+  // No empty file is left on failure: the older local copy stays.
+  if (!connection.Session().OpenFile(source, FtpFileMode::Read, in).ok()) return false;
   const ReceiveResult result = ReceiveBackingUp(context, *in, source, out);
   in.reset();
   if (result == ReceiveResult::Stopped) return true;
@@ -364,8 +364,8 @@ bool DownloadFile(JobContext& context, const std::string& source, const std::str
 
 bool CopyRemoteFile(JobContext& context, const std::string& source, const std::string& targetFolder,
                     CFtpJobConnection& from, CFtpJobConnection& to) {
-  std::unique_ptr<CFtpFile> in = from.Session().OpenFile(source, FtpFileMode::Read);
-  if (!in) return false;
+  std::unique_ptr<CFtpFile> in;
+  if (!from.Session().OpenFile(source, FtpFileMode::Read, in).ok()) return false;
   const std::string target = JoinRemotePath(targetFolder, LastPathComponent(source));
   RemotePartFile out(to, target);
   if (!out.ok()) return false;

@@ -82,8 +82,8 @@ void AddLogged(JobContext& context, const std::string& remotePath, CFtpJobConnec
 
 bool AddRemoteFileToArchive(JobContext& context, const std::string& remotePath, CFtpJobConnection& connection,
                             const std::string& name, int level, CZipWriter& writer) {
-  std::unique_ptr<CFtpFile> file = connection.Session().OpenFile(remotePath, FtpFileMode::Read);
-  if (!file) return false;
+  std::unique_ptr<CFtpFile> file;
+  if (!connection.Session().OpenFile(remotePath, FtpFileMode::Read, file).ok()) return false;
   SpoolFile spool;
   if (!spool.ok()) return false;
   long long kilobytes = 0;
