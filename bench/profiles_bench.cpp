@@ -61,7 +61,7 @@ void BM_LoadCatalogue(benchmark::State& state) {
   for (int i = 0; i < count; ++i) {
     Profile p = SampleProfile("profile-" + std::to_string(i), i % 2 == 1, 5);
     ProfilePathFor(p);
-    if (!WriteProfile(p, kNow)) std::abort();
+    if (!WriteProfile(p, kNow).ok()) std::abort();
   }
   SilentPrompts prompts;
   FixedClock clock(kNow);
@@ -88,7 +88,7 @@ void BM_WriteReadProfile(benchmark::State& state) {
   ProfilePathFor(p);
   Profile read;
   for (auto _ : state) {
-    if (!WriteProfile(p, kNow) || !ReadProfile(p.filePath, read, kNow)) std::abort();
+    if (!WriteProfile(p, kNow).ok() || !ReadProfile(p.filePath, read, kNow).ok()) std::abort();
     benchmark::DoNotOptimize(read.localSources.data());
   }
   if (read.localSources.size() != static_cast<std::size_t>(items)) state.SkipWithError("items missing");

@@ -29,8 +29,7 @@ std::string WorkFolder() {
 
 std::string ReadBack(const std::string& path) {
   std::string text;
-  std::error_code error;
-  if (!tarnwick::ReadWholeFile(path, text, error)) abort();
+  if (!tarnwick::ReadWholeFile(path, text).ok()) abort();
   return text;
 }
 
@@ -39,13 +38,10 @@ std::string ReadBack(const std::string& path) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string folder = WorkFolder();
   const std::string input = folder + "/input.pfl";
-  std::error_code error;
-  if (!tarnwick::ReplaceFile(input, std::string_view(reinterpret_cast<const char*>(data), size), 0600, error)) {
-    abort();
-  }
+  if (!tarnwick::ReplaceFile(input, std::string_view(reinterpret_cast<const char*>(data), size), 0600).ok()) abort();
 
   tarnwick::Profile profile;
-  if (!tarnwick::ReadProfile(input, profile, kNow)) abort();
+  if (!tarnwick::ReadProfile(input, profile, kNow).ok()) abort();
   if (profile.name != "input" || profile.zipLevel < 0 || profile.zipLevel > 9) abort();
   tarnwick::BackupJob job;
   tarnwick::MakeJob(profile, job, kNow);
@@ -53,11 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The first write normalises (times of day, dates); from then on write and read agree.
   profile.filePath = folder + "/first/input.pfl";
-  if (!tarnwick::WriteProfile(profile, kNow)) abort();
+  if (!tarnwick::WriteProfile(profile, kNow).ok()) abort();
   tarnwick::Profile again;
-  if (!tarnwick::ReadProfile(profile.filePath, again, kNow)) abort();
+  if (!tarnwick::ReadProfile(profile.filePath, again, kNow).ok()) abort();
   again.filePath = folder + "/second/input.pfl";
-  if (!tarnwick::WriteProfile(again, kNow)) abort();
+  if (!tarnwick::WriteProfile(again, kNow).ok()) abort();
   if (ReadBack(folder + "/first/input.pfl") != ReadBack(folder + "/second/input.pfl")) abort();
   return 0;
 }

@@ -7,7 +7,6 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/UserPrompts.h"
 #include "formats/TextFile.h"
 
 namespace {
@@ -24,8 +23,7 @@ const std::string& ScratchPath() {
 }
 
 void Check(const std::string& bytes, int32_t capacity) {
-  tarnwick::SilentPrompts prompts;
-  tarnwick::CTextFile file(capacity, &prompts);
+  tarnwick::CTextFile file(capacity);
   if (!file.OpenReadOnly(ScratchPath())) abort();
   std::string expected;
   for (const char c : bytes) {
@@ -36,6 +34,8 @@ void Check(const std::string& bytes, int32_t capacity) {
   while (file.ReadLine(line)) {
     if (line.empty() || line.size() > static_cast<size_t>(file.Capacity()) - 1) abort();
     if (line.find_first_of("\r\n") != std::string::npos) abort();
+    // Only a line that fills the buffer can have been cut.
+    if (file.LineWasCut() && line.size() != static_cast<size_t>(file.Capacity()) - 1) abort();
     joined += line;
   }
   if (joined != expected) abort();

@@ -18,17 +18,16 @@ void ProgramSettings::ResetSettings() {
   runMissed_ = false;
 }
 
-bool ProgramSettings::ReadSettings(const std::string& fileName) {
+Status ProgramSettings::ReadSettings(const std::string& fileName) {
   std::string text;
-  std::error_code error;
-  if (!ReadWholeFile(fileName, text, error)) return false;
+  if (const IoResult read = ReadWholeFile(fileName, text); !read.ok()) return Status::IoError(fileName, read.sysError);
   CXmlDocument document;
   document.LoadText(text);
-  if (!document.FindElement(kRoot)) return true;
+  if (!document.FindElement(kRoot)) return {};
   // Children are searched forward only: RUNMISSED is looked for after SHOWSPLASH.
   if (document.FindChildElement(kShowSplash)) showSplash_ = document.GetChildText() == "1";
   if (document.FindChildElement(kRunMissed)) runMissed_ = document.GetChildText() == "1";
-  return true;
+  return {};
 }
 
 std::string ProgramSettings::BuildText() const {
@@ -40,13 +39,9 @@ std::string ProgramSettings::BuildText() const {
   return document.GetText();
 }
 
-bool ProgramSettings::WriteSettings(const std::string& fileName, std::error_code& error) const {
-  return ReplaceFile(fileName, BuildText(), 0666, error);
-}
-
-bool ProgramSettings::WriteSettings(const std::string& fileName) const {
-  std::error_code error;
-  return WriteSettings(fileName, error);
+Status ProgramSettings::WriteSettings(const std::string& fileName) const {
+  const IoResult written = ReplaceFile(fileName, BuildText(), 0666);
+  return written.ok() ? Status() : Status::IoError(fileName, written.sysError);
 }
 
 }  // namespace tarnwick

@@ -3,7 +3,8 @@
 #pragma once
 
 #include <string>
-#include <system_error>
+
+#include "app/Status.h"
 
 namespace tarnwick {
 
@@ -16,15 +17,14 @@ class ProgramSettings {
   // showSplash true, runMissed false.
   void ResetSettings();
 
-  // False when the file cannot be opened or read (settings untouched); true otherwise, whatever
-  // the file holds (what cannot be found keeps its value).
-  bool ReadSettings(const std::string& fileName);
+  // Ok whatever the file holds (what cannot be found keeps its value); IoError with the file and
+  // the system's reason when it cannot be opened or read (settings untouched).
+  Status ReadSettings(const std::string& fileName);
 
   // Writes the file the Options dialog writes: five CR LF lines. The new text goes to a temporary
-  // file beside the target and is renamed over it, so a failed write leaves the old file in place.
-  // On failure `error` holds the system's reason.
-  bool WriteSettings(const std::string& fileName, std::error_code& error) const;
-  bool WriteSettings(const std::string& fileName) const;
+  // file beside the target and is renamed over it, so a failed write leaves the old file in place
+  // and answers IoError with the file and the system's reason.
+  Status WriteSettings(const std::string& fileName) const;
 
   // The document text WriteSettings writes.
   std::string BuildText() const;

@@ -9,6 +9,10 @@ Status Status::IoError(std::string path, int sysError) {
   return {StatusCode::IoError, sysError, std::move(path), std::strerror(sysError)};
 }
 
+Status Status::IoError(std::string path, int sysError, std::string text) {
+  return {StatusCode::IoError, sysError, std::move(path), std::move(text), true};
+}
+
 Status Status::NotFound(std::string path, std::string message) {
   if (message.empty()) message = std::strerror(ENOENT);
   return {StatusCode::NotFound, ENOENT, std::move(path), std::move(message)};
@@ -36,7 +40,7 @@ Status Status::Stopped() { return {StatusCode::Stopped, 0, {}, {}}; }
 
 std::string Status::ToString() const {
   if (ok()) return {};
-  if (path_.empty()) return message_;
+  if (path_.empty() || wholeText_) return message_;
   if (message_.empty()) return path_;
   return path_ + ": " + message_;
 }

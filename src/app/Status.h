@@ -1,6 +1,6 @@
 // The result of an operation at the core's seams: success, or what failed (a kind, the system's
 // error number, the file or folder it concerns, and a message a user can read). A front end shows
-// ToString(); code and sysError are for callers that act on the kind of failure.
+// ToString(); code, sysError and path are for callers that act on the failure.
 #pragma once
 
 #include <string>
@@ -28,6 +28,9 @@ class Status {
   static Status Ok() { return {}; }
   // `path` could not be read, written, renamed or removed; the message is the system's reason.
   static Status IoError(std::string path, int sysError);
+  // The same with the whole text the user reads (a string-table text that speaks of the file in
+  // its own words): ToString gives `text` as it is.
+  static Status IoError(std::string path, int sysError, std::string text);
   static Status NotFound(std::string path, std::string message = {});
   static Status InvalidArgument(std::string message, std::string path = {});
   static Status Corrupt(std::string path, std::string message);
@@ -42,17 +45,19 @@ class Status {
   const std::string& path() const { return path_; }
   const std::string& message() const { return message_; }
 
-  // "path: message", or the message alone when no path is known; empty for success.
+  // "path: message"; the message alone when no path is known or the message is a whole text;
+  // empty for success.
   std::string ToString() const;
 
  private:
-  Status(StatusCode code, int sysError, std::string path, std::string message)
-      : code_(code), sysError_(sysError), path_(std::move(path)), message_(std::move(message)) {}
+  Status(StatusCode code, int sysError, std::string path, std::string message, bool wholeText = false)
+      : code_(code), sysError_(sysError), path_(std::move(path)), message_(std::move(message)), wholeText_(wholeText) {}
 
   StatusCode code_ = StatusCode::Ok;
   int sysError_ = 0;
   std::string path_;
   std::string message_;
+  bool wholeText_ = false;  // the message needs no path in front
 };
 
 }  // namespace tarnwick

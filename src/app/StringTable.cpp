@@ -120,6 +120,55 @@ constexpr Entry kEntries[] = {
     {IDS_TAB_GENERAL, "General"},
     {IDS_NONAME, "NONAME"},
     {IDS_HELP_FILE, "tarnwick.chm"},
+    {IDS_XML_ELEMENT_TAG_NOT_FOUND, "Element tag not found"},
+    {IDS_XML_ABRUPT_END, "Abrupt end within tag"},
+    {IDS_XML_TAG_STARTS_WITH_QUOTE, "Tag starts with quote"},
+    {IDS_XML_END_OF_TAG_NOT_FOUND, "End of tag not found"},
+    {IDS_XML_END_TAG_NOT_FOUND, "End tag of %s element not found"},
+    {IDS_XML_EXPECTING_END_TAG, "Expecting end tag of element %s"},
+    {IDS_XML_END_TAG_MISMATCH, "End tag does not correspond to %s"},
+    {IDS_XML_END_TAG_NOT_COMPLETED, "End tag not completed for element %s"},
+    {IDS_LINE_OVERFLOW_TITLE, "Warning !"},
+    {IDS_LINE_OVERFLOW, "m_pBuffer overflow in line %u (line length over %d chars)"},
+    {IDS_CANNOT_READ_FILE, "Cannot read \"%s\".\n%s."},
+    {IDS_CANNOT_WRITE_FILE, "Cannot write \"%s\".\n%s."},
+    {IDS_BAD_PROFILE_NAME, "The profile name \"%s\" cannot be used.\nA profile name must not be \".\" or \"..\" and must "
+     "not contain \"/\", \"\\\" or control characters."},
+    {IDS_PROFILE_NAME_TOO_LONG, "The profile name \"%s\" is too long.\nA profile name may have at most %d characters."},
+    {IDS_DESTINATION_TOO_LONG, "The backup cannot start: its destination folder has %zu characters, more than the %d the "
+     "system allows."},
+    {IDS_ARCHIVE_PATH_TOO_LONG, "The backup cannot start: the path of its archive has %zu characters, more than the %d the "
+     "system allows."},
+    {IDS_SPECIFY_SOURCE, "Please specify backup source.\nIt could be a local folder or a remote FTP path."},
+    {IDS_SPECIFY_DESTINATION, "Please specify backup destination.\nIt could be a local folder or a remote FTP path."},
+    {IDS_ENTER_COMPRESSION_FILENAME, "Please enter compression filename."},
+    {IDS_LIST_QUICK, "Quick Lanch Profiles"},
+    {IDS_LIST_SCHEDULED, "Scheduled Profiles"},
+    {IDS_COLUMN_PROFILE_NAME, "Profile Name"},
+    {IDS_COLUMN_CREATE_TIME, "Create Time"},
+    {IDS_COLUMN_NEXT_RUN_TIME, "Next Run Time"},
+    {IDS_COLUMN_LAST_RUN_TIME, "Last Run Time"},
+    {IDS_LOGIN_TEST_PLEASE_WAIT, "Please be patient while system lauching FTP login test."},
+    {IDS_LOGIN_TEST_NO_THREAD, "Unable to create ftp test thread."},
+    {IDS_LOGIN_TEST_CONNECTING, "Connecting %s:%d."},
+    {IDS_LOGIN_TEST_USER, "USER %s"},
+    {IDS_LOGIN_TEST_ANONYMOUS, "anonymous"},
+    {IDS_LOGIN_TEST_UNABLE_TO_LOGIN, "Unable to login to host %s."},
+    {IDS_LOGIN_TEST_DIRECTORY_OK, "Current directory is %s."},
+    {IDS_LOGIN_TEST_DIRECTORY_FAILED, "Cannot set remote directory to %s."},
+    {IDS_LOGIN_TEST_SUCCEEDED, "Login test successfully."},
+    {IDS_FTP_NOT_CONNECTED, "Not connected."},
+    {IDS_FTP_FILE_OPEN, "A remote file is open on the session."},
+    {IDS_FTP_BAD_PATH, "A line break or NUL in a remote path."},
+    {IDS_FTP_NO_PROGRESS, "No progress within the time-out."},
+    {IDS_FTP_BAD_HOST, "Not a usable host name or port."},
+    {IDS_FTP_BAD_CREDENTIALS, "A line break in the user name or password."},
+    {IDS_FTP_OUT_OF_MEMORY, "Out of memory."},
+    {IDS_FTP_NOT_A_FILE, "Not a file path."},
+    {IDS_FTP_NO_REPLY, "No reply to %s"},
+    {IDS_FTP_NO_CURRENT_FOLDER, "The server did not name its current folder."},
+    {IDS_FTP_FILE_NOT_OPEN, "The remote file is not open for this transfer."},
+    {IDS_FTP_TRANSFER_ENDED, "The server ended the transfer early."},
     {IDS_BACKUP_FILE_ROW, "Backup file %s."},
     {IDS_BACKUP_FAILED_ROW, "Backup %s Failed."},
     {IDS_BACKING_UP_STATUS, "Backing up %s | %d KB"},
@@ -139,6 +188,11 @@ constexpr Entry kEntries[] = {
      "The server refused to rename %s: files are stored under their final names, so uploads to this server are "
      "not atomic."},
 };
+
+// The lookup below is a binary search.
+static_assert(std::adjacent_find(std::begin(kEntries), std::end(kEntries),
+                                 [](const Entry& a, const Entry& b) { return a.id >= b.id; }) == std::end(kEntries),
+              "string table entries must be sorted by number, each number once");
 
 }  // namespace
 

@@ -18,9 +18,8 @@ bool ResolveProfile(const std::string& argument, std::string& path) {
   const bool isPath = argument.find('/') != std::string::npos ||
                       (argument.size() > 4 && argument.compare(argument.size() - 4, 4, ".pfl") == 0);
   if (!isPath) {
-    const std::string problem = ProfileNameProblem(argument);
-    if (!problem.empty()) {
-      std::fprintf(stderr, "tarnwick-cli: %s\n", problem.c_str());
+    if (const Status problem = ProfileNameProblem(argument); !problem.ok()) {
+      std::fprintf(stderr, "tarnwick-cli: %s\n", problem.ToString().c_str());
       return false;
     }
   }
@@ -38,12 +37,12 @@ int RunDescribe(const std::vector<std::string>& args) {
     std::fprintf(stderr, "tarnwick-cli: describe takes one profile name or .pfl path\n");
     return kExitCannotStart;
   }
-  std::string path, error;
+  std::string path;
   Profile profile;
   const std::time_t now = std::time(nullptr);
   if (!ResolveProfile(args.front(), path)) return kExitCannotStart;
-  if (!ReadProfile(path, profile, now, &error)) {
-    std::fprintf(stderr, "tarnwick-cli: %s\n", error.c_str());
+  if (const Status read = ReadProfile(path, profile, now); !read.ok()) {
+    std::fprintf(stderr, "tarnwick-cli: %s\n", read.ToString().c_str());
     return kExitCannotStart;
   }
 

@@ -49,7 +49,8 @@ int RunList(const std::vector<std::string>& args) {
   ConsolePrompts prompts(stderr);
   SystemClock clock;
   CProfileCatalogue catalogue(prompts, clock);
-  catalogue.LoadCatalogue();
+  // Profiles that cannot be read are named; the others are still listed.
+  if (const Status loaded = catalogue.LoadCatalogue(); !loaded.ok()) prompts.ShowMessage(loaded.ToString());
   PrintTable(ProfileList::Quick, catalogue.Rows(ProfileList::Quick));
   std::printf("\n");
   PrintTable(ProfileList::Scheduled, catalogue.Rows(ProfileList::Scheduled));

@@ -53,8 +53,12 @@ int RunMonitor(const std::vector<std::string>& args) {
     controller.Stop();
   });
 
+  // Profiles that cannot be read are named at each load; the others are still monitored.
+  const auto reload = [&] {
+    if (const Status loaded = catalogue.LoadCatalogue(); !loaded.ok()) session.prompts.ShowMessage(loaded.ToString());
+  };
   auto folderStamp = ProfileFolderStamp();
-  catalogue.LoadCatalogue();
+  reload();
   std::fprintf(stderr, "tarnwick-cli: monitoring %zu scheduled profile(s) in %s; Ctrl-C ends\n",
                catalogue.ScheduleTable().size(), ProfileFolder().c_str());
   std::time_t last = session.clock.Now();
@@ -73,7 +77,7 @@ int RunMonitor(const std::vector<std::string>& args) {
     const auto stamp = ProfileFolderStamp();
     if (stamp != folderStamp) {
       folderStamp = stamp;
-      catalogue.LoadCatalogue();
+      reload();
     }
     for (std::time_t t = FirstSecondToTick(last, now); t <= now; ++t) {
       if (monitor.OnTick(t)) {

@@ -53,9 +53,8 @@ int RunProfile(const std::vector<std::string>& args) {
     return kExitCannotStart;
   }
   ConsolePrompts prompts(stderr);
-  const std::string problem = ProfileNameProblem(parsed.name);
-  if (!problem.empty()) {
-    prompts.ShowMessage(problem);
+  if (const Status problem = ProfileNameProblem(parsed.name); !problem.ok()) {
+    prompts.ShowMessage(problem.ToString());
     return kExitCannotStart;
   }
   // Looked up without creating anything: a run never changes the program folder.
@@ -66,9 +65,8 @@ int RunProfile(const std::vector<std::string>& args) {
     return kExitCannotStart;
   }
   Profile profile;
-  std::string error;
-  if (!ReadProfile(path, profile, std::time(nullptr), &error)) {
-    prompts.ShowMessage(error);
+  if (const Status read = ReadProfile(path, profile, std::time(nullptr)); !read.ok()) {
+    prompts.ShowMessage(read.ToString());
     return kExitCannotStart;
   }
 

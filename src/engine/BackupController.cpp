@@ -11,13 +11,6 @@
 
 namespace tarnwick {
 
-namespace {
-
-// The editor's text for a profile without a destination.
-constexpr const char* kNoDestinationText =
-    "Please specify backup destination.\nIt could be a local folder or a remote FTP path.";
-
-}  // namespace
 
 CBackupController::CBackupController(CActivityLog& log, JobObserver& observer, UserPrompts& prompts,
                                      const Clock& clock, CProfileCatalogue& catalogue)
@@ -34,7 +27,7 @@ CBackupController::StartResult CBackupController::MakeJob(const Profile& profile
       if (reportBusy) prompts_.ShowMessage(started.message());
       return StartResult::Busy;
     case StatusCode::InvalidArgument:
-      prompts_.ShowMessage(started.message());
+      prompts_.ShowMessage(started.ToString());
       return StartResult::Refused;
     default:
       return StartResult::Failed;
@@ -59,16 +52,16 @@ Status CBackupController::StartJob(const Profile& profile) {
   // The previous worker has cleared its flag; joining it makes its last steps visible here.
   if (worker_.joinable()) worker_.join();
 
-  if (profile.destIsLocal && profile.localDestFolder.empty()) {
-    // The editor never starts such a profile, but a profile file can say so: every target would
-    // then be joined onto the root of the file system.
+  // The editor never starts a profile it would refuse, but a profile file can hold anything (an
+  // empty destination would join every target onto the root of the file system).
+  if (Status problem = ProfileProblem(profile); !problem.ok()) {
     SetIdle();
-    return Status::InvalidArgument(kNoDestinationText);
+    return problem;
   }
   const MakeJobResult made = tarnwick::MakeJob(profile, job_, clock_.Now());
-  if (!made.ok) {
+  if (!made.status.ok()) {
     SetIdle();
-    return Status::InvalidArgument(made.error);
+    return made.status;
   }
   state_.store(made.kind == JobKind::Zip ? State::Zip : State::Copy, std::memory_order_release);
   try {

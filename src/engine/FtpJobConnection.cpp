@@ -30,15 +30,14 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
   params.passive = PassiveFromText(site.passive);
   // Reaching the server and logging in happen in one step here; a server that cannot be reached
   // is reported as such rather than as a refused login, so the user looks for the right fault.
-  const FtpConnectResult result =
-      params.port < 0 ? FtpConnectResult::ConnectFailed : connection->Session().Connect(params);
-  if (result == FtpConnectResult::ConnectFailed) {
+  const Status result = connection->Session().Connect(params);  // a port of -1 cannot connect
+  if (!result.ok() && result.code() != StatusCode::Refused) {
     log.LogAction(LOG_CONNECTFAILED, IDS_FAILED_TO_CONNECT);
     return nullptr;
   }
   log.LogAction(LOG_CONNECTED, IDS_SOCKET_CONNECTED);
   log.LogActionText(LOG_LOGGINGIN, FormatString(IDS_LOGGING_IN_ROW, site.user.c_str()));
-  if (result != FtpConnectResult::Connected) {
+  if (!result.ok()) {
     log.LogAction(LOG_LOGINFAILED, IDS_LOGIN_FAILED);
     return nullptr;
   }
@@ -46,7 +45,7 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
 
   if (isDestination && (site.remotePath.empty() || site.remotePath.front() != '/')) {
     std::string current;
-    if (connection->Session().GetCurrentDirectory(current)) site.remotePath = ResolveRemotePath(current, site.remotePath);
+    if (connection->Session().GetCurrentDirectory(current).ok()) site.remotePath = ResolveRemotePath(current, site.remotePath);
   }
   return connection;
 }

@@ -31,19 +31,20 @@ bool FailedUnlessStopped(JobContext& context) { return context.StopRequested(); 
 // Writes `feed` into the remote file `path` on `to`; true when the server confirmed it complete.
 // `written` tells whether the server may hold a (partial) file at `path` afterwards.
 ReceiveResult WriteRemote(CFtpSession& to, const std::string& path, const Feed& feed, bool& written) {
-  std::unique_ptr<CFtpFile> file = to.OpenFile(path, FtpFileMode::Write);
-  if (!file) return ReceiveResult::Failed;
+  std::unique_ptr<CFtpFile> file;
+  if (!to.OpenFile(path, FtpFileMode::Write, file).ok()) return ReceiveResult::Failed;
   written = true;
-  const ReceiveResult result = feed([&file](std::string_view bytes) { return file->Write(bytes.data(), bytes.size()); });
+  const ReceiveResult result =
+      feed([&file](std::string_view bytes) { return file->Write(bytes.data(), bytes.size()).ok(); });
   if (result != ReceiveResult::Complete) return result;  // destroying the file abandons the transfer
-  return std::exchange(file, nullptr)->Close() ? ReceiveResult::Complete : ReceiveResult::Failed;
+  return std::exchange(file, nullptr)->Close().ok() ? ReceiveResult::Complete : ReceiveResult::Failed;
 }
 
 // Renames the finished temporary file over `target`. A server that will not rename over an existing
 // file gets the old one deleted first, but only now that the new one is whole.
 bool RenameOver(CFtpSession& session, const std::string& temporary, const std::string& target) {
-  if (session.Rename(temporary, target)) return true;
-  return session.DeleteFile(target) && session.Rename(temporary, target);
+  if (session.Rename(temporary, target).ok()) return true;
+  return session.DeleteFile(target).ok() && session.Rename(temporary, target).ok();
 }
 
 // Stores what `feed` gives as `target` on `to`: under a temporary name beside it, renamed over it
@@ -128,9 +129,9 @@ ReceiveResult ReceiveRemoteFile(JobContext& context, CFtpFile& file,
     if (context.StopRequested()) return ReceiveResult::Stopped;
     // A stop interrupts a read or write the FTP layer is waiting on; what fails then was stopped.
     const auto failed = [&context] { return context.StopRequested() ? ReceiveResult::Stopped : ReceiveResult::Failed; };
-    const std::ptrdiff_t n = file.Read(buffer.data(), buffer.size());
-    if (n < 0) return failed();
-    if (n == 0) return file.Close() ? ReceiveResult::Complete : failed();
+    std::size_t n = 0;
+    if (!file.Read(buffer.data(), buffer.size(), n).ok()) return failed();
+    if (n == 0) return file.Close().ok() ? ReceiveResult::Complete : failed();
     if (!sink(buffer.data(), static_cast<std::size_t>(n))) return failed();
     onChunk(n);
   }
@@ -142,8 +143,8 @@ bool CanCreateRemoteFile(CFtpJobConnection& connection, const std::string& targe
   const auto slash = target.rfind('/');
   const std::string probe = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) +
                             ".tarnwick-probe";
-  std::unique_ptr<CFtpFile> file = connection.Session().OpenFile(probe, FtpFileMode::Write);
-  if (!file) return false;
+  std::unique_ptr<CFtpFile> file;
+  if (!connection.Session().OpenFile(probe, FtpFileMode::Write, file).ok()) return false;
   file->Close();
   file.reset();
   connection.Session().DeleteFile(probe);
@@ -155,8 +156,8 @@ bool DownloadFile(JobContext& context, const std::string& source, const std::str
   CreateLocalFolderChain(targetFolder);
   CPartFile out(JoinPath(targetFolder, LastPathComponent(source)), 0666);
   if (!out.ok()) return false;
-  std::unique_ptr<CFtpFile> in = connection.Session().OpenFile(source, FtpFileMode::Read);
-  if (!in) return false;  // no empty file is left: the older local copy stays
+  std::unique_ptr<CFtpFile> in;
+  if (!connection.Session().OpenFile(source, FtpFileMode::Read, in).ok()) return false;  // no empty file is left: the older local copy stays
   const ReceiveResult result =
       ReceiveBackingUp(context, *in, source, [&out](std::string_view bytes) { return out.Write(bytes); });
   in.reset();
@@ -166,12 +167,11 @@ bool DownloadFile(JobContext& context, const std::string& source, const std::str
 
 bool CopyRemoteFile(JobContext& context, const std::string& source, const std::string& targetFolder,
                     CFtpJobConnection& from, CFtpJobConnection& to) {
-  std::unique_ptr<CFtpFile> in = from.Session().OpenFile(source, FtpFileMode::Read);
-  if (!in) return false;
+  std::unique_ptr<CFtpFile> in;
+  if (!from.Session().OpenFile(source, FtpFileMode::Read, in).ok()) return false;
   return StoreRemote(context, to, JoinPath(targetFolder, LastPathComponent(source)), [&](const Sink& sink) {
     // A second attempt (a server refusing renames) reads the source again.
-    if (!in) in = from.Session().OpenFile(source, FtpFileMode::Read);
-    if (!in) return ReceiveResult::Failed;
+    if (!in && !from.Session().OpenFile(source, FtpFileMode::Read, in).ok()) return ReceiveResult::Failed;
     const ReceiveResult result = ReceiveBackingUp(context, *in, source, sink);
     in.reset();
     return result;

@@ -162,7 +162,7 @@ class FtpDestination final : public JobDestination {
   void Clean(const std::string& folder) {
     if (!cleaner_.FirstVisit(folder)) return;
     std::vector<FtpFileInfo> entries;
-    if (!connection_->Session().List(folder, entries)) return;
+    if (!connection_->Session().List(folder, entries).ok()) return;
     for (const FtpFileInfo& entry : entries) {
       if (!entry.isDirectory && IsStaleTemporaryName(entry.name)) {
         connection_->Session().DeleteFile(JoinPath(folder, entry.name));

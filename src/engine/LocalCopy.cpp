@@ -54,7 +54,7 @@ long long CopyChunk(int in, int out, bool& inKernel, bool fileStarted, bool& atE
       atEnd = true;
       break;
     }
-    if (!WriteAll(out, std::string_view(buffer.get(), static_cast<std::size_t>(n)))) return -1;
+    if (!WriteAll(out, std::string_view(buffer.get(), static_cast<std::size_t>(n))).ok()) return -1;
     moved += static_cast<std::size_t>(n);
   }
   return static_cast<long long>(moved);

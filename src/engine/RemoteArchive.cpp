@@ -78,8 +78,8 @@ void AddLogged(JobContext& context, CFtpJobConnection& connection, const std::st
 
 bool AddRemoteFileToArchive(JobContext& context, CFtpJobConnection& connection, const std::string& remotePath,
                             const std::string& name, CZipWriter& writer) {
-  std::unique_ptr<CFtpFile> file = connection.Session().OpenFile(remotePath, FtpFileMode::Read);
-  if (!file) return false;
+  std::unique_ptr<CFtpFile> file;
+  if (!connection.Session().OpenFile(remotePath, FtpFileMode::Read, file).ok()) return false;
   SpoolFile spool;
   if (!spool.ok()) return false;
   long long kilobytes = 0;

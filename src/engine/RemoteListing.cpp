@@ -56,7 +56,7 @@ class RemoteWalk {
     auto found = cache_.find(folder);
     if (found != cache_.end()) return found->second;
     std::vector<FtpFileInfo> entries;
-    if (!connection_.Session().List(folder, entries)) entries.clear();
+    if (!connection_.Session().List(folder, entries).ok()) entries.clear();
     return cache_.emplace(folder, std::move(entries)).first->second;
   }
 

@@ -23,7 +23,7 @@ std::time_t FirstSecondToTick(std::time_t last, std::time_t now) {
 
 void CScheduleMonitor::ReadRunMissedSetting() {
   ProgramSettings settings;
-  if (settings.ReadSettings(SettingsFilePath().string())) runMissed_ = settings.runMissed();
+  if (settings.ReadSettings(SettingsFilePath().string()).ok()) runMissed_ = settings.runMissed();
 }
 
 bool CScheduleMonitor::OnTick(std::time_t now) {
@@ -52,9 +52,8 @@ void CScheduleMonitor::LaunchScheduledProfile(const std::string& path, std::time
   if (launcher_.IsBusy()) return;
   const std::string name = std::filesystem::path(path).stem().string();
   Profile profile;
-  std::string error;
-  if (!ReadProfile(path, profile, now, &error)) {
-    ReportLaunchFailure(name, Status::Corrupt({}, error));
+  if (const Status read = ReadProfile(path, profile, now); !read.ok()) {
+    ReportLaunchFailure(name, read);
     return;
   }
   profile.filePath = path;
@@ -64,7 +63,7 @@ void CScheduleMonitor::LaunchScheduledProfile(const std::string& path, std::time
   profile.schedule.enabled = !(profile.schedule.type == kScheduleOnce && profile.schedule.repeat == 0);
   const Status started = launcher_.StartJob(profile);
   if (!started.ok() && started.code() != StatusCode::Busy) ReportLaunchFailure(name, started);
-  if (!WriteProfile(profile, now, &error)) ReportLaunchFailure(name, Status::Corrupt({}, error));
+  if (const Status written = WriteProfile(profile, now); !written.ok()) ReportLaunchFailure(name, written);
 }
 
 void CScheduleMonitor::ReportLaunchFailure(const std::string& name, const Status& reason) {

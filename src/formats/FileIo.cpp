@@ -1,15 +1,13 @@
 #include "formats/FileIo.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace tarnwick {
-namespace {
 
-std::error_code LastError() { return {errno, std::system_category()}; }
-
-}  // namespace
+IoResult IoResult::FromErrno() { return {errno != 0 ? errno : EIO}; }
 
 bool CFileDescriptor::Close() {
   const int fd = std::exchange(fd_, -1);
@@ -30,47 +28,37 @@ ssize_t ReadFull(int fd, char* buffer, std::size_t size) {
   return static_cast<ssize_t>(got);
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<size_t>(put));
-  }
-  return true;
-}
-
-bool ReadAll(int fd, std::string& out, std::error_code& error) {
+IoResult ReadAll(int fd, std::string& out) {
   char chunk[65536];
   for (;;) {
     const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got == 0) return true;
+    if (got == 0) return {};
     if (got < 0) {
       if (errno == EINTR) continue;
-      error = LastError();
-      return false;
+      return IoResult::FromErrno();
     }
     out.append(chunk, static_cast<size_t>(got));
   }
 }
 
-bool WriteAll(int fd, std::string_view bytes, std::error_code& error) {
-  if (WriteAll(fd, bytes)) return true;
-  error = LastError();
-  return false;
+IoResult WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return IoResult::FromErrno();
+    }
+    bytes.remove_prefix(static_cast<size_t>(put));
+  }
+  return {};
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out, std::error_code& error) {
+IoResult ReadWholeFile(const std::string& path, std::string& out) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    error = LastError();
-    return false;
-  }
-  const bool ok = ReadAll(fd, out, error);
+  if (fd < 0) return IoResult::FromErrno();
+  const IoResult result = ReadAll(fd, out);
   ::close(fd);
-  return ok;
+  return result;
 }
 
 }  // namespace tarnwick

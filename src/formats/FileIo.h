@@ -1,5 +1,6 @@
-// The program's one set of file-descriptor helpers: an owned descriptor, whole and chunked reads,
-// complete writes, and replacing writes through a temporary file beside the target.
+// The program's one set of file-descriptor helpers: an owned descriptor, whole and chunked reads
+// and complete writes. Replacing writes through a temporary file beside the target are in
+// formats/PartFile.h.
 #pragma once
 
 #include <sys/types.h>
@@ -7,10 +8,18 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <utility>
 
 namespace tarnwick {
+
+// What a file operation of the storage formats ended with: success, or the system's error number.
+// The formats hold no texts; a caller that shows the failure names the file and the reason.
+struct IoResult {
+  int sysError = 0;  // errno of the failed step; 0 for success
+
+  bool ok() const { return sysError == 0; }
+  static IoResult FromErrno();  // the current errno
+};
 
 // An open file descriptor, closed when this goes away.
 class CFileDescriptor {
@@ -41,17 +50,13 @@ class CFileDescriptor {
 // set on a read error.
 ssize_t ReadFull(int fd, char* buffer, std::size_t size);
 
-// Writes all of `bytes` to `fd`, carrying on after short writes and interruptions. False with
-// errno set on an error.
-bool WriteAll(int fd, std::string_view bytes);
-
-// Reads from `fd` to its end into `out` (appending). False on a read error; what was read stays.
-bool ReadAll(int fd, std::string& out, std::error_code& error);
+// Reads from `fd` to its end into `out` (appending). A read error ends it; what was read stays.
+IoResult ReadAll(int fd, std::string& out);
 
 // Writes all of `bytes` to `fd`, carrying on after short writes and interruptions.
-bool WriteAll(int fd, std::string_view bytes, std::error_code& error);
+IoResult WriteAll(int fd, std::string_view bytes);
 
 // Opens `path` read-only and reads it whole.
-bool ReadWholeFile(const std::string& path, std::string& out, std::error_code& error);
+IoResult ReadWholeFile(const std::string& path, std::string& out);
 
 }  // namespace tarnwick

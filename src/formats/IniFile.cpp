@@ -5,7 +5,6 @@
 
 #include <utility>
 
-#include "app/ProgramFolder.h"
 #include "formats/FileIo.h"
 #include "formats/PartFile.h"
 
@@ -36,30 +35,25 @@ std::string_view TrimRight(std::string_view line) {
 }  // namespace
 
 CIniFile::~CIniFile() {
-  if (saveOnClose_) Save();
+  if (saveOnClose_) Save();  // nobody is left to hear of a failure; the old file stays whole
   Clear();
 }
 
-bool CIniFile::OpenBesideProgram(const std::string& fileName, bool saveOnClose) {
-  return Load(PathBesideProgram(fileName).string(), saveOnClose);
-}
-
-bool CIniFile::Load(const std::string& path, bool saveOnClose) {
+IoResult CIniFile::Load(const std::string& path, bool saveOnClose) {
   if (!sections_.empty()) {
     Save();
     Clear();
   }
   sections_.push_back({kLeadingSection, {}, {}});
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode);
-  if (fd < 0) return false;
+  if (fd < 0) return IoResult::FromErrno();
   path_ = path;
   saveOnClose_ = saveOnClose;
   std::string text;
-  std::error_code error;
-  ReadAll(fd, text, error);  // a read error ends the reading; what was read counts
+  ReadAll(fd, text);  // a read error ends the reading; what was read counts
   ::close(fd);
   Parse(text);
-  return true;
+  return {};
 }
 
 void CIniFile::LoadFromText(std::string_view text) {
@@ -157,10 +151,9 @@ std::string CIniFile::ToText() const {
   return text;
 }
 
-void CIniFile::Save() {
-  if (!modified_ || path_.empty()) return;
-  std::error_code error;
-  ReplaceFile(path_, ToText(), kFileMode, error);  // fails silently; the old file stays whole
+IoResult CIniFile::Save() {
+  if (!modified_ || path_.empty()) return {};
+  return ReplaceFile(path_, ToText(), kFileMode);
 }
 
 void CIniFile::Clear() {

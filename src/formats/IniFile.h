@@ -1,5 +1,6 @@
 // A small INI file held in memory: sections of key=value lines, read whole, looked up, changed and
-// written back whole. Used for profiles.ini and the two FTP account files beside the program.
+// written back whole. Used for profiles.ini and the two FTP account files; callers give full paths
+// (app/ProgramFolder.h knows where the program's files lie).
 //
 // Section and key names compare without regard to ASCII letter case; everything else is held
 // exactly as read. Nothing here throws or shows a message.
@@ -9,6 +10,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "formats/FileIo.h"
 
 namespace tarnwick {
 
@@ -23,14 +26,12 @@ class CIniFile {
   CIniFile(const CIniFile&) = delete;
   CIniFile& operator=(const CIniFile&) = delete;
 
-  // Load() of the file `fileName` in the program folder (app/ProgramFolder.h).
-  bool OpenBesideProgram(const std::string& fileName, bool saveOnClose);
-
-  // Reads the file, creating it empty when it does not exist (never truncating it). False only
-  // when it cannot be opened for reading and writing. A file loaded before is saved and cleared
-  // first. Every file this class creates is readable and writable by its owner only (the account
-  // files hold passwords).
-  bool Load(const std::string& path, bool saveOnClose);
+  // Reads the file, creating it empty when it does not exist (never truncating it). Fails only
+  // when it cannot be opened for reading and writing (the object then holds no file); a read error
+  // after the open ends the reading, and what was read counts. A file loaded before is saved and
+  // cleared first. Every file this class creates is readable and writable by its owner only (the
+  // account files hold passwords).
+  IoResult Load(const std::string& path, bool saveOnClose);
 
   // Parses `text` as if it had been read from a file, with no path (Save then writes nothing).
   void LoadFromText(std::string_view text);
@@ -41,9 +42,9 @@ class CIniFile {
   // Adds or replaces; a new section goes after all others.
   void SetValue(std::string_view section, std::string_view key, std::string_view value);
 
-  // Rewrites the file when modified. Failures are silent; the old file stays whole then, since
-  // the new text is written beside it and renamed over it.
-  void Save();
+  // Rewrites the file when modified (nothing to do is a success). On failure the old file stays
+  // whole, since the new text is written beside it and renamed over it.
+  IoResult Save();
 
   // Drops everything: no sections, no path, not modified.
   void Clear();

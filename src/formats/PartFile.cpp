@@ -110,11 +110,10 @@ int CreateTemporaryBeside(const std::string& target, mode_t mode, std::string& p
   return -1;
 }
 
-bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode, std::error_code& error) {
+IoResult ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode) {
   CPartFile file(path, mode);
-  if (file.ok() && file.Write(bytes) && file.Sync() && file.Commit()) return true;
-  error = {file.error(), std::system_category()};
-  return false;
+  if (file.ok() && file.Write(bytes) && file.Sync() && file.Commit()) return {};
+  return {file.error() != 0 ? file.error() : EIO};
 }
 
 
@@ -133,7 +132,12 @@ bool CPartFile::Fail() {
   return false;
 }
 
-bool CPartFile::Write(std::string_view bytes) { return WriteAll(fd_.get(), bytes) || Fail(); }
+bool CPartFile::Write(std::string_view bytes) {
+  const IoResult written = WriteAll(fd_.get(), bytes);
+  if (written.ok()) return true;
+  error_ = written.sysError;
+  return false;
+}
 
 bool CPartFile::SetModified(const struct timespec& modified) {
   const struct timespec times[2] = {{0, UTIME_OMIT}, modified};

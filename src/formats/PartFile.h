@@ -9,7 +9,6 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 #include "formats/FileIo.h"
 
@@ -36,7 +35,7 @@ int CreateTemporaryBeside(const std::string& target, mode_t mode, std::string& p
 
 // Writes `bytes` to a new file beside `path` and renames it over `path` once complete, so a failed
 // write never leaves a truncated file behind. `mode` is the new file's mode (before the umask).
-bool ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode, std::error_code& error);
+IoResult ReplaceFile(const std::string& path, std::string_view bytes, mode_t mode);
 
 class CPartFile {
  public:

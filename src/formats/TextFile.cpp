@@ -6,8 +6,6 @@
 #include <system_error>
 #include <unistd.h>
 
-#include "app/StringTable.h"
-#include "app/UserPrompts.h"
 #include "formats/FileIo.h"
 
 namespace tarnwick {
@@ -18,8 +16,8 @@ namespace {
 }  // namespace
 
 // A capacity below 2 would leave no room for a single character per line.
-CTextFile::CTextFile(int32_t capacity, UserPrompts* prompts)
-    : prompts_(prompts), buffer_(static_cast<size_t>(capacity < 2 ? 2 : capacity)), capacity_(capacity < 2 ? 2 : capacity) {}
+CTextFile::CTextFile(int32_t capacity)
+    : buffer_(static_cast<size_t>(capacity < 2 ? 2 : capacity)), capacity_(capacity < 2 ? 2 : capacity) {}
 
 CTextFile::~CTextFile() {
   if (fd_ >= 0) ::close(fd_);
@@ -39,6 +37,7 @@ void CTextFile::ResetCounters() {
   filled_ = 0;
   position_ = 0;
   lineNumber_ = 0;
+  lineWasCut_ = false;
 }
 
 // The count saturates rather than wrapping: 0 would mean "refill first" and drop buffered bytes.
@@ -72,6 +71,7 @@ bool CTextFile::Refill() {
 bool CTextFile::ReadLine(std::string& line) {
   RequireOpen();
   line.clear();
+  lineWasCut_ = false;
   const size_t longest = static_cast<size_t>(capacity_) - 1;
   bool refill = lineNumber_ == 0;
   for (;;) {
@@ -99,8 +99,7 @@ bool CTextFile::ReadLine(std::string& line) {
       }
       if (line.size() >= longest) {
         // The rest of this text line comes back as a line of its own; the piece counts as a line.
-        message_ = FormatText(kOverflowFormat, static_cast<unsigned>(lineNumber_) + 1, capacity_);
-        if (prompts_ != nullptr) prompts_->ShowMessage(message_, kOverflowTitle);
+        lineWasCut_ = true;
         CountLine();
         return true;
       }
@@ -112,8 +111,8 @@ bool CTextFile::ReadLine(std::string& line) {
 
 void CTextFile::WriteString(std::string_view text) {
   RequireOpen();
-  std::error_code error;
-  if (!WriteAll(fd_, text, error)) ThrowError(error.value(), "write");
+  const IoResult written = WriteAll(fd_, text);
+  if (!written.ok()) ThrowError(written.sysError, "write");
 }
 
 void CTextFile::Truncate() {

@@ -2,7 +2,8 @@
 // they are. The activity log writes and reads its log files with it (capacity 2048).
 //
 // Open/OpenReadOnly report failure by their result. Read, write and seek errors, and any use of a
-// file that is not open, throw std::system_error carrying the system's error code.
+// file that is not open, throw std::system_error carrying the system's error code. A line cut at
+// the buffer's size is told by LineWasCut(); the caller decides whether to warn about it.
 #pragma once
 
 #include <cstdint>
@@ -12,17 +13,13 @@
 
 namespace tarnwick {
 
-class UserPrompts;
-
 class CTextFile {
  public:
   static constexpr int32_t kDefaultCapacity = 2048;
-  static constexpr const char* kOverflowTitle = "Warning !";
-  static constexpr const char* kOverflowFormat = "m_pBuffer overflow in line %u (line length over %d chars)";
 
   // `capacity` is the buffer size; ReadLine returns at most capacity - 1 characters as one line
-  // (capacities below 2 are taken as 2). `prompts` receives the overflow warning; may be null.
-  explicit CTextFile(int32_t capacity = kDefaultCapacity, UserPrompts* prompts = nullptr);
+  // (capacities below 2 are taken as 2).
+  explicit CTextFile(int32_t capacity = kDefaultCapacity);
   ~CTextFile();
   CTextFile(const CTextFile&) = delete;
   CTextFile& operator=(const CTextFile&) = delete;
@@ -36,8 +33,9 @@ class CTextFile {
   void Rewind();
 
   // The next non-empty line without its line break; false at the end of the file.
-  // CR, LF and any run of them end a line. A longer line is cut at capacity - 1 characters with
-  // the overflow warning; the rest comes back as the next line.
+  // CR, LF and any run of them end a line. A longer line is cut at capacity - 1 characters (then
+  // LineWasCut() is true and LineNumber() is the number of the cut line); the rest comes back as
+  // the next line.
   bool ReadLine(std::string& line);
 
   // Writes the bytes of `text` as they are, straight to the file (no line break is added).
@@ -52,8 +50,8 @@ class CTextFile {
   bool IsOpen() const { return fd_ >= 0; }
   int32_t Capacity() const { return capacity_; }
   int32_t LineNumber() const { return lineNumber_; }
-  // The text of the last overflow warning; empty when there was none.
-  const std::string& Message() const { return message_; }
+  // Whether the line ReadLine returned last was cut at the buffer's size.
+  bool LineWasCut() const { return lineWasCut_; }
 
  private:
   bool OpenWith(const std::string& path, int flags);
@@ -63,13 +61,12 @@ class CTextFile {
   void CountLine();
 
   int fd_ = -1;
-  UserPrompts* prompts_ = nullptr;
   std::vector<char> buffer_;
   int32_t capacity_ = kDefaultCapacity;
   int32_t filled_ = 0;
   int32_t position_ = 0;
   int32_t lineNumber_ = 0;
-  std::string message_;
+  bool lineWasCut_ = false;
 };
 
 }  // namespace tarnwick

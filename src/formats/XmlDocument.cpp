@@ -76,10 +76,12 @@ int32_t CXmlDocument::TakeRecord() {
   return index;
 }
 
-bool CXmlDocument::Fail(const char* format, int32_t index) {
-  lastError_ = format;
-  const size_t mark = lastError_.find("%s");
-  if (mark != std::string::npos) lastError_.replace(mark, 2, ElementName(index));
+bool CXmlDocument::Fail(XmlError code, int32_t index) {
+  lastError_.code = code;
+  // Only the end-tag errors speak of an element: the one whose end tag was looked for.
+  const bool named = code == XmlError::EndTagNotFound || code == XmlError::ExpectingEndTag ||
+                     code == XmlError::EndTagMismatch || code == XmlError::EndTagNotCompleted;
+  lastError_.element = named ? std::string(ElementName(index)) : std::string();
   return false;
 }
 
@@ -94,19 +96,19 @@ void CXmlDocument::SetNextMarkup(int32_t index) {
 CXmlDocument::ParseResult CXmlDocument::ParseStart(int32_t parent) {
   const int32_t index = TakeRecord();
   positions_[index].parent = parent;
-  auto fail = [&](const char* message) {
-    Fail(message, parent);
+  auto fail = [&](XmlError code) {
+    Fail(code, parent);
     --nextFree_;
     return ParseResult{};
   };
   size_t cursor = static_cast<size_t>(positions_[parent].endOpen);
   for (;;) {
     const size_t open = text_.find('<', cursor);
-    if (open == std::string::npos) return fail(kErrorElementTagNotFound);
+    if (open == std::string::npos) return fail(XmlError::ElementTagNotFound);
     positions_[parent].endOpen = ToPos(open);
     const Token token = ScanToken(open + 1);
-    if (token.kind == Token::None) return fail(kErrorAbruptEnd);
-    if (token.kind == Token::Quoted) return fail(kErrorTagStartsWithQuote);
+    if (token.kind == Token::None) return fail(XmlError::AbruptEnd);
+    if (token.kind == Token::Quoted) return fail(XmlError::TagStartsWithQuote);
 
     std::string_view terminator = ">";
     bool skipped = true;
@@ -122,7 +124,7 @@ CXmlDocument::ParseResult CXmlDocument::ParseStart(int32_t parent) {
       skipped = false;
     }
     const size_t found = text_.find(terminator, token.next);
-    if (found == std::string::npos) return fail(kErrorEndOfTagNotFound);
+    if (found == std::string::npos) return fail(XmlError::EndOfTagNotFound);
     if (skipped) {
       cursor = found;
       continue;
@@ -143,23 +145,23 @@ CXmlDocument::ParseResult CXmlDocument::ParseStart(int32_t parent) {
 // The end tag of `index`, whose endOpen stands on (or before) its '<'.
 bool CXmlDocument::ParseEndTag(int32_t index) {
   const size_t open = text_.find('<', static_cast<size_t>(positions_[index].endOpen));
-  if (open == std::string::npos) return Fail(kErrorEndTagNotFound, index);
+  if (open == std::string::npos) return Fail(XmlError::EndTagNotFound, index);
   positions_[index].endOpen = ToPos(open);
   size_t pos = open + 1;
   int count = 0;
   for (;;) {
     const Token token = ScanToken(pos);
-    if (token.kind == Token::None) return Fail(kErrorEndTagNotCompleted, index);
+    if (token.kind == Token::None) return Fail(XmlError::EndTagNotCompleted, index);
     if (token.Is(text_, '>')) {
-      if (count < 2) return Fail(kErrorEndTagNotCompleted, index);
+      if (count < 2) return Fail(XmlError::EndTagNotCompleted, index);
       positions_[index].endClose = ToPos(token.start);
       SetNextMarkup(index);
       return true;
     }
     ++count;
     if (token.kind == Token::Bare) {
-      if (count == 1 && !token.Is(text_, '/')) return Fail(kErrorExpectingEndTag, index);
-      if (count == 2 && TokenText(token) != ElementName(index)) return Fail(kErrorEndTagMismatch, index);
+      if (count == 1 && !token.Is(text_, '/')) return Fail(XmlError::ExpectingEndTag, index);
+      if (count == 2 && TokenText(token) != ElementName(index)) return Fail(XmlError::EndTagMismatch, index);
     }
     pos = token.next;
   }

@@ -6,7 +6,8 @@
 // table in step so that reading and adding can be mixed.
 //
 // Nothing here throws or shows a message: failures are false or "" results, parse errors also set
-// LastError(). Names compare byte by byte, case-sensitively. Texts are UTF-8 (byte positions).
+// LastError(), as a code the caller turns into words (app/FormatTexts.h). Names compare byte by
+// byte, case-sensitively. Texts are UTF-8 (byte positions).
 #pragma once
 
 #include <cstdint>
@@ -33,19 +34,30 @@ struct ElementPosition {
   bool IsEmpty() const { return startClose == endOpen + 1; }
 };
 
+// Why a text could not be parsed.
+enum class XmlError {
+  None,
+  ElementTagNotFound,  // no further '<' where an element or end tag is expected
+  AbruptEnd,           // nothing (or a token running to the end of the text) follows a '<'
+  TagStartsWithQuote,  // a double quote follows a '<'
+  EndOfTagNotFound,    // a start tag, instruction, comment, CDATA section or declaration is not closed
+  EndTagNotFound,      // no '<' where the end tag of `element` should begin
+  ExpectingEndTag,     // the end tag of `element` does not start with '/'
+  EndTagMismatch,      // the end tag's name differs from `element`
+  EndTagNotCompleted,  // the end tag of `element` is cut off before '>' or has no name
+};
+
+struct XmlParseError {
+  XmlError code = XmlError::None;
+  // The open element whose end tag was looked for (the last four codes only; empty otherwise).
+  std::string element;
+
+  friend bool operator==(const XmlParseError&, const XmlParseError&) = default;
+};
+
 class CXmlDocument {
  public:
   enum class EscapeMode { Element, Attribute };
-
-  // The parse error messages; %s is the name of the element whose end tag was looked for.
-  static constexpr const char* kErrorElementTagNotFound = "Element tag not found";
-  static constexpr const char* kErrorAbruptEnd = "Abrupt end within tag";
-  static constexpr const char* kErrorTagStartsWithQuote = "Tag starts with quote";
-  static constexpr const char* kErrorEndOfTagNotFound = "End of tag not found";
-  static constexpr const char* kErrorEndTagNotFound = "End tag of %s element not found";
-  static constexpr const char* kErrorExpectingEndTag = "Expecting end tag of element %s";
-  static constexpr const char* kErrorEndTagMismatch = "End tag does not correspond to %s";
-  static constexpr const char* kErrorEndTagNotCompleted = "End tag not completed for element %s";
 
   // Positions are 32-bit: a longer text is refused by LoadText and by the add operations.
   static constexpr size_t kMaxTextLength = 0x7FFFFFF0;
@@ -83,8 +95,8 @@ class CXmlDocument {
   bool AddAttribute(std::string_view name, std::string_view value);
   bool AddChildAttribute(std::string_view name, std::string_view value);
 
-  // The message of the last parse error; a successful parse does not clear it.
-  const std::string& LastError() const { return lastError_; }
+  // The last parse error; a successful parse does not clear it.
+  const XmlParseError& LastError() const { return lastError_; }
 
   // Current depth of EnterChild steps not undone by LeaveElement.
   int32_t Depth() const { return depth_; }
@@ -105,7 +117,7 @@ class CXmlDocument {
   bool ParseEndTag(int32_t index);
   int32_t ParseDocument();
   void SetNextMarkup(int32_t index);
-  bool Fail(const char* format, int32_t index);
+  bool Fail(XmlError code, int32_t index);
   std::string AttributeOf(int32_t index, std::string_view name) const;
   int32_t InsertElement(int32_t parent, int32_t after, std::string_view name, std::string_view text);
   bool InsertAttribute(int32_t index, std::string_view name, std::string_view value);
@@ -114,7 +126,7 @@ class CXmlDocument {
 
   std::string text_;
   int32_t depth_ = 0;
-  std::string lastError_;
+  XmlParseError lastError_;
   std::vector<ElementPosition> positions_;
   int32_t current_ = 0;
   int32_t currentChild_ = 0;

@@ -25,7 +25,7 @@ constexpr const char* kKeyServerType = "SERVERTYPE";
 // Opens the account file (created empty when missing); says so when it cannot.
 bool OpenAccountFile(CIniFile& ini, const char* name, const std::string& accountFile, UserPrompts& prompts) {
   const std::string path = accountFile.empty() ? PathBesideProgram(name).string() : accountFile;
-  if (ini.Load(path, false)) return true;
+  if (ini.Load(path, false).ok()) return true;
   prompts.ShowMessage(FormatText(kCannotOpenAccountFile, path.c_str()));
   return false;
 }

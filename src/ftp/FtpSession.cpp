@@ -9,6 +9,7 @@
 #include <functional>
 #include <mutex>
 
+#include "app/StringTable.h"
 #include "app/Wildcard.h"
 
 namespace tarnwick {
@@ -85,6 +86,10 @@ std::string_view LastComponent(std::string_view absolute) { return absolute.subs
 
 bool IsPositive(int code) { return code >= 100 && code < 400; }
 
+void TrimLineBreaks(std::string& text) {
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+}
+
 // One command and the server's reply to it, as seen on the control connection.
 struct Exchange {
   std::string command;
@@ -121,7 +126,8 @@ struct CFtpSession::Impl {
   bool mlsd = false;
   bool fileOpen = false;
   unsigned fileSerial = 0;  // which CFtpFile the transfer state belongs to
-  std::string lastError;
+  std::string target;       // the remote path (or host) the operation in progress concerns
+  Status failure;           // why the last operation failed
   char errorBuffer[CURL_ERROR_SIZE] = {};
 
   // State of the operation in progress.
@@ -191,6 +197,7 @@ struct CFtpSession::Impl {
     body.clear();
     done = false;
     result = CURLE_OK;
+    failure = Status();
     errorBuffer[0] = 0;
     FreeQuote();
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
@@ -353,18 +360,11 @@ struct CFtpSession::Impl {
         if (result != CURLE_OK) NoteFailure();
         return true;
       }
-      if (cancel && cancel->load()) {
+      if ((cancel && cancel->load()) || (transferring && interrupt && interrupt->load())) {
         Abort();
         done = true;
         result = CURLE_ABORTED_BY_CALLBACK;
-        lastError = "Cancelled.";
-        return true;
-      }
-      if (transferring && interrupt && interrupt->load()) {
-        Abort();
-        done = true;
-        result = CURLE_ABORTED_BY_CALLBACK;
-        lastError = "Transfer interrupted.";
+        failure = Status::Stopped();
         return true;
       }
       if (until && until()) return false;
@@ -376,7 +376,7 @@ struct CFtpSession::Impl {
         Abort();
         done = true;
         result = CURLE_OPERATION_TIMEDOUT;
-        lastError = "No progress within the time-out.";
+        failure = Status::NetworkError(LoadString(IDS_FTP_NO_PROGRESS), target);
         return true;
       }
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(timeouts.stall - (now - lastProgress));
@@ -384,10 +384,20 @@ struct CFtpSession::Impl {
     }
   }
 
+  // libcurl's words and the server's last reply. A permanent "no" (5xx) from the server is a
+  // refusal; anything else speaks of the connection.
   void NoteFailure() {
-    lastError = errorBuffer[0] ? errorBuffer : curl_easy_strerror(result);
-    if (!transcript.empty() && !transcript.back().reply.empty()) lastError += " (" + transcript.back().reply + ")";
-    while (!lastError.empty() && lastError.back() == '\n') lastError.pop_back();
+    std::string reason = errorBuffer[0] ? errorBuffer : curl_easy_strerror(result);
+    const Exchange* last = transcript.empty() ? nullptr : &transcript.back();
+    if (last && !last->reply.empty()) reason += " (" + last->reply + ")";
+    TrimLineBreaks(reason);
+    const bool refused = result == CURLE_LOGIN_DENIED || (last && last->code >= 500);
+    failure = refused ? Status::Refused(reason, target) : Status::NetworkError(reason, target);
+  }
+
+  bool Fail(Status why) {
+    failure = std::move(why);
+    return false;
   }
 
   // Runs a prepared operation to its end.
@@ -397,32 +407,32 @@ struct CFtpSession::Impl {
     return result == CURLE_OK;
   }
 
-  bool Usable() {
-    if (!connected || fileOpen) {
-      lastError = connected ? "A remote file is open on the session." : "Not connected.";
-      return false;
-    }
+  // Starts an operation on `what` (a remote path); false when the session cannot take one now.
+  bool Begin(std::string what) {
+    target = std::move(what);
+    if (!connected) return Fail(Status::NetworkError(LoadString(IDS_FTP_NOT_CONNECTED), target));
+    if (fileOpen) return Fail(Status::Busy(LoadString(IDS_FTP_FILE_OPEN)));
     return true;
   }
+
+  Status Result(bool ok) const { return ok ? Status() : failure; }
 
   // Runs commands without data; true when every one of them was accepted.
   bool Commands(std::initializer_list<std::string> commands) {
     transcript.clear();
     for (const std::string& command : commands) {
-      if (HasLineBreakOrNul(command)) {
-        lastError = "A line break or NUL in a remote path.";
-        return false;
-      }
+      if (HasLineBreakOrNul(command)) return Fail(Status::InvalidArgument(LoadString(IDS_FTP_BAD_PATH), target));
     }
     Prepare(baseUrl);
     SetCommands(commands);
     if (!Run()) return false;
     for (const std::string& command : commands) {
       const Exchange* exchange = Reply(command);
-      if (!exchange || !IsPositive(exchange->code)) {
-        lastError = exchange ? exchange->reply : "No reply to " + command;
-        while (!lastError.empty() && lastError.back() == '\n') lastError.pop_back();
-        return false;
+      if (!exchange) return Fail(Status::NetworkError(FormatString(IDS_FTP_NO_REPLY, command.c_str()), target));
+      if (!IsPositive(exchange->code)) {
+        std::string reply = exchange->reply;
+        TrimLineBreaks(reply);
+        return Fail(Status::Refused(reply, target));
       }
     }
     return true;
@@ -430,7 +440,7 @@ struct CFtpSession::Impl {
 
   // Lists one folder's contents; false when the server would not list it.
   bool ListFolder(const std::string& folder, std::vector<FtpFileInfo>& entries) {
-    if (HasLineBreakOrNul(folder)) return false;
+    if (HasLineBreakOrNul(folder)) return Fail(Status::InvalidArgument(LoadString(IDS_FTP_BAD_PATH), folder));
     bool useMlsd = mlsd;
     if (useMlsd && !RunListing(folder, "MLSD")) {
       // Some servers name MLSD in FEAT and then refuse it, for some folders or altogether; LIST
@@ -459,7 +469,7 @@ CFtpSession::CFtpSession(FtpTimeouts timeouts) : impl_(std::make_unique<Impl>(ti
 
 CFtpSession::~CFtpSession() = default;
 
-FtpConnectResult CFtpSession::Connect(const FtpConnectParams& params) {
+Status CFtpSession::Connect(const FtpConnectParams& params) {
   Impl& s = *impl_;
   s.Drop();
   s.params = params;
@@ -467,14 +477,14 @@ FtpConnectResult CFtpSession::Connect(const FtpConnectParams& params) {
   s.hasCwd = false;
   s.mlsd = false;
   const std::string& host = params.host;
+  s.target = host;
   if (host.empty() || params.port < 0 || params.port > 65535 ||
       host.find_first_of(std::string_view(" /?#@\\%\t\r\n\0", 12)) != std::string::npos) {
-    s.lastError = "Not a usable host name or port.";
-    return FtpConnectResult::ConnectFailed;
+    return Status::InvalidArgument(LoadString(IDS_FTP_BAD_HOST), host);
   }
+  // Such a login cannot be sent, so it can never be accepted: a refusal, as the server's would be.
   if (HasLineBreakOrNul(params.user) || HasLineBreakOrNul(params.password)) {
-    s.lastError = "A line break in the user name or password.";
-    return FtpConnectResult::LoginRefused;
+    return Status::Refused(LoadString(IDS_FTP_BAD_CREDENTIALS), host);
   }
   // An IPv6 address goes into brackets; a name or IPv4 address as it is.
   const bool bracket = host.find(':') != std::string::npos && host.front() != '[';
@@ -483,9 +493,8 @@ FtpConnectResult CFtpSession::Connect(const FtpConnectParams& params) {
   s.easy = curl_easy_init();
   s.multi = curl_multi_init();
   if (!s.easy || !s.multi) {
-    s.lastError = "Out of memory.";
     s.Drop();
-    return FtpConnectResult::ConnectFailed;
+    return Status::NetworkError(LoadString(IDS_FTP_OUT_OF_MEMORY), host);
   }
   // Logging in happens with the first request; FEAT tells whether MLSD is there.
   s.Prepare(s.baseUrl);
@@ -496,8 +505,12 @@ FtpConnectResult CFtpSession::Connect(const FtpConnectParams& params) {
       const bool login = exchange.command.rfind("USER ", 0) == 0 || exchange.command.rfind("PASS ", 0) == 0;
       if (login && exchange.code >= 400) refused = true;
     }
+    Status failed = s.failure;
+    if (failed.code() != StatusCode::Stopped) {
+      failed = refused ? Status::Refused(failed.message(), host) : Status::NetworkError(failed.message(), host);
+    }
     s.Drop();
-    return refused ? FtpConnectResult::LoginRefused : FtpConnectResult::ConnectFailed;
+    return failed;
   }
   s.connected = true;
   bool utf8 = false;
@@ -518,48 +531,49 @@ FtpConnectResult CFtpSession::Connect(const FtpConnectParams& params) {
     // Our paths are UTF-8, and some servers that offer UTF8 take non-ASCII names only once it is
     // switched on. Servers that have it on anyway may refuse the command: that changes nothing,
     // so neither the answer nor its reason is kept.
-    const std::string lastError = s.lastError;
     s.Commands({"OPTS UTF8 ON"});
-    s.lastError = lastError;
+    s.failure = Status();
   }
-  return FtpConnectResult::Connected;
+  return {};
 }
 
 bool CFtpSession::IsConnected() const { return impl_->connected; }
 
 void CFtpSession::Close() { impl_->Drop(); }
 
-bool CFtpSession::GetCurrentDirectory(std::string& folder) {
-  if (!impl_->connected || !impl_->hasCwd) return false;
-  folder = impl_->cwd;
-  return true;
+Status CFtpSession::GetCurrentDirectory(std::string& folder) {
+  const Impl& s = *impl_;
+  if (!s.connected) return Status::NetworkError(LoadString(IDS_FTP_NOT_CONNECTED));
+  if (!s.hasCwd) return Status::NotFound({}, LoadString(IDS_FTP_NO_CURRENT_FOLDER));
+  folder = s.cwd;
+  return {};
 }
 
-bool CFtpSession::SetCurrentDirectory(const std::string& path) {
+Status CFtpSession::SetCurrentDirectory(const std::string& path) {
   Impl& s = *impl_;
-  if (!s.Usable()) return false;
   const std::string target = AbsolutePath(path);
+  if (!s.Begin(target)) return s.failure;
   if (!s.Commands({"CWD " + target, "PWD"})) {
     // PWD cannot fail after an accepted CWD on any sane server, but be sure which one failed.
     const Exchange* cwd = s.Reply("CWD ");
-    if (!cwd || !IsPositive(cwd->code)) return false;
+    if (!cwd || !IsPositive(cwd->code)) return s.failure;
   }
   std::string canonical;
   const Exchange* pwd = s.Reply("PWD");
   s.cwd = pwd && pwd->code == 257 && PathOf257(pwd->reply, canonical) ? canonical : target;
   s.hasCwd = true;
-  return true;
+  return {};
 }
 
-bool CFtpSession::List(const std::string& pattern, std::vector<FtpFileInfo>& entries) {
+Status CFtpSession::List(const std::string& pattern, std::vector<FtpFileInfo>& entries) {
   Impl& s = *impl_;
   entries.clear();
-  if (!s.Usable()) return false;
   const std::string path = AbsolutePath(pattern);
+  if (!s.Begin(path)) return s.failure;
   const std::string_view last = LastComponent(path);
   std::vector<FtpFileInfo> found;
   if (last.find_first_of("*?") != std::string_view::npos) {
-    if (!s.ListFolder(std::string(ParentOf(path)), found)) return false;
+    if (!s.ListFolder(std::string(ParentOf(path)), found)) return s.failure;
     for (FtpFileInfo& entry : found) {
       // An unreadable line is matched both whole and by the name a UNIX server would give it.
       if (MatchesWildcard(last, entry.name) ||
@@ -567,40 +581,43 @@ bool CFtpSession::List(const std::string& pattern, std::vector<FtpFileInfo>& ent
         entries.push_back(std::move(entry));
       }
     }
-    return true;
+    return {};
   }
   if (s.ListFolder(path, found)) {
     entries = std::move(found);
     // Some LIST servers answer a file's path with that file's line: keep it.
-    return true;
+    return {};
   }
   // Not a folder: a file lists itself.
-  if (path == "/" || !s.ListFolder(std::string(ParentOf(path)), found)) return false;
+  if (path == "/" || !s.ListFolder(std::string(ParentOf(path)), found)) return s.failure;
   for (FtpFileInfo& entry : found) {
     if (entry.name == last) entries.push_back(std::move(entry));
   }
-  return true;
+  return {};
 }
 
-bool CFtpSession::CreateDirectory(const std::string& path) {
-  return impl_->Usable() && impl_->Commands({"MKD " + AbsolutePath(path)});
-}
-
-bool CFtpSession::DeleteFile(const std::string& path) {
-  return impl_->Usable() && impl_->Commands({"DELE " + AbsolutePath(path)});
-}
-
-bool CFtpSession::Rename(const std::string& from, const std::string& to) {
-  return impl_->Usable() && impl_->Commands({"RNFR " + AbsolutePath(from), "RNTO " + AbsolutePath(to)});
-}
-
-std::unique_ptr<CFtpFile> CFtpSession::OpenFile(const std::string& path, FtpFileMode mode) {
-  Impl& s = *impl_;
-  if (!s.Usable()) return nullptr;
+Status CFtpSession::CreateDirectory(const std::string& path) {
   const std::string absolute = AbsolutePath(path);
+  return impl_->Result(impl_->Begin(absolute) && impl_->Commands({"MKD " + absolute}));
+}
+
+Status CFtpSession::DeleteFile(const std::string& path) {
+  const std::string absolute = AbsolutePath(path);
+  return impl_->Result(impl_->Begin(absolute) && impl_->Commands({"DELE " + absolute}));
+}
+
+Status CFtpSession::Rename(const std::string& from, const std::string& to) {
+  const std::string absolute = AbsolutePath(from);
+  return impl_->Result(impl_->Begin(absolute) && impl_->Commands({"RNFR " + absolute, "RNTO " + AbsolutePath(to)}));
+}
+
+Status CFtpSession::OpenFile(const std::string& path, FtpFileMode mode, std::unique_ptr<CFtpFile>& file) {
+  Impl& s = *impl_;
+  file.reset();
+  const std::string absolute = AbsolutePath(path);
+  if (!s.Begin(absolute)) return s.failure;
   if (absolute == "/" || HasLineBreakOrNul(absolute)) {
-    s.lastError = "Not a file path.";
-    return nullptr;
+    return Status::InvalidArgument(LoadString(IDS_FTP_NOT_A_FILE), absolute);
   }
   s.Prepare(s.Url(absolute, false));
   s.fileMode = mode;
@@ -621,9 +638,10 @@ std::unique_ptr<CFtpFile> CFtpSession::OpenFile(const std::string& path, FtpFile
   // The file is open once the server has said it starts the transfer (1xx) or data moved.
   s.Start();
   s.Drive([&s] { return s.fileStarted || s.paused; });
-  if (s.done && s.result != CURLE_OK) return nullptr;
+  if (s.done && s.result != CURLE_OK) return s.failure;
   s.fileOpen = true;
-  return std::unique_ptr<CFtpFile>(new CFtpFile(s, mode, ++s.fileSerial));
+  file.reset(new CFtpFile(s, mode, ++s.fileSerial));
+  return {};
 }
 
 std::string CFtpSession::AbsolutePath(const std::string& path) const {
@@ -660,14 +678,23 @@ void CFtpSession::SetTransferInterruptFlag(const std::atomic<bool>* flag) { impl
 
 bool CFtpSession::UsesMlsd() const { return impl_->mlsd; }
 
-std::string CFtpSession::LastError() const { return impl_->lastError; }
-
 // ---- CFtpFile ----
 
 CFtpFile::CFtpFile(CFtpSession::Impl& session, FtpFileMode mode, unsigned serial)
     : session_(session), mode_(mode), serial_(serial) {}
 
 bool CFtpFile::Live() const { return open_ && session_.fileOpen && session_.fileSerial == serial_; }
+
+Status CFtpFile::Failure() const {
+  if (session_.result != CURLE_OK && !session_.failure.ok()) return session_.failure;
+  return Status::NetworkError(LoadString(IDS_FTP_TRANSFER_ENDED), session_.target);
+}
+
+namespace {
+
+Status NotOpen() { return Status::InvalidArgument(LoadString(IDS_FTP_FILE_NOT_OPEN)); }
+
+}  // namespace
 
 namespace {
 
@@ -693,10 +720,11 @@ CFtpFile::~CFtpFile() {
   }
 }
 
-std::ptrdiff_t CFtpFile::Read(void* buffer, std::size_t size) {
+Status CFtpFile::Read(void* buffer, std::size_t size, std::size_t& got) {
   CFtpSession::Impl& s = session_;
-  if (!Live() || mode_ != FtpFileMode::Read) return -1;
-  if (size == 0) return 0;
+  got = 0;
+  if (!Live() || mode_ != FtpFileMode::Read) return NotOpen();
+  if (size == 0) return {};
   const TransferScope scope(s.transferring);
   s.wanted = std::max(size, CFtpSession::kChunkSize);
   auto available = [&s] { return s.fileBuffer.size() - s.fileOffset; };
@@ -704,7 +732,7 @@ std::ptrdiff_t CFtpFile::Read(void* buffer, std::size_t size) {
     s.Resume();
     s.Drive([&] { return available() >= size || s.paused; });
   }
-  if (s.done && s.result != CURLE_OK) return -1;
+  if (s.done && s.result != CURLE_OK) return Failure();
   const size_t n = std::min(size, available());
   std::memcpy(buffer, s.fileBuffer.data() + s.fileOffset, n);
   s.fileOffset += n;
@@ -715,12 +743,14 @@ std::ptrdiff_t CFtpFile::Read(void* buffer, std::size_t size) {
     s.fileBuffer.erase(0, s.fileOffset);
     s.fileOffset = 0;
   }
-  return static_cast<std::ptrdiff_t>(n);
+  got = n;
+  return {};
 }
 
-bool CFtpFile::Write(const void* data, std::size_t size) {
+Status CFtpFile::Write(const void* data, std::size_t size) {
   CFtpSession::Impl& s = session_;
-  if (!Live() || mode_ != FtpFileMode::Write || s.done) return false;
+  if (!Live() || mode_ != FtpFileMode::Write) return NotOpen();
+  if (s.done) return Failure();
   const TransferScope scope(s.transferring);
   s.fileBuffer.append(static_cast<const char*>(data), size);
   auto pending = [&s] { return s.fileBuffer.size() - s.fileOffset; };
@@ -728,14 +758,14 @@ bool CFtpFile::Write(const void* data, std::size_t size) {
     s.Resume();
     s.Drive([&] { return pending() == 0 || s.paused; });
   }
-  return !s.done || s.result == CURLE_OK;
+  return !s.done || s.result == CURLE_OK ? Status() : Failure();
 }
 
-bool CFtpFile::Close() {
+Status CFtpFile::Close() {
   CFtpSession::Impl& s = session_;
   if (!Live()) {
     open_ = false;
-    return false;
+    return NotOpen();
   }
   open_ = false;
   s.fileOpen = false;
@@ -752,9 +782,9 @@ bool CFtpFile::Close() {
   if (!s.done) {
     // Closed before the end of a download: the transfer is given up.
     s.Abort();
-    return false;
+    return Status::Stopped();
   }
-  return s.result == CURLE_OK;
+  return s.result == CURLE_OK ? Status() : Failure();
 }
 
 }  // namespace tarnwick

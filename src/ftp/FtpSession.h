@@ -1,6 +1,19 @@
 // One FTP session: a control connection logged in to a server, the current folder, listings,
-// folder and file operations and one open remote file at a time. Built on libcurl; operations
-// return success as a boolean and never throw.
+// folder and file operations and one open remote file at a time. Built on libcurl; nothing here
+// throws.
+//
+// Every operation answers with a Status: ok() is the operation's success as the FTP client
+// services describe it, and a failure says why, for a window to show:
+//   Refused          the server said no: a login it did not accept, or a permanent (5xx) answer to
+//                    a command or transfer; the message is the server's reply, the path the
+//                    remote path (the host for a login)
+//   NetworkError     the server could not be reached, stopped answering or broke the connection
+//                    (libcurl's words and the server's last reply), or the session is not connected
+//   InvalidArgument  a host, path, user name or password that cannot be sent, or a remote file
+//                    used after its transfer ended
+//   Busy             a remote file is open on the session
+//   Stopped          the cancel or transfer interrupt flag ended it, or the caller closed a file
+//                    before its transfer was complete
 //
 // Paths starting with "/" are absolute from the server's root; others are taken relative to the
 // session's current folder. A session is used by one thread at a time.
@@ -15,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/Status.h"
 #include "ftp/FtpListParser.h"
 
 namespace tarnwick {
@@ -32,12 +46,6 @@ struct FtpConnectParams {
 struct FtpTimeouts {
   std::chrono::milliseconds connect{30000};  // reaching the server and logging in
   std::chrono::milliseconds stall{60000};    // a transfer or a reply that makes no progress
-};
-
-enum class FtpConnectResult {
-  Connected,
-  ConnectFailed,  // the host could not be reached or did not answer as an FTP server
-  LoginRefused,   // the server answered but did not accept user name and password
 };
 
 // The port field of an account: its leading decimal digits, 0 when there are none, -1 when the
@@ -62,31 +70,33 @@ class CFtpSession {
   CFtpSession& operator=(const CFtpSession&) = delete;
 
   // Connects and logs in. A session exists only after an accepted login; the current folder is
-  // then the server's starting folder. Connecting again first closes the old session.
-  FtpConnectResult Connect(const FtpConnectParams& params);
+  // then the server's starting folder. Connecting again first closes the old session. Refused
+  // means the server answered but did not take the user name and password (or they could not be
+  // sent); every other failure means the host could not be reached as an FTP server.
+  Status Connect(const FtpConnectParams& params);
   bool IsConnected() const;
   // Logs out and drops the control connection; a remote file still open on it dies with it.
   void Close();
 
-  // The current folder as the server names it.
-  bool GetCurrentDirectory(std::string& folder);
-  // Changes the current folder; false when the server refuses it (the folder stays as it was).
-  bool SetCurrentDirectory(const std::string& path);
+  // The current folder as the server names it (no traffic: the session keeps it).
+  Status GetCurrentDirectory(std::string& folder);
+  // Changes the current folder; on a refusal the folder stays as it was.
+  Status SetCurrentDirectory(const std::string& path);
 
   // Lists `pattern`: a path whose last component holds "*" or "?" lists the folder before it,
   // filtered by that mask (matched here, without regard to case, as app/Wildcard.h does); a
   // folder lists its contents; a file lists itself; an empty pattern lists the current folder.
-  // "." and ".." are never reported. False when the folder to be listed cannot be (it is missing
-  // or refused); true with no entries when nothing in it matched or the named file is not there.
-  bool List(const std::string& pattern, std::vector<FtpFileInfo>& entries);
+  // "." and ".." are never reported. Fails when the folder to be listed cannot be (it is missing
+  // or refused); ok with no entries when nothing in it matched or the named file is not there.
+  Status List(const std::string& pattern, std::vector<FtpFileInfo>& entries);
 
-  bool CreateDirectory(const std::string& path);
-  bool DeleteFile(const std::string& path);
-  bool Rename(const std::string& from, const std::string& to);
+  Status CreateDirectory(const std::string& path);
+  Status DeleteFile(const std::string& path);
+  Status Rename(const std::string& from, const std::string& to);
 
-  // Opens a remote file for a binary transfer; null when the server refuses it. The session must
+  // Opens a remote file for a binary transfer into `file` (null on failure). The session must
   // outlive the file, and no other operation may run on the session while the file is open.
-  std::unique_ptr<CFtpFile> OpenFile(const std::string& path, FtpFileMode mode);
+  Status OpenFile(const std::string& path, FtpFileMode mode, std::unique_ptr<CFtpFile>& file);
 
   // The absolute form of `path` after the current folder, with "." and ".." folded.
   std::string AbsolutePath(const std::string& path) const;
@@ -105,9 +115,6 @@ class CFtpSession {
   // transfer can still tidy up on the server. Null (the default): never.
   void SetTransferInterruptFlag(const std::atomic<bool>* flag);
 
-  // The last failure in words (libcurl's message or the server's reply), for diagnostics only.
-  std::string LastError() const;
-
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;
@@ -123,19 +130,21 @@ class CFtpFile {
   CFtpFile(const CFtpFile&) = delete;
   CFtpFile& operator=(const CFtpFile&) = delete;
 
-  // Fills `buffer` with up to `size` bytes (fewer only at the end). Returns the count, 0 once
-  // the whole file has arrived and the server confirmed the transfer, -1 on any failure.
-  std::ptrdiff_t Read(void* buffer, std::size_t size);
-  // Hands `size` bytes to the server. False on any failure.
-  bool Write(const void* data, std::size_t size);
-  // Ends the transfer. True only when the server confirmed a complete transfer.
-  bool Close();
+  // Fills `buffer` with up to `size` bytes (fewer only at the end) and sets `got` to the count:
+  // 0 once the whole file has arrived and the server confirmed the transfer.
+  Status Read(void* buffer, std::size_t size, std::size_t& got);
+  // Hands `size` bytes to the server.
+  Status Write(const void* data, std::size_t size);
+  // Ends the transfer. Ok only when the server confirmed a complete transfer.
+  Status Close();
 
  private:
   friend class CFtpSession;
   CFtpFile(CFtpSession::Impl& session, FtpFileMode mode, unsigned serial);
   // Still the session's open file: not closed, and the session was not closed or reconnected.
   bool Live() const;
+  // Why the transfer failed: the session's failure, or that it ended early.
+  Status Failure() const;
   CFtpSession::Impl& session_;
   FtpFileMode mode_;
   unsigned serial_;

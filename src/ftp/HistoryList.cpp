@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "app/StringTable.h"
-#include "ftp/HistoryStore.h"
+#include "app/HistoryStore.h"
 
 namespace tarnwick {
 

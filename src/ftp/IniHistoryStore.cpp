@@ -4,7 +4,7 @@
 
 namespace tarnwick {
 
-IniHistoryStore::IniHistoryStore(const std::string& path) { open_ = ini_.Load(path, false); }
+IniHistoryStore::IniHistoryStore(const std::string& path) { open_ = ini_.Load(path, false).ok(); }
 
 std::optional<std::string> IniHistoryStore::GetString(const std::string& section, const std::string& key) {
   std::string value = ini_.GetValue(section, key);

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "formats/IniFile.h"
-#include "ftp/HistoryStore.h"
+#include "app/HistoryStore.h"
 
 namespace tarnwick {
 

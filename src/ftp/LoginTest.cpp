@@ -10,19 +10,19 @@ std::vector<std::string> LoginTestLines(LoginTestEvent event, const LoginTestReq
                                         bool directoryChanged) {
   switch (event) {
     case LoginTestEvent::Connecting:
-      return {FormatText(kLoginTestConnecting, request.host.c_str(), request.port)};
+      return {FormatString(IDS_LOGIN_TEST_CONNECTING, request.host.c_str(), request.port)};
     case LoginTestEvent::Connected: {
       // The dialog names an empty user "anonymous"; the login itself still goes out with no name.
-      const std::string& user = request.user.empty() ? std::string(kLoginTestAnonymous) : request.user;
-      return {kLoginTestSocketConnected, FormatText(kLoginTestUser, user.c_str())};
+      const std::string user = request.user.empty() ? LoadString(IDS_LOGIN_TEST_ANONYMOUS) : request.user;
+      return {LoadString(IDS_SOCKET_CONNECTED), FormatString(IDS_LOGIN_TEST_USER, user.c_str())};
     }
     case LoginTestEvent::Failed:
-      return {FormatText(kLoginTestUnableToLogin, request.host.c_str())};
+      return {FormatString(IDS_LOGIN_TEST_UNABLE_TO_LOGIN, request.host.c_str())};
     case LoginTestEvent::Directory:
-      return {FormatText(directoryChanged ? kLoginTestDirectoryOk : kLoginTestDirectoryFailed,
-                         request.remoteFolder.c_str())};
+      return {FormatString(directoryChanged ? IDS_LOGIN_TEST_DIRECTORY_OK : IDS_LOGIN_TEST_DIRECTORY_FAILED,
+                           request.remoteFolder.c_str())};
     case LoginTestEvent::Succeeded:
-      return {kLoginTestSucceeded};
+      return {LoadString(IDS_LOGIN_TEST_SUCCEEDED)};
   }
   return {};
 }
@@ -67,11 +67,11 @@ void CLoginTest::Run() {
   // The session object stands for the client's root handle, which always opens here.
   Report([](LoginTestObserver& o) { o.OnConnected(); });
   const FtpConnectParams params{request_.host, request_.port, request_.user, request_.password, request_.passive};
-  if (session.Connect(params) != FtpConnectResult::Connected) {
+  if (!session.Connect(params).ok()) {
     Report([](LoginTestObserver& o) { o.OnFailed(); });
   } else {
     if (!request_.remoteFolder.empty()) {
-      const bool changed = session.SetCurrentDirectory(request_.remoteFolder);
+      const bool changed = session.SetCurrentDirectory(request_.remoteFolder).ok();
       Report([changed](LoginTestObserver& o) { o.OnDirectory(changed); });
     }
     Report([](LoginTestObserver& o) { o.OnSucceeded(); });

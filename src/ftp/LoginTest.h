@@ -23,17 +23,8 @@ struct LoginTestRequest {
   int port = 0;  // PortFromText of the account's port text
 };
 
-// Texts of the dialog.
-inline constexpr const char* kLoginTestPleaseWait = "Please be patient while system lauching FTP login test.";
-inline constexpr const char* kLoginTestNoThread = "Unable to create ftp test thread.";
-inline constexpr const char* kLoginTestConnecting = "Connecting %s:%d.";
-inline constexpr const char* kLoginTestSocketConnected = "Socket connected.";
-inline constexpr const char* kLoginTestUser = "USER %s";
-inline constexpr const char* kLoginTestAnonymous = "anonymous";
-inline constexpr const char* kLoginTestUnableToLogin = "Unable to login to host %s.";
-inline constexpr const char* kLoginTestDirectoryOk = "Current directory is %s.";
-inline constexpr const char* kLoginTestDirectoryFailed = "Cannot set remote directory to %s.";
-inline constexpr const char* kLoginTestSucceeded = "Login test successfully.";
+// The dialog's own texts are IDS_LOGIN_TEST_PLEASE_WAIT (its static line) and
+// IDS_LOGIN_TEST_NO_THREAD (when Start fails) in app/StringTable.h.
 
 enum class LoginTestEvent { Connecting, Connected, Failed, Directory, Succeeded };
 
@@ -64,7 +55,7 @@ class CLoginTest {
   CLoginTest& operator=(const CLoginTest&) = delete;
 
   // Starts the worker; false when the thread cannot be created (the dialog then shows
-  // kLoginTestNoThread). Only the first call starts anything.
+  // IDS_LOGIN_TEST_NO_THREAD). Only the first call starts anything.
   bool Start();
   // Waits at most `timeout` for the worker to end; true when it has ended (or never started).
   bool WaitFor(std::chrono::milliseconds timeout);

@@ -5,6 +5,7 @@
 #include <exception>
 #include <sys/stat.h>
 
+#include "app/FormatTexts.h"
 #include "app/StringTable.h"
 #include "formats/PartFile.h"
 #include "formats/TextFile.h"
@@ -54,18 +55,20 @@ std::string LogFileText(const std::vector<LogRow>& rows) {
 bool WriteLogFile(const std::string& fileName, const std::vector<LogRow>& rows) {
   struct stat old {};
   const mode_t mode = ::stat(fileName.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0666;
-  std::error_code error;
-  return ReplaceFile(fileName, LogFileText(rows), mode, error);
+  return ReplaceFile(fileName, LogFileText(rows), mode).ok();
 }
 
 // Reads the lines of a log file; false when it cannot be opened or read. Opened read-only: a
 // log may lie where it cannot be written, and looking for one must not create it.
 bool ReadLogLines(const std::string& path, std::vector<std::string>& lines, UserPrompts& prompts) {
   try {
-    CTextFile file(kLogReadBuffer, &prompts);
+    CTextFile file(kLogReadBuffer);
     if (!file.OpenReadOnly(path)) return false;
     std::string line;
-    while (file.ReadLine(line)) lines.push_back(line);
+    while (file.ReadLine(line)) {
+      if (file.LineWasCut()) ShowLineCutWarning(prompts, file);
+      lines.push_back(line);
+    }
     file.Close();
     return true;
   } catch (const std::exception&) {

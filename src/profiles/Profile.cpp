@@ -10,19 +10,6 @@
 namespace tarnwick {
 namespace {
 
-// Texts of this subsystem that the string table has no number for.
-constexpr const char* kBadProfileNameText =
-    "The profile name \"%s\" cannot be used.\nA profile name must not be \".\" or \"..\" and must "
-    "not contain \"/\", \"\\\" or control characters.";
-constexpr const char* kProfileNameTooLongText =
-    "The profile name \"%s\" is too long.\nA profile name may have at most %d characters.";
-constexpr const char* kDestinationTooLongText =
-    "The backup cannot start: its destination folder has %zu characters, more than the %d the "
-    "system allows.";
-constexpr const char* kArchivePathTooLongText =
-    "The backup cannot start: the path of its archive has %zu characters, more than the %d the "
-    "system allows.";
-
 constexpr const char* kProfileExtension = ".pfl";
 // Leaves room within the system's file-name limit for the extension and the temporary name the
 // file is written under.
@@ -35,6 +22,10 @@ void AppendWithSeparator(std::string& text, char separator, const std::string& t
   text += tail;
 }
 
+// A date folder's name has this length whatever the date (years 1000 to 9999): the length checks
+// that need no run time use it.
+constexpr const char* kAnyDateFolder = "YYYY-MM-DD";
+
 std::string DateFolderName(std::time_t now) {
   const std::tm fields = LocalFields(now);
   char buffer[32];
@@ -45,39 +36,7 @@ std::string DateFolderName(std::time_t now) {
 // A path that the system cannot take: PATH_MAX counts the terminating zero.
 bool OverPathLimit(const std::string& path) { return path.size() >= static_cast<std::size_t>(PATH_MAX); }
 
-}  // namespace
-
-std::string ProfileFolder() { return PathBesideProgram("Profile").string(); }
-
-std::string ProfileFileOf(const std::string& name) {
-  return (std::filesystem::path(ProfileFolder()) / (name + kProfileExtension)).string();
-}
-
-std::string ProfileNameProblem(const std::string& name) {
-  if (name.empty()) return LoadString(IDS_ENTER_PROFILE_NAME);
-  bool bad = name == "." || name == "..";
-  for (unsigned char c : name) {
-    // Control characters would also break the name's section header in "profiles.ini".
-    if (c == '/' || c == '\\' || c < 0x20 || c == 0x7F) bad = true;
-  }
-  if (bad) return FormatText(kBadProfileNameText, name.c_str());
-  if (name.size() > static_cast<std::size_t>(kMaxProfileNameLength)) {
-    return FormatText(kProfileNameTooLongText, name.c_str(), kMaxProfileNameLength);
-  }
-  return {};
-}
-
-bool ProfilePathFor(Profile& profile) {
-  profile.filePath.clear();
-  if (!ProfileNameProblem(profile.name).empty()) return false;
-  const std::filesystem::path folder = ProfileFolder();
-  std::error_code ignored;
-  std::filesystem::create_directory(folder, ignored);
-  profile.filePath = ProfileFileOf(profile.name);
-  return std::filesystem::is_regular_file(profile.filePath, ignored);
-}
-
-std::string DestinationText(const Profile& profile, std::time_t now) {
+std::string DestinationWithDate(const Profile& profile, const std::string& dateFolder) {
   std::string text;
   char separator = kLocalPathSeparator;
   if (profile.destIsLocal) {
@@ -89,12 +48,94 @@ std::string DestinationText(const Profile& profile, std::time_t now) {
     if (!remote.empty() && remote.front() != '/') text += '/';
     text += remote;
   }
-  if (profile.useDateFolder) AppendWithSeparator(text, separator, DateFolderName(now));
+  if (profile.useDateFolder) AppendWithSeparator(text, separator, dateFolder);
   return text;
 }
 
+// Where a run puts its files: the destination folder as the job gets it (date folder added, one
+// trailing separator removed) and, for a compressing profile, the archive's full path.
+struct RunTargets {
+  std::string folder;
+  std::string zipPath;
+};
+
+RunTargets TargetsOf(const Profile& profile, const std::string& dateFolder) {
+  RunTargets targets;
+  const char separator = profile.destIsLocal ? kLocalPathSeparator : '/';
+  targets.folder = profile.destIsLocal ? profile.localDestFolder : profile.ftpDest.remotePath;
+  if (profile.useDateFolder) AppendWithSeparator(targets.folder, separator, dateFolder);
+  if (EndsWith(targets.folder, separator)) targets.folder.pop_back();
+  if (profile.compress) {
+    targets.zipPath = DestinationWithDate(profile, dateFolder);
+    AppendWithSeparator(targets.zipPath, separator, profile.zipFileName);
+  }
+  return targets;
+}
+
+Status TargetProblem(const RunTargets& targets) {
+  if (OverPathLimit(targets.folder)) {
+    return Status::InvalidArgument(FormatString(IDS_DESTINATION_TOO_LONG, targets.folder.size(), PATH_MAX - 1));
+  }
+  if (OverPathLimit(targets.zipPath)) {
+    return Status::InvalidArgument(FormatString(IDS_ARCHIVE_PATH_TOO_LONG, targets.zipPath.size(), PATH_MAX - 1));
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string ProfileFolder() { return PathBesideProgram("Profile").string(); }
+
+std::string ProfileFileOf(const std::string& name) {
+  return (std::filesystem::path(ProfileFolder()) / (name + kProfileExtension)).string();
+}
+
+Status ProfileNameProblem(const std::string& name) {
+  if (name.empty()) return Status::InvalidArgument(LoadString(IDS_ENTER_PROFILE_NAME));
+  bool bad = name == "." || name == "..";
+  for (unsigned char c : name) {
+    // Control characters would also break the name's section header in "profiles.ini".
+    if (c == '/' || c == '\\' || c < 0x20 || c == 0x7F) bad = true;
+  }
+  if (bad) return Status::InvalidArgument(FormatString(IDS_BAD_PROFILE_NAME, name.c_str()));
+  if (name.size() > static_cast<std::size_t>(kMaxProfileNameLength)) {
+    return Status::InvalidArgument(FormatString(IDS_PROFILE_NAME_TOO_LONG, name.c_str(), kMaxProfileNameLength));
+  }
+  return {};
+}
+
+Status ProfileProblem(const Profile& profile) {
+  if (profile.localSources.empty() && profile.remoteSources.empty()) {
+    return Status::InvalidArgument(LoadString(IDS_SPECIFY_SOURCE));
+  }
+  // An empty local folder would have every target joined onto the root of the file system.
+  if (profile.destIsLocal ? profile.localDestFolder.empty() : profile.ftpDest.host.empty()) {
+    return Status::InvalidArgument(LoadString(IDS_SPECIFY_DESTINATION));
+  }
+  if (profile.compress && profile.zipFileName.empty()) {
+    return Status::InvalidArgument(LoadString(IDS_ENTER_COMPRESSION_FILENAME));
+  }
+  return TargetProblem(TargetsOf(profile, kAnyDateFolder));
+}
+
+bool ProfilePathFor(Profile& profile) {
+  profile.filePath.clear();
+  if (!ProfileNameProblem(profile.name).ok()) return false;
+  const std::filesystem::path folder = ProfileFolder();
+  std::error_code ignored;
+  std::filesystem::create_directory(folder, ignored);
+  profile.filePath = ProfileFileOf(profile.name);
+  return std::filesystem::is_regular_file(profile.filePath, ignored);
+}
+
+std::string DestinationText(const Profile& profile, std::time_t now) {
+  return DestinationWithDate(profile, DateFolderName(now));
+}
+
 MakeJobResult MakeJob(const Profile& profile, BackupJob& job, std::time_t now) {
-  MakeJobResult result;
+  const RunTargets targets = TargetsOf(profile, DateFolderName(now));
+  if (Status problem = TargetProblem(targets); !problem.ok()) return {std::move(problem), JobKind::Copy};
+
   BackupJob made;
   made.localSources = profile.localSources;
   made.remoteSources = profile.remoteSources;
@@ -103,30 +144,11 @@ MakeJobResult MakeJob(const Profile& profile, BackupJob& job, std::time_t now) {
   made.anonymousLogin = profile.anonymousLogin;
   made.localDestFolder = profile.localDestFolder;
   made.ftpDest = profile.ftpDest;
-
-  std::string& folder = profile.destIsLocal ? made.localDestFolder : made.ftpDest.remotePath;
-  const char separator = profile.destIsLocal ? kLocalPathSeparator : '/';
-  if (profile.useDateFolder) AppendWithSeparator(folder, separator, DateFolderName(now));
-  if (EndsWith(folder, separator)) folder.pop_back();
-  if (OverPathLimit(folder)) {
-    result.error = FormatText(kDestinationTooLongText, folder.size(), PATH_MAX - 1);
-    return result;
-  }
-
+  (profile.destIsLocal ? made.localDestFolder : made.ftpDest.remotePath) = targets.folder;
   made.zipLevel = profile.zipLevel;
-  if (profile.compress) {
-    made.zipPath = DestinationText(profile, now);
-    AppendWithSeparator(made.zipPath, separator, profile.zipFileName);
-    if (OverPathLimit(made.zipPath)) {
-      result.error = FormatText(kArchivePathTooLongText, made.zipPath.size(), PATH_MAX - 1);
-      return result;
-    }
-  }
-
+  made.zipPath = targets.zipPath;
   job = std::move(made);
-  result.ok = true;
-  result.kind = profile.compress ? JobKind::Zip : JobKind::Copy;
-  return result;
+  return {Status(), profile.compress ? JobKind::Zip : JobKind::Copy};
 }
 
 }  // namespace tarnwick

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Status.h"
 #include "schedule/ScheduleRecord.h"
 
 namespace tarnwick {
@@ -91,9 +92,8 @@ struct BackupJob {
 enum class JobKind { Copy, Zip };
 
 struct MakeJobResult {
-  bool ok = false;
+  Status status;  // why the job was refused (InvalidArgument); ok when `job` was filled
   JobKind kind = JobKind::Copy;
-  std::string error;  // why the job was refused (ok false)
 };
 
 // The profile folder, <program folder>/Profile.
@@ -102,32 +102,42 @@ std::string ProfileFolder();
 // <program folder>/Profile/<name>.pfl, unchecked (for names taken from existing files).
 std::string ProfileFileOf(const std::string& name);
 
-// Empty when `name` can be used as a profile name; otherwise the message saying why not. A name
-// must stay inside the profile folder and fit a "profiles.ini" section header.
-std::string ProfileNameProblem(const std::string& name);
+// Ok when `name` can be used as a profile name; otherwise InvalidArgument with the message saying
+// why not. A name must stay inside the profile folder and fit a "profiles.ini" section header.
+Status ProfileNameProblem(const std::string& name);
+
+// The one check of a profile's content before it runs, shared by the controller and the editor.
+// Ok, or InvalidArgument with the message the editor shows, for the first problem in the order the
+// editor checks: no source; no destination (an empty local folder, or no FTP host); an archive
+// without a file name; a destination folder or archive path (with its date folder) over the
+// platform's path limit. The profile's name is not checked here: a profile runs unsaved and
+// unnamed, and saving checks the name itself (ProfileNameProblem).
+Status ProfileProblem(const Profile& profile);
 
 // Sets profile.filePath to <program folder>/Profile/<name>.pfl, creating the profile folder first
-// (one level; a failure there is not reported). Returns true when that file exists. A name that
-// ProfileNameProblem refuses leaves filePath empty and returns false.
+// (one level; a failure there shows when the file is written). Returns true when that file exists.
+// A name that ProfileNameProblem refuses leaves filePath empty and returns false.
 bool ProfilePathFor(Profile& profile);
 
 // Reads the profile file at `path` into `profile` (replacing all of it). Missing, misplaced or
 // malformed elements leave their fields at the defaults; `now` seeds the schedule's defaults.
-// False only when the file cannot be read; `error` then names the file and the system's reason.
-bool ReadProfile(const std::string& path, Profile& profile, std::time_t now, std::string* error = nullptr);
+// Fails only when the file cannot be read: IoError with the path, errno and "Cannot read ..."
+// (`profile` is then unchanged).
+Status ReadProfile(const std::string& path, Profile& profile, std::time_t now);
 
 // Writes profile.filePath: the schedule's LASTRUN is stamped and NEXTRUN computed at `now`. The
 // file is written owner-only under a temporary name and renamed into place, so a failed write
-// leaves the previous file as it was. False with `error` set when the file could not be written.
-bool WriteProfile(const Profile& profile, std::time_t now, std::string* error = nullptr);
+// leaves the previous file as it was: IoError with the path, errno and "Cannot write ...".
+Status WriteProfile(const Profile& profile, std::time_t now);
 
 // The destination as the editor shows it: the local folder, or host and remote path, plus the
 // date folder of `now` when useDateFolder is on.
 std::string DestinationText(const Profile& profile, std::time_t now);
 
 // Fills `job` from `profile` for a run at `now` and says which worker to start. A destination or
-// archive path over the platform's path limit refuses the job and leaves `job` unchanged. The
-// one-job rule and the worker's start are the caller's.
+// archive path over the platform's path limit refuses the job and leaves `job` unchanged (the
+// other checks of ProfileProblem are the caller's). The one-job rule and the worker's start are
+// the caller's.
 MakeJobResult MakeJob(const Profile& profile, BackupJob& job, std::time_t now);
 
 }  // namespace tarnwick

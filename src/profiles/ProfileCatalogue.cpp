@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/ProgramFolder.h"
 #include "app/StringTable.h"
 #include "formats/IniFile.h"
 #include "profiles/ProfileXml.h"
@@ -60,6 +61,12 @@ std::string ShortenedPath(const std::filesystem::path& path) {
   return "..." + separator + path.parent_path().filename().string() + separator + path.filename().string();
 }
 
+// Adds the failure `next` to those gathered in `all`: the first keeps its path and errno, and every
+// text goes on a line of its own, so a front end shows them all at once.
+void Gather(Status& all, const Status& next) {
+  all = all.ok() ? next : Status::IoError(all.path(), all.sysError(), all.ToString() + "\n" + next.ToString());
+}
+
 // Renames without ever replacing an existing file.
 int RenameNoReplace(const std::string& from, const std::string& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
@@ -77,12 +84,15 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 }  // namespace
 
 const char* ListTitle(ProfileList list) {
-  return list == ProfileList::Quick ? "Quick Lanch Profiles" : "Scheduled Profiles";
+  return LoadString(list == ProfileList::Quick ? IDS_LIST_QUICK : IDS_LIST_SCHEDULED);
 }
 
 std::vector<std::string> ListColumns(ProfileList list) {
-  if (list == ProfileList::Quick) return {"Profile Name", "Create Time", "Last Run Time"};
-  return {"Profile Name", "Create Time", "Next Run Time", "Last Run Time"};
+  if (list == ProfileList::Quick) {
+    return {LoadString(IDS_COLUMN_PROFILE_NAME), LoadString(IDS_COLUMN_CREATE_TIME), LoadString(IDS_COLUMN_LAST_RUN_TIME)};
+  }
+  return {LoadString(IDS_COLUMN_PROFILE_NAME), LoadString(IDS_COLUMN_CREATE_TIME), LoadString(IDS_COLUMN_NEXT_RUN_TIME),
+          LoadString(IDS_COLUMN_LAST_RUN_TIME)};
 }
 
 std::vector<std::string> RowCells(ProfileList list, const ProfileRow& row) {
@@ -90,23 +100,24 @@ std::vector<std::string> RowCells(ProfileList list, const ProfileRow& row) {
   return {row.name, row.createTime, row.nextRun, row.lastRun};
 }
 
-void CProfileCatalogue::LoadCatalogue() {
+Status CProfileCatalogue::LoadCatalogue() {
   quickRows_.clear();
   scheduledRows_.clear();
   scheduleTable_.clear();
 
   const std::filesystem::path folder = ProfileFolder();
   std::error_code error;
-  if (!std::filesystem::is_directory(folder, error)) return;
+  if (!std::filesystem::is_directory(folder, error)) return {};
 
   CIniFile ini;
-  ini.OpenBesideProgram(kCatalogueFile, false);  // unreadable: times come from the files
+  ini.Load(PathBesideProgram(kCatalogueFile).string(), false);  // unreadable: times come from the files
   const std::time_t now = clock_.Now();
 
+  Status unreadable;
   for (const std::filesystem::path& path : ProfileFiles(folder)) {
-    std::string text, message;
-    if (!ReadProfileText(path.string(), text, &message)) {
-      prompts_.ShowMessage(message);
+    std::string text;
+    if (Status read = ReadProfileText(path.string(), text); !read.ok()) {
+      Gather(unreadable, read);
       continue;
     }
     CXmlDocument doc;
@@ -122,7 +133,7 @@ void CProfileCatalogue::LoadCatalogue() {
       row.createTime = FormatListTime(FileCreationTime(path.string()));
       // A file put there by hand under a name no profile can have (a line break in it, say) would
       // break its section header apart and hand its time to the profile above: shown, not stored.
-      if (ProfileNameProblem(row.name).empty()) ini.SetValue(row.name, kCreateTimeKey, row.createTime);
+      if (ProfileNameProblem(row.name).ok()) ini.SetValue(row.name, kCreateTimeKey, row.createTime);
     }
     row.lastRun = OrPlaceholder(ini.GetValue(row.name, kLastRunKey));
     if (!scheduled) {
@@ -140,56 +151,44 @@ void CProfileCatalogue::LoadCatalogue() {
     scheduledRows_.push_back(std::move(row));
     scheduleTable_.push_back(std::move(record));
   }
-  // One save for all the new create times, rather than a rewrite of the whole file per profile.
+  // One save for all the new create times, rather than a rewrite of the whole file per profile. A
+  // failure loses nothing: the times are taken from the files again next time.
   ini.Save();
+  return unreadable;
 }
 
-CProfileCatalogue::SaveResult CProfileCatalogue::SaveProfileAs(Profile& profile, bool scheduledMode) {
-  const std::string problem = ProfileNameProblem(profile.name);
-  if (!problem.empty()) {
-    prompts_.ShowMessage(problem);
-    return SaveResult::BadName;
-  }
+Status CProfileCatalogue::SaveProfileAs(Profile& profile, bool scheduledMode) {
+  if (Status problem = ProfileNameProblem(profile.name); !problem.ok()) return problem;
   if (!ProfilePathFor(profile)) {
     ProfileRow row{profile.name, LoadString(IDS_EMPTY_TIME), LoadString(IDS_EMPTY_TIME), LoadString(IDS_EMPTY_TIME)};
     MutableRows(scheduledMode ? ProfileList::Scheduled : ProfileList::Quick).push_back(std::move(row));
   } else if (!scheduledMode && prompts_.AskYesNo(FormatString(IDS_PROFILE_EXISTS_OVERWRITE, profile.name.c_str())) !=
                                    UserPrompts::Answer::Yes) {
-    return SaveResult::Declined;
+    return Status::Stopped();
   }
-  std::string error;
-  if (!WriteProfile(profile, clock_.Now(), &error)) {
-    prompts_.ShowMessage(error);
-    return SaveResult::WriteFailed;
-  }
-  return SaveResult::Saved;
+  return WriteProfile(profile, clock_.Now());
 }
 
-bool CProfileCatalogue::SaveProfile(Profile& profile) {
-  const std::string problem = ProfileNameProblem(profile.name);
-  if (!problem.empty()) {
-    prompts_.ShowMessage(problem);
-    return false;
-  }
+Status CProfileCatalogue::SaveProfile(Profile& profile) {
+  if (Status problem = ProfileNameProblem(profile.name); !problem.ok()) return problem;
   ProfilePathFor(profile);
-  std::string error;
-  const bool saved = WriteProfile(profile, clock_.Now(), &error);
-  // A failed write is not reported as saved.
-  prompts_.ShowMessage(saved ? LoadString(IDS_PROFILE_SAVED_OK) : error);
-  LoadCatalogue();
+  const Status saved = WriteProfile(profile, clock_.Now());
+  LoadCatalogue();  // the rows follow the save; reading problems are for an explicit load to report
   return saved;
 }
 
-void CProfileCatalogue::StampLastRun(const std::string& name) {
+Status CProfileCatalogue::StampLastRun(const std::string& name) {
   // An empty name would land as a key without a section header, inside another profile's section.
-  if (!ProfileNameProblem(name).empty()) return;
+  if (Status problem = ProfileNameProblem(name); !problem.ok()) return problem;
+  const std::string path = PathBesideProgram(kCatalogueFile).string();
   CIniFile ini;
-  ini.OpenBesideProgram(kCatalogueFile, false);
+  if (const IoResult opened = ini.Load(path, false); !opened.ok()) return Status::IoError(path, opened.sysError);
   ini.SetValue(name, kLastRunKey, FormatListTime(clock_.Now()));
-  ini.Save();
+  if (const IoResult saved = ini.Save(); !saved.ok()) return Status::IoError(path, saved.sysError);
+  return {};
 }
 
-void CProfileCatalogue::DeleteSelectedProfiles(ProfileList list, const std::vector<std::size_t>& selectedRows) {
+Status CProfileCatalogue::DeleteSelectedProfiles(ProfileList list, const std::vector<std::size_t>& selectedRows) {
   const std::vector<ProfileRow>& rows = Rows(list);
   std::vector<std::size_t> indexes(selectedRows);
   std::sort(indexes.begin(), indexes.end());
@@ -198,40 +197,40 @@ void CProfileCatalogue::DeleteSelectedProfiles(ProfileList list, const std::vect
   for (std::size_t index : indexes) {
     if (index < rows.size()) paths.emplace_back(ProfileFileOf(rows[index].name));
   }
-  if (paths.empty()) return;
+  if (paths.empty()) return {};
 
   const std::string question = paths.size() == 1
                                    ? FormatString(IDS_CONFIRM_DELETE_ONE, ShortenedPath(paths.front()).c_str())
                                    : LoadString(IDS_CONFIRM_DELETE_MANY);
-  if (prompts_.AskYesNo(question, true) != UserPrompts::Answer::Yes) return;
+  if (prompts_.AskYesNo(question, true) != UserPrompts::Answer::Yes) return Status::Stopped();
 
+  Status failed;
   for (const std::filesystem::path& path : paths) {
-    if (::unlink(path.c_str()) != 0) prompts_.ShowMessage(FormatString(IDS_DELETE_FAILED, path.c_str(), errno));
+    if (::unlink(path.c_str()) == 0) continue;
+    const int error = errno;
+    Gather(failed, Status::IoError(path.string(), error, FormatString(IDS_DELETE_FAILED, path.c_str(), error)));
   }
   LoadCatalogue();
+  return failed;
 }
 
-bool CProfileCatalogue::RenameSelectedProfile(ProfileList list, const std::vector<std::size_t>& selectedRows,
-                                              const AskName& askName) {
+Status CProfileCatalogue::RenameSelectedProfile(ProfileList list, const std::vector<std::size_t>& selectedRows,
+                                                const AskName& askName) {
   std::vector<ProfileRow>& rows = MutableRows(list);
   std::optional<std::size_t> first;
   for (std::size_t index : selectedRows) {
     if (index < rows.size() && (!first || index < *first)) first = index;
   }
-  if (!first) return false;
+  if (!first) return Status::Stopped();
   ProfileRow& row = rows[*first];
 
   const std::optional<std::string> newName = askName(row.name);
-  if (!newName || *newName == row.name) return false;
+  if (!newName || *newName == row.name) return Status::Stopped();
   // The new name becomes a file name: it must stay inside the profile folder.
-  const std::string problem = ProfileNameProblem(*newName);
-  if (!problem.empty()) {
-    prompts_.ShowMessage(problem);
-    return false;
-  }
-  if (RenameNoReplace(ProfileFileOf(row.name), ProfileFileOf(*newName)) != 0) {
-    prompts_.ShowMessage(FormatString(IDS_RENAME_FAILED, row.name.c_str()));
-    return false;
+  if (Status problem = ProfileNameProblem(*newName); !problem.ok()) return problem;
+  const std::string oldPath = ProfileFileOf(row.name);
+  if (const int error = RenameNoReplace(oldPath, ProfileFileOf(*newName)); error != 0) {
+    return Status::IoError(oldPath, error, FormatString(IDS_RENAME_FAILED, row.name.c_str()));
   }
   row.name = *newName;
   // The monitor reads the file of a scheduled row through its table entry: it must follow the
@@ -239,7 +238,7 @@ bool CProfileCatalogue::RenameSelectedProfile(ProfileList list, const std::vecto
   if (list == ProfileList::Scheduled && *first < scheduleTable_.size()) {
     scheduleTable_[*first].profilePath = ProfileFileOf(*newName);
   }
-  return true;
+  return {};
 }
 
 }  // namespace tarnwick

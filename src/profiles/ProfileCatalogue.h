@@ -2,6 +2,11 @@
 // "profiles.ini" beside it, which remembers when each profile was created and last run. It loads
 // both profile lists (as plain rows that any front end can show) and the schedule monitor's
 // table, and saves, deletes, renames and stamps profiles.
+//
+// Every operation that reads or changes files answers with a Status for its caller to show
+// (status.ToString(): the string table's text, naming the file): the catalogue shows no message
+// itself. It only puts its questions (overwrite? delete?) through UserPrompts; a No there ends the
+// operation with Stopped and changes nothing.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +16,7 @@
 #include <vector>
 
 #include "app/Clock.h"
+#include "app/Status.h"
 #include "app/UserPrompts.h"
 #include "profiles/Profile.h"
 #include "schedule/ScheduleRecord.h"
@@ -35,21 +41,18 @@ std::vector<std::string> RowCells(ProfileList list, const ProfileRow& row);
 
 class CProfileCatalogue {
  public:
-  enum class SaveResult {
-    Saved,
-    WriteFailed,  // the file-error message was shown; the caller goes on as if saved
-    Declined,     // the user kept the existing profile: nothing written, nothing to run
-    BadName,      // the name was refused with a message: nothing written
-  };
-
   // Asks a new name for `currentName`; nullopt when the user cancels.
   using AskName = std::function<std::optional<std::string>(const std::string& currentName)>;
 
   CProfileCatalogue(UserPrompts& prompts, const Clock& clock) : prompts_(prompts), clock_(clock) {}
 
   // Empties both lists and the schedule table and fills them from disk, in file-name order. A
-  // profile seen for the first time gets its file's creation time as CREATETIME.
-  void LoadCatalogue();
+  // profile seen for the first time gets its file's creation time as CREATETIME. A profile file
+  // that cannot be read is left out and reported: IoError with its path and errno and its
+  // "Cannot read ..." text (with several, the first one's path and errno and every text, one per
+  // line). A missing profile folder is an empty catalogue, and an unreadable "profiles.ini" only
+  // means that the times come from the files: neither is a failure.
+  Status LoadCatalogue();
 
   const std::vector<ProfileRow>& Rows(ProfileList list) const {
     return list == ProfileList::Quick ? quickRows_ : scheduledRows_;
@@ -58,22 +61,33 @@ class CProfileCatalogue {
   const std::vector<ScheduleRecord>& ScheduleTable() const { return scheduleTable_; }
 
   // The save of the editor's run-or-save confirmation: in quick mode an existing profile is
-  // overwritten only when the user says so. The caller reloads the catalogue afterwards.
-  SaveResult SaveProfileAs(Profile& profile, bool scheduledMode);
+  // overwritten only when the user says so. Ok when saved; InvalidArgument for a name that
+  // ProfileNameProblem refuses and Stopped when the user kept the existing profile (nothing
+  // written, nothing to run); IoError when the write failed (the editor shows it and goes on as if
+  // saved). The caller reloads the catalogue afterwards.
+  Status SaveProfileAs(Profile& profile, bool scheduledMode);
 
-  // The editor's "Save Profile" button: saves without asking, says so and reloads the catalogue.
-  // False when nothing was saved (the reason was shown).
-  bool SaveProfile(Profile& profile);
+  // The editor's "Save Profile" button: saves without asking and reloads the catalogue. Ok (the
+  // caller says "Profile saved ok!"), InvalidArgument for a refused name, IoError for a failed
+  // write.
+  Status SaveProfile(Profile& profile);
 
-  // Sets LASTRUN of `name` in "profiles.ini" to now. A name that cannot be a profile's is ignored.
-  void StampLastRun(const std::string& name);
+  // Sets LASTRUN of `name` in "profiles.ini" to now. InvalidArgument for a name that cannot be a
+  // profile's (nothing written); IoError when "profiles.ini" cannot be opened or written.
+  Status StampLastRun(const std::string& name);
 
-  // Deletes the profile files of the selected rows (indexes into the list) after asking; reloads.
-  void DeleteSelectedProfiles(ProfileList list, const std::vector<std::size_t>& selectedRows);
+  // Deletes the profile files of the selected rows (indexes into the list) after asking, and
+  // reloads. Ok when every file went (also when no row was selected); Stopped when the user said
+  // No; IoError when a file could not be deleted: the others are still deleted, and the result
+  // holds the first failure's path and errno and the text "Delete ... failed." of each, one per line.
+  Status DeleteSelectedProfiles(ProfileList list, const std::vector<std::size_t>& selectedRows);
 
   // Renames the profile of the first selected row to the name `askName` gives. Never replaces
-  // another profile. True when the file was renamed.
-  bool RenameSelectedProfile(ProfileList list, const std::vector<std::size_t>& selectedRows, const AskName& askName);
+  // another profile. Ok when the file was renamed; Stopped when no row was selected, the user
+  // cancelled or kept the name; InvalidArgument for a refused name; IoError with the text
+  // "Rename profile ... failed." when the file could not be renamed (the name is taken, say).
+  Status RenameSelectedProfile(ProfileList list, const std::vector<std::size_t>& selectedRows,
+                               const AskName& askName);
 
  private:
   std::vector<ProfileRow>& MutableRows(ProfileList list) {

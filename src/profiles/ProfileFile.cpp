@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <filesystem>
 
 #include "app/StringTable.h"
@@ -14,9 +15,6 @@
 
 namespace tarnwick {
 namespace {
-
-constexpr const char* kFileReadErrorText = "Cannot read \"%s\".\n%s.";
-constexpr const char* kFileWriteErrorText = "Cannot write \"%s\".\n%s.";
 
 constexpr const char* kTypeQuick = "QUICKLANCH";
 constexpr const char* kTypeScheduled = "SCHEDULED";
@@ -366,19 +364,20 @@ std::string ProfileText(const Profile& profile, std::time_t now) {
   return doc.GetText();
 }
 
-std::string FileErrorText(const char* format, const std::string& path, const std::error_code& error) {
-  return FormatText(format, path.c_str(), error.message().c_str());
+// The file's failure in the words of the string-table text `textId` ("Cannot read ..." or
+// "Cannot write ..."), which name the file and the system's reason.
+Status FileError(unsigned textId, const std::string& path, const IoResult& error) {
+  return Status::IoError(path, error.sysError, FormatString(textId, path.c_str(), std::strerror(error.sysError)));
 }
 
 }  // namespace
 
-bool ReadProfileText(const std::string& path, std::string& text, std::string* error) {
+Status ReadProfileText(const std::string& path, std::string& text) {
   text.clear();
-  std::error_code failure;
-  if (ReadWholeFile(path, text, failure)) return true;
+  const IoResult failure = ReadWholeFile(path, text);
+  if (failure.ok()) return {};
   text.clear();
-  if (error) *error = FileErrorText(kFileReadErrorText, path, failure);
-  return false;
+  return FileError(IDS_CANNOT_READ_FILE, path, failure);
 }
 
 void ReadSchedulePart(CXmlDocument& doc, ScheduleRecord& record) {
@@ -458,9 +457,9 @@ void ReadSchedulePart(CXmlDocument& doc, ScheduleRecord& record) {
   doc.LeaveElement();
 }
 
-bool ReadProfile(const std::string& path, Profile& profile, std::time_t now, std::string* error) {
+Status ReadProfile(const std::string& path, Profile& profile, std::time_t now) {
   std::string text;
-  if (!ReadProfileText(path, text, error)) return false;
+  if (Status read = ReadProfileText(path, text); !read.ok()) return read;
   profile = Profile{};
   ResetSchedule(profile.schedule, now);
   profile.filePath = path;
@@ -471,15 +470,14 @@ bool ReadProfile(const std::string& path, Profile& profile, std::time_t now, std
   CXmlDocument doc;
   if (doc.LoadText(text)) ReadDocument(doc, profile);
   profile.hasSources = !profile.localSources.empty() || !profile.remoteSources.empty();
-  return true;
+  return {};
 }
 
-bool WriteProfile(const Profile& profile, std::time_t now, std::string* error) {
+Status WriteProfile(const Profile& profile, std::time_t now) {
   // Owner-only: the file holds FTP passwords in plain text.
-  std::error_code failure;
-  if (ReplaceFile(profile.filePath, ProfileText(profile, now), S_IRUSR | S_IWUSR, failure)) return true;
-  if (error) *error = FileErrorText(kFileWriteErrorText, profile.filePath, failure);
-  return false;
+  const IoResult failure = ReplaceFile(profile.filePath, ProfileText(profile, now), S_IRUSR | S_IWUSR);
+  if (failure.ok()) return {};
+  return FileError(IDS_CANNOT_WRITE_FILE, profile.filePath, failure);
 }
 
 }  // namespace tarnwick

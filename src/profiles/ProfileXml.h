@@ -3,14 +3,15 @@
 
 #include <string>
 
+#include "app/Status.h"
 #include "formats/XmlDocument.h"
 #include "schedule/ScheduleRecord.h"
 
 namespace tarnwick {
 
-// Reads a whole profile file. False when it cannot be read; `error` then names the file and the
-// system's reason.
-bool ReadProfileText(const std::string& path, std::string& text, std::string* error);
+// Reads a whole profile file. When it cannot be read: IoError naming the file and the system's
+// reason ("Cannot read ..."), and `text` empty.
+Status ReadProfileText(const std::string& path, std::string& text);
 
 // Reads the SCHEDULED element into `record`, which the caller has reset. The document's current
 // element is CONFIG (entered); SCHEDULED is searched after CONFIG's current child. Values that the

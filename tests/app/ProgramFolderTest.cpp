@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "formats/IniFile.h"
 #include "support/TempDir.h"
 
 namespace tarnwick {
@@ -208,6 +209,22 @@ TEST_F(ProgramFolderGlobal, WritableProgramFolderKeepsEverythingBeside) {
   EXPECT_EQ(SettingsFilePath(), fs::path("config.xml"));  // the current directory, as always
   EXPECT_EQ(ManualFolder(), dir / "help");
   EXPECT_FALSE(fs::exists(dir / "data"));
+}
+
+// The INI files of the program (profiles.ini, the account files) are opened by their full path
+// beside the program; nothing else decides where they lie.
+TEST(ProgramFolder, IniFilesBesideTheProgramLandInIt) {
+  test::TempDir dir;
+  const auto before = ProgramFolder();
+  SetProgramFolderPath(dir.path());
+  {
+    CIniFile ini;
+    ASSERT_TRUE(ini.Load(PathBesideProgram("profiles.ini").string(), true).ok());
+    EXPECT_EQ(ini.Path(), (dir / "profiles.ini").string());
+    ini.SetValue("p", "LASTRUN", "2024-01-02 03:04:05");
+  }
+  SetProgramFolderPath(before);
+  EXPECT_EQ(test::ReadFile(dir / "profiles.ini"), "[p]\nLASTRUN=2024-01-02 03:04:05\n");
 }
 
 }  // namespace

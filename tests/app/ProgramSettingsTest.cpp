@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "support/TempDir.h"
 
 namespace tarnwick {
@@ -17,7 +19,7 @@ ProgramSettings ReadFrom(const std::string& text, bool* result = nullptr) {
   TempDir dir;
   WriteFile(dir / "config.xml", text);
   ProgramSettings settings;
-  const bool ok = settings.ReadSettings((dir / "config.xml").string());
+  const bool ok = settings.ReadSettings((dir / "config.xml").string()).ok();
   if (result != nullptr) *result = ok;
   return settings;
 }
@@ -25,10 +27,12 @@ ProgramSettings ReadFrom(const std::string& text, bool* result = nullptr) {
 TEST(ProgramSettings, MissingFileKeepsTheDefaults) {
   TempDir dir;
   ProgramSettings settings;
-  EXPECT_FALSE(settings.ReadSettings((dir / "config.xml").string()));
+  const Status missing = settings.ReadSettings((dir / "config.xml").string());
+  EXPECT_EQ(missing.path(), (dir / "config.xml").string());
+  EXPECT_EQ(missing.sysError(), ENOENT);
   EXPECT_TRUE(settings.showSplash());
   EXPECT_FALSE(settings.runMissed());
-  EXPECT_FALSE(settings.ReadSettings(dir.path().string()));  // a folder cannot be read
+  EXPECT_EQ(settings.ReadSettings(dir.path().string()).sysError(), EISDIR);  // a folder cannot be read
 }
 
 TEST(ProgramSettings, WhatTheFileHolds) {
@@ -69,12 +73,11 @@ TEST(ProgramSettings, WritesFiveLinesAndReadsThemBack) {
   ProgramSettings settings;
   settings.setShowSplash(false);
   settings.setRunMissed(true);
-  std::error_code error;
-  ASSERT_TRUE(settings.WriteSettings(path, error));
+  ASSERT_TRUE(settings.WriteSettings(path).ok());
   EXPECT_EQ(ReadFile(path),
             "<CONFIG>\r\n<SHOWSPLASH>0</SHOWSPLASH>\r\n<RUNMISSED>1</RUNMISSED>\r\n</CONFIG>\r\n");
   ProgramSettings back;
-  ASSERT_TRUE(back.ReadSettings(path));
+  ASSERT_TRUE(back.ReadSettings(path).ok());
   EXPECT_FALSE(back.showSplash());
   EXPECT_TRUE(back.runMissed());
   back.ResetSettings();
@@ -86,11 +89,11 @@ TEST(ProgramSettings, FailedWriteReportsAndLeavesNoTemporaryFile) {
   TempDir dir;
   std::filesystem::create_directory(dir / "config.xml");  // cannot be replaced by a file
   ProgramSettings settings;
-  std::error_code error;
-  EXPECT_FALSE(settings.WriteSettings((dir / "config.xml").string(), error));
-  EXPECT_TRUE(error);
-  EXPECT_FALSE(settings.WriteSettings((dir / "none" / "config.xml").string(), error));
-  EXPECT_EQ(error, std::errc::no_such_file_or_directory);
+  const Status replaced = settings.WriteSettings((dir / "config.xml").string());
+  EXPECT_EQ(replaced.code(), StatusCode::IoError);
+  EXPECT_EQ(replaced.path(), (dir / "config.xml").string());
+  EXPECT_EQ(replaced.sysError(), EISDIR);
+  EXPECT_EQ(settings.WriteSettings((dir / "none" / "config.xml").string()).sysError(), ENOENT);
   int entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++entries;
   EXPECT_EQ(entries, 1);
@@ -102,9 +105,9 @@ TEST(ProgramSettings, BareNameIsRelativeToTheWorkingDirectory) {
   std::filesystem::current_path(dir.path());
   ProgramSettings settings;
   settings.setRunMissed(true);
-  const bool written = settings.WriteSettings(ProgramSettings::kFileName);
+  const bool written = settings.WriteSettings(ProgramSettings::kFileName).ok();
   ProgramSettings back;
-  const bool read = back.ReadSettings(ProgramSettings::kFileName);
+  const bool read = back.ReadSettings(ProgramSettings::kFileName).ok();
   std::filesystem::current_path(before);
   EXPECT_TRUE(written);
   EXPECT_TRUE(read);

@@ -31,7 +31,7 @@ class ProfileCommandsTest : public ::testing::Test {
     s.hasStartDate = 1;
     s.startDate = MakeLocalTime(2090, 1, 1);
     ProfilePathFor(p);
-    ASSERT_TRUE(WriteProfile(p, now));
+    ASSERT_TRUE(WriteProfile(p, now).ok());
   }
 
   test::CliSandbox dir;

@@ -47,7 +47,7 @@ class RunCommandTest : public ::testing::Test {
     p.localDestFolder = (dir / "dst").string();
     if (adjust) adjust(p);
     ProfilePathFor(p);
-    EXPECT_TRUE(WriteProfile(p, std::time(nullptr)));
+    EXPECT_TRUE(WriteProfile(p, std::time(nullptr)).ok());
     return p;
   }
 
@@ -75,8 +75,8 @@ class RunCommandTest : public ::testing::Test {
     });
     ProgramSettings settings;
     settings.setRunMissed(true);
-    EXPECT_TRUE(settings.WriteSettings((dir / ProgramSettings::kFileName).string()));
-    EXPECT_TRUE(WriteProfile(p, today - 3600));
+    EXPECT_TRUE(settings.WriteSettings((dir / ProgramSettings::kFileName).string()).ok());
+    EXPECT_TRUE(WriteProfile(p, today - 3600).ok());
     return p;
   }
 
@@ -236,7 +236,7 @@ TEST_F(RunCommandTest, TheMonitorLaunchesAMissedRunAndEndsOnSigint) {
   EXPECT_NE(r.out.find("\tBACKUPEND\tBackup End.\n"), std::string::npos);
   EXPECT_EQ(ReadFile(dir / "dst/src/a.txt"), "alpha");
   Profile after;
-  ASSERT_TRUE(ReadProfile(p.filePath, after, std::time(nullptr)));
+  ASSERT_TRUE(ReadProfile(p.filePath, after, std::time(nullptr)).ok());
   EXPECT_GT(after.schedule.nextRun, std::time(nullptr)) << "the file holds the next run";
 }
 

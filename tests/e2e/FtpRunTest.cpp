@@ -41,7 +41,7 @@ class FtpRunTest : public ::testing::Test {
     p.name = name;
     adjust(p);
     ProfilePathFor(p);
-    ASSERT_TRUE(WriteProfile(p, std::time(nullptr)));
+    ASSERT_TRUE(WriteProfile(p, std::time(nullptr)).ok());
   }
 
   // Runs the profile; the job's rows (from "Backup Start." on, after the launcher's separator and

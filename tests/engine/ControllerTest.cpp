@@ -81,13 +81,13 @@ class ControllerTest : public ::testing::Test {
     p.schedule.hasStartDate = 1;
     p.schedule.enabled = enabled;
     ProfilePathFor(p);
-    EXPECT_TRUE(WriteProfile(p, MakeLocalTime(2024, 3, 5, 9, 0, 0)));
+    EXPECT_TRUE(WriteProfile(p, MakeLocalTime(2024, 3, 5, 9, 0, 0)).ok());
     return p.filePath;
   }
 
   Profile ReadBack(const std::string& path) const {
     Profile p;
-    EXPECT_TRUE(ReadProfile(path, p, clock.Now()));
+    EXPECT_TRUE(ReadProfile(path, p, clock.Now()).ok());
     return p;
   }
 

@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "app/ProgramFolder.h"
+#include <cerrno>
+
 #include "support/TempDir.h"
 
 namespace tarnwick {
@@ -22,21 +23,21 @@ mode_t ModeOf(const std::filesystem::path& path) {
 TEST(IniFileLoad, MissingFileIsCreatedEmptyForTheOwnerOnly) {
   TempDir dir;
   CIniFile ini;
-  ASSERT_TRUE(ini.Load((dir / "new.ini").string(), false));
+  ASSERT_TRUE(ini.Load((dir / "new.ini").string(), false).ok());
   EXPECT_EQ(ini.GetValue("S", "K", "dflt"), "dflt");
   EXPECT_EQ(ini.LastSection(), 0);
   ASSERT_TRUE(std::filesystem::exists(dir / "new.ini"));
   EXPECT_EQ(ModeOf(dir / "new.ini"), 0600u);
   ini.SetValue("S", "PASSWORD", "secret");
-  ini.Save();
+  EXPECT_TRUE(ini.Save().ok());
   EXPECT_EQ(ModeOf(dir / "new.ini"), 0600u);
   EXPECT_EQ(ReadFile(dir / "new.ini"), "[S]\nPASSWORD=secret\n");
 }
 
-TEST(IniFileLoad, UnopenablePathFails) {
+TEST(IniFileLoad, UnopenablePathFailsWithTheSystemsReason) {
   TempDir dir;
   CIniFile ini;
-  EXPECT_FALSE(ini.Load((dir / "missing" / "x.ini").string(), false));
+  EXPECT_EQ(ini.Load((dir / "missing" / "x.ini").string(), false).sysError, ENOENT);
   EXPECT_EQ(ini.GetValue("S", "K", "d"), "d");
   EXPECT_TRUE(ini.Path().empty());
 }
@@ -89,15 +90,15 @@ TEST(IniFileSave, WritesBackWholeAndOnlyWhenModified) {
   WriteFile(path, original);
   {
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(path.string(), true));
-    ini.Save();
+    ASSERT_TRUE(ini.Load(path.string(), true).ok());
+    EXPECT_TRUE(ini.Save().ok());  // nothing to write
     ini.SetValue("s", "K", "V ; NOTE");  // letter case only: not worth a rewrite
     EXPECT_FALSE(ini.IsModified());
   }
   EXPECT_EQ(ReadFile(path), original);
 
   CIniFile ini;
-  ASSERT_TRUE(ini.Load(path.string(), false));
+  ASSERT_TRUE(ini.Load(path.string(), false).ok());
   ini.SetValue("S", "k", "new");
   ini.SetValue("S", "added", "x");
   ini.SetValue("Other", "o", "1");
@@ -111,9 +112,9 @@ TEST(IniFileSave, DestructorSavesWhenAskedAndLoadSavesThePreviousFile) {
   TempDir dir;
   {
     CIniFile ini;
-    ASSERT_TRUE(ini.Load((dir / "one.ini").string(), false));
+    ASSERT_TRUE(ini.Load((dir / "one.ini").string(), false).ok());
     ini.SetValue("A", "k", "1");
-    ASSERT_TRUE(ini.Load((dir / "two.ini").string(), true));  // one.ini is saved first
+    ASSERT_TRUE(ini.Load((dir / "two.ini").string(), true).ok());  // one.ini is saved first
     EXPECT_FALSE(ini.IsModified());
     ini.SetValue("B", "k", "2");
   }
@@ -121,38 +122,24 @@ TEST(IniFileSave, DestructorSavesWhenAskedAndLoadSavesThePreviousFile) {
   EXPECT_EQ(ReadFile(dir / "two.ini"), "[B]\nk=2\n");
   {
     CIniFile ini;
-    ASSERT_TRUE(ini.Load((dir / "one.ini").string(), false));
+    ASSERT_TRUE(ini.Load((dir / "one.ini").string(), false).ok());
     ini.SetValue("A", "k", "changed");
   }
   EXPECT_EQ(ReadFile(dir / "one.ini"), "[A]\nk=1\n");
 }
 
-TEST(IniFileSave, FailedSaveLeavesOldFileAndNoLeftovers) {
+TEST(IniFileSave, FailedSaveIsReportedAndLeavesOldFileAndNoLeftovers) {
   TempDir dir;
   CIniFile ini;
-  ASSERT_TRUE(ini.Load((dir / "a.ini").string(), false));
+  ASSERT_TRUE(ini.Load((dir / "a.ini").string(), false).ok());
   ini.SetValue("S", "k", "v");
   std::filesystem::remove(dir / "a.ini");
   std::filesystem::create_directory(dir / "a.ini");  // the target cannot be replaced now
-  ini.Save();
+  EXPECT_EQ(ini.Save().sysError, EISDIR);
   EXPECT_TRUE(std::filesystem::is_directory(dir / "a.ini"));
   int entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++entries;
   EXPECT_EQ(entries, 1);
-}
-
-TEST(IniFileLoad, OpenBesideProgramUsesTheProgramFolder) {
-  TempDir dir;
-  const auto before = ProgramFolder();
-  SetProgramFolderPath(dir.path());
-  {
-    CIniFile ini;
-    ASSERT_TRUE(ini.OpenBesideProgram("profiles.ini", true));
-    EXPECT_EQ(ini.Path(), (dir / "profiles.ini").string());
-    ini.SetValue("p", "LASTRUN", "2024-01-02 03:04:05");
-  }
-  SetProgramFolderPath(before);
-  EXPECT_EQ(ReadFile(dir / "profiles.ini"), "[p]\nLASTRUN=2024-01-02 03:04:05\n");
 }
 
 }  // namespace

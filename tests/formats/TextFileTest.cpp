@@ -5,7 +5,6 @@
 #include <system_error>
 #include <vector>
 
-#include "app/UserPrompts.h"
 #include "support/TempDir.h"
 
 namespace tarnwick {
@@ -15,19 +14,19 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 
-struct TitledPrompts : SilentPrompts {
-  std::vector<std::pair<std::string, std::string>> shown;  // title, text
-  void ShowMessage(const std::string& text, const std::string& title) override { shown.emplace_back(title, text); }
-};
-
+// The lines of a file; `cut` receives the numbers of the lines that were cut at the buffer's size.
 std::vector<std::string> ReadAllLines(const std::filesystem::path& path, int32_t capacity = 2048,
-                                      UserPrompts* prompts = nullptr) {
-  CTextFile file(capacity, prompts);
+                                      std::vector<int32_t>* cut = nullptr) {
+  CTextFile file(capacity);
   EXPECT_TRUE(file.Open(path.string()));
   std::vector<std::string> lines;
   std::string line;
-  while (file.ReadLine(line)) lines.push_back(line);
+  while (file.ReadLine(line)) {
+    lines.push_back(line);
+    if (file.LineWasCut() && cut != nullptr) cut->push_back(file.LineNumber());
+  }
   EXPECT_FALSE(file.ReadLine(line));
+  EXPECT_FALSE(file.LineWasCut());
   return lines;
 }
 
@@ -53,18 +52,17 @@ TEST(TextFileRead, BreaksAndBlankLines) {
   EXPECT_EQ(ReadAllLines(dir / "mixed", 7), expected);
 }
 
-TEST(TextFileRead, OverlongLineIsCutWithAWarning) {
+TEST(TextFileRead, OverlongLineIsCutAndSaysSo) {
   TempDir dir;
-  WriteFile(dir / "long", "a\n" + std::string(3000, 'x') + "\nb\n");
-  TitledPrompts prompts;
-  const Lines lines = ReadAllLines(dir / "long", 2048, &prompts);
-  ASSERT_EQ(lines.size(), 4u);
+  WriteFile(dir / "long", "a\n" + std::string(3000, 'x') + "\nb\n" + std::string(2047, 'y') + "\n");
+  std::vector<int32_t> cut;
+  const Lines lines = ReadAllLines(dir / "long", 2048, &cut);
+  ASSERT_EQ(lines.size(), 5u);
   EXPECT_EQ(lines[1], std::string(2047, 'x'));
   EXPECT_EQ(lines[2], std::string(953, 'x'));
   EXPECT_EQ(lines[3], "b");
-  ASSERT_EQ(prompts.shown.size(), 1u);
-  EXPECT_EQ(prompts.shown[0].first, "Warning !");
-  EXPECT_EQ(prompts.shown[0].second, "m_pBuffer overflow in line 2 (line length over 2048 chars)");
+  // Only the second line was cut; one that just fits the buffer is not.
+  EXPECT_EQ(cut, std::vector<int32_t>{2});
 
   WriteFile(dir / "tiny", "abcdefg");
   EXPECT_EQ(ReadAllLines(dir / "tiny", 3), (Lines{"ab", "cd", "ef", "g"}));

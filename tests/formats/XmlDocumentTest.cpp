@@ -3,51 +3,62 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 namespace tarnwick {
 namespace {
 
-// Fails a load and returns its message.
-std::string LoadError(const std::string& text) {
+// A text that fails to load, and the error it must report.
+struct ParseErrorCase {
+  const char* text;
+  XmlError code;
+  const char* element;  // the open element named by the end-tag errors
+};
+
+class XmlDocumentParseError : public ::testing::TestWithParam<ParseErrorCase> {};
+
+TEST_P(XmlDocumentParseError, FailsWithItsCodeAndElement) {
+  const ParseErrorCase& c = GetParam();
   CXmlDocument doc;
-  EXPECT_FALSE(doc.LoadText(text)) << text;
+  EXPECT_FALSE(doc.LoadText(c.text));
   EXPECT_FALSE(doc.HasRoot());
-  return doc.LastError();
+  EXPECT_EQ(doc.LastError(), (XmlParseError{c.code, c.element}));
 }
 
-TEST(XmlDocumentParse, ErrorMessages) {
-  EXPECT_EQ(LoadError("<A><B/>"), "Element tag not found");
-  EXPECT_EQ(LoadError("<A>"), "Element tag not found");
-  EXPECT_EQ(LoadError("plain text"), "Element tag not found");
-  EXPECT_EQ(LoadError("<A"), "Abrupt end within tag");
-  EXPECT_EQ(LoadError("<A>  <"), "Abrupt end within tag");
-  EXPECT_EQ(LoadError("<\"A\"></A>"), "Tag starts with quote");
-  EXPECT_EQ(LoadError("<A "), "End of tag not found");
-  EXPECT_EQ(LoadError("<?xml version=\"1.0\"<A/>"), "End of tag not found");
-  EXPECT_EQ(LoadError("<!-- no end <A/>"), "End of tag not found");
-  EXPECT_EQ(LoadError("<A><![CDATA[x</A>"), "End of tag not found");
-  EXPECT_EQ(LoadError("<!DOCTYPE"), "End of tag not found");
-  EXPECT_EQ(LoadError("<A></B>"), "End tag does not correspond to A");
-  EXPECT_EQ(LoadError("<A></a>"), "End tag does not correspond to A");
-  EXPECT_EQ(LoadError("<A><B></A></B>"), "End tag does not correspond to B");
-  EXPECT_EQ(LoadError("<A></A"), "End tag not completed for element A");
-  EXPECT_EQ(LoadError("<A></>"), "End tag not completed for element A");
-  EXPECT_EQ(LoadError("<A><B>x</B"), "End tag not completed for element B");
-  // The end tag of B runs on to the next '>': A is left without one.
-  EXPECT_EQ(LoadError("<A><B>x</B </A>"), "Element tag not found");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Texts, XmlDocumentParseError,
+    ::testing::Values(ParseErrorCase{"<A><B/>", XmlError::ElementTagNotFound, ""},
+                      ParseErrorCase{"<A>", XmlError::ElementTagNotFound, ""},
+                      ParseErrorCase{"plain text", XmlError::ElementTagNotFound, ""},
+                      ParseErrorCase{"<A", XmlError::AbruptEnd, ""},
+                      ParseErrorCase{"<A>  <", XmlError::AbruptEnd, ""},
+                      ParseErrorCase{"<\"A\"></A>", XmlError::TagStartsWithQuote, ""},
+                      ParseErrorCase{"<A ", XmlError::EndOfTagNotFound, ""},
+                      ParseErrorCase{"<?xml version=\"1.0\"<A/>", XmlError::EndOfTagNotFound, ""},
+                      ParseErrorCase{"<!-- no end <A/>", XmlError::EndOfTagNotFound, ""},
+                      ParseErrorCase{"<A><![CDATA[x</A>", XmlError::EndOfTagNotFound, ""},
+                      ParseErrorCase{"<!DOCTYPE", XmlError::EndOfTagNotFound, ""},
+                      ParseErrorCase{"<A></B>", XmlError::EndTagMismatch, "A"},
+                      ParseErrorCase{"<A></a>", XmlError::EndTagMismatch, "A"},
+                      ParseErrorCase{"<A><B></A></B>", XmlError::EndTagMismatch, "B"},
+                      ParseErrorCase{"<A></A", XmlError::EndTagNotCompleted, "A"},
+                      ParseErrorCase{"<A></>", XmlError::EndTagNotCompleted, "A"},
+                      ParseErrorCase{"<A><B>x</B", XmlError::EndTagNotCompleted, "B"},
+                      // The end tag of B runs on to the next '>': A is left without one.
+                      ParseErrorCase{"<A><B>x</B </A>", XmlError::ElementTagNotFound, ""}));
 
 TEST(XmlDocumentParse, FailureKeepsLastErrorAndText) {
+  const XmlParseError mismatch{XmlError::EndTagMismatch, "A"};
   CXmlDocument doc;
   EXPECT_FALSE(doc.LoadText("<A></B>"));
-  // A stray end tag fails without a message of its own; success does not clear the message.
+  // A stray end tag fails without an error of its own; success does not clear the error.
   EXPECT_FALSE(doc.LoadText("</A>"));
-  EXPECT_EQ(doc.LastError(), "End tag does not correspond to A");
+  EXPECT_EQ(doc.LastError(), mismatch);
   EXPECT_EQ(doc.GetText(), "</A>");
   EXPECT_TRUE(doc.LoadText("<A/>"));
-  EXPECT_EQ(doc.LastError(), "End tag does not correspond to A");
+  EXPECT_EQ(doc.LastError(), mismatch);
   EXPECT_FALSE(doc.LoadText("<A>"));
   EXPECT_FALSE(doc.FindElement());
   EXPECT_FALSE(doc.FindChildElement());
@@ -55,14 +66,16 @@ TEST(XmlDocumentParse, FailureKeepsLastErrorAndText) {
   EXPECT_EQ(doc.GetAttribute("x"), "");
 }
 
-TEST(XmlDocumentParse, DocumentMayEndWithTheRootsEndTag) {
+class XmlDocumentLoads : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(XmlDocumentLoads, DocumentMayEndWithTheRootsEndTag) {
   CXmlDocument doc;
-  EXPECT_TRUE(doc.LoadText("<A></A>"));
-  EXPECT_TRUE(doc.LoadText("<R><B/><Q/></R>"));
-  EXPECT_TRUE(doc.LoadText("<A/>"));
-  EXPECT_TRUE(doc.LoadText("<A></A x>"));
-  EXPECT_TRUE(doc.LoadText("<A></A\r\n>\r\n"));
+  EXPECT_TRUE(doc.LoadText(GetParam()));
+  EXPECT_TRUE(doc.HasRoot());
 }
+
+INSTANTIATE_TEST_SUITE_P(Texts, XmlDocumentLoads,
+                         ::testing::Values("<A></A>", "<R><B/><Q/></R>", "<A/>", "<A></A x>", "<A></A\r\n>\r\n"));
 
 TEST(XmlDocumentParse, SkipsInstructionsCommentsDeclarationsAndTrailingElements) {
   CXmlDocument doc;
@@ -77,45 +90,67 @@ TEST(XmlDocumentParse, SkipsInstructionsCommentsDeclarationsAndTrailingElements)
   EXPECT_EQ(doc.GetChildText(), "2");
 }
 
-TEST(XmlDocumentRead, ElementText) {
+// One child of a loaded document and what a reader finds in it.
+struct ReadCase {
+  const char* text;
+  const char* child;
+  const char* expected;
+};
+
+std::ostream& operator<<(std::ostream& out, const ReadCase& c) { return out << c.text << " / " << c.child; }
+
+class XmlDocumentChildText : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(XmlDocumentChildText, IsDecodedOrVerbatim) {
+  const ReadCase& c = GetParam();
   CXmlDocument doc;
-  ASSERT_TRUE(doc.LoadText("<R><T> x &amp; y &#65; </T><E/><P><C/></P><Z></Z>"
-                           "<Q>&lt;&gt;&apos;&quot;&amp&Lt;&amp;lt;</Q></R>"));
-  ASSERT_TRUE(doc.FindChildElement("T"));
-  EXPECT_EQ(doc.GetChildText(), " x & y &#65; ");
-  ASSERT_TRUE(doc.FindChildElement("E"));
-  EXPECT_EQ(doc.GetChildText(), "");
-  ASSERT_TRUE(doc.FindChildElement("P"));
-  EXPECT_EQ(doc.GetChildText(), "");  // an element with children has no text
-  ASSERT_TRUE(doc.FindChildElement("Z"));
-  EXPECT_EQ(doc.GetChildText(), "");
-  ASSERT_TRUE(doc.FindChildElement("Q"));
-  EXPECT_EQ(doc.GetChildText(), "<>'\"&amp&Lt;&lt;");
+  ASSERT_TRUE(doc.LoadText(c.text));
+  ASSERT_TRUE(doc.FindChildElement(c.child));
+  EXPECT_EQ(doc.GetChildText(), c.expected);
 }
 
-TEST(XmlDocumentRead, CdataIsVerbatimAndEndsTheText) {
-  CXmlDocument doc;
-  ASSERT_TRUE(doc.LoadText("<R><C>  <![CDATA[a<b&amp;]]> more</C><D><![CDATA[]]></D></R>"));
-  ASSERT_TRUE(doc.FindChildElement("C"));
-  EXPECT_EQ(doc.GetChildText(), "a<b&amp;");
-  ASSERT_TRUE(doc.FindChildElement("D"));
-  EXPECT_EQ(doc.GetChildText(), "");
-}
+constexpr const char* kTexts =
+    "<R><T> x &amp; y &#65; </T><E/><P><C/></P><Z></Z><Q>&lt;&gt;&apos;&quot;&amp&Lt;&amp;lt;</Q></R>";
+constexpr const char* kCdata = "<R><C>  <![CDATA[a<b&amp;]]> more</C><D><![CDATA[]]></D></R>";
 
-TEST(XmlDocumentRead, AttributesNeedNameEqualsQuotedValue) {
+INSTANTIATE_TEST_SUITE_P(
+    Elements, XmlDocumentChildText,
+    ::testing::Values(ReadCase{kTexts, "T", " x & y &#65; "}, ReadCase{kTexts, "E", ""},
+                      ReadCase{kTexts, "P", ""},  // an element with children has no text
+                      ReadCase{kTexts, "Z", ""}, ReadCase{kTexts, "Q", "<>'\"&amp&Lt;&lt;"},
+                      // A CDATA section is taken verbatim and ends the text.
+                      ReadCase{kCdata, "C", "a<b&amp;"}, ReadCase{kCdata, "D", ""}));
+
+// Attributes are found only as name, "=", double-quoted value; the first of equal names wins.
+struct AttributeCase {
+  bool ofChild;  // GetChildAttribute of K rather than GetAttribute of R
+  const char* name;
+  const char* expected;
+};
+
+std::ostream& operator<<(std::ostream& out, const AttributeCase& c) { return out << (c.ofChild ? "K." : "R.") << c.name; }
+
+class XmlDocumentAttribute : public ::testing::TestWithParam<AttributeCase> {};
+
+TEST_P(XmlDocumentAttribute, NeedsNameEqualsQuotedValue) {
+  const AttributeCase& c = GetParam();
   CXmlDocument doc;
   ASSERT_TRUE(doc.LoadText("<R a=1 b='2' c=\"3\" d = \"&lt;4&quot;\" c=\"5\" e><K x=\"y\"/></R>"));
   ASSERT_TRUE(doc.FindElement("R"));
-  EXPECT_EQ(doc.GetAttribute("a"), "");
-  EXPECT_EQ(doc.GetAttribute("b"), "");
-  EXPECT_EQ(doc.GetAttribute("c"), "3");
-  EXPECT_EQ(doc.GetAttribute("d"), "<4\"");
-  EXPECT_EQ(doc.GetAttribute("e"), "");
-  EXPECT_EQ(doc.GetAttribute("R"), "");  // the element name is no attribute
-  ASSERT_TRUE(doc.FindChildElement("K"));
-  EXPECT_EQ(doc.GetChildAttribute("x"), "y");
-  EXPECT_EQ(doc.GetAttribute("x"), "");
+  if (c.ofChild) {
+    ASSERT_TRUE(doc.FindChildElement("K"));
+    EXPECT_EQ(doc.GetChildAttribute(c.name), c.expected);
+  } else {
+    EXPECT_EQ(doc.GetAttribute(c.name), c.expected);
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(Names, XmlDocumentAttribute,
+                         ::testing::Values(AttributeCase{false, "a", ""}, AttributeCase{false, "b", ""},
+                                           AttributeCase{false, "c", "3"}, AttributeCase{false, "d", "<4\""},
+                                           AttributeCase{false, "e", ""},
+                                           AttributeCase{false, "R", ""},  // the element name is no attribute
+                                           AttributeCase{true, "x", "y"}, AttributeCase{false, "x", ""}));
 
 TEST(XmlDocumentRead, RawGreaterThanInAttributeValueEndsTheStartTag) {
   CXmlDocument doc;

@@ -28,35 +28,52 @@ std::string RandomBytes(size_t size, unsigned seed = 7) {
   return bytes;
 }
 
-// Uploads in chunks of at most kChunkSize, as the engine does.
-bool Upload(CFtpSession& session, const std::string& path, const std::string& bytes) {
-  auto file = session.OpenFile(path, FtpFileMode::Write);
-  if (!file) return false;
-  bool ok = true;
-  for (size_t at = 0; ok && at < bytes.size(); at += CFtpSession::kChunkSize) {
-    ok = file->Write(bytes.data() + at, std::min(CFtpSession::kChunkSize, bytes.size() - at));
+// Uploads in chunks of at most kChunkSize, as the engine does; the first failure.
+Status Upload(CFtpSession& session, const std::string& path, const std::string& bytes) {
+  std::unique_ptr<CFtpFile> file;
+  if (Status opened = session.OpenFile(path, FtpFileMode::Write, file); !opened.ok()) return opened;
+  Status written;
+  for (size_t at = 0; written.ok() && at < bytes.size(); at += CFtpSession::kChunkSize) {
+    written = file->Write(bytes.data() + at, std::min(CFtpSession::kChunkSize, bytes.size() - at));
   }
-  return file->Close() && ok;
+  const Status closed = file->Close();
+  return written.ok() ? closed : written;
 }
 
 struct Download {
-  bool ok = false;
+  Status status;  // the first failure
   std::string bytes;
-  std::vector<std::ptrdiff_t> chunks;
+  std::vector<size_t> chunks;
+  bool ok() const { return status.ok(); }
 };
 
 Download Fetch(CFtpSession& session, const std::string& path) {
   Download result;
-  auto file = session.OpenFile(path, FtpFileMode::Read);
-  if (!file) return result;
+  std::unique_ptr<CFtpFile> file;
+  result.status = session.OpenFile(path, FtpFileMode::Read, file);
+  if (!result.ok()) return result;
   std::string buffer(CFtpSession::kChunkSize, '\0');
-  std::ptrdiff_t n;
-  while ((n = file->Read(buffer.data(), buffer.size())) > 0) {
+  size_t n = 0;
+  while ((result.status = file->Read(buffer.data(), buffer.size(), n)).ok() && n > 0) {
     result.chunks.push_back(n);
-    result.bytes.append(buffer.data(), static_cast<size_t>(n));
+    result.bytes.append(buffer.data(), n);
   }
-  result.ok = n == 0 && file->Close();
+  if (result.ok()) result.status = file->Close();
   return result;
+}
+
+// Opens a remote file: null on failure.
+std::unique_ptr<CFtpFile> Open(CFtpSession& session, const std::string& path, FtpFileMode mode) {
+  std::unique_ptr<CFtpFile> file;
+  const Status opened = session.OpenFile(path, mode, file);
+  EXPECT_EQ(opened.ok(), file != nullptr);
+  return file;
+}
+
+// Reads one chunk of an open file: its size, or -1 on a failure.
+long ReadChunk(CFtpFile& file, std::string& buffer) {
+  size_t n = 0;
+  return file.Read(buffer.data(), buffer.size(), n).ok() ? static_cast<long>(n) : -1;
 }
 
 std::vector<std::string> Names(const std::vector<FtpFileInfo>& entries) {
@@ -89,27 +106,33 @@ TEST(FtpSessionTest, ConnectTellsRefusedLoginFromUnreachableHost) {
   CFtpSession session;
   FtpConnectParams wrong = Account(server);
   wrong.password = "wrong";
-  EXPECT_EQ(session.Connect(wrong), FtpConnectResult::LoginRefused);
+  const Status refused = session.Connect(wrong);
+  EXPECT_EQ(refused.code(), StatusCode::Refused);
+  EXPECT_EQ(refused.path(), server.host());
+  EXPECT_NE(refused.message().find("530"), std::string::npos) << "the server's own reason: " << refused.ToString();
   EXPECT_FALSE(session.IsConnected());
   std::vector<FtpFileInfo> entries;
-  EXPECT_FALSE(session.List("/", entries));
+  EXPECT_EQ(session.List("/", entries).code(), StatusCode::NetworkError) << "not connected";
 
   FtpConnectParams closed = Account(server);
   closed.port = test::ClosedLoopbackPort();
-  EXPECT_EQ(session.Connect(closed), FtpConnectResult::ConnectFailed);
+  const Status unreachable = session.Connect(closed);
+  EXPECT_EQ(unreachable.code(), StatusCode::NetworkError);
+  EXPECT_FALSE(unreachable.message().empty());
   EXPECT_FALSE(session.IsConnected());
 
   FtpConnectParams badHost = Account(server);
   badHost.host = "127.0.0.1/evil";
-  EXPECT_EQ(session.Connect(badHost), FtpConnectResult::ConnectFailed);
+  EXPECT_EQ(session.Connect(badHost).code(), StatusCode::InvalidArgument);
   badHost.host = server.host();
   badHost.port = -1;
-  EXPECT_EQ(session.Connect(badHost), FtpConnectResult::ConnectFailed);
+  EXPECT_EQ(session.Connect(badHost).code(), StatusCode::InvalidArgument);
   FtpConnectParams injected = Account(server);
   injected.user = "backup\r\nDELE x";
-  EXPECT_EQ(session.Connect(injected), FtpConnectResult::LoginRefused);
+  EXPECT_EQ(session.Connect(injected).code(), StatusCode::Refused);
 
-  EXPECT_EQ(session.Connect(Account(server)), FtpConnectResult::Connected) << session.LastError();
+  const Status connected = session.Connect(Account(server));
+  EXPECT_TRUE(connected.ok()) << connected.ToString();
   EXPECT_TRUE(session.IsConnected());
 }
 
@@ -117,16 +140,16 @@ TEST(FtpSessionTest, ConnectGivesUpOnAServerThatNeverAnswers) {
   test::SilentListener silent;
   CFtpSession session(FtpTimeouts{std::chrono::milliseconds(400), std::chrono::seconds(60)});
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(session.Connect({"127.0.0.1", silent.port(), "u", "p", true}), FtpConnectResult::ConnectFailed);
+  EXPECT_EQ(session.Connect({"127.0.0.1", silent.port(), "u", "p", true}).code(), StatusCode::NetworkError);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
 TEST(FtpSessionTest, AnonymousLoginUsesTheAnonymousHome) {
   FtpTestServer server;
   CFtpSession session;
-  ASSERT_EQ(session.Connect({server.host(), server.port(), "", "", true}), FtpConnectResult::Connected)
-      << session.LastError();
-  ASSERT_TRUE(Upload(session, "/drop.bin", "anonymous data")) << session.LastError();
+  ASSERT_TRUE(session.Connect({server.host(), server.port(), "", "", true}).ok());
+  const Status uploaded = Upload(session, "/drop.bin", "anonymous data");
+  ASSERT_TRUE(uploaded.ok()) << uploaded.ToString();
   EXPECT_EQ(ReadFile(server.anonRoot() / "drop.bin"), "anonymous data");
 }
 
@@ -145,15 +168,16 @@ class FtpModesTest : public ::testing::TestWithParam<std::tuple<bool, bool>> {
 TEST_P(FtpModesTest, UploadAndDownloadMoveEveryByteInChunks) {
   FtpTestServer server(Options());
   CFtpSession session;
-  ASSERT_EQ(session.Connect(Account(server, passive())), FtpConnectResult::Connected) << session.LastError();
+  ASSERT_TRUE(session.Connect(Account(server, passive())).ok());
   const std::string data = RandomBytes(3 * CFtpSession::kChunkSize + 1234);
-  ASSERT_TRUE(Upload(session, "/up.bin", data)) << session.LastError() << server.Log();
+  const Status uploaded = Upload(session, "/up.bin", data);
+  ASSERT_TRUE(uploaded.ok()) << uploaded.ToString() << server.Log();
   EXPECT_EQ(ReadFile(server.root() / "up.bin"), data);
 
   const Download down = Fetch(session, "/up.bin");
-  ASSERT_TRUE(down.ok) << session.LastError();
+  ASSERT_TRUE(down.ok()) << down.status.ToString();
   EXPECT_EQ(down.bytes, data);
-  EXPECT_EQ(down.chunks, (std::vector<std::ptrdiff_t>{65536, 65536, 65536, 1234}));
+  EXPECT_EQ(down.chunks, (std::vector<size_t>{65536, 65536, 65536, 1234}));
   const std::string log = server.Log();
   const bool sawPassive = log.find("] EPSV") != std::string::npos || log.find("] PASV") != std::string::npos;
   const bool sawActive = log.find("] EPRT") != std::string::npos || log.find("] PORT") != std::string::npos;
@@ -161,10 +185,10 @@ TEST_P(FtpModesTest, UploadAndDownloadMoveEveryByteInChunks) {
   EXPECT_EQ(sawActive, !passive()) << log;
 
   // Empty files both ways.
-  ASSERT_TRUE(Upload(session, "/empty", ""));
+  ASSERT_TRUE(Upload(session, "/empty", "").ok());
   EXPECT_EQ(ReadFile(server.root() / "empty"), "");
   const Download empty = Fetch(session, "/empty");
-  EXPECT_TRUE(empty.ok);
+  EXPECT_TRUE(empty.ok());
   EXPECT_TRUE(empty.chunks.empty());
 }
 
@@ -175,21 +199,21 @@ TEST_P(FtpModesTest, ListingsFilterByMaskOnTheClient) {
   WriteFile(server.root() / "docs" / "notes", "no extension");
   WriteFile(server.root() / "docs" / "sub" / "deep.txt", "d");
   CFtpSession session;
-  ASSERT_EQ(session.Connect(Account(server, passive())), FtpConnectResult::Connected);
+  ASSERT_TRUE(session.Connect(Account(server, passive())).ok());
   EXPECT_EQ(session.UsesMlsd(), mlsd());
 
   std::vector<FtpFileInfo> entries;
-  ASSERT_TRUE(session.List("/docs/*.txt", entries)) << session.LastError();
+  ASSERT_TRUE(session.List("/docs/*.txt", entries).ok());
   EXPECT_EQ(Names(entries), (std::vector<std::string>{"B.TXT", "a.txt"}));
-  ASSERT_TRUE(session.List("/docs/*.*", entries));
+  ASSERT_TRUE(session.List("/docs/*.*", entries).ok());
   EXPECT_EQ(Names(entries), (std::vector<std::string>{"B.TXT", "a.txt", "notes", "sub/"}));
-  ASSERT_TRUE(session.List("/docs/?.txt", entries));
+  ASSERT_TRUE(session.List("/docs/?.txt", entries).ok());
   EXPECT_EQ(entries.size(), 2u);
 
   // A folder lists its contents, a file itself, a missing name nothing.
-  ASSERT_TRUE(session.List("/docs", entries));
+  ASSERT_TRUE(session.List("/docs", entries).ok());
   EXPECT_EQ(Names(entries), (std::vector<std::string>{"B.TXT", "a.txt", "notes", "sub/"}));
-  ASSERT_TRUE(session.List("/docs/a.txt", entries));
+  ASSERT_TRUE(session.List("/docs/a.txt", entries).ok());
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].name, "a.txt");
   EXPECT_EQ(entries[0].size, 5u);
@@ -201,38 +225,38 @@ TEST_P(FtpModesTest, ListingsFilterByMaskOnTheClient) {
       std::chrono::file_clock::to_sys(written).time_since_epoch()).count();
   // LIST shows minutes in the server's zone (UTC here): allow for the zone and the cut seconds.
   EXPECT_LE(std::abs(entries[0].modified - writtenSeconds), mlsd() ? 1 : 14 * 3600 + 60);
-  EXPECT_TRUE(session.List("/docs/missing.txt", entries));
+  EXPECT_TRUE(session.List("/docs/missing.txt", entries).ok());
   EXPECT_TRUE(entries.empty());
-  EXPECT_TRUE(session.List("/docs/*.none", entries));
+  EXPECT_TRUE(session.List("/docs/*.none", entries).ok());
   EXPECT_TRUE(entries.empty());
 
   // Relative to the current folder, and the empty pattern is the current folder.
-  ASSERT_TRUE(session.SetCurrentDirectory("docs/sub"));
-  ASSERT_TRUE(session.List("", entries));
+  ASSERT_TRUE(session.SetCurrentDirectory("docs/sub").ok());
+  ASSERT_TRUE(session.List("", entries).ok());
   EXPECT_EQ(Names(entries), (std::vector<std::string>{"deep.txt"}));
-  ASSERT_TRUE(session.List("../*.txt", entries));
+  ASSERT_TRUE(session.List("../*.txt", entries).ok());
   EXPECT_EQ(entries.size(), 2u);
 }
 
 TEST_P(FtpModesTest, NamesWithBlanksHashPercentAndNonAsciiSurvive) {
   FtpTestServer server(Options());
   CFtpSession session;
-  ASSERT_EQ(session.Connect(Account(server, passive())), FtpConnectResult::Connected);
+  ASSERT_TRUE(session.Connect(Account(server, passive())).ok());
   const std::string folder = "/Mein Ordner #1 100% ü";
   const std::string name = "Bericht  März #2 50%;type=a.txt";
-  ASSERT_TRUE(session.CreateDirectory(folder)) << session.LastError();
-  ASSERT_TRUE(Upload(session, folder + "/" + name, "inhalt")) << session.LastError();
+  ASSERT_TRUE(session.CreateDirectory(folder).ok());
+  ASSERT_TRUE(Upload(session, folder + "/" + name, "inhalt").ok());
   EXPECT_EQ(ReadFile(server.root() / folder.substr(1) / name), "inhalt");
 
   std::vector<FtpFileInfo> entries;
-  ASSERT_TRUE(session.List(folder + "/*", entries));
+  ASSERT_TRUE(session.List(folder + "/*", entries).ok());
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].name, name);
   EXPECT_FALSE(entries[0].unparsed);
 
-  ASSERT_TRUE(session.SetCurrentDirectory(folder));
+  ASSERT_TRUE(session.SetCurrentDirectory(folder).ok());
   std::string cwd;
-  ASSERT_TRUE(session.GetCurrentDirectory(cwd));
+  ASSERT_TRUE(session.GetCurrentDirectory(cwd).ok());
   EXPECT_EQ(cwd, folder);
   EXPECT_EQ(Fetch(session, name).bytes, "inhalt");
 
@@ -263,20 +287,21 @@ TEST(FtpSessionTest, AnMlsdThatFeatOffersButTheServerRefusesFallsBackToList) {
     WriteFile(server.root() / "docs" / "a.txt", "12345");
     WriteFile(server.root() / "docs" / "sub" / "deep.txt", "d");
     CFtpSession session;
-    ASSERT_EQ(session.Connect(Account(server)), FtpConnectResult::Connected) << session.LastError();
+    ASSERT_TRUE(session.Connect(Account(server)).ok());
     EXPECT_TRUE(session.UsesMlsd()) << code;
 
     std::vector<FtpFileInfo> entries;
-    ASSERT_TRUE(session.List("/docs/*", entries)) << code << session.LastError() << server.Log();
+    const Status listed = session.List("/docs/*", entries);
+    ASSERT_TRUE(listed.ok()) << code << listed.ToString() << server.Log();
     EXPECT_EQ(Names(entries), (std::vector<std::string>{"a.txt", "sub/"})) << code;
     for (const FtpFileInfo& entry : entries) EXPECT_FALSE(entry.unparsed) << entry.name;
-    ASSERT_TRUE(session.List("/docs/sub", entries)) << code << session.LastError();
+    ASSERT_TRUE(session.List("/docs/sub", entries).ok()) << code;
     EXPECT_EQ(Names(entries), (std::vector<std::string>{"deep.txt"})) << code;
     // A file still lists itself, and a missing folder still fails.
-    ASSERT_TRUE(session.List("/docs/a.txt", entries)) << code;
+    ASSERT_TRUE(session.List("/docs/a.txt", entries).ok()) << code;
     ASSERT_EQ(entries.size(), 1u) << code;
     EXPECT_EQ(entries[0].size, 5u);
-    EXPECT_FALSE(session.List("/missing/*", entries)) << code;
+    EXPECT_FALSE(session.List("/missing/*", entries).ok()) << code;
 
     const std::string log = server.Log();
     EXPECT_EQ(session.UsesMlsd(), code != 502) << code;
@@ -288,27 +313,38 @@ TEST(FtpSessionTest, FolderAndFileOperationsReportTheServersAnswer) {
   FtpTestServer server;
   WriteFile(server.root() / "old.txt", "content");
   CFtpSession session;
-  ASSERT_EQ(session.Connect(Account(server)), FtpConnectResult::Connected);
+  ASSERT_TRUE(session.Connect(Account(server)).ok());
 
-  EXPECT_TRUE(session.CreateDirectory("/new"));
+  EXPECT_TRUE(session.CreateDirectory("/new").ok());
   EXPECT_TRUE(std::filesystem::is_directory(server.root() / "new"));
-  EXPECT_FALSE(session.CreateDirectory("/new"));
-  EXPECT_FALSE(session.CreateDirectory("/missing/child"));
+  // A refusal carries the server's reply and the remote path, for a window to show.
+  const Status exists = session.CreateDirectory("new");
+  EXPECT_EQ(exists.code(), StatusCode::Refused);
+  EXPECT_EQ(exists.path(), "/new");
+  EXPECT_EQ(exists.message().substr(0, 4), "550 ") << exists.ToString();
+  EXPECT_EQ(exists.ToString(), "/new: " + exists.message());
+  EXPECT_FALSE(session.CreateDirectory("/missing/child").ok());
 
-  EXPECT_TRUE(session.Rename("/old.txt", "/new/renamed.txt"));
+  EXPECT_TRUE(session.Rename("/old.txt", "/new/renamed.txt").ok());
   EXPECT_EQ(ReadFile(server.root() / "new" / "renamed.txt"), "content");
-  EXPECT_FALSE(session.Rename("/old.txt", "/again.txt"));
+  EXPECT_FALSE(session.Rename("/old.txt", "/again.txt").ok());
 
-  EXPECT_TRUE(session.DeleteFile("/new/renamed.txt"));
+  EXPECT_TRUE(session.DeleteFile("/new/renamed.txt").ok());
   EXPECT_FALSE(std::filesystem::exists(server.root() / "new" / "renamed.txt"));
-  EXPECT_FALSE(session.DeleteFile("/new/renamed.txt"));
-  EXPECT_FALSE(session.OpenFile("/new/renamed.txt", FtpFileMode::Read));
-  EXPECT_FALSE(session.OpenFile(std::string("/") + FtpTestServer::kLockedFolder + "/x", FtpFileMode::Write));
-  EXPECT_FALSE(session.OpenFile("/new", FtpFileMode::Read));
+  EXPECT_FALSE(session.DeleteFile("/new/renamed.txt").ok());
+  std::unique_ptr<CFtpFile> file;
+  const Status missing = session.OpenFile("/new/renamed.txt", FtpFileMode::Read, file);
+  EXPECT_EQ(missing.code(), StatusCode::Refused);
+  EXPECT_EQ(missing.path(), "/new/renamed.txt");
+  EXPECT_NE(missing.message().find("550"), std::string::npos) << missing.ToString();
+  EXPECT_FALSE(file);
+  EXPECT_FALSE(Open(session, std::string("/") + FtpTestServer::kLockedFolder + "/x", FtpFileMode::Write));
+  EXPECT_FALSE(Open(session, "/new", FtpFileMode::Read));
+  EXPECT_EQ(session.OpenFile("/", FtpFileMode::Read, file).code(), StatusCode::InvalidArgument);
 
   // A refused command does not break the session.
   std::vector<FtpFileInfo> entries;
-  EXPECT_TRUE(session.List("/", entries));
+  EXPECT_TRUE(session.List("/", entries).ok());
   EXPECT_EQ(Names(entries), (std::vector<std::string>{"locked/", "new/"}));
 }
 
@@ -316,61 +352,61 @@ TEST(FtpSessionTest, CurrentFolderFollowsAcceptedChangesOnly) {
   FtpTestServer server;
   std::filesystem::create_directories(server.root() / "a" / "b");
   CFtpSession session;
-  ASSERT_EQ(session.Connect(Account(server)), FtpConnectResult::Connected);
+  ASSERT_TRUE(session.Connect(Account(server)).ok());
   std::string cwd;
-  ASSERT_TRUE(session.GetCurrentDirectory(cwd));
+  ASSERT_TRUE(session.GetCurrentDirectory(cwd).ok());
   EXPECT_EQ(cwd, "/");
 
-  ASSERT_TRUE(session.SetCurrentDirectory("a"));
-  ASSERT_TRUE(session.SetCurrentDirectory("b/../b/./"));
-  ASSERT_TRUE(session.GetCurrentDirectory(cwd));
+  ASSERT_TRUE(session.SetCurrentDirectory("a").ok());
+  ASSERT_TRUE(session.SetCurrentDirectory("b/../b/./").ok());
+  ASSERT_TRUE(session.GetCurrentDirectory(cwd).ok());
   EXPECT_EQ(cwd, "/a/b");
   EXPECT_EQ(session.AbsolutePath("../x"), "/a/x");
   EXPECT_EQ(session.AbsolutePath("/"), "/");
   EXPECT_EQ(session.AbsolutePath("../../../.."), "/");
 
-  EXPECT_FALSE(session.SetCurrentDirectory("/nowhere"));
-  EXPECT_FALSE(session.SetCurrentDirectory(std::string("/") + FtpTestServer::kLockedFolder));
+  EXPECT_FALSE(session.SetCurrentDirectory("/nowhere").ok());
+  EXPECT_FALSE(session.SetCurrentDirectory(std::string("/") + FtpTestServer::kLockedFolder).ok());
   std::vector<FtpFileInfo> entries;
-  EXPECT_FALSE(session.List(std::string("/") + FtpTestServer::kLockedFolder + "/*", entries));
-  ASSERT_TRUE(session.GetCurrentDirectory(cwd));
+  EXPECT_FALSE(session.List(std::string("/") + FtpTestServer::kLockedFolder + "/*", entries).ok());
+  ASSERT_TRUE(session.GetCurrentDirectory(cwd).ok());
   EXPECT_EQ(cwd, "/a/b");
 
-  ASSERT_TRUE(session.SetCurrentDirectory(".."));
-  ASSERT_TRUE(session.GetCurrentDirectory(cwd));
+  ASSERT_TRUE(session.SetCurrentDirectory("..").ok());
+  ASSERT_TRUE(session.GetCurrentDirectory(cwd).ok());
   EXPECT_EQ(cwd, "/a");
-  EXPECT_FALSE(session.SetCurrentDirectory("/a\r\nDELE x"));
+  EXPECT_FALSE(session.SetCurrentDirectory("/a\r\nDELE x").ok());
 }
 
 TEST(FtpSessionTest, AnOpenFileHoldsTheSessionUntilClosed) {
   FtpTestServer server;
   WriteFile(server.root() / "big.bin", RandomBytes(5 * CFtpSession::kChunkSize));
   CFtpSession session;
-  ASSERT_EQ(session.Connect(Account(server)), FtpConnectResult::Connected);
-  auto file = session.OpenFile("/big.bin", FtpFileMode::Read);
+  ASSERT_TRUE(session.Connect(Account(server)).ok());
+  auto file = Open(session, "/big.bin", FtpFileMode::Read);
   ASSERT_TRUE(file);
   std::vector<FtpFileInfo> entries;
-  EXPECT_FALSE(session.List("/", entries));
-  EXPECT_FALSE(session.OpenFile("/big.bin", FtpFileMode::Read));
-  EXPECT_FALSE(file->Write("x", 1));
+  EXPECT_EQ(session.List("/", entries).code(), StatusCode::Busy);
+  EXPECT_FALSE(Open(session, "/big.bin", FtpFileMode::Read));
+  EXPECT_EQ(file->Write("x", 1).code(), StatusCode::InvalidArgument);
 
   // Stopping after one chunk: not a complete transfer, and the session carries on.
   std::string buffer(CFtpSession::kChunkSize, '\0');
-  EXPECT_EQ(file->Read(buffer.data(), buffer.size()), 65536);
-  EXPECT_FALSE(file->Close());
-  EXPECT_EQ(file->Read(buffer.data(), buffer.size()), -1);
-  EXPECT_TRUE(session.List("/", entries)) << session.LastError();
+  EXPECT_EQ(ReadChunk(*file, buffer), 65536);
+  EXPECT_EQ(file->Close().code(), StatusCode::Stopped);
+  EXPECT_EQ(ReadChunk(*file, buffer), -1);
+  EXPECT_TRUE(session.List("/", entries).ok());
   EXPECT_EQ(Fetch(session, "/big.bin").bytes.size(), 5 * CFtpSession::kChunkSize);
 
   // A file outlived by its session's connection is dead, not confused with the next one.
-  auto stale = session.OpenFile("/big.bin", FtpFileMode::Read);
+  auto stale = Open(session, "/big.bin", FtpFileMode::Read);
   ASSERT_TRUE(stale);
-  ASSERT_EQ(session.Connect(Account(server)), FtpConnectResult::Connected);
-  auto fresh = session.OpenFile("/big.bin", FtpFileMode::Read);
+  ASSERT_TRUE(session.Connect(Account(server)).ok());
+  auto fresh = Open(session, "/big.bin", FtpFileMode::Read);
   ASSERT_TRUE(fresh);
-  EXPECT_EQ(stale->Read(buffer.data(), buffer.size()), -1);
-  EXPECT_FALSE(stale->Close());
-  EXPECT_EQ(fresh->Read(buffer.data(), buffer.size()), 65536);
+  EXPECT_EQ(ReadChunk(*stale, buffer), -1);
+  EXPECT_FALSE(stale->Close().ok());
+  EXPECT_EQ(ReadChunk(*fresh, buffer), 65536);
 }
 
 TEST(FtpSessionTest, ADroppedDataConnectionFailsTheTransfer) {
@@ -380,13 +416,13 @@ TEST(FtpSessionTest, ADroppedDataConnectionFailsTheTransfer) {
   WriteFile(server.root() / "big.bin", RandomBytes(400000));
   for (bool passive : {true, false}) {
     CFtpSession session;
-    ASSERT_EQ(session.Connect(Account(server, passive)), FtpConnectResult::Connected);
+    ASSERT_TRUE(session.Connect(Account(server, passive)).ok());
     const Download down = Fetch(session, "/big.bin");
-    EXPECT_FALSE(down.ok);
+    EXPECT_FALSE(down.ok());
     EXPECT_LE(down.bytes.size(), 100000u);
-    EXPECT_FALSE(Upload(session, "/up.bin", RandomBytes(400000))) << passive;
+    EXPECT_FALSE(Upload(session, "/up.bin", RandomBytes(400000)).ok()) << passive;
     // Small transfers below the cut still work on the same session.
-    EXPECT_TRUE(Upload(session, "/small.bin", "small")) << session.LastError();
+    EXPECT_TRUE(Upload(session, "/small.bin", "small").ok());
   }
 }
 
@@ -396,13 +432,15 @@ TEST(FtpSessionTest, AStalledTransferFailsAfterTheTimeout) {
   FtpTestServer server(options);
   WriteFile(server.root() / "big.bin", RandomBytes(400000));
   CFtpSession session(FtpTimeouts{std::chrono::seconds(30), std::chrono::seconds(1)});
-  ASSERT_EQ(session.Connect(Account(server)), FtpConnectResult::Connected);
+  ASSERT_TRUE(session.Connect(Account(server)).ok());
   const auto start = std::chrono::steady_clock::now();
   const Download down = Fetch(session, "/big.bin");
-  EXPECT_FALSE(down.ok);
+  EXPECT_EQ(down.status.code(), StatusCode::NetworkError);
+  EXPECT_EQ(down.status.message(), "No progress within the time-out.");
+  EXPECT_EQ(down.status.path(), "/big.bin");
   EXPECT_EQ(down.chunks.size(), 1u);
   // Uploads stall too (the server stops reading); the socket buffers take some before it shows.
-  EXPECT_FALSE(Upload(session, "/up.bin", std::string(32 << 20, 'u')));
+  EXPECT_FALSE(Upload(session, "/up.bin", std::string(32 << 20, 'u')).ok());
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
@@ -416,7 +454,7 @@ TEST(FtpSessionTest, AnInterruptEndsAStalledTransferAndLeavesTheSessionUsable) {
   CFtpSession session(FtpTimeouts{seconds(30), seconds(30)});
   std::atomic<bool> interrupt{false};
   session.SetTransferInterruptFlag(&interrupt);
-  ASSERT_EQ(session.Connect(Account(server)), FtpConnectResult::Connected);
+  ASSERT_TRUE(session.Connect(Account(server)).ok());
   const auto interruptSoon = [&interrupt] {
     interrupt = false;
     return std::thread([&interrupt] {
@@ -429,24 +467,24 @@ TEST(FtpSessionTest, AnInterruptEndsAStalledTransferAndLeavesTheSessionUsable) {
   std::thread interrupter = interruptSoon();
   const Download down = Fetch(session, "/big.bin");
   interrupter.join();
-  EXPECT_FALSE(down.ok);
+  EXPECT_EQ(down.status.code(), StatusCode::Stopped);
   EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(10));
 
   // Commands and listings are not interrupted: whoever stopped can still tidy up.
   std::vector<FtpFileInfo> entries;
-  EXPECT_TRUE(session.List("/", entries)) << session.LastError();
-  EXPECT_TRUE(session.Rename("/big.bin", "/kept.bin")) << session.LastError();
+  EXPECT_TRUE(session.List("/", entries).ok());
+  EXPECT_TRUE(session.Rename("/big.bin", "/kept.bin").ok());
 
   start = std::chrono::steady_clock::now();
   interrupter = interruptSoon();
-  EXPECT_FALSE(Upload(session, "/up.bin", std::string(32 << 20, 'u')));
+  EXPECT_FALSE(Upload(session, "/up.bin", std::string(32 << 20, 'u')).ok());
   interrupter.join();
   EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(10));
-  EXPECT_TRUE(session.DeleteFile("/up.bin")) << session.LastError();
+  EXPECT_TRUE(session.DeleteFile("/up.bin").ok());
 
   // Cleared again, transfers run as before.
   interrupt = false;
-  EXPECT_TRUE(Upload(session, "/small.bin", "small")) << session.LastError();
+  EXPECT_TRUE(Upload(session, "/small.bin", "small").ok());
   EXPECT_EQ(ReadFile(server.root() / "small.bin"), "small");
 }
 
@@ -458,7 +496,7 @@ TEST(FtpSessionTest, ClosingWaitsForAHangingServerOnlySoLong) {
   {
     // The reply to QUIT is awaited for the stall time-out at most.
     CFtpSession session(FtpTimeouts{seconds(30), seconds(1)});
-    ASSERT_EQ(session.Connect(Account(server)), FtpConnectResult::Connected);
+    ASSERT_TRUE(session.Connect(Account(server)).ok());
     const auto start = std::chrono::steady_clock::now();
     session.Close();
     EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(10));
@@ -469,7 +507,7 @@ TEST(FtpSessionTest, ClosingWaitsForAHangingServerOnlySoLong) {
     std::atomic<bool> cancel{false};
     CFtpSession session(FtpTimeouts{seconds(30), seconds(30)});
     session.SetCancelFlag(&cancel);
-    ASSERT_EQ(session.Connect(Account(server)), FtpConnectResult::Connected);
+    ASSERT_TRUE(session.Connect(Account(server)).ok());
     cancel = true;
     const auto start = std::chrono::steady_clock::now();
     session.Close();

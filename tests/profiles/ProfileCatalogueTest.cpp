@@ -1,5 +1,7 @@
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "ProfileTestSupport.h"
@@ -48,7 +50,7 @@ class ProfileCatalogueTest : public ::testing::Test {
     p.schedule.hasStartDate = 1;
     p.schedule.startDate = MakeLocalTime(2024, 3, 1);
     ProfilePathFor(p);
-    EXPECT_TRUE(WriteProfile(p, TestNow()));
+    EXPECT_TRUE(WriteProfile(p, TestNow()).ok());
     return p;
   }
 
@@ -65,7 +67,7 @@ class ProfileCatalogueTest : public ::testing::Test {
 };
 
 TEST_F(ProfileCatalogueTest, NoProfileFolderMeansEmptyLists) {
-  catalogue.LoadCatalogue();
+  EXPECT_TRUE(catalogue.LoadCatalogue().ok());
   EXPECT_TRUE(catalogue.Rows(ProfileList::Quick).empty());
   EXPECT_TRUE(catalogue.Rows(ProfileList::Scheduled).empty());
   EXPECT_FALSE(std::filesystem::exists(dir / "profiles.ini"));
@@ -82,10 +84,13 @@ TEST_F(ProfileCatalogueTest, LoadsBothListsAndTheScheduleTable) {
   std::filesystem::create_directories(dir / "Profile" / "folder.pfl");
   test::WriteFile(dir / "profiles.ini", "[daily]\nLASTRUN=2024-03-04 10:00:00\n");
 
-  catalogue.LoadCatalogue();
+  EXPECT_TRUE(catalogue.LoadCatalogue().ok());
   EXPECT_EQ(Names(ProfileList::Quick), (std::vector<std::string>{"a-quick", "b-quick"}));
   EXPECT_EQ(Names(ProfileList::Scheduled), (std::vector<std::string>{"daily", "off"}));
   EXPECT_TRUE(prompts.messages.empty());
+  EXPECT_EQ(ListTitle(ProfileList::Quick), std::string("Quick Lanch Profiles"));
+  EXPECT_EQ(ListColumns(ProfileList::Scheduled),
+            (std::vector<std::string>{"Profile Name", "Create Time", "Next Run Time", "Last Run Time"}));
 
   const ProfileRow& dailyRow = catalogue.Rows(ProfileList::Scheduled)[0];
   EXPECT_EQ(dailyRow.lastRun, "2024-03-04 10:00:00");
@@ -122,7 +127,7 @@ TEST_F(ProfileCatalogueTest, CreateTimeIsTakenOnceFromTheFile) {
   ini.Load((dir / "profiles.ini").string(), false);
   ini.SetValue("first", "CREATETIME", "2001-01-01 00:00:00");
   ini.Save();
-  ASSERT_TRUE(WriteProfile(p, TestNow() + 3600));
+  ASSERT_TRUE(WriteProfile(p, TestNow() + 3600).ok());
   catalogue.LoadCatalogue();
   EXPECT_EQ(catalogue.Rows(ProfileList::Quick)[0].createTime, "2001-01-01 00:00:00");
 }
@@ -147,62 +152,96 @@ TEST_F(ProfileCatalogueTest, OnlyRegularFilesAreRead) {
   ASSERT_EQ(::mkfifo((dir / "Profile" / "pipe.pfl").c_str(), 0600), 0);
   std::filesystem::create_symlink(dir / "nowhere", dir / "Profile" / "dangling.pfl");
   std::filesystem::create_symlink(dir / "Profile" / "good.pfl", dir / "Profile" / "linked.pfl");
-  catalogue.LoadCatalogue();
+  EXPECT_TRUE(catalogue.LoadCatalogue().ok());
   EXPECT_EQ(Names(ProfileList::Quick), (std::vector<std::string>{"good", "linked"}));
+}
+
+TEST_F(ProfileCatalogueTest, UnreadableProfilesAreLeftOutAndNamedTogether) {
+  Save("b", false);
+  // A regular file whose first byte cannot be read, whoever the reader is.
+  const std::string a = (dir / "Profile" / "a.pfl").string(), c = (dir / "Profile" / "c.pfl").string();
+  std::filesystem::create_symlink("/proc/self/mem", a);
+  std::filesystem::create_symlink("/proc/self/mem", c);
+  const Status loaded = catalogue.LoadCatalogue();
+  EXPECT_EQ(Names(ProfileList::Quick), (std::vector<std::string>{"b"}));
+  EXPECT_EQ(loaded.code(), StatusCode::IoError);
+  EXPECT_EQ(loaded.path(), a);
+  EXPECT_EQ(loaded.sysError(), EIO);
+  const std::string reason = std::strerror(EIO);
+  EXPECT_EQ(loaded.ToString(),
+            "Cannot read \"" + a + "\".\n" + reason + ".\nCannot read \"" + c + "\".\n" + reason + ".");
+  EXPECT_TRUE(prompts.messages.empty()) << "the catalogue reports; it does not show";
 }
 
 TEST_F(ProfileCatalogueTest, SaveAsAsksBeforeOverwritingInQuickModeOnly) {
   Profile p = test::SampleQuickProfile("mine");
-  EXPECT_EQ(catalogue.SaveProfileAs(p, false), CProfileCatalogue::SaveResult::Saved);
+  EXPECT_TRUE(catalogue.SaveProfileAs(p, false).ok());
   EXPECT_TRUE(prompts.questions.empty());
   EXPECT_EQ(Names(ProfileList::Quick), (std::vector<std::string>{"mine"}));
   const std::string first = ReadFile(p.filePath);
 
   p.zipFileName = "changed.zip";
   prompts.answers = {UserPrompts::Answer::No};
-  EXPECT_EQ(catalogue.SaveProfileAs(p, false), CProfileCatalogue::SaveResult::Declined);
+  EXPECT_EQ(catalogue.SaveProfileAs(p, false).code(), StatusCode::Stopped);
   ASSERT_EQ(prompts.questions.size(), 1u);
   EXPECT_EQ(prompts.questions[0], "Profile \"mine\" already exists.\nDo you want to overwrite it?");
   EXPECT_EQ(ReadFile(p.filePath), first);
 
   prompts.answers = {UserPrompts::Answer::Yes};
-  EXPECT_EQ(catalogue.SaveProfileAs(p, false), CProfileCatalogue::SaveResult::Saved);
+  EXPECT_TRUE(catalogue.SaveProfileAs(p, false).ok());
   EXPECT_NE(ReadFile(p.filePath).find("changed.zip"), std::string::npos);
 
   p.zipFileName = "scheduled.zip";
-  EXPECT_EQ(catalogue.SaveProfileAs(p, true), CProfileCatalogue::SaveResult::Saved);
+  EXPECT_TRUE(catalogue.SaveProfileAs(p, true).ok());
   EXPECT_EQ(prompts.questions.size(), 2u) << "scheduled mode overwrites without asking";
   EXPECT_NE(ReadFile(p.filePath).find("scheduled.zip"), std::string::npos);
 
   p.name = "../escape";
-  EXPECT_EQ(catalogue.SaveProfileAs(p, true), CProfileCatalogue::SaveResult::BadName);
+  const Status bad = catalogue.SaveProfileAs(p, true);
+  EXPECT_EQ(bad.code(), StatusCode::InvalidArgument);
   EXPECT_FALSE(std::filesystem::exists(dir / "escape.pfl"));
-  EXPECT_NE(prompts.messages.back().find("../escape"), std::string::npos);
+  EXPECT_NE(bad.ToString().find("../escape"), std::string::npos);
+
+  // A write that fails is reported with the file and the system's reason.
+  p.name = "blocked";
+  std::filesystem::create_directories(dir / "Profile" / "blocked.pfl");
+  const Status failed = catalogue.SaveProfileAs(p, true);
+  EXPECT_EQ(failed.code(), StatusCode::IoError);
+  EXPECT_EQ(failed.path(), (dir / "Profile" / "blocked.pfl").string());
+  EXPECT_EQ(failed.sysError(), EISDIR);
+  EXPECT_TRUE(prompts.messages.empty()) << "the catalogue reports; it does not show";
 }
 
 TEST_F(ProfileCatalogueTest, SaveButtonSaysWhatHappened) {
   Profile p = test::SampleQuickProfile("");
-  EXPECT_FALSE(catalogue.SaveProfile(p));
-  EXPECT_EQ(prompts.messages.back(), "Please enter profile name.");
+  EXPECT_EQ(catalogue.SaveProfile(p).ToString(), "Please enter profile name.");
 
   p.name = "saved";
-  EXPECT_TRUE(catalogue.SaveProfile(p));
-  EXPECT_EQ(prompts.messages.back(), "Profile saved ok!");
+  EXPECT_TRUE(catalogue.SaveProfile(p).ok());
   EXPECT_EQ(Names(ProfileList::Quick), (std::vector<std::string>{"saved"})) << "the catalogue was reloaded";
 
   // The profile's file name is taken by a folder: the write fails and is not reported as saved.
   p.name = "blocked";
   std::filesystem::create_directories(dir / "Profile" / "blocked.pfl");
-  EXPECT_FALSE(catalogue.SaveProfile(p));
-  EXPECT_NE(prompts.messages.back().find("blocked.pfl"), std::string::npos);
+  const Status failed = catalogue.SaveProfile(p);
+  EXPECT_EQ(failed.code(), StatusCode::IoError);
+  EXPECT_NE(failed.ToString().find("blocked.pfl"), std::string::npos);
+  EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST_F(ProfileCatalogueTest, StampLastRunWritesTheClockTime) {
-  catalogue.StampLastRun("job");
+  EXPECT_TRUE(catalogue.StampLastRun("job").ok());
   EXPECT_EQ(Ini("job", "LASTRUN"), "2024-03-05 09:30:15");
   const std::string before = ReadFile(dir / "profiles.ini");
-  catalogue.StampLastRun("");
+  EXPECT_EQ(catalogue.StampLastRun("").code(), StatusCode::InvalidArgument);
   EXPECT_EQ(ReadFile(dir / "profiles.ini"), before) << "no key without a section";
+
+  // profiles.ini cannot be replaced: the stamp fails with the file's path and reason.
+  std::filesystem::remove(dir / "profiles.ini");
+  std::filesystem::create_directory(dir / "profiles.ini");
+  const Status failed = catalogue.StampLastRun("job");
+  EXPECT_EQ(failed.path(), (dir / "profiles.ini").string());
+  EXPECT_EQ(failed.sysError(), EISDIR);
 }
 
 TEST_F(ProfileCatalogueTest, DeleteAsksAndReportsEachFailure) {
@@ -212,19 +251,18 @@ TEST_F(ProfileCatalogueTest, DeleteAsksAndReportsEachFailure) {
   catalogue.LoadCatalogue();  // one, three, two
 
   prompts.answers = {UserPrompts::Answer::No};
-  catalogue.DeleteSelectedProfiles(ProfileList::Quick, {0});
+  EXPECT_EQ(catalogue.DeleteSelectedProfiles(ProfileList::Quick, {0}).code(), StatusCode::Stopped);
   EXPECT_EQ(prompts.questions.back(), "Do you really want to delete \".../Profile/one.pfl\" permanently?");
   EXPECT_TRUE(prompts.defaultNo.back());
   EXPECT_TRUE(std::filesystem::exists(dir / "Profile" / "one.pfl"));
 
   std::filesystem::remove(dir / "Profile" / "three.pfl");  // gone behind the list's back
-  catalogue.DeleteSelectedProfiles(ProfileList::Quick, {2, 1, 1});
+  const Status deleted = catalogue.DeleteSelectedProfiles(ProfileList::Quick, {2, 1, 1});
   EXPECT_EQ(prompts.questions.back(),
             "Warnning!!All selected profiles will be deleted!!\nDo you really want to proceed?");
   EXPECT_TRUE(prompts.defaultNo.back());
-  ASSERT_EQ(prompts.messages.size(), 1u);
-  EXPECT_EQ(prompts.messages[0],
-            "Delete \"" + (dir / "Profile" / "three.pfl").string() + "\" failed.\nError Code = 2.");
+  EXPECT_EQ(deleted.ToString(), "Delete \"" + (dir / "Profile" / "three.pfl").string() + "\" failed.\nError Code = 2.");
+  EXPECT_EQ(deleted.sysError(), ENOENT);
   EXPECT_FALSE(std::filesystem::exists(dir / "Profile" / "two.pfl"));
   EXPECT_EQ(Names(ProfileList::Quick), (std::vector<std::string>{"one"}));
 }
@@ -238,22 +276,26 @@ TEST_F(ProfileCatalogueTest, RenameNeverReplacesAnotherProfile) {
     return [name](const std::string&) { return name; };
   };
 
-  EXPECT_FALSE(catalogue.RenameSelectedProfile(ProfileList::Scheduled, {0}, answer("beta")));
-  EXPECT_EQ(prompts.messages.back(), "Rename profile \"alpha\" failed.\n");
+  const Status taken = catalogue.RenameSelectedProfile(ProfileList::Scheduled, {0}, answer("beta"));
+  EXPECT_EQ(taken.ToString(), "Rename profile \"alpha\" failed.\n");
+  EXPECT_EQ(taken.path(), (dir / "Profile" / "alpha.pfl").string());
+  EXPECT_EQ(taken.sysError(), EEXIST);
   EXPECT_EQ(ReadFile(dir / "Profile" / "beta.pfl"), betaBefore);
   EXPECT_TRUE(std::filesystem::exists(dir / "Profile" / "alpha.pfl"));
 
-  EXPECT_FALSE(catalogue.RenameSelectedProfile(ProfileList::Scheduled, {0}, answer("../out")));
-  EXPECT_FALSE(catalogue.RenameSelectedProfile(ProfileList::Scheduled, {0}, answer("alpha")));
-  EXPECT_FALSE(catalogue.RenameSelectedProfile(ProfileList::Scheduled, {0}, answer(std::nullopt)));
-  EXPECT_FALSE(catalogue.RenameSelectedProfile(ProfileList::Scheduled, {}, answer("x")));
-  EXPECT_EQ(prompts.messages.size(), 2u);
+  EXPECT_EQ(catalogue.RenameSelectedProfile(ProfileList::Scheduled, {0}, answer("../out")).code(),
+            StatusCode::InvalidArgument);
+  EXPECT_EQ(catalogue.RenameSelectedProfile(ProfileList::Scheduled, {0}, answer("alpha")).code(), StatusCode::Stopped);
+  EXPECT_EQ(catalogue.RenameSelectedProfile(ProfileList::Scheduled, {0}, answer(std::nullopt)).code(),
+            StatusCode::Stopped);
+  EXPECT_EQ(catalogue.RenameSelectedProfile(ProfileList::Scheduled, {}, answer("x")).code(), StatusCode::Stopped);
+  EXPECT_TRUE(prompts.messages.empty());
 
   std::string offered;
   EXPECT_TRUE(catalogue.RenameSelectedProfile(ProfileList::Scheduled, {1, 0}, [&](const std::string& current) {
     offered = current;
     return std::optional<std::string>("gamma");
-  }));
+  }).ok());
   EXPECT_EQ(offered, "alpha") << "the first selected row";
   EXPECT_EQ(catalogue.Rows(ProfileList::Scheduled)[0].name, "gamma");
   EXPECT_TRUE(std::filesystem::exists(dir / "Profile" / "gamma.pfl"));

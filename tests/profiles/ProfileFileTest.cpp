@@ -2,8 +2,11 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "ProfileTestSupport.h"
 #include "app/ProgramFolder.h"
@@ -33,10 +36,11 @@ class ProfileFileTest : public ::testing::Test {
   // Writes `p` under its name and reads it back.
   Profile RoundTrip(Profile& p) {
     ProfilePathFor(p);
-    std::string error;
-    EXPECT_TRUE(WriteProfile(p, TestNow(), &error)) << error;
+    const Status written = WriteProfile(p, TestNow());
+    EXPECT_TRUE(written.ok()) << written.ToString();
     Profile read;
-    EXPECT_TRUE(ReadProfile(p.filePath, read, TestNow(), &error)) << error;
+    const Status status = ReadProfile(p.filePath, read, TestNow());
+    EXPECT_TRUE(status.ok()) << status.ToString();
     return read;
   }
 
@@ -45,7 +49,7 @@ class ProfileFileTest : public ::testing::Test {
     const std::string path = (dir / "t.pfl").string();
     WriteFile(path, text);
     Profile read;
-    EXPECT_TRUE(ReadProfile(path, read, TestNow()));
+    EXPECT_TRUE(ReadProfile(path, read, TestNow()).ok());
     return read;
   }
 
@@ -55,7 +59,7 @@ class ProfileFileTest : public ::testing::Test {
 TEST_F(ProfileFileTest, WritesTheElementTreeInItsOrder) {
   Profile p = SampleQuickProfile("Docs & more");
   ProfilePathFor(p);
-  ASSERT_TRUE(WriteProfile(p, TestNow()));
+  ASSERT_TRUE(WriteProfile(p, TestNow()).ok());
   EXPECT_EQ(ReadFile(p.filePath), Lines({
       R"(<PROFILE TYPE="QUICKLANCH">)", "<NAME>Docs &amp; more</NAME>", "<LOCALSRC>",
       R"(<SUBITEM TYPE="LOCALFOLDER">)", "<FILTER>+[*.txt]-[~*]</FILTER>", "<RECURSIVE>1</RECURSIVE>",
@@ -90,7 +94,7 @@ TEST_F(ProfileFileTest, WritesTheSchedulePart) {
   s.repeatInterval = 30;
   s.repeatDuration = 120;
   ProfilePathFor(p);
-  ASSERT_TRUE(WriteProfile(p, TestNow()));
+  ASSERT_TRUE(WriteProfile(p, TestNow()).ok());
   // The last Friday of March 2024 is the 29th.
   EXPECT_EQ(ReadFile(p.filePath), Lines({
       R"(<PROFILE TYPE="SCHEDULED">)", "<NAME>Monthly</NAME>", R"(<DESTINATION TYPE="LOCALFOLDER">)",
@@ -252,16 +256,18 @@ TEST_F(ProfileFileTest, BrokenFilesReadAsDefaults) {
     EXPECT_EQ(p.schedule.startDate, defaults.schedule.startDate);
   }
   Profile p;
-  std::string error;
-  EXPECT_FALSE(ReadProfile((dir / "missing.pfl").string(), p, TestNow(), &error));
-  EXPECT_NE(error.find("missing.pfl"), std::string::npos);
-  EXPECT_NE(error.find("No such file"), std::string::npos);
+  const std::string missing = (dir / "missing.pfl").string();
+  const Status read = ReadProfile(missing, p, TestNow());
+  EXPECT_EQ(read.code(), StatusCode::IoError);
+  EXPECT_EQ(read.path(), missing);
+  EXPECT_EQ(read.sysError(), ENOENT);
+  EXPECT_EQ(read.ToString(), "Cannot read \"" + missing + "\".\nNo such file or directory.");
 }
 
 TEST_F(ProfileFileTest, FileIsOwnerOnlyAndAFailedWriteKeepsTheOldOne) {
   Profile p = SampleQuickProfile();
   ProfilePathFor(p);
-  ASSERT_TRUE(WriteProfile(p, TestNow()));
+  ASSERT_TRUE(WriteProfile(p, TestNow()).ok());
   struct stat info {};
   ASSERT_EQ(::stat(p.filePath.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
@@ -275,13 +281,15 @@ TEST_F(ProfileFileTest, FileIsOwnerOnlyAndAFailedWriteKeepsTheOldOne) {
   struct rlimit small = old;
   small.rlim_cur = 1024;
   ::setrlimit(RLIMIT_FSIZE, &small);
-  std::string error;
-  const bool written = WriteProfile(p, TestNow(), &error);
+  const Status written = WriteProfile(p, TestNow());
   ::setrlimit(RLIMIT_FSIZE, &old);
   ::signal(SIGXFSZ, oldHandler);
 
-  EXPECT_FALSE(written);
-  EXPECT_NE(error.find(p.filePath), std::string::npos);
+  // The failure carries what a window needs: the file, the system's reason and the text.
+  EXPECT_EQ(written.code(), StatusCode::IoError);
+  EXPECT_EQ(written.path(), p.filePath);
+  EXPECT_EQ(written.sysError(), EFBIG);
+  EXPECT_EQ(written.ToString(), "Cannot write \"" + p.filePath + "\".\n" + std::strerror(EFBIG) + ".");
   EXPECT_EQ(ReadFile(p.filePath), before);
   std::size_t files = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(ProfileFolder())) ++files;
@@ -292,16 +300,20 @@ TEST_F(ProfileFileTest, ProfileNamesStayInsideTheProfileFolder) {
   for (const char* bad : {"", ".", "..", "a/b", "..\\x", "tab\there", "new\nline"}) {
     Profile p;
     p.name = bad;
-    EXPECT_FALSE(ProfileNameProblem(bad).empty()) << bad;
+    EXPECT_EQ(ProfileNameProblem(bad).code(), StatusCode::InvalidArgument) << bad;
     EXPECT_FALSE(ProfilePathFor(p));
     EXPECT_EQ(p.filePath, "");
   }
-  EXPECT_EQ(ProfileNameProblem(""), "Please enter profile name.");
-  EXPECT_FALSE(ProfileNameProblem(std::string(201, 'n')).empty());
+  EXPECT_EQ(ProfileNameProblem("").ToString(), "Please enter profile name.");
+  EXPECT_EQ(ProfileNameProblem("a/b").ToString(),
+            "The profile name \"a/b\" cannot be used.\nA profile name must not be \".\" or \"..\" and must not "
+            "contain \"/\", \"\\\" or control characters.");
+  EXPECT_EQ(ProfileNameProblem(std::string(201, 'n')).ToString(),
+            "The profile name \"" + std::string(201, 'n') + "\" is too long.\nA profile name may have at most 200 characters.");
 
   Profile p;
   p.name = "..hidden but fine [x]";
-  EXPECT_EQ(ProfileNameProblem(p.name), "");
+  EXPECT_TRUE(ProfileNameProblem(p.name).ok());
   EXPECT_FALSE(ProfilePathFor(p));
   EXPECT_TRUE(std::filesystem::is_directory(dir / "Profile")) << "the folder is made on the way";
   EXPECT_EQ(p.filePath, (dir / "Profile" / "..hidden but fine [x].pfl").string());
@@ -325,7 +337,7 @@ TEST_F(MakeJobTest, LocalDestinationGetsTheDateFolderOnce) {
   BackupJob job;
   Profile p = Local("/backup/", true);
   MakeJobResult made = MakeJob(p, job, TestNow());
-  ASSERT_TRUE(made.ok);
+  ASSERT_TRUE(made.status.ok());
   EXPECT_EQ(made.kind, JobKind::Copy);
   EXPECT_EQ(job.localDestFolder, "/backup/2024-03-05");
   EXPECT_EQ(DestinationText(p, TestNow()), "/backup/2024-03-05");
@@ -334,7 +346,7 @@ TEST_F(MakeJobTest, LocalDestinationGetsTheDateFolderOnce) {
 
   p = Local("/backup/", false);
   p.anonymousLogin = true;
-  ASSERT_TRUE(MakeJob(p, job, TestNow()).ok);
+  ASSERT_TRUE(MakeJob(p, job, TestNow()).status.ok());
   EXPECT_EQ(job.localDestFolder, "/backup") << "one trailing separator goes";
   EXPECT_TRUE(job.anonymousLogin);
   EXPECT_EQ(job.zipPath, "");
@@ -347,13 +359,13 @@ TEST_F(MakeJobTest, ArchivePathsForLocalAndFtpDestinations) {
   p.zipFileName = "all.zip";
   p.zipLevel = 9;
   MakeJobResult made = MakeJob(p, job, TestNow());
-  ASSERT_TRUE(made.ok);
+  ASSERT_TRUE(made.status.ok());
   EXPECT_EQ(made.kind, JobKind::Zip);
   EXPECT_EQ(job.zipPath, "/backup/all.zip");
   EXPECT_EQ(job.zipLevel, 9);
 
   p = SampleQuickProfile();  // FTP destination "/store" on backup.example.org, date folder on
-  ASSERT_TRUE(MakeJob(p, job, TestNow()).ok);
+  ASSERT_TRUE(MakeJob(p, job, TestNow()).status.ok());
   EXPECT_EQ(job.ftpDest.remotePath, "/store/2024-03-05");
   EXPECT_EQ(job.zipPath, "backup.example.org/store/2024-03-05/docs.zip");
   EXPECT_FALSE(job.destIsLocal);
@@ -361,11 +373,11 @@ TEST_F(MakeJobTest, ArchivePathsForLocalAndFtpDestinations) {
   // One trailing "/" of the remote folder goes; the archive path does not double it.
   p.ftpDest.remotePath = "/store/";
   p.useDateFolder = false;
-  ASSERT_TRUE(MakeJob(p, job, TestNow()).ok);
+  ASSERT_TRUE(MakeJob(p, job, TestNow()).status.ok());
   EXPECT_EQ(job.ftpDest.remotePath, "/store");
   EXPECT_EQ(job.zipPath, "backup.example.org/store/docs.zip");
   p.useDateFolder = true;
-  ASSERT_TRUE(MakeJob(p, job, TestNow()).ok);
+  ASSERT_TRUE(MakeJob(p, job, TestNow()).status.ok());
   EXPECT_EQ(job.ftpDest.remotePath, "/store/2024-03-05");
 
   p.ftpDest.remotePath = "";
@@ -380,19 +392,77 @@ TEST_F(MakeJobTest, RefusesPathsOverTheSystemLimitWithoutTouchingTheJob) {
   job.localDestFolder = "previous";
   Profile p = Local("/" + std::string(PATH_MAX - 12, 'd'), true);
   MakeJobResult made = MakeJob(p, job, TestNow());
-  EXPECT_FALSE(made.ok);
-  EXPECT_NE(made.error.find("destination folder"), std::string::npos);
+  EXPECT_EQ(made.status.code(), StatusCode::InvalidArgument);
+  EXPECT_EQ(made.status.ToString(), "The backup cannot start: its destination folder has " +
+                                        std::to_string(PATH_MAX) + " characters, more than the " +
+                                        std::to_string(PATH_MAX - 1) + " the system allows.");
   EXPECT_EQ(job.localDestFolder, "previous");
 
   p = Local("/" + std::string(PATH_MAX - 20, 'd'), false);
-  ASSERT_TRUE(MakeJob(p, job, TestNow()).ok) << "a folder that fits is taken whole";
+  ASSERT_TRUE(MakeJob(p, job, TestNow()).status.ok()) << "a folder that fits is taken whole";
   EXPECT_EQ(job.localDestFolder.size(), PATH_MAX - 19u);
   p.compress = true;
   p.zipFileName = "a-much-longer-archive-name.zip";
   made = MakeJob(p, job, TestNow());
-  EXPECT_FALSE(made.ok);
-  EXPECT_NE(made.error.find("archive"), std::string::npos);
+  EXPECT_FALSE(made.status.ok());
+  EXPECT_NE(made.status.message().find("the path of its archive has"), std::string::npos);
 }
+
+// One change to a sound profile and the first problem ProfileProblem must find ("" for none).
+struct ProblemCase {
+  const char* what;
+  std::function<void(Profile&)> change;
+  std::string expected;
+};
+
+std::ostream& operator<<(std::ostream& out, const ProblemCase& c) { return out << c.what; }
+
+class ProfileProblemTest : public ::testing::TestWithParam<ProblemCase> {};
+
+TEST_P(ProfileProblemTest, FindsTheFirstProblemInTheEditorsOrder) {
+  Profile p = SampleQuickProfile();  // FTP destination with a date folder, compressed
+  GetParam().change(p);
+  const Status problem = ProfileProblem(p);
+  EXPECT_EQ(problem.ToString(), GetParam().expected);
+  EXPECT_EQ(problem.ok(), GetParam().expected.empty());
+  EXPECT_EQ(problem.code(), problem.ok() ? StatusCode::Ok : StatusCode::InvalidArgument);
+}
+
+const std::string kNoSource = "Please specify backup source.\nIt could be a local folder or a remote FTP path.";
+const std::string kNoDestination = "Please specify backup destination.\nIt could be a local folder or a remote FTP path.";
+const std::string kNoArchiveName = "Please enter compression filename.";
+
+void LocalTo(Profile& p, std::string folder) {
+  p.destIsLocal = true;
+  p.localDestFolder = std::move(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, ProfileProblemTest,
+    ::testing::Values(
+        ProblemCase{"sound", [](Profile&) {}, ""},
+        ProblemCase{"remote sources only", [](Profile& p) { p.localSources.clear(); }, ""},
+        ProblemCase{"no source", [](Profile& p) { p.localSources.clear(), p.remoteSources.clear(); }, kNoSource},
+        ProblemCase{"no source comes before no destination",
+                    [](Profile& p) { p.localSources.clear(), p.remoteSources.clear(), LocalTo(p, ""); }, kNoSource},
+        ProblemCase{"empty local folder", [](Profile& p) { LocalTo(p, ""); }, kNoDestination},
+        ProblemCase{"no FTP host", [](Profile& p) { p.ftpDest.host.clear(); }, kNoDestination},
+        ProblemCase{"an FTP host alone is a destination", [](Profile& p) { p.ftpDest.remotePath.clear(); }, ""},
+        ProblemCase{"no archive name", [](Profile& p) { p.zipFileName.clear(); }, kNoArchiveName},
+        ProblemCase{"no archive name, not compressed", [](Profile& p) { p.zipFileName.clear(), p.compress = false; }, ""},
+        ProblemCase{"no destination comes before no archive name",
+                    [](Profile& p) { LocalTo(p, ""), p.zipFileName.clear(); }, kNoDestination},
+        // With its date folder ("/YYYY-MM-DD") the folder reaches the limit exactly, or stays one below.
+        ProblemCase{"folder too long with its date folder",
+                    [](Profile& p) { LocalTo(p, "/" + std::string(PATH_MAX - 12, 'd')), p.compress = false; },
+                    "The backup cannot start: its destination folder has " + std::to_string(PATH_MAX) +
+                        " characters, more than the " + std::to_string(PATH_MAX - 1) + " the system allows."},
+        ProblemCase{"folder that fits with its date folder",
+                    [](Profile& p) { LocalTo(p, "/" + std::string(PATH_MAX - 13, 'd')), p.compress = false; }, ""},
+        ProblemCase{"archive path too long",
+                    [](Profile& p) { LocalTo(p, "/" + std::string(PATH_MAX - 10, 'd')), p.useDateFolder = false; },
+                    "The backup cannot start: the path of its archive has " + std::to_string(PATH_MAX) +
+                        " characters, more than the " + std::to_string(PATH_MAX - 1) + " the system allows."}));
 
 }  // namespace
 }  // namespace tarnwick
