@@ -31,7 +31,7 @@ bool CopyRemoteSource(JobContext& context, const FtpSource& source, JobDestinati
       const std::string destSub = JoinPath(destination.Root(), LastPathComponent(item.path));
       destination.CreateFolderChain(destSub);
       TransferList list;
-      CollectRemoteFolder(*connection, RemoteFolderQuery::Of(item, site.serverIsUnix), destSub, list);
+      CollectRemoteFolder(context, *connection, RemoteFolderQuery::Of(item, site.serverIsUnix), destSub, list);
       for (const TransferEntry& entry : list) {
         if (context.StopRequested()) return false;
         BackUpRemoteFile(context, *connection, entry.source, entry.target, destination);

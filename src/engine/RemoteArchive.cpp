@@ -95,10 +95,10 @@ bool AddRemoteFileToArchive(JobContext& context, CFtpJobConnection& connection, 
   return writer.AddFileFromStream(spool, name, context.job.zipLevel);
 }
 
-void ListRemoteFolderForArchive(CFtpJobConnection& connection, const RemoteFolderQuery& query,
+void ListRemoteFolderForArchive(JobContext& context, CFtpJobConnection& connection, const RemoteFolderQuery& query,
                                 const std::string& parentFolder, TransferList& list) {
   const std::string prefix = parentFolder + "/";
-  for (std::string& path : CollectRemotePaths(connection, query)) {
+  for (std::string& path : CollectRemotePaths(context, connection, query)) {
     std::string name = path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
     list.push_back({std::move(path), std::move(name)});
   }
@@ -117,7 +117,7 @@ bool ZipRemoteSource(JobContext& context, const FtpSource& source, CZipWriter& w
       // A folder path without "/" has no parent to take off: its files keep their whole path.
       const std::string parent = slash == std::string::npos ? std::string() : item.path.substr(0, slash);
       TransferList list;
-      ListRemoteFolderForArchive(*connection, RemoteFolderQuery::Of(item, site.serverIsUnix), parent, list);
+      ListRemoteFolderForArchive(context, *connection, RemoteFolderQuery::Of(item, site.serverIsUnix), parent, list);
       for (const TransferEntry& entry : list) {
         if (context.StopRequested()) break;
         AddLogged(context, *connection, entry.source, entry.target, writer);

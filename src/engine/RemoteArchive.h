@@ -24,7 +24,7 @@ bool AddRemoteFileToArchive(JobContext& context, CFtpJobConnection& connection, 
 // The files of the query's folder (the mask, recursion and exclusion rules of CollectRemoteFolder),
 // appended with `target` = the file's path without `parentFolder` and the "/" after it (folder
 // /pub/docs, parent /pub: /pub/docs/a/b.txt becomes docs/a/b.txt).
-void ListRemoteFolderForArchive(CFtpJobConnection& connection, const RemoteFolderQuery& query,
+void ListRemoteFolderForArchive(JobContext& context, CFtpJobConnection& connection, const RemoteFolderQuery& query,
                                 const std::string& parentFolder, TransferList& list);
 
 // Adds the files of one remote source to the archive on a session of its own; its connection rows

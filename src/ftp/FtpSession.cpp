@@ -111,6 +111,19 @@ int PortFromText(std::string_view text) {
 
 bool PassiveFromText(std::string_view text) { return text == "1"; }
 
+// Marks the session's drive loop as moving data (a file or a listing) for as long as it lives, so
+// the transfer interrupt flag applies.
+class TransferScope {
+ public:
+  explicit TransferScope(bool& transferring) : transferring_(transferring) { transferring_ = true; }
+  ~TransferScope() { transferring_ = false; }
+  TransferScope(const TransferScope&) = delete;
+  TransferScope& operator=(const TransferScope&) = delete;
+
+ private:
+  bool& transferring_;
+};
+
 struct CFtpSession::Impl {
   explicit Impl(FtpTimeouts t) : timeouts(t) { InitCurlOnce(); }
   ~Impl() { Drop(); }
@@ -138,6 +151,8 @@ struct CFtpSession::Impl {
   std::vector<Exchange> transcript;
   std::string partialLine;
   std::string body;  // listing data
+  std::size_t listingLimit = std::size_t{64} << 20;
+  bool listingCut = false;  // the last listing passed listingLimit
 
   // Remote file transfer state.
   FtpFileMode fileMode = FtpFileMode::Read;
@@ -293,6 +308,10 @@ struct CFtpSession::Impl {
   static size_t OnListData(char* data, size_t size, size_t count, void* self) {
     Impl& impl = *static_cast<Impl*>(self);
     impl.progress += size * count;
+    if (impl.body.size() + size * count > impl.listingLimit) {
+      impl.listingCut = true;
+      return 0;  // ends the transfer: a listing without end must not fill the memory
+    }
     impl.body.append(data, size * count);
     return size * count;
   }
@@ -442,7 +461,8 @@ struct CFtpSession::Impl {
   bool ListFolder(const std::string& folder, std::vector<FtpFileInfo>& entries) {
     if (HasLineBreakOrNul(folder)) return Fail(Status::InvalidArgument(LoadString(IDS_FTP_BAD_PATH), folder));
     bool useMlsd = mlsd;
-    if (useMlsd && !RunListing(folder, "MLSD")) {
+    listingCut = false;
+    if (useMlsd && !RunListing(folder, "MLSD") && !listingCut) {
       // Some servers name MLSD in FEAT and then refuse it, for some folders or altogether; LIST
       // may still work there. A 501 is the standard answer for a path that is no folder, and a
       // 4xx or no reply speaks of the connection rather than the command: no second try then.
@@ -452,7 +472,9 @@ struct CFtpSession::Impl {
       if (refused->code == 500 || refused->code == 502) mlsd = false;
       useMlsd = false;
     }
-    if (!useMlsd && !RunListing(folder, "LIST")) return false;
+    if (!useMlsd && !RunListing(folder, "LIST") && !listingCut) return false;
+    // What a cut listing brought is read up to its last whole line.
+    if (listingCut) body.erase(body.rfind('\n') == std::string::npos ? 0 : body.rfind('\n') + 1);
     // A 450 ("no files") ends a listing without data and without an error.
     entries = useMlsd ? ParseMlsdListing(body) : ParseListListing(body, std::time(nullptr));
     return true;
@@ -461,6 +483,8 @@ struct CFtpSession::Impl {
   bool RunListing(const std::string& folder, const char* command) {
     Prepare(Url(folder, true));
     curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, command);
+    // A stop ends a listing as it ends a transfer.
+    const TransferScope scope(transferring);
     return Run();
   }
 };
@@ -588,13 +612,21 @@ Status CFtpSession::List(const std::string& pattern, std::vector<FtpFileInfo>& e
     // Some LIST servers answer a file's path with that file's line: keep it.
     return {};
   }
-  // Not a folder: a file lists itself.
-  if (path == "/" || !s.ListFolder(std::string(ParentOf(path)), found)) return s.failure;
+  // Not a folder: a file lists itself. A folder the server would not list stays a failure with the
+  // server's reason, never an empty folder.
+  const Status folderFailure = s.failure;
+  if (path == "/" || !s.ListFolder(std::string(ParentOf(path)), found)) return folderFailure;
   for (FtpFileInfo& entry : found) {
-    if (entry.name == last) entries.push_back(std::move(entry));
+    if (entry.name != last) continue;
+    if (entry.isDirectory) return folderFailure;
+    entries.push_back(std::move(entry));
   }
   return {};
 }
+
+bool CFtpSession::LastListingWasCut() const { return impl_->listingCut; }
+
+void CFtpSession::SetListingLimit(std::size_t bytes) { impl_->listingLimit = bytes; }
 
 Status CFtpSession::CreateDirectory(const std::string& path) {
   const std::string absolute = AbsolutePath(path);
@@ -693,23 +725,6 @@ Status CFtpFile::Failure() const {
 namespace {
 
 Status NotOpen() { return Status::InvalidArgument(LoadString(IDS_FTP_FILE_NOT_OPEN)); }
-
-}  // namespace
-
-namespace {
-
-// Marks the session's drive loop as moving file data for as long as it lives, so the transfer
-// interrupt flag applies.
-class TransferScope {
- public:
-  explicit TransferScope(bool& transferring) : transferring_(transferring) { transferring_ = true; }
-  ~TransferScope() { transferring_ = false; }
-  TransferScope(const TransferScope&) = delete;
-  TransferScope& operator=(const TransferScope&) = delete;
-
- private:
-  bool& transferring_;
-};
 
 }  // namespace
 

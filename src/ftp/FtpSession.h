@@ -88,7 +88,13 @@ class CFtpSession {
   // folder lists its contents; a file lists itself; an empty pattern lists the current folder.
   // "." and ".." are never reported. Fails when the folder to be listed cannot be (it is missing
   // or refused); ok with no entries when nothing in it matched or the named file is not there.
+  // A listing longer than the listing limit is cut there: what came before is reported and
+  // LastListingWasCut() tells.
   Status List(const std::string& pattern, std::vector<FtpFileInfo>& entries);
+  // Whether the last List was cut at the listing limit (a server listing without end).
+  bool LastListingWasCut() const;
+  // The most bytes one listing may take (64 MiB unless set).
+  void SetListingLimit(std::size_t bytes);
 
   Status CreateDirectory(const std::string& path);
   Status DeleteFile(const std::string& path);
@@ -109,10 +115,10 @@ class CFtpSession {
   // a second, so a thread waiting on a dead server can be ended early. Null (the default): never.
   void SetCancelFlag(const std::atomic<bool>* flag);
 
-  // While *flag is true, the reads, writes and close of an open remote file give up within a
-  // fraction of a second (the file's calls then fail), even while the server has stopped moving
-  // data. Folder commands, listings and opening files carry on as usual, so whoever stopped a
-  // transfer can still tidy up on the server. Null (the default): never.
+  // While *flag is true, listings and the reads, writes and close of an open remote file give up
+  // within a fraction of a second (they then fail), even while the server has stopped moving data.
+  // Folder commands and opening files carry on as usual, so whoever stopped a transfer can still
+  // tidy up on the server. Null (the default): never.
   void SetTransferInterruptFlag(const std::atomic<bool>* flag);
 
  private:

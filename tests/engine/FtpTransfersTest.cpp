@@ -18,6 +18,7 @@
 #include "engine/RemoteListing.h"
 #include "support/FtpTestServer.h"
 #include "support/TempDir.h"
+#include "zip/ZipTestSupport.h"
 
 namespace tarnwick::test {
 namespace {
@@ -295,7 +296,7 @@ class RemoteTreeTest : public FtpTransfersTest, public ::testing::WithParamInter
     const std::string include = filter.substr(0, filter.find('|'));
     const std::string exclude = filter.find('|') == std::string::npos ? "" : filter.substr(filter.find('|') + 1);
     // Sorted: the server's listing order is its own.
-    auto paths = CollectRemotePaths(*connection, {"/pub/docs", include, exclude, recursive, true});
+    auto paths = CollectRemotePaths(run.context, *connection, {"/pub/docs", include, exclude, recursive, true});
     std::sort(paths.begin(), paths.end());
     return paths;
   }
@@ -323,7 +324,7 @@ TEST_P(RemoteTreeTest, MasksPickFilesAndTheSubFoldersTheyName) {
   EXPECT_TRUE(Collect("*.none", true).empty());
 
   TransferList list;
-  CollectRemoteFolder(*connection, {"/pub/docs", "*", "", true, true}, "/B/docs", list);
+  CollectRemoteFolder(run.context, *connection, {"/pub/docs", "*", "", true, true}, "/B/docs", list);
   ASSERT_EQ(list.size(), 6u);
   auto targetOf = [&list](const std::string& source) {
     const auto e = std::find_if(list.begin(), list.end(), [&](const auto& entry) { return entry.source == source; });
@@ -341,11 +342,10 @@ TEST_F(FtpTransfersTest, ALinkBackUpTheTreeDoesNotWalkForever) {
   fs::create_directory_symlink(server.root() / "pub", server.root() / "pub/loop");
   FtpJobConnection connection = Connect(server);
   ASSERT_TRUE(connection);
-  const auto paths = CollectRemotePaths(*connection, {"/pub", "*", "", true, true});
-  ASSERT_FALSE(paths.empty());
-  EXPECT_GT(paths.size(), 10u) << "the link is walked into";
-  EXPECT_LT(paths.size(), 100u);
-  EXPECT_EQ(paths.front(), "/pub/a.txt");
+  const auto paths = CollectRemotePaths(run.context, *connection, {"/pub", "*", "", true, true});
+  // The link lists as the folder it points to: it is that folder again and is not entered.
+  EXPECT_EQ(paths, std::vector<std::string>{"/pub/a.txt"});
+  EXPECT_EQ(run.CountRows("ERROR"), 0u);
 }
 
 TEST_F(FtpTransfersTest, RemoteSourcesGoToALocalOrAnotherFtpDestination) {
@@ -398,20 +398,6 @@ TEST_F(FtpTransfersTest, AStopInsideARemoteFolderEndsTheSourceAndLogsStoppedOnce
   EXPECT_EQ(NamesIn(dir / "B/pub"), std::vector<std::string>{});
 }
 
-// Output of a shell command and its exit status.
-std::string RunCommand(const std::string& command, int& status) {
-  std::string output;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) {
-    status = -1;
-    return output;
-  }
-  char buffer[4096];
-  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
-  status = ::pclose(pipe);
-  return output;
-}
-
 class RemoteZipJobTest : public FtpTransfersTest {
  protected:
   void SetUp() override {
@@ -438,11 +424,9 @@ TEST_F(RemoteZipJobTest, PacksLocalAndRemoteFilesAndSendsTheArchive) {
   const fs::path archive = server.root() / "backup/2024-03-05/arch.zip";
   ASSERT_TRUE(fs::exists(archive));
   EXPECT_EQ(NamesIn(archive.parent_path()), std::vector<std::string>{"arch.zip"});
-  int status = 0;
-  RunCommand("unzip -tq '" + archive.string() + "'", status);
-  EXPECT_EQ(status, 0);
-  EXPECT_EQ(RunCommand("unzip -Z1 '" + archive.string() + "'", status), "local.txt\ndocs/a.txt\ndocs/sub/b b.txt\none.bin\n");
-  EXPECT_EQ(RunCommand("unzip -p '" + archive.string() + "' one.bin", status), Pattern(150000));
+  EXPECT_EQ(RunTool("unzip -tq '" + archive.string() + "'").status, 0);
+  EXPECT_EQ(RunTool("unzip -Z1 '" + archive.string() + "'").output, "local.txt\ndocs/a.txt\ndocs/sub/b b.txt\none.bin\n");
+  EXPECT_EQ(RunTool("unzip -p '" + archive.string() + "' one.bin").output, Pattern(150000));
 
   const auto rows = run.Rows();
   const std::string port = std::to_string(server.port());

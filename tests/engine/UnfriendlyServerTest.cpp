@@ -1,5 +1,5 @@
-// Servers that do not play along: accounts without rename or delete rights, and what killed runs
-// left on them.
+// Servers that do not play along: hostile listings, refused folders, accounts without rename or
+// delete rights, and what killed runs left on them.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,9 +12,11 @@
 #include "EngineTestSupport.h"
 #include "engine/CompressedBackup.h"
 #include "engine/CopyJob.h"
+#include "engine/RemoteListing.h"
 #include "formats/PartFile.h"
 #include "support/FtpTestServer.h"
 #include "support/TempDir.h"
+#include "zip/ZipTestSupport.h"
 
 namespace tarnwick::test {
 namespace {
@@ -83,6 +85,96 @@ TEST_F(UnfriendlyServerTest, TemporariesOfAKilledRunOnTheServerGoAtTheNextRun) {
   ASSERT_TRUE(IsStaleTemporaryName(stale));
   EXPECT_EQ(RunCopyJob(run.context), COPYJOB_ENDED) << server.Log();
   EXPECT_EQ(NamesIn(server.root() / "out"), (std::vector<std::string>{".tarnwick-1-00000000-0.part", "a.txt"}));
+}
+
+// Names a hostile server lists beside one good file: none may lead out of the destination, reach the
+// terminal raw or end up in an archive.
+const char* const kHostileNames[] = {"../../x", "../../escdir", "a/../../../tmp/deep", "esc\x1b]0;t\x07.txt"};
+
+std::string HostileListing(bool mlsd) {
+  std::string listing;
+  const auto line = [&](bool folder, const std::string& name) {
+    listing += mlsd ? std::string(folder ? "type=dir;" : "type=file;size=1;") + " " + name + "\r\n"
+                    : std::string(folder ? "drwxr-xr-x" : "-rw-r--r--") + " 1 u g 1 Jan 01  2020 " + name + "\r\n";
+  };
+  line(true, ".");
+  line(true, "..");
+  line(false, "ok.txt");
+  line(false, kHostileNames[0]);
+  line(true, kHostileNames[1]);
+  line(false, kHostileNames[2]);
+  line(false, kHostileNames[3]);
+  return listing;
+}
+
+TEST_F(UnfriendlyServerTest, HostileNamesInAListingAreFailedFilesAndNothingLeavesTheDestination) {
+  for (const bool mlsd : {true, false}) {
+    FtpTestServer server({.mlsd = mlsd, .crafted = {{"/pub", HostileListing(mlsd)}}});
+    WriteFile(server.root() / "pub/ok.txt", "good");
+    WriteFile(server.root() / "x", "outside the listed folder");
+    for (const bool zip : {false, true}) {
+      JobRun job;
+      const fs::path dst = dir / (std::string(mlsd ? "mlsd" : "list") + (zip ? "-zip" : "-copy")) / "a/b/dst";
+      job.job.localDestFolder = dst.string();
+      job.job.zipPath = zip ? (dst / "r.zip").string() : std::string();
+      job.job.remoteSources = {FtpSource{FtpSite{server.host(), std::to_string(server.port()), server.user(),
+                                                 server.password(), "", "1", true},
+                                         {{"/pub", "+[*]", ItemKind::FtpFolder, true}}}};
+      zip ? RunZipJob(job.context) : RunCopyJob(job.context);
+      EXPECT_EQ(job.CountRows("ERROR Backup /pub/"), 4u) << server.Log();
+      EXPECT_EQ(job.CountRows("ERROR Backup /pub/esc\\x1B]0;t\\x07.txt Failed."), 1u) << "escaped in the row";
+      EXPECT_EQ(job.CountRows("BACKUPFILE Backup file /pub/ok.txt."), 1u);
+      // Nothing was made beside or above the destination.
+      EXPECT_EQ(NamesIn(dst.parent_path()), std::vector<std::string>{"dst"});
+      EXPECT_EQ(NamesIn(dst.parent_path().parent_path()), std::vector<std::string>{"b"});
+      if (zip) {
+        EXPECT_EQ(RunTool("unzip -Z1 '" + (dst / "r.zip").string() + "'").output, "pub/ok.txt\n");
+      } else {
+        EXPECT_EQ(NamesIn(dst), std::vector<std::string>{"pub"});
+        EXPECT_EQ(ReadFile(dst / "pub/ok.txt"), "good");
+      }
+    }
+  }
+}
+
+TEST_F(UnfriendlyServerTest, AFolderListedInsideItselfEndsTheWalkAndARefusedFolderIsAnError) {
+  FtpTestServer server({.loop = "/loop"});
+  fs::create_directories(server.root() / "loop");
+  run.job.localDestFolder = (dir / "dst").string();
+  run.job.remoteSources = {FtpSource{FtpSite{server.host(), std::to_string(server.port()), server.user(),
+                                             server.password(), "", "1", true},
+                                     {{"/loop", "+[*]", ItemKind::FtpFolder, true},
+                                      {std::string("/") + FtpTestServer::kLockedFolder, "+[*]", ItemKind::FtpFolder,
+                                       true}}}};
+  EXPECT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
+  EXPECT_EQ(run.CountRows(std::string("ERROR Cannot list folder /") + FtpTestServer::kLockedFolder + ": "), 1u)
+      << server.Log();
+  EXPECT_EQ(run.CountRows("ERROR"), 1u) << "the loop is no failure, only not walked again";
+  EXPECT_EQ(run.CountRows("BACKUPEND"), 1u);
+}
+
+TEST_F(UnfriendlyServerTest, AWalkStopsAtItsBoundsWithARowAndAtOnceOnStop) {
+  FtpTestServer server;
+  for (int i = 0; i < 8; ++i) WriteFile(server.root() / ("pub/d" + std::to_string(i)) / "f.txt", "x");
+  FtpSite site{server.host(), std::to_string(server.port()), server.user(), server.password(), "", "1", true};
+  FtpJobConnection connection = ConnectForJob(run.context, site, false);
+  ASSERT_TRUE(connection);
+  const RemoteFolderQuery query{"/pub", "*", "", true, true};
+  EXPECT_EQ(CollectRemotePaths(run.context, *connection, query).size(), 8u);
+  EXPECT_EQ(run.CountRows("ERROR"), 0u);
+
+  RemoteWalkLimits limits;
+  limits.folders = 4;
+  EXPECT_EQ(CollectRemotePaths(run.context, *connection, query, limits).size(), 3u);
+  EXPECT_EQ(run.CountRows("ERROR The walk of folder /pub was cut after 4 folders"), 1u);
+  limits = {};
+  limits.entries = 5;
+  CollectRemotePaths(run.context, *connection, query, limits);
+  EXPECT_EQ(run.CountRows("ERROR The walk of folder /pub was cut after 5 entries"), 1u);
+
+  run.stop = true;
+  EXPECT_TRUE(CollectRemotePaths(run.context, *connection, query).empty());
+  EXPECT_EQ(run.CountRows("ERROR"), 2u) << "a stopped walk is no failure";
 }
 
 }  // namespace

@@ -444,6 +444,27 @@ TEST(FtpSessionTest, AStalledTransferFailsAfterTheTimeout) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
+// A server that lists without end: the listing is cut at the limit, with what came before it.
+TEST(FtpSessionTest, AListingWithoutEndIsCutAtTheLimit) {
+  for (const bool mlsd : {true, false}) {
+    FtpTestServerOptions options;
+    options.mlsd = mlsd;
+    options.endless = "/pub";
+    FtpTestServer server(options);
+    std::filesystem::create_directories(server.root() / "pub");
+    CFtpSession session;
+    ASSERT_TRUE(session.Connect(Account(server)).ok());
+    session.SetListingLimit(1 << 20);
+    std::vector<FtpFileInfo> entries;
+    EXPECT_TRUE(session.List("/pub", entries).ok()) << server.Log();
+    EXPECT_TRUE(session.LastListingWasCut());
+    EXPECT_GT(entries.size(), 1000u);
+    EXPECT_LT(entries.size(), (1u << 20) / 20) << "no line is shorter than 20 bytes";
+    EXPECT_TRUE(session.List("/", entries).ok()) << "the session stays usable";
+    EXPECT_FALSE(session.LastListingWasCut());
+  }
+}
+
 TEST(FtpSessionTest, AnInterruptEndsAStalledTransferAndLeavesTheSessionUsable) {
   FtpTestServerOptions options;
   options.stallAfterBytes = 70000;
@@ -470,9 +491,10 @@ TEST(FtpSessionTest, AnInterruptEndsAStalledTransferAndLeavesTheSessionUsable) {
   EXPECT_EQ(down.status.code(), StatusCode::Stopped);
   EXPECT_LT(std::chrono::steady_clock::now() - start, seconds(10));
 
-  // Commands and listings are not interrupted: whoever stopped can still tidy up.
+  // Commands are not interrupted, so whoever stopped can still tidy up; a listing is, as a walk
+  // over a server's folders must end at once on Stop.
   std::vector<FtpFileInfo> entries;
-  EXPECT_TRUE(session.List("/", entries).ok());
+  EXPECT_EQ(session.List("/", entries).code(), StatusCode::Stopped);
   EXPECT_TRUE(session.Rename("/big.bin", "/kept.bin").ok());
 
   start = std::chrono::steady_clock::now();

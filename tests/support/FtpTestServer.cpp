@@ -72,6 +72,14 @@ FtpTestServer::FtpTestServer(FtpTestServerOptions options)
   if (options.ignoreQuit) args.push_back("--ignore-quit");
   if (!options.mayRename) args.push_back("--no-rename");
   if (!options.mayDelete) args.push_back("--no-delete");
+  for (std::size_t i = 0; i < options.crafted.size(); ++i) {
+    const std::filesystem::path file = dir_.path() / ("crafted-" + std::to_string(i));
+    WriteFile(file, options.crafted[i].second);
+    args.push_back("--crafted");
+    args.push_back(options.crafted[i].first + "=" + file.string());
+  }
+  if (!options.endless.empty()) args.insert(args.end(), {"--endless", options.endless});
+  if (!options.loop.empty()) args.insert(args.end(), {"--loop", options.loop});
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);

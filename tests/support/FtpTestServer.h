@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/TempDir.h"
 
@@ -28,6 +30,10 @@ struct FtpTestServerOptions {
   int refuseMlsd = 0;                 // a reply code: MLSD stays in FEAT but is refused with it
   bool mayRename = true;              // false: the account may store but not rename
   bool mayDelete = true;              // false: the account may not delete files
+  // Hostile listings (folders are paths from the account's home, e.g. "/pub"):
+  std::vector<std::pair<std::string, std::string>> crafted{};  // folder, the raw listing its MLSD and LIST send
+  std::string endless{};              // a folder whose listing never ends
+  std::string loop{};                 // a folder that, with every folder below it, lists sub-folders a and b
 };
 
 class FtpTestServer {

@@ -13,6 +13,9 @@ closed, so it never outlives the test program that started it.
   --stall-after N                        data connections stop moving after N bytes
   --ignore-quit                          QUIT gets no reply, as from a server that hangs
   --no-rename / --no-delete              the account may not rename / delete files
+  --crafted FOLDER=FILE                  MLSD and LIST of FOLDER (from the home) send FILE's bytes as they are
+  --endless FOLDER                       MLSD and LIST of FOLDER never end
+  --loop FOLDER                          FOLDER and every folder below it list two sub-folders, a and b
 """
 
 import argparse
@@ -105,6 +108,9 @@ def main():
     parser.add_argument("--ignore-quit", action="store_true")
     parser.add_argument("--no-rename", action="store_true")
     parser.add_argument("--no-delete", action="store_true")
+    parser.add_argument("--crafted", action="append", default=[])
+    parser.add_argument("--endless")
+    parser.add_argument("--loop")
     args = parser.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.INFO)
@@ -121,7 +127,56 @@ def main():
     if args.locked:
         authorizer.override_perm(args.user, args.locked, perm="", recursive=True)
 
+    home = os.path.realpath(args.home)
+
+    def fs_path(folder):
+        return os.path.normpath(os.path.join(home, folder.lstrip("/")))
+
+    crafted = {}
+    for spec in args.crafted:
+        folder, file_name = spec.split("=", 1)
+        with open(file_name, "rb") as f:
+            crafted[fs_path(folder)] = f.read()
+
+    class Endless:
+        """Listing lines without end, as from a broken or hostile server."""
+
+        def __init__(self, cmd):
+            self.cmd = cmd
+            self.n = 0
+
+        def more(self):
+            self.n += 1
+            if self.cmd == "MLSD":
+                return b"".join(b"type=file;size=1; f%d-%d\r\n" % (self.n, i) for i in range(200))
+            return b"".join(b"-rw-r--r-- 1 u g 1 Jan 01  2020 f%d-%d\r\n" % (self.n, i) for i in range(200))
+
+    def hostile_listing(path, cmd):
+        """The bytes or producer a fault switch sends for `path`, or None."""
+        path = os.path.normpath(path)
+        if path in crafted:
+            return crafted[path]
+        if args.endless and path == fs_path(args.endless):
+            return Endless(cmd)
+        if args.loop and (path == fs_path(args.loop) or path.startswith(fs_path(args.loop) + os.sep)):
+            if cmd == "MLSD":
+                return b"type=dir; a\r\ntype=dir; b\r\n"
+            return b"drwxr-xr-x 2 u g 0 Jan 01  2020 a\r\ndrwxr-xr-x 2 u g 0 Jan 01  2020 b\r\n"
+        return None
+
     class Handler(FTPHandler):
+        def _hostile(self, path, cmd):
+            data = hostile_listing(path, cmd)
+            if data is None:
+                return False
+            self.push_dtp_data(data, isproducer=not isinstance(data, bytes), cmd=cmd)
+            return True
+
+        def ftp_LIST(self, path):
+            if not self._hostile(path, "LIST"):
+                return FTPHandler.ftp_LIST(self, path)
+            return path
+
         def ftp_QUIT(self, line):
             if not args.ignore_quit:
                 FTPHandler.ftp_QUIT(self, line)
@@ -129,7 +184,7 @@ def main():
         def ftp_MLSD(self, path):
             if args.refuse_mlsd:
                 self.respond("%d MLSD refused by the fault switch." % args.refuse_mlsd)
-            else:
+            elif not self._hostile(path, "MLSD"):
                 FTPHandler.ftp_MLSD(self, path)
 
     Handler.authorizer = authorizer
