@@ -25,7 +25,7 @@ constexpr Command kCommands[] = {
     {ID_HELP_MANUAL, "User &Manual", "F1", "help", false},
     {ID_HELP_WEB, "Tarnwick on the &Web...", "", "", false},
     {ID_APP_ABOUT, "&About Tarnwick", "", "about", false},
-    {ID_APP_EXIT, "E&xit", "", "", false},
+    {ID_APP_EXIT, "E&xit", "", "exit", false},
     {ID_VIEW_TOOLBAR, "Standard Toolbar", "", "", true},
     {ID_VIEW_STATUS_BAR, "&Status Bar", "", "", true},
 };
