@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QScreen>
+#include <algorithm>
 #include <vector>
 
 namespace tarnwick::ui {
@@ -24,6 +25,9 @@ QRegion RegionFromColor(const QImage& image, QRgb transparent) {
       if (x > start) runs.emplace_back(start, y, x - start, 1);
     }
   }
+  // The region takes its rectangles in top-to-bottom, left-to-right order.
+  std::sort(runs.begin(), runs.end(),
+            [](const QRect& a, const QRect& b) { return a.y() != b.y() ? a.y() < b.y() : a.x() < b.x(); });
   QRegion region;
   region.setRects(runs.data(), static_cast<int>(runs.size()));
   return region;

@@ -334,7 +334,14 @@ void CTarnwickView::OnRename(ProfileList list) {
   const bool renamed = doc_.Catalogue().RenameSelectedProfile(list, rows, [this](const std::string& current) {
     return services_.dialogs.AskProfileName(window(), current);
   });
-  if (renamed) doc_.CatalogueChanged();
+  if (!renamed) return;
+  doc_.CatalogueChanged();
+  // The renamed profile stays where it was, and stays selected.
+  QTreeView* view = lists_[list == ProfileList::Quick ? kQuickTab : kScheduledTab];
+  const int row = static_cast<int>(rows.front());
+  view->selectionModel()->select(QItemSelection(view->model()->index(row, 0),
+                                                view->model()->index(row, view->model()->columnCount() - 1)),
+                                 QItemSelectionModel::ClearAndSelect);
 }
 
 void CTarnwickView::OnLogOpen() {
