@@ -1,9 +1,16 @@
-// The window's JobObserver: every call, from whichever thread, is re-posted to the window's thread
-// (a queued call carrying the values) and comes out there as a signal.
+// The window's JobObserver. Calls come from the worker (and Stop's text from the window's own
+// thread); they are gathered and handed to the window's thread by one queued call per batch, where
+// they come out as signals. A job reports its current file and progress for every chunk, far more
+// often than a window can show them, so within a batch only the latest status text (or its
+// clearing) and the latest progress (or its reset) are told; failed launches and job ends are all
+// told, after them, in the order they came.
 #pragma once
 
 #include <QObject>
 #include <QString>
+#include <mutex>
+#include <optional>
+#include <vector>
 
 #include "engine/JobObserver.h"
 
@@ -28,6 +35,30 @@ class CJobObserverAdapter : public QObject, public JobObserver {
   void progressReset();
   void jobEnded(const QString& profileName, int exitCode, bool stopped);
   void launchFailed(const QString& profileName, const QString& reason);
+
+ private:
+  struct Progress {
+    long long position = 0;
+    long long range = 0;
+    bool reset = false;
+  };
+  struct Ended {
+    bool isEnd;  // else a failed launch
+    QString name;
+    int exitCode;
+    bool stopped;
+    QString reason;
+  };
+
+  // With mutex_ held: posts the hand-over unless one is on its way.
+  void PostLocked();
+  void HandOver();
+
+  std::mutex mutex_;  // guards everything below
+  bool posted_ = false;
+  std::optional<std::optional<QString>> status_;  // set: a change; empty inner value: cleared
+  std::optional<Progress> progress_;
+  std::vector<Ended> events_;
 };
 
 }  // namespace tarnwick::ui

@@ -57,6 +57,8 @@ class CTarnwickView : public QWidget {
   CProfileListModel* ProfileModel(ProfileList list) const;
   CActivityLogModel* LogModel() const { return logModel_; }
   CBackupController& Controller() { return controller_; }
+  // Where the controller's jobs report (their calls come out on the window's thread).
+  JobObserver& Observer() { return observer_; }
   QTimer& TickTimer() { return tick_; }
 
   // The context menu of a list with its items enabled as the selection says.

@@ -10,7 +10,7 @@
 namespace tarnwick::ui::test {
 namespace {
 
-TEST(JobObserverAdapter, WorkerCallsArriveOnTheWindowsThreadInOrder) {
+TEST(JobObserverAdapter, WorkerCallsArriveOnTheWindowsThreadLatestValuesFirst) {
   CJobObserverAdapter adapter;
   QStringList seen;
   std::vector<QThread*> threads;
@@ -27,20 +27,32 @@ TEST(JobObserverAdapter, WorkerCallsArriveOnTheWindowsThreadInOrder) {
                    [&](const QString& n, int code, bool stopped) { note(QStringLiteral("end %1 %2 %3").arg(n).arg(code).arg(stopped)); });
   QObject::connect(&adapter, &CJobObserverAdapter::launchFailed,
                    [&](const QString& n, const QString& why) { note("failed " + n + ": " + why); });
-  std::thread worker([&] {
-    JobObserver& observer = adapter;
+  JobObserver& observer = adapter;
+  std::thread first([&] {
     observer.OnStatusText("Backing up a.txt");
     observer.OnProgress(5000000000LL, 6000000000LL);
+  });
+  first.join();
+  EXPECT_TRUE(seen.isEmpty());  // nothing ran on the worker
+  ASSERT_TRUE(WaitFor([&] { return seen.size() == 2; }));
+  EXPECT_EQ(seen, QStringList({"text Backing up a.txt", "progress 5000000000/6000000000"}));
+  // A burst is told as its latest status and progress, then every launch failure and end in order.
+  seen.clear();
+  std::thread burst([&] {
+    for (int i = 0; i < 1000; ++i) {
+      observer.OnStatusText("file " + std::to_string(i));
+      observer.OnProgress(i, 1000);
+    }
     observer.OnClearStatus();
     observer.OnResetProgress();
     observer.OnLaunchFailed("nightly", Status::NotFound("/p/nightly.pfl", "gone"));
     observer.OnJobEnded(JobEnd{"docs", 1, true});
+    observer.OnStatusText("next");
   });
-  worker.join();
-  EXPECT_TRUE(seen.isEmpty());  // nothing ran on the worker
-  ASSERT_TRUE(WaitFor([&] { return seen.size() == 6; }));
-  EXPECT_EQ(seen, QStringList({"text Backing up a.txt", "progress 5000000000/6000000000", "cleared", "reset",
-                               "failed nightly: /p/nightly.pfl: gone", "end docs 1 1"}));
+  burst.join();
+  ASSERT_TRUE(WaitFor([&] { return seen.size() >= 4; }));
+  QTest::qWait(20);
+  EXPECT_EQ(seen, QStringList({"text next", "reset", "failed nightly: /p/nightly.pfl: gone", "end docs 1 1"}));
   for (QThread* t : threads) EXPECT_EQ(t, qApp->thread());
 }
 
