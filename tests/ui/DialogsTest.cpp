@@ -31,6 +31,8 @@ struct ClampCase {
   ProgressValue expected;
 };
 
+void PrintTo(const ClampCase& c, std::ostream* os) { *os << c.position << " of " << c.range; }
+
 class ProgressClamping : public ::testing::TestWithParam<ClampCase> {};
 
 TEST_P(ProgressClamping, PositionIsClampedIntoTheRange) {

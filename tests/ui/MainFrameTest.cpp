@@ -72,6 +72,8 @@ struct PromptCase {
   const char* toolTip;
 };
 
+void PrintTo(const PromptCase& c, std::ostream* os) { *os << "command " << c.id; }
+
 class CommandPrompts : public ::testing::TestWithParam<PromptCase> {};
 
 TEST_P(CommandPrompts, StatusTipAndToolTipComeFromTheStringTable) {

@@ -18,6 +18,8 @@ struct RegionCase {
   std::vector<QRect> expected;    // the region's rectangles (any order)
 };
 
+void PrintTo(const RegionCase& c, std::ostream* os) { *os << c.name; }
+
 class RegionFromKey : public ::testing::TestWithParam<RegionCase> {};
 
 TEST_P(RegionFromKey, KeepsThePixelsThatAreNotTheKeyColour) {

@@ -80,6 +80,10 @@ struct EnablingCase {
   QStringList enabledPopupItems;
 };
 
+void PrintTo(const EnablingCase& c, std::ostream* os) {
+  *os << "tab " << c.tab << ", " << c.selected.size() << " selected, log " << (c.logHasRows ? "with rows" : "empty");
+}
+
 class Enabling : public ::testing::TestWithParam<EnablingCase> {};
 
 TEST_P(Enabling, ContextMenuAndCommandsFollowSelectionAndLog) {
