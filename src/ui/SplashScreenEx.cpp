@@ -139,22 +139,19 @@ void CSplashScreenEx::paintEvent(QPaintEvent*) {
   }
 }
 
+bool CSplashScreenEx::HideOnInput(QEvent* event) {
+  if (!(style_ & kHideOnInput)) return false;
+  event->accept();
+  Hide();
+  return true;
+}
+
 void CSplashScreenEx::mousePressEvent(QMouseEvent* event) {
-  if (style_ & kHideOnInput) {
-    event->accept();
-    Hide();
-    return;
-  }
-  QWidget::mousePressEvent(event);
+  if (!HideOnInput(event)) QWidget::mousePressEvent(event);
 }
 
 void CSplashScreenEx::keyPressEvent(QKeyEvent* event) {
-  if (style_ & kHideOnInput) {
-    event->accept();
-    Hide();
-    return;
-  }
-  QWidget::keyPressEvent(event);
+  if (!HideOnInput(event)) QWidget::keyPressEvent(event);
 }
 
 }  // namespace tarnwick::ui

@@ -72,6 +72,8 @@ class CSplashScreenEx : public QWidget {
 
  private:
   void OnFullyShown();
+  // With kHideOnInput a press hides the splash and is consumed.
+  bool HideOnInput(QEvent* event);
   void Finish();
 
   QPointer<QWidget> parent_;
