@@ -1,0 +1,18 @@
+# cmake -DSOURCE_DIR=<src> -P CheckCoreHasNoQt.cmake
+# Fails when a source file of a core subsystem includes a Qt header.
+set(core_folders app formats profiles schedule engine ftp log zip net cli)
+set(offenders "")
+foreach(folder ${core_folders})
+  file(GLOB_RECURSE files ${SOURCE_DIR}/${folder}/*.h ${SOURCE_DIR}/${folder}/*.cpp)
+  foreach(file ${files})
+    file(STRINGS ${file} hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Q[A-Za-z]+|Qt[A-Za-z]*/)")
+    if(hits)
+      list(APPEND offenders "${file}: ${hits}")
+    endif()
+  endforeach()
+endforeach()
+if(offenders)
+  list(JOIN offenders "\n" text)
+  message(FATAL_ERROR "the core includes Qt:\n${text}")
+endif()
+message(STATUS "core is free of Qt includes")

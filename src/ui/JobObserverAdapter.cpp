@@ -1,0 +1,82 @@
+#include "ui/JobObserverAdapter.h"
+
+namespace tarnwick::ui {
+
+void CJobObserverAdapter::PostLocked() {
+  if (posted_) return;
+  posted_ = true;
+  // Queued also when the caller is the window's own thread (Stop's text), so the order holds.
+  QMetaObject::invokeMethod(this, &CJobObserverAdapter::HandOver, Qt::QueuedConnection);
+}
+
+void CJobObserverAdapter::OnStatusText(const std::string& text) {
+  std::lock_guard lock(mutex_);
+  status_ = std::optional<QString>(QString::fromStdString(text));
+  PostLocked();
+}
+
+void CJobObserverAdapter::OnClearStatus() {
+  std::lock_guard lock(mutex_);
+  status_ = std::optional<QString>();
+  PostLocked();
+}
+
+void CJobObserverAdapter::OnProgress(long long position, long long range) {
+  std::lock_guard lock(mutex_);
+  progress_ = Progress{position, range, false};
+  PostLocked();
+}
+
+void CJobObserverAdapter::OnResetProgress() {
+  std::lock_guard lock(mutex_);
+  progress_ = Progress{0, 0, true};
+  PostLocked();
+}
+
+void CJobObserverAdapter::OnJobEnded(const JobEnd& end) {
+  std::lock_guard lock(mutex_);
+  events_.push_back({true, QString::fromStdString(end.profileName), end.exitCode, end.stopped, {}});
+  PostLocked();
+}
+
+void CJobObserverAdapter::OnLaunchFailed(const std::string& profileName, const Status& reason) {
+  std::lock_guard lock(mutex_);
+  events_.push_back({false, QString::fromStdString(profileName), 0, false, QString::fromStdString(reason.ToString())});
+  PostLocked();
+}
+
+void CJobObserverAdapter::HandOver() {
+  std::optional<std::optional<QString>> status;
+  std::optional<Progress> latest;
+  std::vector<Ended> events;
+  {
+    std::lock_guard lock(mutex_);
+    posted_ = false;
+    status.swap(status_);
+    latest.swap(progress_);
+    events.swap(events_);
+  }
+  if (status) {
+    if (*status) {
+      Q_EMIT statusText(**status);
+    } else {
+      Q_EMIT statusCleared();
+    }
+  }
+  if (latest) {
+    if (latest->reset) {
+      Q_EMIT progressReset();
+    } else {
+      Q_EMIT progress(latest->position, latest->range);
+    }
+  }
+  for (const Ended& e : events) {
+    if (e.isEnd) {
+      Q_EMIT jobEnded(e.name, e.exitCode, e.stopped);
+    } else {
+      Q_EMIT launchFailed(e.name, e.reason);
+    }
+  }
+}
+
+}  // namespace tarnwick::ui

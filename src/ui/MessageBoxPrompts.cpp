@@ -1,0 +1,39 @@
+#include "ui/MessageBoxPrompts.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+
+namespace tarnwick::ui {
+namespace {
+
+QString Title(const std::string& title) {
+  return title.empty() ? QStringLiteral("Tarnwick") : QString::fromStdString(title);
+}
+
+// Runs `f` on the GUI thread and waits for it.
+template <typename F>
+void OnGuiThread(F&& f) {
+  if (QThread::currentThread() == qApp->thread()) {
+    f();
+  } else {
+    QMetaObject::invokeMethod(qApp, std::forward<F>(f), Qt::BlockingQueuedConnection);
+  }
+}
+
+}  // namespace
+
+void MessageBoxPrompts::ShowMessage(const std::string& text, const std::string& title) {
+  OnGuiThread([&] { QMessageBox::information(parent_, Title(title), QString::fromStdString(text)); });
+}
+
+UserPrompts::Answer MessageBoxPrompts::AskYesNo(const std::string& text, bool defaultNo) {
+  QMessageBox::StandardButton pressed = QMessageBox::No;
+  OnGuiThread([&] {
+    pressed = QMessageBox::question(parent_, Title({}), QString::fromStdString(text),
+                                    QMessageBox::Yes | QMessageBox::No, defaultNo ? QMessageBox::No : QMessageBox::Yes);
+  });
+  return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+}  // namespace tarnwick::ui

@@ -1,0 +1,24 @@
+// The core's questions and messages as message boxes over the window. A call from another thread
+// waits while the window's thread shows the box.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "app/UserPrompts.h"
+
+namespace tarnwick::ui {
+
+class MessageBoxPrompts : public UserPrompts {
+ public:
+  explicit MessageBoxPrompts(QWidget* parent = nullptr) : parent_(parent) {}
+  void SetParent(QWidget* parent) { parent_ = parent; }
+
+  void ShowMessage(const std::string& text, const std::string& title = {}) override;
+  Answer AskYesNo(const std::string& text, bool defaultNo = false) override;
+
+ private:
+  QPointer<QWidget> parent_;
+};
+
+}  // namespace tarnwick::ui

@@ -1,0 +1,56 @@
+#include "ui/OptionsDlg.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "app/ProgramFolder.h"
+#include "app/ProgramSettings.h"
+#include "app/StringTable.h"
+#include "ui/UiStrings.h"
+
+namespace tarnwick::ui {
+
+COptionsDlg::COptionsDlg(UserPrompts& prompts, QWidget* parent)
+    : QDialog(parent),
+      prompts_(prompts),
+      showSplash_(new QCheckBox(UiString(IDS_OPTIONS_SHOW_SPLASH))),
+      runMissed_(new QCheckBox(UiString(IDS_OPTIONS_RUN_MISSED))) {
+  setWindowTitle(UiString(IDS_OPTIONS_CAPTION));
+  ProgramSettings settings;
+  settings.ReadSettings(SettingsFilePath().string());
+  showSplash_->setChecked(settings.showSplash());
+  runMissed_->setChecked(settings.runMissed());
+
+  auto* page = new QWidget;
+  auto* pageLayout = new QVBoxLayout(page);
+  pageLayout->addWidget(showSplash_);
+  pageLayout->addWidget(runMissed_);
+  pageLayout->addStretch(1);
+  auto* tabs = new QTabWidget(this);
+  tabs->addTab(page, QString::fromUtf8(LoadString(IDS_TAB_GENERAL)));
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(tabs);
+  layout->addWidget(buttons);
+  setMinimumSize(320, 200);
+}
+
+void COptionsDlg::accept() {
+  ProgramSettings settings;
+  settings.setShowSplash(showSplash_->isChecked());
+  settings.setRunMissed(runMissed_->isChecked());
+  const std::string path = SettingsFilePath().string();
+  if (const Status written = settings.WriteSettings(path); !written.ok()) {
+    prompts_.ShowMessage(UiString(IDS_OPTIONS_WRITE_FAILED)
+                             .arg(QString::fromStdString(path), QString::fromStdString(written.message()))
+                             .toStdString());
+  }
+  QDialog::accept();
+}
+
+}  // namespace tarnwick::ui

@@ -1,0 +1,126 @@
+// The main view: the tab window with the quick-launch profiles, the scheduled profiles and the
+// activity log; their context menus and commands; the backup controller with its one-second tick;
+// and the watch on the profile folder, so profiles changed by tarnwick-cli show up.
+#pragma once
+
+#include <QFileSystemWatcher>
+#include <QHash>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+#include <vector>
+
+#include "app/Status.h"
+#include "app/Clock.h"
+#include "app/UserPrompts.h"
+#include "engine/BackupController.h"
+#include "ui/ActivityLogAdapter.h"
+#include "ui/JobObserverAdapter.h"
+#include "ui/ProfileEditorLauncher.h"
+
+class QAbstractItemModel;
+class QMenu;
+class QTabWidget;
+class QTreeView;
+
+namespace tarnwick::ui {
+
+class CActivityLogModel;
+class CHelpWindow;
+class CMainFrame;
+class CProfileListModel;
+class CTarnwickDoc;
+class UiDialogs;
+
+// What the view asks of the outside: messages, file and name dialogs, the profile editor.
+struct ViewServices {
+  UserPrompts& prompts;
+  UiDialogs& dialogs;
+  ProfileEditorLauncher& editor;
+  const Clock& clock;
+};
+
+class CTarnwickView : public QWidget {
+  Q_OBJECT
+ public:
+  enum Tab { kQuickTab = 0, kScheduledTab = 1, kLogTab = 2 };
+  static constexpr int kTickInterval = 1000;     // ms, the schedule monitor's tick
+  static constexpr int kReloadDelay = 250;       // ms after the last change of a watched file
+
+  // Connects to the frame's commands and status panes, shows the log and the catalogue as they
+  // are, reads the missed-run setting and starts the tick.
+  CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices services, QWidget* parent = nullptr);
+  // Stops a running job and waits for it before anything it reports to goes away.
+  ~CTarnwickView() override;
+
+  QTabWidget* Tabs() const { return tabs_; }
+  QTreeView* List(Tab tab) const { return lists_[tab]; }
+  CProfileListModel* ProfileModel(ProfileList list) const;
+  CActivityLogModel* LogModel() const { return logModel_; }
+  CBackupController& Controller() { return controller_; }
+  // Where the controller's jobs report (their calls come out on the window's thread).
+  JobObserver& Observer() { return observer_; }
+  QTimer& TickTimer() { return tick_; }
+
+  // The context menu of a list with its items enabled as the selection says.
+  QMenu* ContextMenu(Tab tab);
+  // Enables the commands of the frame and the popups for the current selection, log and job.
+  void UpdateCommandStates();
+
+  // Asked before the window closes: a running job is stopped and waited for when the user agrees.
+  bool CanClose();
+
+  // Reads the catalogue from disk again and shows it.
+  void ReloadCatalogue();
+  // Opens the manual at `topic`; says so when the manual is missing.
+  void ShowHelpTopic(const QString& topic);
+  CHelpWindow* HelpWindow() const { return help_.get(); }
+
+  void OnNewProfile(EditorMode mode);
+  void OnStop();
+  // Shows a failed catalogue operation's reason (not a question the user answered No).
+  void ShowFailure(const Status& status);
+  void OnLaunchQuick();
+  void OnScheduledSettings();
+  void OnDelete(ProfileList list);
+  void OnRename(ProfileList list);
+  void OnLogOpen();
+  void OnLogSave();
+  void OnLogClear();
+  void OnOptions();
+  void OnHelpWeb();
+  void OnAbout();
+  void OnCustomize();
+  void OnTick();
+
+ private:
+  QTreeView* MakeList(QAbstractItemModel* model, const std::vector<int>& widths);
+  QMenu* MakePopup(Tab tab);
+  void ConnectCommands();
+  void ConnectJobReports();
+  std::vector<std::size_t> SelectedRows(ProfileList list) const;
+  std::string SelectedName(ProfileList list) const;
+  void OpenEditor(EditorMode mode, const std::string& name);
+  void RefreshLists();
+  void WatchProfileFolders();
+
+  CTarnwickDoc& doc_;
+  CMainFrame& frame_;
+  ViewServices services_;
+  CJobObserverAdapter observer_;
+  CActivityLogModel* logModel_;
+  CActivityLogAdapter logAdapter_;
+  CBackupController controller_;
+  QTabWidget* tabs_;
+  CProfileListModel* quickModel_;
+  CProfileListModel* scheduledModel_;
+  QTreeView* lists_[3];
+  QMenu* popups_[3];
+  QHash<unsigned, QAction*> popupActions_;
+  QTimer tick_;
+  QFileSystemWatcher watcher_;
+  QTimer reloadTimer_;
+  std::unique_ptr<CHelpWindow> help_;
+};
+
+}  // namespace tarnwick::ui

@@ -1,0 +1,28 @@
+#include "ui/UiDialogs.h"
+
+#include <QFileDialog>
+
+#include "ui/RenameDlg.h"
+#include "ui/UiStrings.h"
+
+namespace tarnwick::ui {
+
+std::optional<std::string> QtDialogs::ChooseLogToOpen(QWidget* parent) {
+  const QString path = QFileDialog::getOpenFileName(parent, {}, {}, UiString(IDS_LOG_FILTER));
+  if (path.isEmpty()) return std::nullopt;
+  return path.toStdString();
+}
+
+std::optional<std::string> QtDialogs::ChooseLogToSave(QWidget* parent) {
+  const QString path = QFileDialog::getSaveFileName(parent, {}, {}, UiString(IDS_LOG_FILTER));
+  if (path.isEmpty()) return std::nullopt;
+  return path.toStdString();
+}
+
+std::optional<std::string> QtDialogs::AskProfileName(QWidget* parent, const std::string& current) {
+  CRenameDlg dialog(QString::fromStdString(current), parent);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.NewName().toStdString();
+}
+
+}  // namespace tarnwick::ui
