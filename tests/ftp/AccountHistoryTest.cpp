@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -13,6 +11,7 @@
 
 #include "app/ProgramFolder.h"
 #include "ftp/AccountHistory.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 namespace tarnwick {
@@ -277,16 +276,11 @@ TEST(AccountHistoryTest, UnopenableFileIsReportedWithItsPath) {
 
 TEST(AccountHistoryTest, AFailedWriteIsReportedWithTheFileAndReason) {
   AccountFiles files;
-  // A file-size limit below the account's section makes the write fail, whoever runs the test.
-  struct rlimit old {};
-  ::getrlimit(RLIMIT_FSIZE, &old);
-  auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = old;
-  small.rlim_cur = 16;
-  ::setrlimit(RLIMIT_FSIZE, &small);
-  const Status failed = StoreSourceAccount(Source("a.host"), files.src);
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  ::signal(SIGXFSZ, oldHandler);
+  Status failed;
+  {
+    const test::FileSizeLimit limit(16);  // below the account's section
+    failed = StoreSourceAccount(Source("a.host"), files.src);
+  }
   EXPECT_EQ(failed.code(), StatusCode::IoError);
   EXPECT_EQ(failed.path(), files.src);
   EXPECT_EQ(failed.sysError(), EFBIG);
