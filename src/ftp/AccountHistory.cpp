@@ -5,15 +5,12 @@
 
 #include "app/ProgramFolder.h"
 #include "app/StringTable.h"
-#include "app/UserPrompts.h"
 #include "formats/IniFile.h"
 #include "ftp/IniValue.h"
 
 namespace tarnwick {
 
 namespace {
-
-constexpr const char* kCannotOpenAccountFile = "Cannot open file %s, make sure you havn't opened it.";
 
 constexpr const char* kKeyPort = "PORT";
 constexpr const char* kKeyUserName = "USERNAME";
@@ -22,12 +19,17 @@ constexpr const char* kKeyFolder = "INIDIR";
 constexpr const char* kKeyPassive = "PASSIVE";
 constexpr const char* kKeyServerType = "SERVERTYPE";
 
-// Opens the account file (created empty when missing); says so when it cannot.
-bool OpenAccountFile(CIniFile& ini, const char* name, const std::string& accountFile, UserPrompts& prompts) {
+// Opens the account file (created empty when missing).
+Status OpenAccountFile(CIniFile& ini, const char* name, const std::string& accountFile) {
   const std::string path = accountFile.empty() ? PathBesideProgram(name).string() : accountFile;
-  if (ini.Load(path, false).ok()) return true;
-  prompts.ShowMessage(FormatText(kCannotOpenAccountFile, path.c_str()));
-  return false;
+  const IoResult opened = ini.Load(path, false);
+  if (opened.ok()) return {};
+  return Status::IoError(path, opened.sysError, FormatString(IDS_CANNOT_OPEN_ACCOUNT_FILE, path.c_str()));
+}
+
+Status SaveAccountFile(CIniFile& ini) {
+  const IoResult saved = ini.Save();
+  return saved.ok() ? Status() : Status::IoError(ini.Path(), saved.sysError);
 }
 
 const char* PassiveText(bool passive) { return passive ? "1" : "0"; }
@@ -64,61 +66,60 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 
 }  // namespace
 
-bool StoreDestinationAccount(const DestinationAccountFields& fields, UserPrompts& prompts,
-                             const std::string& accountFile) {
+const char* ServerTypeName(int serverType) {
+  return LoadString(serverType == kUnixServer ? IDS_SERVER_TYPE_UNIX : IDS_SERVER_TYPE_WINDOWS);
+}
+
+Status StoreDestinationAccount(const DestinationAccountFields& fields, const std::string& accountFile) {
   CIniFile ini;
-  if (!OpenAccountFile(ini, kDestinationAccountFile, accountFile, prompts)) return false;
-  if (!IsUsableIniSection(fields.host)) return true;
+  if (Status opened = OpenAccountFile(ini, kDestinationAccountFile, accountFile); !opened.ok()) return opened;
+  if (!IsUsableIniSection(fields.host)) return {};
   WriteCredentials(ini, fields);
   SetExactIniValue(ini, fields.host, kKeyFolder, fields.remotePath);
   SetExactIniValue(ini, fields.host, kKeyPassive, PassiveText(fields.passive));
-  ini.Save();
-  return true;
+  return SaveAccountFile(ini);
 }
 
-bool RecallDestinationAccount(DestinationAccountFields& fields, const std::string& profileHost,
-                              const std::string& profileRemotePath, UserPrompts& prompts,
-                              const std::string& accountFile) {
-  if (!fields.hostEnabled) return true;
+Status RecallDestinationAccount(DestinationAccountFields& fields, const std::string& profileHost,
+                                const std::string& profileRemotePath, const std::string& accountFile) {
+  if (!fields.hostEnabled) return {};
   CIniFile ini;
-  if (!OpenAccountFile(ini, kDestinationAccountFile, accountFile, prompts)) return false;
-  if (fields.host.empty()) return true;
+  if (Status opened = OpenAccountFile(ini, kDestinationAccountFile, accountFile); !opened.ok()) return opened;
+  if (fields.host.empty()) return {};
   ReadCredentials(ini, fields);
   fields.remotePath = fields.host == profileHost ? profileRemotePath : ini.GetValue(fields.host, kKeyFolder);
   fields.passive = ini.GetValue(fields.host, kKeyPassive) == "1";
-  return true;
+  return {};
 }
 
-bool StoreSourceAccount(const SourceAccountFields& fields, UserPrompts& prompts, const std::string& accountFile) {
+Status StoreSourceAccount(const SourceAccountFields& fields, const std::string& accountFile) {
   CIniFile ini;
-  if (!OpenAccountFile(ini, kSourceAccountFile, accountFile, prompts)) return false;
-  if (!IsUsableIniSection(fields.host)) return true;
+  if (Status opened = OpenAccountFile(ini, kSourceAccountFile, accountFile); !opened.ok()) return opened;
+  if (!IsUsableIniSection(fields.host)) return {};
   WriteCredentials(ini, fields);
   SetExactIniValue(ini, fields.host, kKeyPassive, PassiveText(fields.passive));
   SetExactIniValue(ini, fields.host, kKeyFolder, fields.initialPath);
-  const bool known = fields.serverType == kWindowsServer || fields.serverType == kUnixServer;
-  SetExactIniValue(ini, fields.host, kKeyServerType, kServerTypeNames[known ? fields.serverType : kWindowsServer]);
-  ini.Save();
-  return true;
+  SetExactIniValue(ini, fields.host, kKeyServerType, ServerTypeName(fields.serverType));
+  return SaveAccountFile(ini);
 }
 
-bool RecallSourceAccount(SourceAccountFields& fields, UserPrompts& prompts, const std::string& accountFile) {
-  if (!fields.hostEnabled) return true;
+Status RecallSourceAccount(SourceAccountFields& fields, const std::string& accountFile) {
+  if (!fields.hostEnabled) return {};
   CIniFile ini;
-  if (!OpenAccountFile(ini, kSourceAccountFile, accountFile, prompts)) return false;
-  if (fields.host.empty()) return true;
+  if (Status opened = OpenAccountFile(ini, kSourceAccountFile, accountFile); !opened.ok()) return opened;
+  if (fields.host.empty()) return {};
   ReadCredentials(ini, fields);
   fields.initialPath = ini.GetValue(fields.host, kKeyFolder);
   const std::string serverType = ini.GetValue(fields.host, kKeyServerType);
   fields.serverType = kWindowsServer;
   for (int i : {kWindowsServer, kUnixServer}) {
-    if (StartsWithNoCase(kServerTypeNames[i], serverType)) {
+    if (StartsWithNoCase(ServerTypeName(i), serverType)) {
       fields.serverType = i;
       break;
     }
   }
   fields.passive = ini.GetValue(fields.host, kKeyPassive) == "1";
-  return true;
+  return {};
 }
 
 }  // namespace tarnwick

@@ -5,17 +5,19 @@
 
 #include <string>
 
-namespace tarnwick {
+#include "app/Status.h"
 
-class UserPrompts;
+namespace tarnwick {
 
 inline constexpr const char* kDestinationAccountFile = "ftpac.ini";
 inline constexpr const char* kSourceAccountFile = "ftpsrc.ini";
 
-// The "Server Type:" entries of the source dialog, in list order.
-inline constexpr const char* kServerTypeNames[] = {"Windows Server", "Unix Server"};
+// The "Server Type:" entries of the source dialog, in list order; the stored SERVERTYPE is the
+// entry's text.
 inline constexpr int kWindowsServer = 0;
 inline constexpr int kUnixServer = 1;
+// "Windows Server" or "Unix Server"; any other index gives "Windows Server".
+const char* ServerTypeName(int serverType);
 
 // The fields of the "Backup Destination" dialog that the account file reads and sets.
 struct DestinationAccountFields {
@@ -39,29 +41,29 @@ struct SourceAccountFields {
   bool anonymous = false;
   std::string initialPath;  // "Initial Path:"
   bool passive = false;
-  int serverType = kWindowsServer;  // index into kServerTypeNames; -1 when none is selected
+  int serverType = kWindowsServer;  // kWindowsServer or kUnixServer; -1 when none is selected
 };
 
-// `accountFile` empty means the file of that name beside the program. Every operation that cannot
-// open or create its file says "Cannot open file %s, make sure you havn't opened it." and returns
-// false; the dialog goes on regardless.
+// `accountFile` empty means the file of that name beside the program. An operation that cannot
+// open or create its file changes no field and answers IoError with the file, the system's reason
+// and the text "Cannot open file %s, make sure you havn't opened it." for the dialog to show (it
+// goes on regardless); a store that cannot write the file back answers IoError with the file and
+// the system's reason.
 
 // Writes PORT, USERNAME, PASSWORD, INIDIR, PASSIVE of the host's section (user name and password
 // empty when anonymous). An empty host stores nothing.
-bool StoreDestinationAccount(const DestinationAccountFields& fields, UserPrompts& prompts,
-                             const std::string& accountFile = {});
+Status StoreDestinationAccount(const DestinationAccountFields& fields, const std::string& accountFile = {});
 
 // Fills the fields from the host's section. When the host is the profile's own FTP host
 // (exact comparison), the profile's remote path is taken instead of the stored INIDIR.
-bool RecallDestinationAccount(DestinationAccountFields& fields, const std::string& profileHost,
-                              const std::string& profileRemotePath, UserPrompts& prompts,
-                              const std::string& accountFile = {});
+Status RecallDestinationAccount(DestinationAccountFields& fields, const std::string& profileHost,
+                                const std::string& profileRemotePath, const std::string& accountFile = {});
 
 // Writes PORT, USERNAME, PASSWORD, PASSIVE, INIDIR, SERVERTYPE of the host's section.
-bool StoreSourceAccount(const SourceAccountFields& fields, UserPrompts& prompts, const std::string& accountFile = {});
+Status StoreSourceAccount(const SourceAccountFields& fields, const std::string& accountFile = {});
 
 // Fills the fields from the host's section; the server type is the first entry that begins with
 // the stored text (letter case ignored), else "Windows Server".
-bool RecallSourceAccount(SourceAccountFields& fields, UserPrompts& prompts, const std::string& accountFile = {});
+Status RecallSourceAccount(SourceAccountFields& fields, const std::string& accountFile = {});
 
 }  // namespace tarnwick

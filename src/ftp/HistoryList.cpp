@@ -78,19 +78,24 @@ void CHistoryList::Add(const std::string& text) {
   Select(0);
 }
 
-void CHistoryList::Save(bool addCurrent) {
-  if (section_.empty()) return;
+Status CHistoryList::Save(bool addCurrent) {
+  if (section_.empty()) return {};
   if (addCurrent) Add(editText_);  // Add trims and ignores an empty text
+  Status first;
+  const auto keep = [&first](Status status) {
+    if (first.ok()) first = std::move(status);
+  };
   int index = 0;
   for (const std::string& entry : entries_) {
-    store_.SetString(section_, FormatText("%s%d", keyPrefix_.c_str(), index++), entry);
+    keep(store_.SetString(section_, FormatText("%s%d", keyPrefix_.c_str(), index++), entry));
   }
   for (; index <= kHighestStaleIndex; ++index) {
     const std::string key = FormatText("%s%d", keyPrefix_.c_str(), index);
     if (store_.GetString(section_, key).value_or("").empty()) break;
-    store_.RemoveKey(section_, key);
+    keep(store_.RemoveKey(section_, key));
   }
-  if (rememberLast_) store_.SetString(section_, LastValueKey(), editText_);
+  if (rememberLast_) keep(store_.SetString(section_, LastValueKey(), editText_));
+  return first;
 }
 
 void CHistoryList::SetMaximum(int maximum) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "app/Status.h"
+
 namespace tarnwick {
 
 class HistoryStore;
@@ -36,7 +38,8 @@ class CHistoryList {
 
   // Writes the entries as "<prefix>N", removes stale higher indexes, and with remember-last writes
   // the field's text under the last-value key. `addCurrent` first adds the field's trimmed text.
-  void Save(bool addCurrent);
+  // Ok, or the store's first failure (the list in memory is kept either way).
+  Status Save(bool addCurrent);
 
   // Sets the maximum number of entries and drops those beyond it.
   void SetMaximum(int maximum);

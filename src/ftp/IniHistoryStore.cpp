@@ -4,7 +4,9 @@
 
 namespace tarnwick {
 
-IniHistoryStore::IniHistoryStore(const std::string& path) { open_ = ini_.Load(path, false).ok(); }
+IniHistoryStore::IniHistoryStore(const std::string& path) : path_(path) {
+  if (const IoResult opened = ini_.Load(path, false); !opened.ok()) openStatus_ = Status::IoError(path, opened.sysError);
+}
 
 std::optional<std::string> IniHistoryStore::GetString(const std::string& section, const std::string& key) {
   std::string value = ini_.GetValue(section, key);
@@ -12,17 +14,23 @@ std::optional<std::string> IniHistoryStore::GetString(const std::string& section
   return value;
 }
 
-void IniHistoryStore::SetString(const std::string& section, const std::string& key, const std::string& value) {
-  if (!IsUsableIniSection(section)) return;
+Status IniHistoryStore::SetString(const std::string& section, const std::string& key, const std::string& value) {
+  if (!IsUsableIniSection(section)) return {};  // such a list is never kept
   SetExactIniValue(ini_, section, key, value);
-  ini_.Save();
+  return Save();
 }
 
-void IniHistoryStore::RemoveKey(const std::string& section, const std::string& key) {
+Status IniHistoryStore::RemoveKey(const std::string& section, const std::string& key) {
   // The file class keeps keys once written; an empty value reads back as absent.
-  if (ini_.GetValue(section, key).empty()) return;
+  if (ini_.GetValue(section, key).empty()) return {};
   ini_.SetValue(section, key, "");
-  ini_.Save();
+  return Save();
+}
+
+Status IniHistoryStore::Save() {
+  if (!openStatus_.ok()) return openStatus_;
+  const IoResult saved = ini_.Save();
+  return saved.ok() ? Status() : Status::IoError(path_, saved.sysError);
 }
 
 }  // namespace tarnwick

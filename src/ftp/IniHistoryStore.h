@@ -12,19 +12,25 @@ namespace tarnwick {
 class IniHistoryStore : public HistoryStore {
  public:
   // Opens (or creates, readable by the owner only) the file at `path`. A file that cannot be
-  // opened gives an empty store whose changes go nowhere, as an unreadable registry would.
+  // opened gives an empty store whose changes go nowhere, as an unreadable registry would; each
+  // change then answers with the reason (OpenStatus()).
   explicit IniHistoryStore(const std::string& path);
 
-  bool IsOpen() const { return open_; }
+  // Ok, or IoError with the file and the system's reason when it could not be opened.
+  const Status& OpenStatus() const { return openStatus_; }
 
-  // An empty value counts as absent: the history lists never store one.
+  // An empty value counts as absent: the history lists never store one. Every change is written
+  // to the file at once; a failed write answers IoError with the file and the system's reason.
   std::optional<std::string> GetString(const std::string& section, const std::string& key) override;
-  void SetString(const std::string& section, const std::string& key, const std::string& value) override;
-  void RemoveKey(const std::string& section, const std::string& key) override;
+  Status SetString(const std::string& section, const std::string& key, const std::string& value) override;
+  Status RemoveKey(const std::string& section, const std::string& key) override;
 
  private:
+  Status Save();
+
+  std::string path_;
   CIniFile ini_;
-  bool open_ = false;
+  Status openStatus_;
 };
 
 }  // namespace tarnwick

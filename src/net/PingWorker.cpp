@@ -128,7 +128,7 @@ void CPingWorker::Line(int kind, const std::string& text) {
 }
 
 void CPingWorker::ErrorLine(const char* call, int error) {
-  Line(PING_LINE_ERROR, FormatText(kPingErrorFormat, call, static_cast<long>(error)));
+  Line(PING_LINE_ERROR, FormatString(IDS_PING_ERROR, call, static_cast<long>(error)));
 }
 
 void CPingWorker::Done(int reachedEnd) {
@@ -148,12 +148,12 @@ bool CPingWorker::Ping(int count, const std::string& host, PingObserver* window)
   }
   sockaddr_in target{};
   if (!Resolve(host, target)) {
-    Line(PING_LINE_ERROR, FormatText(kPingHostNotFoundFormat, host.c_str()));
+    Line(PING_LINE_ERROR, FormatString(IDS_PING_HOST_NOT_FOUND, host.c_str()));
     Done(0);
     ::close(fd);
     return false;
   }
-  Line(PING_LINE_HEADER, FormatText(kPingHeaderFormat, host.c_str(), Dotted(target.sin_addr).c_str(), kShownDataBytes));
+  Line(PING_LINE_HEADER, FormatString(IDS_PING_HEADER, host.c_str(), Dotted(target.sin_addr).c_str(), kShownDataBytes));
 
   const bool raw = kind == PingSocketKind::Raw;
   for (int i = 0; i < count; ++i) {
@@ -180,7 +180,7 @@ bool CPingWorker::Ping(int count, const std::string& host, PingObserver* window)
       break;
     }
     if (result == WaitResult::TimedOut) {
-      Line(PING_LINE_TIMEOUT, kPingTimedOut);
+      Line(PING_LINE_TIMEOUT, LoadString(IDS_PING_TIMED_OUT));
       continue;  // a whole second has passed already
     }
     if (result == WaitResult::ReceiveFailed) {
@@ -188,7 +188,7 @@ bool CPingWorker::Ping(int count, const std::string& host, PingObserver* window)
       ErrorLine("recvfrom()", error);
     } else {
       const long roundTrip = static_cast<long>(static_cast<std::uint32_t>(TickCount() - reply.echoedTick));
-      Line(PING_LINE_REPLY, FormatText(kPingReplyFormat, i + 1, Dotted(from.sin_addr).c_str(), kShownDataBytes,
+      Line(PING_LINE_REPLY, FormatString(IDS_PING_REPLY, i + 1, Dotted(from.sin_addr).c_str(), kShownDataBytes,
                                        roundTrip, reply.ttl));
     }
     // Requests go out one second apart, counted from each send; after the last one the run

@@ -8,13 +8,6 @@
 
 namespace tarnwick {
 
-// Texts of the ping lines (they have no string-table number).
-constexpr const char* kPingHeaderFormat = "Pinging %s [%s] with %d bytes of data:";
-constexpr const char* kPingReplyFormat = "Reply[%d] from: %s: bytes=%d time=%ldms TTL=%d";
-constexpr const char* kPingTimedOut = "Request Timed Out";
-constexpr const char* kPingHostNotFoundFormat = "Host not found: %s";
-constexpr const char* kPingErrorFormat = "%s - WSAError: %ld";
-
 // The kind of socket a run used.
 enum class PingSocketKind { None, Datagram, Raw };
 

@@ -9,9 +9,6 @@ namespace tarnwick {
 
 namespace {
 
-constexpr const char* kListSeparator = ", ";
-constexpr const char* kMonthListLead = " of ";
-
 constexpr unsigned kShortWeekdays[7] = {IDS_WEEKDAY_MON, IDS_WEEKDAY_TUE, IDS_WEEKDAY_WED, IDS_WEEKDAY_THU,
                                         IDS_WEEKDAY_FRI, IDS_WEEKDAY_SAT, IDS_WEEKDAY_SUN};
 
@@ -29,7 +26,7 @@ std::string WeekdayList(std::int32_t weekdays) {
   std::string list;
   for (int bit = 0; bit < 7; ++bit) {
     if (!((weekdays >> bit) & 1)) continue;
-    if (!list.empty()) list += kListSeparator;
+    if (!list.empty()) list += LoadString(IDS_LIST_SEPARATOR);
     list += LoadString(kShortWeekdays[bit]);
   }
   return list;
@@ -40,10 +37,10 @@ std::string MonthList(std::int32_t months) {
   std::string list;
   for (int bit = 0; bit < 12; ++bit) {
     if (!((months >> bit) & 1)) continue;
-    if (!list.empty()) list += kListSeparator;
+    if (!list.empty()) list += LoadString(IDS_LIST_SEPARATOR);
     list += LoadString(IDS_MONTH_JANUARY + bit);
   }
-  return kMonthListLead + list;
+  return LoadString(IDS_MONTH_LIST_LEAD) + list;
 }
 
 std::string OrdinalDay(const ScheduleRecord& r) {

@@ -250,14 +250,11 @@ std::int32_t ScheduleTypeFromName(const std::string& name) {
 }
 
 const char* WeekdayName(std::int32_t dayOfWeek) {
-  static constexpr const char* kNames[7] = {"Monday", "Tuesday", "Wednesday", "Thursday",
-                                            "Friday", "Saturday", "Sunday"};
-  return dayOfWeek >= 0 && dayOfWeek < 7 ? kNames[dayOfWeek] : kNames[0];
+  return LoadString(IDS_WEEKDAY_MONDAY + (dayOfWeek >= 0 && dayOfWeek < 7 ? dayOfWeek : 0));
 }
 
 const char* OrdinalName(std::int32_t weekOfMonth) {
-  static constexpr const char* kNames[5] = {"first", "second", "third", "fourth", "last"};
-  return weekOfMonth >= 0 && weekOfMonth < 5 ? kNames[weekOfMonth] : kNames[0];
+  return LoadString(IDS_ORDINAL_FIRST + (weekOfMonth >= 0 && weekOfMonth < 5 ? weekOfMonth : 0));
 }
 
 std::string FormatMinuteKey(std::time_t when) {

@@ -2,12 +2,16 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <functional>
+#include <ostream>
 #include <string>
+#include <tuple>
 
 #include "app/ProgramFolder.h"
 #include "ftp/AccountHistory.h"
-#include "support/RecordingPrompts.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 namespace tarnwick {
@@ -16,192 +20,282 @@ namespace {
 using test::ReadFile;
 using test::WriteFile;
 
-class AccountHistoryTest : public ::testing::Test {
- protected:
-  test::TempDir dir;
-  test::RecordingPrompts prompts;
-  std::string destFile = (dir / "ftpac.ini").string();
-  std::string srcFile = (dir / "ftpsrc.ini").string();
+DestinationAccountFields Destination(const std::string& host) {
+  DestinationAccountFields f;
+  f.host = host;
+  f.port = "2121";
+  f.userName = "bob";
+  f.password = "s3cret";
+  f.remotePath = "/backup";
+  f.passive = true;
+  return f;
+}
 
-  static DestinationAccountFields Destination(const std::string& host) {
-    DestinationAccountFields f;
-    f.host = host;
-    f.port = "2121";
-    f.userName = "bob";
-    f.password = "s3cret";
-    f.remotePath = "/backup";
-    f.passive = true;
-    return f;
-  }
-  static SourceAccountFields Source(const std::string& host) {
-    SourceAccountFields f;
-    f.host = host;
-    f.port = "21";
-    f.userName = "ann";
-    f.password = "pw";
-    f.initialPath = "/pub";
-    f.serverType = kUnixServer;
-    return f;
-  }
+SourceAccountFields Source(const std::string& host) {
+  SourceAccountFields f;
+  f.host = host;
+  f.port = "21";
+  f.userName = "ann";
+  f.password = "pw";
+  f.initialPath = "/pub";
+  f.serverType = kUnixServer;
+  return f;
+}
+
+auto Fields(const DestinationAccountFields& f) {
+  return std::tie(f.hostEnabled, f.host, f.port, f.userName, f.password, f.anonymous, f.remotePath, f.passive);
+}
+
+// The two account files of one test, in a folder of their own.
+struct AccountFiles {
+  test::TempDir dir;
+  std::string dest = (dir / "ftpac.ini").string();
+  std::string src = (dir / "ftpsrc.ini").string();
 };
 
-TEST_F(AccountHistoryTest, DestinationFileHoldsFiveKeysInOrderForTheOwnerOnly) {
-  ASSERT_TRUE(StoreDestinationAccount(Destination("ftp.example.com"), prompts, destFile));
-  EXPECT_EQ(ReadFile(destFile),
-            "[ftp.example.com]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\n");
-  struct stat st {};
-  ASSERT_EQ(::stat(destFile.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
+// Stores into a file (which may hold text before) and what the file holds afterwards.
+struct StoreCase {
+  const char* what;
+  const char* before;  // null: no file yet
+  std::function<Status(const AccountFiles&)> store;
+  bool sourceFile;  // ftpsrc.ini rather than ftpac.ini
+  std::string expected;
+  bool wholeFile = true;  // else `expected` is a part of the file
+};
 
+std::ostream& operator<<(std::ostream& out, const StoreCase& c) { return out << c.what; }
+
+class AccountStoreTest : public ::testing::TestWithParam<StoreCase> {};
+
+TEST_P(AccountStoreTest, WritesTheHostsSectionForTheOwnerOnly) {
+  const StoreCase& c = GetParam();
+  AccountFiles files;
+  const std::string& file = c.sourceFile ? files.src : files.dest;
+  if (c.before != nullptr) WriteFile(file, c.before);
+  const Status stored = c.store(files);
+  ASSERT_TRUE(stored.ok()) << stored.ToString();
+  const std::string text = ReadFile(file);
+  if (c.wholeFile) {
+    EXPECT_EQ(text, c.expected);
+  } else {
+    EXPECT_NE(text.find(c.expected), std::string::npos) << text;
+  }
+  if (c.before == nullptr) {
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+  }
+}
+
+DestinationAccountFields Anonymous(const std::string& host) {
+  DestinationAccountFields f = Destination(host);
+  f.anonymous = true;
+  f.passive = false;
+  return f;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Stores, AccountStoreTest,
+    ::testing::Values(
+        StoreCase{"destination: five keys in order", nullptr,
+                  [](const AccountFiles& a) { return StoreDestinationAccount(Destination("ftp.example.com"), a.dest); },
+                  false, "[ftp.example.com]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\n"},
+        StoreCase{"anonymous: no credentials", nullptr,
+                  [](const AccountFiles& a) { return StoreDestinationAccount(Anonymous("anon.host"), a.dest); }, false,
+                  "[anon.host]\nPORT=2121\nUSERNAME=\nPASSWORD=\nINIDIR=/backup\nPASSIVE=0\n"},
+        StoreCase{"host spellings share one section; a change of case is saved", nullptr,
+                  [](const AccountFiles& a) {
+                    DestinationAccountFields again = Destination("ftp.EXAMPLE.com");
+                    again.password = "S3CRET";  // only the letter case differs
+                    const Status first = StoreDestinationAccount(Destination("FTP.example.com"), a.dest);
+                    return first.ok() ? StoreDestinationAccount(again, a.dest) : first;
+                  },
+                  false, "[FTP.example.com]\nPORT=2121\nUSERNAME=bob\nPASSWORD=S3CRET\nINIDIR=/backup\nPASSIVE=1\n"},
+        StoreCase{"an empty host changes nothing", "[a.host]\nPORT=21\nUSERNAME=u\nPASSWORD=p\n",
+                  [](const AccountFiles& a) { return StoreDestinationAccount(Destination(""), a.dest); }, false,
+                  "[a.host]\nPORT=21\nUSERNAME=u\nPASSWORD=p\n"},
+        StoreCase{"source: six keys in order", nullptr,
+                  [](const AccountFiles& a) { return StoreSourceAccount(Source("src.host"), a.src); }, true,
+                  "[src.host]\nPORT=21\nUSERNAME=ann\nPASSWORD=pw\nPASSIVE=0\nINIDIR=/pub\nSERVERTYPE=Unix Server\n"},
+        StoreCase{"source: no server type selected stores Windows", "[src.host]\nPORT=21\n",
+                  [](const AccountFiles& a) {
+                    SourceAccountFields none = Source("other.host");
+                    none.serverType = -1;
+                    return StoreSourceAccount(none, a.src);
+                  },
+                  true,
+                  "[other.host]\nPORT=21\nUSERNAME=ann\nPASSWORD=pw\nPASSIVE=0\nINIDIR=/pub\nSERVERTYPE=Windows Server\n",
+                  false}));
+
+// A destination recall over a file's text: the fields before and after.
+struct RecallCase {
+  const char* what;
+  const char* file;
+  DestinationAccountFields fields;
+  const char* profileHost;
+  const char* profileRemotePath;
+  DestinationAccountFields expected;
+};
+
+std::ostream& operator<<(std::ostream& out, const RecallCase& c) { return out << c.what; }
+
+class DestinationRecallTest : public ::testing::TestWithParam<RecallCase> {};
+
+TEST_P(DestinationRecallTest, FillsTheFieldsFromTheHostsSection) {
+  const RecallCase& c = GetParam();
+  AccountFiles files;
+  if (c.file != nullptr) WriteFile(files.dest, c.file);
+  DestinationAccountFields f = c.fields;
+  const Status recalled = RecallDestinationAccount(f, c.profileHost, c.profileRemotePath, files.dest);
+  ASSERT_TRUE(recalled.ok()) << recalled.ToString();
+  EXPECT_EQ(Fields(f), Fields(c.expected));
+  // Opened, so created empty when it was missing (unless the recall had nothing to do).
+  EXPECT_EQ(std::filesystem::exists(files.dest), c.file != nullptr || c.fields.hostEnabled);
+}
+
+constexpr const char* kStored = "[ftp.example.com]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\n";
+constexpr const char* kMixedCase = "[Ftp.Host]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\n";
+
+DestinationAccountFields Host(const std::string& host, bool enabled = true) {
   DestinationAccountFields f;
-  f.host = "ftp.example.com";
-  ASSERT_TRUE(RecallDestinationAccount(f, "other.host", "/profile/path", prompts, destFile));
-  EXPECT_FALSE(f.anonymous);
-  EXPECT_EQ(f.userName, "bob");
-  EXPECT_EQ(f.password, "s3cret");
-  EXPECT_EQ(f.port, "2121");
-  EXPECT_EQ(f.remotePath, "/backup");
+  f.host = host;
+  f.hostEnabled = enabled;
+  return f;
+}
+
+DestinationAccountFields Recalled(const std::string& host, const std::string& remotePath) {
+  DestinationAccountFields f = Destination(host);
+  f.remotePath = remotePath;
+  return f;
+}
+
+DestinationAccountFields Cleared(DestinationAccountFields f, const std::string& port) {
+  f.anonymous = true;
+  f.userName.clear();
+  f.password.clear();
+  f.port = port;
+  return f;
+}
+
+DestinationAccountFields WithoutRemote(DestinationAccountFields f) {
+  f.remotePath.clear();
+  f.passive = false;
+  return f;
+}
+
+DestinationAccountFields Disabled(DestinationAccountFields f) {
+  f.hostEnabled = false;
+  return f;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DestinationRecallTest,
+    ::testing::Values(
+        RecallCase{"stored account", kStored, Host("ftp.example.com"), "other.host", "/profile/path",
+                   Recalled("ftp.example.com", "/backup")},
+        // A user name without a password also recalls as anonymous, with both fields emptied.
+        RecallCase{"user without password is anonymous", "[half.host]\nUSERNAME=joe\nPORT=21\n",
+                   Destination("half.host"), "", "", WithoutRemote(Cleared(Destination("half.host"), "21"))},
+        RecallCase{"unknown host clears the fields", nullptr, Destination("never.seen"), "", "",
+                   WithoutRemote(Cleared(Destination("never.seen"), ""))},
+        RecallCase{"the profile's own host keeps the profile's remote path", kMixedCase, Host("Ftp.Host"), "Ftp.Host",
+                   "/from/profile", Recalled("Ftp.Host", "/from/profile")},
+        // Another spelling finds the same section but is not the profile's host.
+        RecallCase{"the profile's host is compared exactly", kMixedCase, Host("ftp.host"), "Ftp.Host", "/from/profile",
+                   Recalled("ftp.host", "/backup")},
+        RecallCase{"an empty host changes nothing", "[a.host]\nPORT=21\nUSERNAME=u\nPASSWORD=p\n", Destination(""), "",
+                   "", Destination("")},
+        RecallCase{"a disabled host field changes nothing", "[a.host]\nPORT=21\nUSERNAME=u\nPASSWORD=p\n",
+                   Disabled(Destination("a.host")), "", "", Disabled(Destination("a.host"))}));
+
+struct ServerTypeCase {
+  const char* stored;
+  int expected;
+};
+
+std::ostream& operator<<(std::ostream& out, const ServerTypeCase& c) { return out << '"' << c.stored << '"'; }
+
+class SourceRecallTest : public ::testing::TestWithParam<ServerTypeCase> {};
+
+TEST_P(SourceRecallTest, TheServerTypeIsTheFirstEntryTheStoredTextBegins) {
+  AccountFiles files;
+  WriteFile(files.src, std::string("[s]\nPORT=990\nUSERNAME=u\nPASSWORD=p\nPASSIVE=1\nINIDIR=/in\nSERVERTYPE=") +
+                           GetParam().stored + "\n");
+  SourceAccountFields f;
+  f.host = "S";
+  f.serverType = -1;
+  ASSERT_TRUE(RecallSourceAccount(f, files.src).ok());
+  EXPECT_EQ(f.serverType, GetParam().expected);
+  EXPECT_EQ(f.port, "990");
+  EXPECT_EQ(f.userName, "u");
+  EXPECT_EQ(f.password, "p");
+  EXPECT_EQ(f.initialPath, "/in");
   EXPECT_TRUE(f.passive);
-  EXPECT_TRUE(prompts.messages.empty());
+  EXPECT_FALSE(f.anonymous);
 }
 
-TEST_F(AccountHistoryTest, AnonymousAccountsStoreNoCredentials) {
-  DestinationAccountFields anon = Destination("anon.host");
-  anon.anonymous = true;
-  anon.passive = false;
-  ASSERT_TRUE(StoreDestinationAccount(anon, prompts, destFile));
-  EXPECT_EQ(ReadFile(destFile), "[anon.host]\nPORT=2121\nUSERNAME=\nPASSWORD=\nINIDIR=/backup\nPASSIVE=0\n");
+INSTANTIATE_TEST_SUITE_P(Prefixes, SourceRecallTest,
+                         ::testing::Values(ServerTypeCase{"Unix Server", kUnixServer}, ServerTypeCase{"uNiX", kUnixServer},
+                                           ServerTypeCase{"Windows", kWindowsServer},
+                                           ServerTypeCase{"Linux", kWindowsServer}, ServerTypeCase{"", kWindowsServer}));
 
-  // A user name without a password also recalls as anonymous, with both fields emptied.
-  WriteFile(destFile, "[half.host]\nUSERNAME=joe\nPORT=21\n");
-  DestinationAccountFields f = Destination("half.host");
-  ASSERT_TRUE(RecallDestinationAccount(f, "", "", prompts, destFile));
-  EXPECT_TRUE(f.anonymous);
-  EXPECT_EQ(f.userName, "");
-  EXPECT_EQ(f.password, "");
-  EXPECT_EQ(f.port, "21");
-}
-
-TEST_F(AccountHistoryTest, UnknownHostClearsTheFields) {
-  DestinationAccountFields f = Destination("never.seen");
-  ASSERT_TRUE(RecallDestinationAccount(f, "", "", prompts, destFile));
-  EXPECT_TRUE(f.anonymous);
-  EXPECT_EQ(f.userName, "");
-  EXPECT_EQ(f.password, "");
-  EXPECT_EQ(f.port, "");
-  EXPECT_EQ(f.remotePath, "");
-  EXPECT_FALSE(f.passive);
-  EXPECT_TRUE(std::filesystem::exists(destFile));  // opened, so created empty
-}
-
-TEST_F(AccountHistoryTest, ProfileHostKeepsItsOwnRemotePathComparedExactly) {
-  ASSERT_TRUE(StoreDestinationAccount(Destination("Ftp.Host"), prompts, destFile));
-  DestinationAccountFields f;
-  f.host = "Ftp.Host";
-  RecallDestinationAccount(f, "Ftp.Host", "/from/profile", prompts, destFile);
-  EXPECT_EQ(f.remotePath, "/from/profile");
-  // Another spelling finds the same section but is not the profile's host.
-  f.host = "ftp.host";
-  RecallDestinationAccount(f, "Ftp.Host", "/from/profile", prompts, destFile);
-  EXPECT_EQ(f.remotePath, "/backup");
-  EXPECT_EQ(f.userName, "bob");
-}
-
-TEST_F(AccountHistoryTest, HostSpellingsShareOneSectionAndCaseChangesAreSaved) {
-  ASSERT_TRUE(StoreDestinationAccount(Destination("FTP.example.com"), prompts, destFile));
-  DestinationAccountFields again = Destination("ftp.EXAMPLE.com");
-  again.password = "S3CRET";  // only the letter case differs
-  ASSERT_TRUE(StoreDestinationAccount(again, prompts, destFile));
-  EXPECT_EQ(ReadFile(destFile),
-            "[FTP.example.com]\nPORT=2121\nUSERNAME=bob\nPASSWORD=S3CRET\nINIDIR=/backup\nPASSIVE=1\n");
-}
-
-TEST_F(AccountHistoryTest, ValuesReadBackExactly) {
+TEST(AccountHistoryTest, ValuesReadBackExactly) {
+  AccountFiles files;
   DestinationAccountFields f = Destination("odd.host");
   f.password = "pa;ss ";
   f.remotePath = "/with space ";
-  ASSERT_TRUE(StoreDestinationAccount(f, prompts, destFile));
+  ASSERT_TRUE(StoreDestinationAccount(f, files.dest).ok());
   DestinationAccountFields back;
   back.host = "odd.host";
-  RecallDestinationAccount(back, "", "", prompts, destFile);
+  ASSERT_TRUE(RecallDestinationAccount(back, "", "", files.dest).ok());
   EXPECT_EQ(back.password, "pa;ss ");
   EXPECT_EQ(back.remotePath, "/with space ");
   // A line break cannot smuggle a key into the file.
   f.password = "x\nPASSIVE=0";
-  StoreDestinationAccount(f, prompts, destFile);
-  RecallDestinationAccount(back, "", "", prompts, destFile);
+  ASSERT_TRUE(StoreDestinationAccount(f, files.dest).ok());
+  ASSERT_TRUE(RecallDestinationAccount(back, "", "", files.dest).ok());
   EXPECT_EQ(back.password, "x");
   EXPECT_TRUE(back.passive);
 }
 
-TEST_F(AccountHistoryTest, EmptyOrDisabledHostChangesNothing) {
-  WriteFile(destFile, "[a.host]\nPORT=21\nUSERNAME=u\nPASSWORD=p\n");
-  ASSERT_TRUE(StoreDestinationAccount(Destination(""), prompts, destFile));
-  EXPECT_EQ(ReadFile(destFile), "[a.host]\nPORT=21\nUSERNAME=u\nPASSWORD=p\n");
-
-  DestinationAccountFields f = Destination("");
-  ASSERT_TRUE(RecallDestinationAccount(f, "", "", prompts, destFile));
-  EXPECT_EQ(f.userName, "bob");
-  f.host = "a.host";
-  f.hostEnabled = false;
-  ASSERT_TRUE(RecallDestinationAccount(f, "", "", prompts, destFile));
-  EXPECT_EQ(f.userName, "bob");
-}
-
-TEST_F(AccountHistoryTest, UnopenableFileIsReportedWithItsPath) {
-  const std::string missing = (dir / "no-such-folder" / "ftpac.ini").string();
+TEST(AccountHistoryTest, UnopenableFileIsReportedWithItsPath) {
+  AccountFiles files;
+  const std::string missing = (files.dir / "no-such-folder" / "ftpac.ini").string();
   DestinationAccountFields f = Destination("h");
-  EXPECT_FALSE(StoreDestinationAccount(f, prompts, missing));
-  EXPECT_FALSE(RecallDestinationAccount(f, "", "", prompts, missing));
   SourceAccountFields s = Source("h");
-  EXPECT_FALSE(RecallSourceAccount(s, prompts, missing));
-  ASSERT_EQ(prompts.messages.size(), 3u);
-  EXPECT_EQ(prompts.messages[0], "Cannot open file " + missing + ", make sure you havn't opened it.");
+  for (const Status& failed : {StoreDestinationAccount(f, missing), RecallDestinationAccount(f, "", "", missing),
+                               RecallSourceAccount(s, missing)}) {
+    EXPECT_EQ(failed.code(), StatusCode::IoError);
+    EXPECT_EQ(failed.path(), missing);
+    EXPECT_EQ(failed.sysError(), ENOENT);
+    EXPECT_EQ(failed.ToString(), "Cannot open file " + missing + ", make sure you havn't opened it.");
+  }
   EXPECT_EQ(f.userName, "bob");
   EXPECT_EQ(s.userName, "ann");
 }
 
-TEST_F(AccountHistoryTest, SourceFileHoldsSixKeysAndMatchesServerTypeByPrefix) {
-  ASSERT_TRUE(StoreSourceAccount(Source("src.host"), prompts, srcFile));
-  EXPECT_EQ(ReadFile(srcFile),
-            "[src.host]\nPORT=21\nUSERNAME=ann\nPASSWORD=pw\nPASSIVE=0\nINIDIR=/pub\nSERVERTYPE=Unix Server\n");
-  SourceAccountFields none = Source("other.host");
-  none.serverType = -1;
-  ASSERT_TRUE(StoreSourceAccount(none, prompts, srcFile));
-  EXPECT_NE(ReadFile(srcFile).find("[other.host]\nPORT=21\nUSERNAME=ann\nPASSWORD=pw\nPASSIVE=0\nINIDIR=/pub\n"
-                                   "SERVERTYPE=Windows Server\n"),
-            std::string::npos);
-
-  struct Case {
-    const char* stored;
-    int expected;
-  } cases[] = {{"Unix Server", kUnixServer}, {"uNiX", kUnixServer}, {"Windows", kWindowsServer},
-               {"Linux", kWindowsServer},    {"", kWindowsServer}};
-  for (const Case& c : cases) {
-    WriteFile(srcFile, std::string("[s]\nPORT=990\nUSERNAME=u\nPASSWORD=p\nPASSIVE=1\nINIDIR=/in\nSERVERTYPE=") +
-                           c.stored + "\n");
-    SourceAccountFields f;
-    f.host = "S";
-    f.serverType = -1;
-    ASSERT_TRUE(RecallSourceAccount(f, prompts, srcFile));
-    EXPECT_EQ(f.serverType, c.expected) << c.stored;
-    EXPECT_EQ(f.port, "990");
-    EXPECT_EQ(f.userName, "u");
-    EXPECT_EQ(f.password, "p");
-    EXPECT_EQ(f.initialPath, "/in");
-    EXPECT_TRUE(f.passive);
-    EXPECT_FALSE(f.anonymous);
+TEST(AccountHistoryTest, AFailedWriteIsReportedWithTheFileAndReason) {
+  AccountFiles files;
+  Status failed;
+  {
+    const test::FileSizeLimit limit(16);  // below the account's section
+    failed = StoreSourceAccount(Source("a.host"), files.src);
   }
+  EXPECT_EQ(failed.code(), StatusCode::IoError);
+  EXPECT_EQ(failed.path(), files.src);
+  EXPECT_EQ(failed.sysError(), EFBIG);
+  EXPECT_EQ(ReadFile(files.src), "") << "the file as it was";
 }
 
-TEST_F(AccountHistoryTest, DefaultFilesLieBesideTheProgram) {
+TEST(AccountHistoryTest, DefaultFilesLieBesideTheProgram) {
+  AccountFiles files;
   const std::filesystem::path oldFolder = ProgramFolder();
-  SetProgramFolderPath(dir.path());
-  EXPECT_TRUE(StoreDestinationAccount(Destination("d.host"), prompts));
-  EXPECT_TRUE(StoreSourceAccount(Source("s.host"), prompts));
+  SetProgramFolderPath(files.dir.path());
+  EXPECT_TRUE(StoreDestinationAccount(Destination("d.host")).ok());
+  EXPECT_TRUE(StoreSourceAccount(Source("s.host")).ok());
   SetProgramFolderPath(oldFolder);
-  EXPECT_NE(ReadFile(destFile).find("[d.host]"), std::string::npos);
-  EXPECT_NE(ReadFile(srcFile).find("[s.host]"), std::string::npos);
+  EXPECT_NE(ReadFile(files.dest).find("[d.host]"), std::string::npos);
+  EXPECT_NE(ReadFile(files.src).find("[s.host]"), std::string::npos);
 }
 
 }  // namespace

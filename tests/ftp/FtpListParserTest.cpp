@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <optional>
+#include <ostream>
+#include <string>
+
 namespace tarnwick {
 namespace {
 
@@ -17,129 +22,142 @@ std::time_t Local(int year, int month, int day, int hour = 0, int minute = 0) {
   return std::mktime(&tm);
 }
 
-FtpFileInfo Line(std::string_view line, FtpLineKind expected = FtpLineKind::Entry,
-                 std::time_t now = Local(2024, 3, 15, 12, 0)) {
-  FtpFileInfo info;
-  EXPECT_EQ(ParseListLine(line, now, info), expected) << line;
-  return info;
+// One listing line and what its parser must make of it; unset fields are not checked.
+struct LineCase {
+  std::string_view line;
+  FtpLineKind kind = FtpLineKind::Entry;
+  std::optional<std::string> name = {};
+  std::optional<bool> isDirectory = {};
+  std::optional<std::uint64_t> size = {};
+  std::optional<std::array<int, 5>> local = {};  // year, month, day, hour, minute (LIST: local time)
+  std::optional<std::time_t> utc = {};           // MLSD times
+  std::optional<bool> hasTime = {};
+  std::optional<bool> unparsed = {};
+};
+
+void PrintTo(const LineCase& c, std::ostream* out) { *out << '"' << c.line << '"'; }
+
+// A line that cannot be read comes back whole, with no other facts.
+LineCase Whole(std::string_view line) {
+  return {.line = line, .kind = FtpLineKind::Unparsed, .name = std::string(line), .size = 0, .hasTime = false,
+          .unparsed = true};
 }
 
-FtpFileInfo Mlsd(std::string_view line, FtpLineKind expected = FtpLineKind::Entry) {
-  FtpFileInfo info;
-  EXPECT_EQ(ParseMlsdLine(line, info), expected) << line;
-  return info;
-}
-
-TEST(FtpListParserTest, MlsdFactsGiveTypeSizeAndUtcTime) {
-  FtpFileInfo file = Mlsd("type=file;size=5000000000;modify=20240102030405.123;perm=r; report 2024; final.txt");
-  EXPECT_EQ(file.name, "report 2024; final.txt");
-  EXPECT_FALSE(file.isDirectory);
-  EXPECT_EQ(file.size, 5000000000u);
-  EXPECT_TRUE(file.hasTime);
-  EXPECT_EQ(file.modified, 1704164645);
-  EXPECT_FALSE(file.unparsed);
-
-  FtpFileInfo folder = Mlsd("Type=DIR;Modify=20240102030405; sub");
-  EXPECT_TRUE(folder.isDirectory);
-  EXPECT_EQ(folder.name, "sub");
-
-  // A leading blank in a name is part of it.
-  EXPECT_EQ(Mlsd("type=file;size=1;  spaced").name, " spaced");
-  // A bad time is no time, not a failure.
-  EXPECT_FALSE(Mlsd("type=file;modify=20241341000000; x").hasTime);
-
-  Mlsd("type=cdir;modify=20240102030405; /pub", FtpLineKind::Skip);
-  Mlsd("type=pdir; ..", FtpLineKind::Skip);
-  Mlsd("type=dir; .", FtpLineKind::Skip);
-  Mlsd("", FtpLineKind::Skip);
-  EXPECT_EQ(Mlsd("size=12; no type", FtpLineKind::Unparsed).name, "size=12; no type");
-  EXPECT_TRUE(Mlsd("just-a-name", FtpLineKind::Unparsed).unparsed);
-}
-
-TEST(FtpListParserTest, UnixLinesKeepBlanksInNames) {
-  FtpFileInfo file = Line("-rw-r--r--   1 owner group  5000000000 Jan  2  2023 my  file name.txt");
-  EXPECT_EQ(file.name, "my  file name.txt");
-  EXPECT_FALSE(file.isDirectory);
-  EXPECT_EQ(file.size, 5000000000u);
-  EXPECT_EQ(file.modified, Local(2023, 1, 2));
-
-  FtpFileInfo folder = Line("drwxr-xr-x    3 1001     1001         4096 Mar 10 09:30 Sub Folder");
-  EXPECT_TRUE(folder.isDirectory);
-  EXPECT_EQ(folder.name, "Sub Folder");
-  EXPECT_EQ(folder.modified, Local(2024, 3, 10, 9, 30));
-
-  // Without a year the date is the latest one not after today (plus a day's grace for zones).
-  EXPECT_EQ(Line("-rw-r--r-- 1 u g 1 Dec 24 18:00 gift").modified, Local(2023, 12, 24, 18, 0));
-  EXPECT_EQ(Line("-rw-r--r-- 1 u g 1 Mar 16 08:00 tomorrow").modified, Local(2024, 3, 16, 8, 0));
-
-  // No group column, ACL marker, symbolic link, device numbers.
-  EXPECT_EQ(Line("-rw-r--r--+ 1 ftp 12 Feb 29  2020 leap").size, 12u);
-  EXPECT_EQ(Line("lrwxrwxrwx 1 u g 7 Jan  1  2021 latest -> v1.2/app").name, "latest");
-  EXPECT_EQ(Line("crw-rw-rw- 1 root root 1, 3 Jan  1  2021 null").name, "null");
-
-  // Blanks before the permissions, as some servers indent their lines, change nothing.
-  EXPECT_TRUE(Line("  drwxr-xr-x 2 u g 4096 Jan  1  2021 indented").isDirectory);
-  EXPECT_EQ(Line(" lrwxrwxrwx 1 u g 7 Jan  1  2021 link -> target").name, "link");
-
-  Line("total 1234", FtpLineKind::Skip);
-  Line("drwxr-xr-x 2 u g 4096 Jan  1  2021 .", FtpLineKind::Skip);
-  Line("drwxr-xr-x 2 u g 4096 Jan  1  2021 ..", FtpLineKind::Skip);
-  Line("   ", FtpLineKind::Skip);
-}
-
-TEST(FtpListParserTest, DosLinesFromWindowsServers) {
-  FtpFileInfo folder = Line("01-02-23  03:04PM       <DIR>          Program Files");
-  EXPECT_TRUE(folder.isDirectory);
-  EXPECT_EQ(folder.name, "Program Files");
-  EXPECT_EQ(folder.modified, Local(2023, 1, 2, 15, 4));
-
-  FtpFileInfo file = Line("12-31-1999  12:05AM           5000000000 big file.bak");
-  EXPECT_FALSE(file.isDirectory);
-  EXPECT_EQ(file.size, 5000000000u);
-  EXPECT_EQ(file.name, "big file.bak");
-  EXPECT_EQ(file.modified, Local(1999, 12, 31, 0, 5));
-
-  EXPECT_EQ(Line("07-04-85  12:30PM 1 noon").modified, Local(1985, 7, 4, 12, 30));
-  EXPECT_EQ(Line("07-04-2021  17:45 10 clock24").modified, Local(2021, 7, 4, 17, 45));
-  Line("01-02-23  03:04PM       <DIR>          ..", FtpLineKind::Skip);
-  Line("01-02-23  13:04PM 1 bad-hour", FtpLineKind::Unparsed);
-  Line("01-02-23  03:04PM       <DIR>", FtpLineKind::Unparsed);
-}
-
-TEST(FtpListParserTest, DosLinesWithTheYearFirst) {
-  FtpFileInfo folder = Line("2024-03-15  02:30PM       <DIR>          name");
-  EXPECT_FALSE(folder.unparsed);
-  EXPECT_TRUE(folder.isDirectory);
-  EXPECT_EQ(folder.name, "name");
-  EXPECT_EQ(folder.modified, Local(2024, 3, 15, 14, 30));
-
-  FtpFileInfo file = Line("2024-03-15  14:30       12345 my  file.txt");
-  EXPECT_FALSE(file.isDirectory);
-  EXPECT_EQ(file.size, 12345u);
-  EXPECT_EQ(file.name, "my  file.txt");
-  EXPECT_TRUE(file.hasTime);
-  EXPECT_EQ(file.modified, Local(2024, 3, 15, 14, 30));
-
-  EXPECT_EQ(Line("1999/12/31  11:59PM 7 slashes").modified, Local(1999, 12, 31, 23, 59));
-  // Month and day must not swap places with the year first.
-  EXPECT_EQ(Line("2024-01-02  00:00 1 jan2").modified, Local(2024, 1, 2));
-  Line("2024-03-15  02:30PM       <DIR>          .", FtpLineKind::Skip);
-  for (std::string_view line : {"2024-03/15  14:30 1 mixed", "2024-3-15  14:30 1 short", "202-03-15  14:30 1 x",
-                                "2024-03-15  14:30", "2024-03-15  2:30XM 1 x"}) {
-    Line(line, FtpLineKind::Unparsed);
+// Compares a fact only when the case names it.
+template <typename Expected, typename Actual>
+void ExpectIfNamed(const std::optional<Expected>& expected, const Actual& actual, const char* fact) {
+  if (expected) {
+    EXPECT_EQ(actual, *expected) << fact;
   }
 }
 
-TEST(FtpListParserTest, UnreadableLinesComeBackWhole) {
-  for (std::string_view line : {"some server banner text", "-rw-r--r-- 1 u g 12 Foo  1  2021 x",
-                                "drwxr-xr-x 1 u g 12 Jan  1  2021", "12 apples x.txt", "+i8388621.48594,m825718503,r,s280, n"}) {
-    FtpFileInfo info = Line(line, FtpLineKind::Unparsed);
-    EXPECT_TRUE(info.unparsed);
-    EXPECT_EQ(info.name, line);
-    EXPECT_EQ(info.size, 0u);
-    EXPECT_FALSE(info.hasTime);
+void ExpectFacts(const LineCase& c, FtpLineKind kind, const FtpFileInfo& info) {
+  EXPECT_EQ(kind, c.kind);
+  ExpectIfNamed(c.name, info.name, "name");
+  ExpectIfNamed(c.isDirectory, info.isDirectory, "isDirectory");
+  ExpectIfNamed(c.size, info.size, "size");
+  if (c.local) {
+    const auto [year, month, day, hour, minute] = *c.local;
+    EXPECT_EQ(info.modified, Local(year, month, day, hour, minute));
   }
-  // What a UNIX-server listing then takes as the name.
+  ExpectIfNamed(c.utc, info.modified, "modified");
+  ExpectIfNamed(c.hasTime, info.hasTime, "hasTime");
+  ExpectIfNamed(c.unparsed, info.unparsed, "unparsed");
+}
+
+class MlsdLineTest : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(MlsdLineTest, FactsGiveTypeSizeAndUtcTime) {
+  FtpFileInfo info;
+  const FtpLineKind kind = ParseMlsdLine(GetParam().line, info);
+  ExpectFacts(GetParam(), kind, info);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, MlsdLineTest,
+    ::testing::Values(
+        LineCase{.line = "type=file;size=5000000000;modify=20240102030405.123;perm=r; report 2024; final.txt",
+                 .name = "report 2024; final.txt", .isDirectory = false, .size = 5000000000u, .utc = 1704164645,
+                 .hasTime = true, .unparsed = false},
+        LineCase{.line = "Type=DIR;Modify=20240102030405; sub", .name = "sub", .isDirectory = true},
+        // A leading blank in a name is part of it.
+        LineCase{.line = "type=file;size=1;  spaced", .name = " spaced"},
+        // A bad time is no time, not a failure.
+        LineCase{.line = "type=file;modify=20241341000000; x", .hasTime = false},
+        LineCase{.line = "type=cdir;modify=20240102030405; /pub", .kind = FtpLineKind::Skip},
+        LineCase{.line = "type=pdir; ..", .kind = FtpLineKind::Skip},
+        LineCase{.line = "type=dir; .", .kind = FtpLineKind::Skip}, LineCase{.line = "", .kind = FtpLineKind::Skip},
+        LineCase{.line = "size=12; no type", .kind = FtpLineKind::Unparsed, .name = "size=12; no type"},
+        LineCase{.line = "just-a-name", .kind = FtpLineKind::Unparsed, .unparsed = true}));
+
+class ListLineTest : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(ListLineTest, GivesTheEntryItsServerMeant) {
+  FtpFileInfo info;
+  const FtpLineKind kind = ParseListLine(GetParam().line, Local(2024, 3, 15, 12, 0), info);
+  ExpectFacts(GetParam(), kind, info);
+}
+
+using Date = std::array<int, 5>;
+
+INSTANTIATE_TEST_SUITE_P(
+    UnixKeepsBlanksInNames, ListLineTest,
+    ::testing::Values(
+        LineCase{.line = "-rw-r--r--   1 owner group  5000000000 Jan  2  2023 my  file name.txt",
+                 .name = "my  file name.txt", .isDirectory = false, .size = 5000000000u, .local = Date{2023, 1, 2, 0, 0}},
+        LineCase{.line = "drwxr-xr-x    3 1001     1001         4096 Mar 10 09:30 Sub Folder", .name = "Sub Folder",
+                 .isDirectory = true, .local = Date{2024, 3, 10, 9, 30}},
+        // Without a year the date is the latest one not after today (plus a day's grace for zones).
+        LineCase{.line = "-rw-r--r-- 1 u g 1 Dec 24 18:00 gift", .local = Date{2023, 12, 24, 18, 0}},
+        LineCase{.line = "-rw-r--r-- 1 u g 1 Mar 16 08:00 tomorrow", .local = Date{2024, 3, 16, 8, 0}},
+        // No group column, ACL marker, symbolic link, device numbers.
+        LineCase{.line = "-rw-r--r--+ 1 ftp 12 Feb 29  2020 leap", .size = 12u},
+        LineCase{.line = "lrwxrwxrwx 1 u g 7 Jan  1  2021 latest -> v1.2/app", .name = "latest"},
+        LineCase{.line = "crw-rw-rw- 1 root root 1, 3 Jan  1  2021 null", .name = "null"},
+        // Blanks before the permissions, as some servers indent their lines, change nothing.
+        LineCase{.line = "  drwxr-xr-x 2 u g 4096 Jan  1  2021 indented", .isDirectory = true},
+        LineCase{.line = " lrwxrwxrwx 1 u g 7 Jan  1  2021 link -> target", .name = "link"},
+        LineCase{.line = "total 1234", .kind = FtpLineKind::Skip},
+        LineCase{.line = "drwxr-xr-x 2 u g 4096 Jan  1  2021 .", .kind = FtpLineKind::Skip},
+        LineCase{.line = "drwxr-xr-x 2 u g 4096 Jan  1  2021 ..", .kind = FtpLineKind::Skip},
+        LineCase{.line = "   ", .kind = FtpLineKind::Skip}));
+
+INSTANTIATE_TEST_SUITE_P(
+    DosFromWindowsServers, ListLineTest,
+    ::testing::Values(
+        LineCase{.line = "01-02-23  03:04PM       <DIR>          Program Files", .name = "Program Files",
+                 .isDirectory = true, .local = Date{2023, 1, 2, 15, 4}},
+        LineCase{.line = "12-31-1999  12:05AM           5000000000 big file.bak", .name = "big file.bak",
+                 .isDirectory = false, .size = 5000000000u, .local = Date{1999, 12, 31, 0, 5}},
+        LineCase{.line = "07-04-85  12:30PM 1 noon", .local = Date{1985, 7, 4, 12, 30}},
+        LineCase{.line = "07-04-2021  17:45 10 clock24", .local = Date{2021, 7, 4, 17, 45}},
+        LineCase{.line = "01-02-23  03:04PM       <DIR>          ..", .kind = FtpLineKind::Skip},
+        LineCase{.line = "01-02-23  13:04PM 1 bad-hour", .kind = FtpLineKind::Unparsed},
+        LineCase{.line = "01-02-23  03:04PM       <DIR>", .kind = FtpLineKind::Unparsed}));
+
+INSTANTIATE_TEST_SUITE_P(
+    DosWithTheYearFirst, ListLineTest,
+    ::testing::Values(
+        LineCase{.line = "2024-03-15  02:30PM       <DIR>          name", .name = "name", .isDirectory = true,
+                 .local = Date{2024, 3, 15, 14, 30}, .unparsed = false},
+        LineCase{.line = "2024-03-15  14:30       12345 my  file.txt", .name = "my  file.txt", .isDirectory = false,
+                 .size = 12345u, .local = Date{2024, 3, 15, 14, 30}, .hasTime = true},
+        LineCase{.line = "1999/12/31  11:59PM 7 slashes", .local = Date{1999, 12, 31, 23, 59}},
+        // Month and day must not swap places with the year first.
+        LineCase{.line = "2024-01-02  00:00 1 jan2", .local = Date{2024, 1, 2, 0, 0}},
+        LineCase{.line = "2024-03-15  02:30PM       <DIR>          .", .kind = FtpLineKind::Skip},
+        LineCase{.line = "2024-03/15  14:30 1 mixed", .kind = FtpLineKind::Unparsed},
+        LineCase{.line = "2024-3-15  14:30 1 short", .kind = FtpLineKind::Unparsed},
+        LineCase{.line = "202-03-15  14:30 1 x", .kind = FtpLineKind::Unparsed},
+        LineCase{.line = "2024-03-15  14:30", .kind = FtpLineKind::Unparsed},
+        LineCase{.line = "2024-03-15  2:30XM 1 x", .kind = FtpLineKind::Unparsed}));
+
+INSTANTIATE_TEST_SUITE_P(UnreadableComeBackWhole, ListLineTest,
+                         ::testing::Values(Whole("some server banner text"), Whole("-rw-r--r-- 1 u g 12 Foo  1  2021 x"),
+                                           Whole("drwxr-xr-x 1 u g 12 Jan  1  2021"), Whole("12 apples x.txt"),
+                                           Whole("+i8388621.48594,m825718503,r,s280, n")));
+
+TEST(FtpListParserTest, UnreadableLinesAreNamedAsAUnixServerWould) {
   EXPECT_EQ(UnixNameOfUnparsedLine("some server x.txt"), "x.txt");
   EXPECT_EQ(UnixNameOfUnparsedLine("x.txt"), "x.txt");
   EXPECT_EQ(UnixNameOfUnparsedLine(" x.txt"), " x.txt");

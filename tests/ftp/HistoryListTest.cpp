@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <utility>
@@ -24,10 +26,14 @@ class MemoryStore : public HistoryStore {
     if (it == values.end()) return std::nullopt;
     return it->second;
   }
-  void SetString(const std::string& section, const std::string& key, const std::string& value) override {
+  Status SetString(const std::string& section, const std::string& key, const std::string& value) override {
     values[{section, key}] = value;
+    return {};
   }
-  void RemoveKey(const std::string& section, const std::string& key) override { values.erase({section, key}); }
+  Status RemoveKey(const std::string& section, const std::string& key) override {
+    values.erase({section, key});
+    return {};
+  }
 
   bool Has(const std::string& key) const { return values.count({kHistoryFtpAddrSection, key}) != 0; }
   std::string At(const std::string& key) const { return values.at({kHistoryFtpAddrSection, key}); }
@@ -163,13 +169,13 @@ TEST(IniHistoryStore, RoundTripsThroughItsFile) {
   const std::string path = (dir / "history.ini").string();
   {
     IniHistoryStore store(path);
-    ASSERT_TRUE(store.IsOpen());
+    ASSERT_TRUE(store.OpenStatus().ok());
     CHistoryList list(store);
     list.Load(kHistoryLocalDirSection, kHistoryKeyPrefix);
     list.Add("/backup/a;b");
     list.Add("/backup/Trailing ");  // trimmed
     list.Add("/backup/c");
-    list.Save(false);
+    EXPECT_TRUE(list.Save(false).ok());
     store.SetString(kHistorySrcHostSection, "HistoryItem0", "Ftp.Host");
     store.SetString(kHistorySrcHostSection, "HistoryItem0", "ftp.host");  // a change of case alone
   }
@@ -188,6 +194,21 @@ TEST(IniHistoryStore, RoundTripsThroughItsFile) {
   EXPECT_EQ(store.GetString(kHistoryLocalDirSection, "HistoryItem2"), std::nullopt);
   EXPECT_EQ(IniHistoryStore(path).GetString(kHistoryLocalDirSection, "HistoryItem2"), std::nullopt);
   EXPECT_EQ(store.GetString("NoSuchSection", "HistoryItem0"), std::nullopt);
+}
+
+TEST(IniHistoryStore, AFileThatCannotBeOpenedKeepsNothingAndSaysWhy) {
+  test::TempDir dir;
+  const std::string path = (dir / "missing" / "history.ini").string();
+  IniHistoryStore store(path);
+  EXPECT_EQ(store.OpenStatus().path(), path);
+  EXPECT_EQ(store.OpenStatus().sysError(), ENOENT);
+  CHistoryList list(store);
+  list.Load(kHistoryLocalDirSection, kHistoryKeyPrefix);
+  list.Add("/backup");
+  const Status saved = list.Save(false);
+  EXPECT_EQ(saved.code(), StatusCode::IoError);
+  EXPECT_EQ(saved.path(), path);
+  EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 }  // namespace

@@ -1,5 +1,3 @@
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -11,6 +9,7 @@
 #include "ProfileTestSupport.h"
 #include "app/ProgramFolder.h"
 #include "profiles/Profile.h"
+#include "support/FileSizeLimit.h"
 #include "support/TempDir.h"
 
 namespace tarnwick {
@@ -275,15 +274,11 @@ TEST_F(ProfileFileTest, FileIsOwnerOnlyAndAFailedWriteKeepsTheOldOne) {
 
   // A file-size limit makes the next write fail part way.
   p.localSources.assign(2000, SourceItem{"/some/long/enough/path", "+[*.*]", ItemKind::LocalFolder, true});
-  struct rlimit old {};
-  ::getrlimit(RLIMIT_FSIZE, &old);
-  auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = old;
-  small.rlim_cur = 1024;
-  ::setrlimit(RLIMIT_FSIZE, &small);
-  const Status written = WriteProfile(p, TestNow());
-  ::setrlimit(RLIMIT_FSIZE, &old);
-  ::signal(SIGXFSZ, oldHandler);
+  Status written;
+  {
+    const test::FileSizeLimit limit(1024);
+    written = WriteProfile(p, TestNow());
+  }
 
   // The failure carries what a window needs: the file, the system's reason and the text.
   EXPECT_EQ(written.code(), StatusCode::IoError);
