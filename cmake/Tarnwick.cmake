@@ -7,6 +7,8 @@ target_compile_features(tarnwick_options INTERFACE cxx_std_20)
 target_compile_options(tarnwick_options INTERFACE
   -Wall -Wextra -Wshadow
   $<$<COMPILE_LANGUAGE:CXX>:-Wold-style-cast -Wnon-virtual-dtor>
+  # Checks the GUARDED_BY / REQUIRES annotations (app/ThreadAnnotations.h); GCC has no such analysis.
+  $<$<CXX_COMPILER_ID:Clang>:-Wthread-safety>
   $<$<BOOL:${TARNWICK_WERROR}>:-Werror>)
 
 if(TARNWICK_SANITIZE)
