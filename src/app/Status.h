@@ -55,4 +55,7 @@ class Status {
   std::string message_;
 };
 
+// The system's text for an errno value, as strerror gives it, but safe to call from any thread.
+std::string SystemErrorText(int sysError);
+
 }  // namespace tarnwick
