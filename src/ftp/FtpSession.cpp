@@ -468,7 +468,7 @@ FtpConnectResult CFtpSession::Connect(const FtpConnectParams& params) {
   s.mlsd = false;
   const std::string& host = params.host;
   if (host.empty() || params.port < 0 || params.port > 65535 ||
-      host.find_first_of(std::string_view(" /?#@\\%\t\r\n\0", 12)) != std::string::npos) {
+      host.find_first_of(std::string_view(" /?#@\\%\t\r\n\0", 11)) != std::string::npos) {
     s.lastError = "Not a usable host name or port.";
     return FtpConnectResult::ConnectFailed;
   }
