@@ -95,8 +95,8 @@ class CActivityLog {
   std::size_t counter_ GUARDED_BY(mutex_) = 0;
   std::vector<ActivityLogListener*> listeners_ GUARDED_BY(mutex_);
   CondVar turn_;
-  std::uint64_t nextTicket_ GUARDED_BY(mutex_) = 0;     // ticket of the next change
-  std::uint64_t nextDelivered_ GUARDED_BY(mutex_) = 0;  // the change whose turn it is to be delivered
+  std::uint64_t nextTicket_ GUARDED_BY(mutex_) = 0;            // ticket of the next change
+  std::uint64_t nextDelivered_ GUARDED_BY(mutex_) = 0;         // the change whose turn it is to be delivered
   std::set<std::uint64_t> deliveredEarly_ GUARDED_BY(mutex_);  // changes a listener made while being told of another
   bool delivering_ GUARDED_BY(mutex_) = false;
 };
