@@ -1,12 +1,12 @@
 #include "app/Status.h"
 
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 
 namespace tarnwick {
 
 Status Status::IoError(std::string path, int sysError) {
-  return {StatusCode::IoError, sysError, std::move(path), std::strerror(sysError)};
+  return {StatusCode::IoError, sysError, std::move(path), SystemErrorText(sysError)};
 }
 
 Status Status::IoError(std::string path, int sysError, std::string text) {
@@ -14,7 +14,7 @@ Status Status::IoError(std::string path, int sysError, std::string text) {
 }
 
 Status Status::NotFound(std::string path, std::string message) {
-  if (message.empty()) message = std::strerror(ENOENT);
+  if (message.empty()) message = SystemErrorText(ENOENT);
   return {StatusCode::NotFound, ENOENT, std::move(path), std::move(message)};
 }
 
@@ -44,5 +44,7 @@ std::string Status::ToString() const {
   if (message_.empty()) return path_;
   return path_ + ": " + message_;
 }
+
+std::string SystemErrorText(int sysError) { return std::system_category().message(sysError); }
 
 }  // namespace tarnwick

@@ -60,4 +60,7 @@ class Status {
   bool wholeText_ = false;  // the message needs no path in front
 };
 
+// The system's text for an errno value, as strerror gives it, but safe to call from any thread.
+std::string SystemErrorText(int sysError);
+
 }  // namespace tarnwick

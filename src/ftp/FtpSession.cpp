@@ -503,7 +503,7 @@ Status CFtpSession::Connect(const FtpConnectParams& params) {
   const std::string& host = params.host;
   s.target = host;
   if (host.empty() || params.port < 0 || params.port > 65535 ||
-      host.find_first_of(std::string_view(" /?#@\\%\t\r\n\0", 12)) != std::string::npos) {
+      host.find_first_of(std::string_view(" /?#@\\%\t\r\n\0", 11)) != std::string::npos) {
     return Status::InvalidArgument(LoadString(IDS_FTP_BAD_HOST), host);
   }
   // Such a login cannot be sent, so it can never be accepted: a refusal, as the server's would be.

@@ -32,7 +32,7 @@ CLoginTest::CLoginTest(LoginTestRequest request, LoginTestObserver& observer, Ft
 
 CLoginTest::~CLoginTest() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     cancel_ = true;
   }
   if (worker_.joinable()) worker_.join();
@@ -49,14 +49,18 @@ bool CLoginTest::Start() {
 }
 
 bool CLoginTest::WaitFor(std::chrono::milliseconds timeout) {
-  std::unique_lock<std::mutex> lock(mutex_);
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  MutexLock lock(mutex_);
   if (!worker_.joinable()) return true;
-  return ended_.wait_for(lock, timeout, [this] { return finished_; });
+  while (!finished_) {
+    if (!ended_.WaitUntil(mutex_, deadline)) return finished_;
+  }
+  return true;
 }
 
 template <typename Step>
 void CLoginTest::Report(Step step) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   if (!cancel_) step(observer_);
 }
 
@@ -77,9 +81,9 @@ void CLoginTest::Run() {
     Report([](LoginTestObserver& o) { o.OnSucceeded(); });
   }
   session.Close();
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   finished_ = true;
-  ended_.notify_all();
+  ended_.NotifyAll();
 }
 
 }  // namespace tarnwick

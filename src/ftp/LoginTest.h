@@ -4,12 +4,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/Mutex.h"
 #include "ftp/FtpSession.h"
 
 namespace tarnwick {
@@ -70,9 +69,9 @@ class CLoginTest {
   LoginTestObserver& observer_;
   const FtpTimeouts timeouts_;
   std::atomic<bool> cancel_{false};
-  std::mutex mutex_;  // held while the observer is called, and for finished_
-  std::condition_variable ended_;
-  bool finished_ = false;
+  Mutex mutex_;  // held while the observer is called, and for finished_
+  CondVar ended_;
+  bool finished_ GUARDED_BY(mutex_) = false;
   std::thread worker_;
 };
 

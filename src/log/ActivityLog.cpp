@@ -116,7 +116,7 @@ void CActivityLog::Append(int code, const std::string& description) {
   Change change(Change::Kind::Inserted);
   std::uint64_t ticket;
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     if (code == LOG_SEPARATOR) {
       change.row = {LoadString(IDS_SEPARATOR_ROW), " ", " "};
     } else {
@@ -133,7 +133,7 @@ void CActivityLog::Append(int code, const std::string& description) {
 void CActivityLog::Clear() {
   std::uint64_t ticket;
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     rows_.clear();
     counter_ = 0;
     ticket = nextTicket_++;
@@ -142,17 +142,17 @@ void CActivityLog::Clear() {
 }
 
 std::size_t CActivityLog::RowCount() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return rows_.size();
 }
 
 std::vector<LogRow> CActivityLog::Rows() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return rows_;
 }
 
 std::size_t CActivityLog::InsertPosition() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return counter_;
 }
 
@@ -191,7 +191,7 @@ bool CActivityLog::Load(const std::string& path, UserPrompts& prompts) {
   std::uint64_t ticket;
   {
     // The file's rows go to the top; the insert position stays where it was.
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     rows_.insert(rows_.begin(), std::make_move_iterator(loaded.begin()), std::make_move_iterator(loaded.end()));
     ticket = nextTicket_++;
   }
@@ -200,18 +200,18 @@ bool CActivityLog::Load(const std::string& path, UserPrompts& prompts) {
 }
 
 void CActivityLog::AddListener(ActivityLogListener* listener) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   if (std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) listeners_.push_back(listener);
 }
 
 void CActivityLog::RemoveListener(ActivityLogListener* listener) {
-  std::unique_lock lock(mutex_);
+  MutexLock lock(mutex_);
   listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
   // A delivery under way may still hold the listener; once it is over the listener may go.
   // From inside a delivery on this thread there is nothing to wait for.
   if (delivering_ && !DeliveringOnThisThread(this)) {
     const std::uint64_t current = nextDelivered_;
-    turn_.wait(lock, [&] { return nextDelivered_ != current; });
+    while (nextDelivered_ == current) turn_.Wait(mutex_);
   }
 }
 
@@ -224,14 +224,14 @@ void CActivityLog::Deliver(std::uint64_t ticket, const Change& change) {
   const bool nested = DeliveringOnThisThread(this);
   std::vector<ActivityLogListener*> listeners;
   {
-    std::unique_lock lock(mutex_);
+    MutexLock lock(mutex_);
     if (nested) {
       // A listener changed the log while being told of an earlier change: waiting for this
       // change's turn would wait for ourselves, so it is told at once.
       deliveredEarly_.insert(ticket);
     } else {
       // Changes reach the listeners in the order they were made, whichever thread made them.
-      turn_.wait(lock, [&] { return nextDelivered_ == ticket; });
+      while (nextDelivered_ != ticket) turn_.Wait(mutex_);
       delivering_ = true;
     }
     listeners = listeners_;
@@ -242,10 +242,10 @@ void CActivityLog::Deliver(std::uint64_t ticket, const Change& change) {
     ~TurnGuard() {
       if (nested) return;
       tDelivering.pop_back();
-      std::lock_guard lock(log->mutex_);
+      MutexLock lock(log->mutex_);
       log->delivering_ = false;
       log->AdvanceDeliveredLocked();
-      log->turn_.notify_all();
+      log->turn_.NotifyAll();
     }
   } guard{this, nested};
   if (!nested) tDelivering.push_back(this);

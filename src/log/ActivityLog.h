@@ -4,16 +4,15 @@
 #pragma once
 
 #include <array>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "app/Clock.h"
+#include "app/Mutex.h"
 #include "app/UserPrompts.h"
 
 namespace tarnwick {
@@ -84,22 +83,22 @@ class CActivityLog {
     LogRow row;                // Inserted: the row
   };
 
-  void Append(int code, const std::string& description);
+  void Append(int code, const std::string& description) EXCLUDES(mutex_);
   std::string NowText() const;
   // Hands a change to the listeners outside the row lock, in the order the changes were made.
-  void Deliver(std::uint64_t ticket, const Change& change);
-  void AdvanceDeliveredLocked();
+  void Deliver(std::uint64_t ticket, const Change& change) EXCLUDES(mutex_);
+  void AdvanceDeliveredLocked() REQUIRES(mutex_);
 
   const Clock& clock_;
-  mutable std::mutex mutex_;  // guards everything below
-  std::vector<LogRow> rows_;
-  std::size_t counter_ = 0;
-  std::vector<ActivityLogListener*> listeners_;
-  std::condition_variable turn_;
-  std::uint64_t nextTicket_ = 0;     // ticket of the next change
-  std::uint64_t nextDelivered_ = 0;  // the change whose turn it is to be delivered
-  std::set<std::uint64_t> deliveredEarly_;  // changes a listener made while being told of another
-  bool delivering_ = false;
+  mutable Mutex mutex_;
+  std::vector<LogRow> rows_ GUARDED_BY(mutex_);
+  std::size_t counter_ GUARDED_BY(mutex_) = 0;
+  std::vector<ActivityLogListener*> listeners_ GUARDED_BY(mutex_);
+  CondVar turn_;
+  std::uint64_t nextTicket_ GUARDED_BY(mutex_) = 0;            // ticket of the next change
+  std::uint64_t nextDelivered_ GUARDED_BY(mutex_) = 0;         // the change whose turn it is to be delivered
+  std::set<std::uint64_t> deliveredEarly_ GUARDED_BY(mutex_);  // changes a listener made while being told of another
+  bool delivering_ GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace tarnwick

@@ -64,7 +64,7 @@ bool MatchEchoReply(const std::uint8_t* data, std::size_t size, bool withIpHeade
   if (withIpHeader) {
     // The header's length is in its first byte; options make it longer than 20 bytes.
     if (size < 20 || (data[0] >> 4) != 4) return false;
-    const std::size_t headerLength = (data[0] & 0x0F) * 4u;
+    const std::size_t headerLength = static_cast<std::size_t>(data[0] & 0x0F) * 4;
     if (headerLength < 20 || size < headerLength) return false;
     ttl = data[8];
     data += headerLength;

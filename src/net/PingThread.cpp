@@ -6,22 +6,22 @@ CPingThread::CPingThread() : thread_([this] { Run(); }) {}
 
 CPingThread::~CPingThread() {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     stopEvent_ = true;
   }
-  wake_.notify_all();
+  wake_.NotifyAll();
   thread_.join();
 }
 
 void CPingThread::RequestPing(int count, const std::string& host, PingObserver* window) {
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     count_ = count;
     host_ = host;
     window_ = window;
     requestEvent_ = true;
   }
-  wake_.notify_all();
+  wake_.NotifyAll();
 }
 
 void CPingThread::Run() {
@@ -30,8 +30,8 @@ void CPingThread::Run() {
     std::string host;
     PingObserver* window;
     {
-      std::unique_lock lock(mutex_);
-      wake_.wait(lock, [this] { return stopEvent_ || requestEvent_; });
+      MutexLock lock(mutex_);
+      while (!stopEvent_ && !requestEvent_) wake_.Wait(mutex_);
       // The stop wins over a pending request.
       if (stopEvent_) return;
       requestEvent_ = false;

@@ -2,11 +2,10 @@
 // comes; a request runs CPingWorker::Ping with the stored count, host and window.
 #pragma once
 
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <thread>
 
+#include "app/Mutex.h"
 #include "net/PingObserver.h"
 #include "net/PingWorker.h"
 
@@ -26,14 +25,14 @@ class CPingThread {
  private:
   void Run();
 
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stopEvent_ = false;     // stays set once set
-  bool requestEvent_ = false;  // cleared by the thread when it takes the request
-  CPingWorker worker_;
-  std::string host_;
-  PingObserver* window_ = nullptr;
-  int count_ = 0;
+  Mutex mutex_;
+  CondVar wake_;
+  bool stopEvent_ GUARDED_BY(mutex_) = false;     // stays set once set
+  bool requestEvent_ GUARDED_BY(mutex_) = false;  // cleared by the thread when it takes the request
+  CPingWorker worker_;                            // the thread's own
+  std::string host_ GUARDED_BY(mutex_);
+  PingObserver* window_ GUARDED_BY(mutex_) = nullptr;
+  int count_ GUARDED_BY(mutex_) = 0;
   std::thread thread_;  // last: starts once everything above is ready
 };
 

@@ -39,7 +39,7 @@ std::time_t FileCreationTime(const std::string& path) {
   return 0;
 }
 
-std::string OrPlaceholder(std::string text) { return text.empty() ? LoadString(IDS_EMPTY_TIME) : text; }
+std::string OrPlaceholder(const std::string& text) { return text.empty() ? LoadString(IDS_EMPTY_TIME) : text; }
 
 // The profile files of the folder, sorted by name: the folder's own order on this system is
 // arbitrary and changes as files come and go.

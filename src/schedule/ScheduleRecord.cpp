@@ -10,7 +10,7 @@ namespace tarnwick {
 
 namespace {
 
-constexpr std::int64_t kMinutesPerDay = 24 * 60;
+constexpr std::int64_t kMinutesPerDay = std::int64_t{24} * 60;
 
 // Years enough for a day 29 of February (at most eight years between leap years) to come round.
 constexpr int kMonthSearchLimit = 12 * 9;
@@ -33,7 +33,7 @@ RepeatWindow WindowOf(const ScheduleRecord& r) {
 // The first run of a day (H:M of startTime) as a wall value.
 Wall FirstRunOn(const ScheduleRecord& r, Wall day) {
   std::tm t = LocalFields(r.startTime);
-  return WallDayStart(day) + t.tm_hour * 3600 + t.tm_min * 60;
+  return WallDayStart(day) + Wall{t.tm_hour} * 3600 + Wall{t.tm_min} * 60;
 }
 
 // The runs of a window that begins at `first` are first + k×step. Returns the run for the smallest

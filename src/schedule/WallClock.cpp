@@ -72,8 +72,8 @@ std::time_t WallToTime(Wall wall) {
   if (found) return best;
   // The wall time falls into a skipped hour: the first moment whose wall value is not earlier.
   // Offsets stay within ±15 hours, and around a gap the wall value grows with the moment.
-  std::time_t lo = static_cast<std::time_t>(wall - 15 * 3600);
-  std::time_t hi = static_cast<std::time_t>(wall + 15 * 3600);
+  std::time_t lo = static_cast<std::time_t>(wall - Wall{15} * 3600);
+  std::time_t hi = static_cast<std::time_t>(wall + Wall{15} * 3600);
   while (lo < hi) {
     std::time_t mid = lo + (hi - lo) / 2;
     if (ToWall(mid) < wall) lo = mid + 1; else hi = mid;

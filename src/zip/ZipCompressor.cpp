@@ -46,10 +46,10 @@ CZipCompressor::CZipCompressor(unsigned threads) {
 
 CZipCompressor::~CZipCompressor() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     stopping_ = true;
   }
-  work_.notify_all();
+  work_.NotifyAll();
   for (auto& worker : workers_) worker.join();
 }
 
@@ -61,44 +61,44 @@ void CZipCompressor::Submit(ZipBlock* block) {
     return;
   }
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     queue_.push_back(block);
   }
-  work_.notify_one();
+  work_.NotifyOne();
 }
 
 void CZipCompressor::Wait(ZipBlock* block) {
   if (block->done.load(std::memory_order_acquire)) return;
-  std::unique_lock<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   // Rather than sleep, the waiting thread takes queued blocks itself.
   while (!block->done.load(std::memory_order_acquire)) {
     if (queue_.empty()) {
-      finished_.wait(lock);
+      finished_.Wait(mutex_);
       continue;
     }
     ZipBlock* job = queue_.front();
     queue_.pop_front();
-    lock.unlock();
+    lock.Unlock();
     Compress(*job, inlineStreams_);
-    lock.lock();
+    lock.Lock();
     job->done.store(true, std::memory_order_release);
-    finished_.notify_all();
+    finished_.NotifyAll();
   }
 }
 
 void CZipCompressor::WorkerLoop() {
   DeflateStreams streams;
-  std::unique_lock<std::mutex> lock(mutex_);
+  MutexLock lock(mutex_);
   for (;;) {
-    work_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+    while (!stopping_ && queue_.empty()) work_.Wait(mutex_);
     if (stopping_) return;
     ZipBlock* block = queue_.front();
     queue_.pop_front();
-    lock.unlock();
+    lock.Unlock();
     Compress(*block, streams);
-    lock.lock();
+    lock.Lock();
     block->done.store(true, std::memory_order_release);
-    finished_.notify_all();
+    finished_.NotifyAll();
   }
 }
 

@@ -7,13 +7,13 @@
 #include <zlib.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
+
+#include "app/Mutex.h"
 
 namespace tarnwick {
 
@@ -71,11 +71,11 @@ class CZipCompressor {
   void WorkerLoop();
 
   std::vector<std::thread> workers_;
-  std::mutex mutex_;
-  std::condition_variable work_;
-  std::condition_variable finished_;
-  std::deque<ZipBlock*> queue_;
-  bool stopping_ = false;
+  Mutex mutex_;
+  CondVar work_;
+  CondVar finished_;
+  std::deque<ZipBlock*> queue_ GUARDED_BY(mutex_);
+  bool stopping_ GUARDED_BY(mutex_) = false;
   DeflateStreams inlineStreams_;  // the caller's own, for Submit without workers and Wait
 };
 

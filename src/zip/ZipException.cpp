@@ -3,7 +3,8 @@
 #include <zlib.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "app/Status.h"
 
 namespace tarnwick {
 
@@ -12,7 +13,7 @@ namespace {
 std::string Describe(int cause, const std::string& fileName, int systemError) {
   std::string text = "zip error " + std::to_string(cause);
   if (!fileName.empty()) text += " on " + fileName;
-  if (systemError != 0) text += std::string(": ") + std::strerror(systemError);
+  if (systemError != 0) text += ": " + SystemErrorText(systemError);
   return text;
 }
 

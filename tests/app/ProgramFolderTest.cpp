@@ -131,7 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "/usr/local/bin/tarnwick", {}, nullptr, "/root", true, "/root/.local/share/tarnwick"},
         RuleCase{"UnknownExecutableFallsBackToTheProgramFolder", "/home/anna/build/tarnwick-cli", "", {},
                  nullptr, "/home/anna", false, ""}),
-    [](const ::testing::TestParamInfo<RuleCase>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<RuleCase>& rule) { return std::string(rule.param.name); });
 
 // An installed tree under a prefix the build did not know (cmake --install --prefix ~/.local): the
 // bin folder is the user's own, yet the data must not land in it.

@@ -66,12 +66,12 @@ class RunCommandTest : public ::testing::Test {
   // due and missed, the monitor launches it at its first tick.
   Profile SaveMissedSchedule(const std::string& name) {
     const std::time_t today = std::time(nullptr) / 86400 * 86400;
-    const Profile p = SaveProfile(name, [&](Profile& p) {
-      p.isScheduled = true;
-      p.schedule.enabled = true;
-      p.schedule.startTime = MakeLocalTime(1980, 2, 6, LocalFields(today).tm_hour, 0);
-      p.schedule.startDate = today;
-      p.schedule.hasStartDate = 1;
+    const Profile p = SaveProfile(name, [&](Profile& edited) {
+      edited.isScheduled = true;
+      edited.schedule.enabled = true;
+      edited.schedule.startTime = MakeLocalTime(1980, 2, 6, LocalFields(today).tm_hour, 0);
+      edited.schedule.startDate = today;
+      edited.schedule.hasStartDate = 1;
     });
     ProgramSettings settings;
     settings.setRunMissed(true);
@@ -100,9 +100,9 @@ class RunCommandTest : public ::testing::Test {
 };
 
 TEST_F(RunCommandTest, ASuccessfulRunPrintsEveryRowAndExitsZero) {
-  const Profile p = SaveProfile("docs", [](Profile& p) {
-    p.isScheduled = true;
-    p.schedule.enabled = true;
+  const Profile p = SaveProfile("docs", [](Profile& edited) {
+    edited.isScheduled = true;
+    edited.schedule.enabled = true;
   });
   const std::string before = ReadFile(p.filePath);
   const CliResult r = Run({"run", "docs"});

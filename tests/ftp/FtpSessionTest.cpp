@@ -273,9 +273,9 @@ TEST_P(FtpModesTest, NamesWithBlanksHashPercentAndNonAsciiSurvive) {
 
 INSTANTIATE_TEST_SUITE_P(PassiveActiveMlsdList, FtpModesTest,
                          ::testing::Combine(::testing::Bool(), ::testing::Bool()),
-                         [](const auto& info) {
-                           return std::string(std::get<0>(info.param) ? "Passive" : "Active") +
-                                  (std::get<1>(info.param) ? "Mlsd" : "List");
+                         [](const auto& test) {
+                           return std::string(std::get<0>(test.param) ? "Passive" : "Active") +
+                                  (std::get<1>(test.param) ? "Mlsd" : "List");
                          });
 
 TEST(FtpSessionTest, AnMlsdThatFeatOffersButTheServerRefusesFallsBackToList) {
