@@ -66,8 +66,17 @@ fs::path UserDataFolder() {
   if (dataHome != nullptr && dataHome[0] == '/') return fs::path(dataHome) / "tarnwick";
   const char* home = std::getenv("HOME");
   if (home == nullptr || home[0] == '\0') {
-    const struct passwd* entry = ::getpwuid(::geteuid());
-    home = entry != nullptr ? entry->pw_dir : nullptr;
+    // getpwuid_r: the data folder may be asked for from more than one thread.
+    static thread_local std::string homeFromPasswd;
+    struct passwd record {};
+    struct passwd* entry = nullptr;
+    char buffer[4096];
+    if (::getpwuid_r(::geteuid(), &record, buffer, sizeof buffer, &entry) == 0 && entry != nullptr) {
+      homeFromPasswd = entry->pw_dir;
+      home = homeFromPasswd.c_str();
+    } else {
+      home = nullptr;
+    }
   }
   if (home == nullptr || home[0] == '\0') return {};
   return fs::path(home) / ".local/share/tarnwick";

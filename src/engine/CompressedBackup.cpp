@@ -7,6 +7,7 @@
 #include <new>
 #include <optional>
 
+#include "app/Status.h"
 #include "app/StringTable.h"
 #include "engine/JobDestination.h"
 #include "engine/JobReport.h"
@@ -22,11 +23,11 @@ namespace {
 
 std::string FailureReason(const std::exception& failure) {
   if (const auto* zip = dynamic_cast<const CZipException*>(&failure)) {
-    if (zip->systemError() != 0) return std::strerror(zip->systemError());
-    if (zip->cause() == CZipException::notEnoughMemory) return std::strerror(ENOMEM);
+    if (zip->systemError() != 0) return SystemErrorText(zip->systemError());
+    if (zip->cause() == CZipException::notEnoughMemory) return SystemErrorText(ENOMEM);
     return "compression failed (" + std::to_string(zip->cause()) + ")";
   }
-  if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr) return std::strerror(ENOMEM);
+  if (dynamic_cast<const std::bad_alloc*>(&failure) != nullptr) return SystemErrorText(ENOMEM);
   return failure.what();
 }
 

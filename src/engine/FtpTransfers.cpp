@@ -133,7 +133,7 @@ ReceiveResult ReceiveRemoteFile(JobContext& context, CFtpFile& file,
     if (!file.Read(buffer.data(), buffer.size(), n).ok()) return failed();
     if (n == 0) return file.Close().ok() ? ReceiveResult::Complete : failed();
     if (!sink(buffer.data(), static_cast<std::size_t>(n))) return failed();
-    onChunk(n);
+    onChunk(static_cast<long long>(n));
   }
 }
 

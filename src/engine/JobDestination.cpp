@@ -7,6 +7,7 @@
 #include <set>
 #include <utility>
 
+#include "app/Status.h"
 #include "app/StringTable.h"
 #include "engine/FtpTransfers.h"
 #include "engine/JobReport.h"
@@ -79,7 +80,7 @@ class LocalDestination final : public JobDestination {
   void StoreArchive(JobContext& context, CPartFile& archive, const std::string& archivePath, bool) override {
     if (archive.Commit()) return;
     context.log.LogActionText(
-        LOG_ERROR, FormatString(IDS_ARCHIVE_WRITE_FAILED, archivePath.c_str(), std::strerror(archive.error())));
+        LOG_ERROR, FormatString(IDS_ARCHIVE_WRITE_FAILED, archivePath.c_str(), SystemErrorText(archive.error()).c_str()));
   }
 
  private:
@@ -119,7 +120,7 @@ class FtpDestination final : public JobDestination {
   }
 
   std::string ArchivePath(const BackupJob& job) override {
-    const std::string path = RemoteArchivePath(job.zipPath, job.ftpDest.host);
+    std::string path = RemoteArchivePath(job.zipPath, job.ftpDest.host);
     const std::string& typed = job.ftpDest.remotePath;
     // The destination text puts a "/" between the host and a relative remote path; that "/" is not
     // the server's root: such an archive lies below the login folder, as the copy job takes it.

@@ -17,7 +17,7 @@ namespace tarnwick {
 
 namespace {
 
-constexpr std::size_t kChunkSize = 2 * 1024 * 1024;
+constexpr std::size_t kChunkSize = std::size_t{2} * 1024 * 1024;
 
 // Moves one chunk (up to kChunkSize bytes, fewer only at the end of the file) from `in` to `out`.
 // In-kernel copying is used while the file system takes it; otherwise one reused buffer per

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "app/Status.h"
 #include "app/StringTable.h"
 #include "engine/LocalFolderWalk.h"
 #include "engine/PathFilter.h"
@@ -58,7 +59,7 @@ TransferList BuildLocalSourceList(JobContext& context, JobDestination& destinati
   targets.skipFolders = destination.FoldersToSkip();
   targets.onUnreadable = [&context](const std::string& folder, int error) {
     context.log.LogActionText(LOG_ERROR,
-                              FormatString(IDS_FOLDER_UNREADABLE_ROW, folder.c_str(), std::strerror(error)));
+                              FormatString(IDS_FOLDER_UNREADABLE_ROW, folder.c_str(), SystemErrorText(error).c_str()));
   };
 
   TransferList list;

@@ -614,7 +614,7 @@ Status CFtpSession::List(const std::string& pattern, std::vector<FtpFileInfo>& e
   }
   // Not a folder: a file lists itself. A folder the server would not list stays a failure with the
   // server's reason, never an empty folder.
-  const Status folderFailure = s.failure;
+  Status folderFailure = s.failure;
   if (path == "/" || !s.ListFolder(std::string(ParentOf(path)), found)) return folderFailure;
   for (FtpFileInfo& entry : found) {
     if (entry.name != last) continue;

@@ -172,7 +172,7 @@ Status CProfileCatalogue::SaveProfileAs(Profile& profile, bool scheduledMode) {
 Status CProfileCatalogue::SaveProfile(Profile& profile) {
   if (Status problem = ProfileNameProblem(profile.name); !problem.ok()) return problem;
   ProfilePathFor(profile);
-  const Status saved = WriteProfile(profile, clock_.Now());
+  Status saved = WriteProfile(profile, clock_.Now());
   LoadCatalogue();  // the rows follow the save; reading problems are for an explicit load to report
   return saved;
 }

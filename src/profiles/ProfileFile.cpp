@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/Status.h"
 #include "app/StringTable.h"
 #include "formats/FileIo.h"
 #include "formats/PartFile.h"
@@ -367,7 +368,7 @@ std::string ProfileText(const Profile& profile, std::time_t now) {
 // The file's failure in the words of the string-table text `textId` ("Cannot read ..." or
 // "Cannot write ..."), which name the file and the system's reason.
 Status FileError(unsigned textId, const std::string& path, const IoResult& error) {
-  return Status::IoError(path, error.sysError, FormatString(textId, path.c_str(), std::strerror(error.sysError)));
+  return Status::IoError(path, error.sysError, FormatString(textId, path.c_str(), SystemErrorText(error.sysError).c_str()));
 }
 
 }  // namespace

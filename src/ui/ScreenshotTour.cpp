@@ -104,7 +104,8 @@ void StartScreenshotTour(const QString& folder, CMainFrame& frame, CTarnwickView
       {CTarnwickView::kScheduledTab, "tab-scheduled"},
       {CTarnwickView::kLogTab, "tab-log"},
   };
-  for (const auto& [tab, name] : tabs) {
+  for (const auto& [tabIndex, name] : tabs) {
+    const int tab = tabIndex;  // clang 14 cannot capture a structured binding
     tour->Add([tour, tab] {
       tour->view_.LogModel()->Flush();
       tour->view_.Tabs()->setCurrentIndex(tab);
