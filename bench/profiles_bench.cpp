@@ -42,8 +42,8 @@ Profile SampleProfile(const std::string& name, bool scheduled, int items) {
   p.name = name;
   p.isScheduled = scheduled;
   for (int i = 0; i < items; ++i) {
-    p.localSources.push_back({"/home/user/documents/project-" + std::to_string(i), "+[*.doc;*.txt]-[~*]",
-                              ItemKind::LocalFolder, true});
+    p.localSources.push_back(
+        {"/home/user/documents/project-" + std::to_string(i), "+[*.doc;*.txt]-[~*]", ItemKind::LocalFolder, true});
   }
   p.localDestFolder = "/backup/target";
   p.schedule.enabled = scheduled;

@@ -43,7 +43,8 @@ const std::string& MixedData() {
     std::mt19937 random(1);
     std::string words[64];
     for (auto& word : words) {
-      for (int i = 0, n = 2 + static_cast<int>(random() % 9); i < n; ++i) word.push_back(static_cast<char>('a' + random() % 26));
+      for (int i = 0, n = 2 + static_cast<int>(random() % 9); i < n; ++i)
+        word.push_back(static_cast<char>('a' + random() % 26));
     }
     std::string out;
     const std::size_t mib = 1 << 20;
@@ -60,8 +61,7 @@ const std::string& MixedData() {
           }
           out.resize(end);
           break;
-        default:
-          out.append(mib, '\0');
+        default: out.append(mib, '\0');
       }
     }
     return out;

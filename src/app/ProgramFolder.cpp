@@ -19,9 +19,7 @@ namespace fs = std::filesystem;
 std::mutex locationsMutex;
 ProgramLocations locations;  // programFolder empty: not set yet
 
-ProgramLocations BesideProgram(const fs::path& folder) {
-  return {folder, folder, folder / "help", false};
-}
+ProgramLocations BesideProgram(const fs::path& folder) { return {folder, folder, folder / "help", false}; }
 
 // argv[0] up to its last "/", made absolute now, so a later change of directory does not move it.
 fs::path FolderOfProgramPath(const std::string& programPath) {
@@ -95,8 +93,8 @@ ProgramLocations ResolveProgramLocations(const std::string& programPath, const F
       !executableFolder.empty() && !probe.manualFromBin.empty() && fs::is_directory(movedManual, ec);
   const bool installed =
       !probe.isWritable(result.programFolder) ||
-      (!executableFolder.empty() && (!probe.isWritable(executableFolder) ||
-                                     SameFolder(executableFolder, probe.installedBin) || inInstalledTree));
+      (!executableFolder.empty() &&
+       (!probe.isWritable(executableFolder) || SameFolder(executableFolder, probe.installedBin) || inInstalledTree));
   const fs::path userFolder = installed ? UserDataFolder() : fs::path();
   if (userFolder.empty()) return result;  // no home: the program folder is all there is
   result.dataFolder = userFolder;

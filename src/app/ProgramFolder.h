@@ -27,7 +27,7 @@ struct ProgramLocations {
 
 // What the folder rule asks of the system; tests replace it.
 struct FolderProbe {
-  std::filesystem::path executable;     // the running program's own file, symbolic links resolved
+  std::filesystem::path executable;       // the running program's own file, symbolic links resolved
   std::filesystem::path installedBin;     // the bin folder of the configured install prefix
   std::filesystem::path installedManual;  // the manual folder of the configured install prefix
   std::filesystem::path manualFromBin;    // the manual relative to the bin folder ("../share/tarnwick/help")

@@ -182,22 +182,22 @@ enum StringId : unsigned {
   IDS_MONTH_LIST_LEAD = 62111,
 
   // Texts of the backup engine that have no number of their own (printf formats).
-  IDS_BACKUP_FILE_ROW = 62500,          // BACKUPFILE row: source path
-  IDS_BACKUP_FAILED_ROW = 62501,        // ERROR row: source path
-  IDS_BACKING_UP_STATUS = 62502,        // status per chunk: path, KB
-  IDS_CONNECTING_ROW = 62503,           // CONNECTING row: host, port
-  IDS_LOGGING_IN_ROW = 62504,           // LOGGINGIN row: user name
-  IDS_ADDING_TO_ZIP_STATUS = 62505,     // status per added file: path, KB
-  IDS_COMPRESSING_TO_STATUS = 62506,    // status of the archive upload: path, KB
-  IDS_COMPRESSING_ALL_ROW = 62507,      // COMPRESSFILE row: archive path
-  IDS_CANNOT_CREATE_ARCHIVE = 62508,    // ERROR row
-  IDS_ARCHIVE_WRITE_FAILED = 62509,     // ERROR row: archive path, reason
-  IDS_WORKER_FAILED = 62510,            // ERROR row: reason
-  IDS_FOLDER_UNREADABLE_ROW = 62511,    // ERROR row: local folder, system reason
-  IDS_FOLDER_UNLISTED_ROW = 62512,      // ERROR row: remote folder, server reason
+  IDS_BACKUP_FILE_ROW = 62500,            // BACKUPFILE row: source path
+  IDS_BACKUP_FAILED_ROW = 62501,          // ERROR row: source path
+  IDS_BACKING_UP_STATUS = 62502,          // status per chunk: path, KB
+  IDS_CONNECTING_ROW = 62503,             // CONNECTING row: host, port
+  IDS_LOGGING_IN_ROW = 62504,             // LOGGINGIN row: user name
+  IDS_ADDING_TO_ZIP_STATUS = 62505,       // status per added file: path, KB
+  IDS_COMPRESSING_TO_STATUS = 62506,      // status of the archive upload: path, KB
+  IDS_COMPRESSING_ALL_ROW = 62507,        // COMPRESSFILE row: archive path
+  IDS_CANNOT_CREATE_ARCHIVE = 62508,      // ERROR row
+  IDS_ARCHIVE_WRITE_FAILED = 62509,       // ERROR row: archive path, reason
+  IDS_WORKER_FAILED = 62510,              // ERROR row: reason
+  IDS_FOLDER_UNREADABLE_ROW = 62511,      // ERROR row: local folder, system reason
+  IDS_FOLDER_UNLISTED_ROW = 62512,        // ERROR row: remote folder, server reason
   IDS_DESTINATION_IS_SOURCE_ROW = 62513,  // ERROR row: folder
-  IDS_WALK_CUT_ROW = 62514,             // ERROR row: folder, limit
-  IDS_RENAME_REFUSED_ROW = 62515,       // BACKUPFILE row: remote file
+  IDS_WALK_CUT_ROW = 62514,               // ERROR row: folder, limit
+  IDS_RENAME_REFUSED_ROW = 62515,         // BACKUPFILE row: remote file
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

@@ -9,8 +9,8 @@ namespace tarnwick::cli {
 
 // Exit statuses shared by the commands.
 constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;      // the work ran but did not succeed
-constexpr int kExitCannotStart = 2; // bad arguments, unknown profile, nothing could start
+constexpr int kExitFailed = 1;       // the work ran but did not succeed
+constexpr int kExitCannotStart = 2;  // bad arguments, unknown profile, nothing could start
 
 struct CliCommand {
   std::string name;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/StringTable.h"
 #include "app/ControlCharacters.h"
+#include "app/StringTable.h"
 #include "cli/CliCommand.h"
 #include "profiles/Profile.h"
 
@@ -56,13 +56,13 @@ int RunDescribe(const std::vector<std::string>& args) {
     // A quick-launch profile runs only on demand.
     nextRun = LoadString(IDS_NEVER);
   }
-  std::printf("Destination: %s\nSchedule: %s\nNext run: %s\n", EscapeControlCharacters(DestinationText(profile, now)).c_str(),
-              sentence.c_str(), nextRun.c_str());
+  std::printf("Destination: %s\nSchedule: %s\nNext run: %s\n",
+              EscapeControlCharacters(DestinationText(profile, now)).c_str(), sentence.c_str(), nextRun.c_str());
   return kExitOk;
 }
 
-const CliCommandRegistration registration(
-    {"describe", "NAME|PATH.pfl", "show a profile's destination, schedule and next run", RunDescribe});
+const CliCommandRegistration registration({"describe", "NAME|PATH.pfl",
+                                           "show a profile's destination, schedule and next run", RunDescribe});
 
 }  // namespace
 }  // namespace tarnwick::cli

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
-#include "engine/BackupController.h"
 #include "cli/HeadlessSession.h"
 #include "cli/StopSignals.h"
+#include "engine/BackupController.h"
 #include "profiles/Profile.h"
 #include "profiles/ProfileCatalogue.h"
 

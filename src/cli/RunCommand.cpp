@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
-#include "engine/BackupController.h"
 #include "cli/HeadlessSession.h"
 #include "cli/StopSignals.h"
+#include "engine/BackupController.h"
 #include "profiles/Profile.h"
 
 namespace tarnwick::cli {
@@ -40,7 +40,8 @@ bool ParseArguments(const std::vector<std::string>& args, RunArguments& parsed) 
 // name already ending in ".log" is used as it is.
 std::string ChosenLogName(const std::string& file) {
   const std::string extension = ".log";
-  if (file.size() > extension.size() && file.compare(file.size() - extension.size(), extension.size(), extension) == 0) {
+  if (file.size() > extension.size() &&
+      file.compare(file.size() - extension.size(), extension.size(), extension) == 0) {
     return file.substr(0, file.size() - extension.size());
   }
   return file;

@@ -11,9 +11,8 @@
 
 namespace tarnwick {
 
-
-CBackupController::CBackupController(CActivityLog& log, JobObserver& observer, UserPrompts& prompts,
-                                     const Clock& clock, CProfileCatalogue& catalogue)
+CBackupController::CBackupController(CActivityLog& log, JobObserver& observer, UserPrompts& prompts, const Clock& clock,
+                                     CProfileCatalogue& catalogue)
     : log_(log), observer_(observer), prompts_(prompts), clock_(clock), catalogue_(catalogue) {}
 
 CBackupController::~CBackupController() { Shutdown(); }
@@ -21,16 +20,12 @@ CBackupController::~CBackupController() { Shutdown(); }
 CBackupController::StartResult CBackupController::MakeJob(const Profile& profile, bool reportBusy) {
   const Status started = StartJob(profile);
   switch (started.code()) {
-    case StatusCode::Ok:
-      return StartResult::Started;
+    case StatusCode::Ok: return StartResult::Started;
     case StatusCode::Busy:
       if (reportBusy) prompts_.ShowMessage(started.message());
       return StartResult::Busy;
-    case StatusCode::InvalidArgument:
-      prompts_.ShowMessage(started.ToString());
-      return StartResult::Refused;
-    default:
-      return StartResult::Failed;
+    case StatusCode::InvalidArgument: prompts_.ShowMessage(started.ToString()); return StartResult::Refused;
+    default: return StartResult::Failed;
   }
 }
 

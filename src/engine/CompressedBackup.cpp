@@ -123,8 +123,8 @@ int RunZipJob(JobContext& context) {
   }
   Filling filling;
   try {
-    filling = FillArchive(context, BuildLocalSourceList(context, *destination, LocalListKind::Archive), writer,
-                          archivePath);
+    filling =
+        FillArchive(context, BuildLocalSourceList(context, *destination, LocalListKind::Archive), writer, archivePath);
   } catch (const std::exception& failure) {
     writer.Abort();
     context.log.LogActionText(

@@ -11,8 +11,8 @@ namespace tarnwick {
 // Exit codes of RunCopyJob. Nobody acts on them; they say how the job ended.
 enum CopyJobExit : int {
   COPYJOB_ENDED = 0,
-  COPYJOB_STOPPED = 1,             // stopped while copying the local files
-  COPYJOB_NO_FTP_DESTINATION = -1, // the FTP destination could not be reached
+  COPYJOB_STOPPED = 1,              // stopped while copying the local files
+  COPYJOB_NO_FTP_DESTINATION = -1,  // the FTP destination could not be reached
 };
 
 // Runs one copy job on the calling (worker) thread and logs every step.

@@ -45,7 +45,8 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
 
   if (isDestination && (site.remotePath.empty() || site.remotePath.front() != '/')) {
     std::string current;
-    if (connection->Session().GetCurrentDirectory(current).ok()) site.remotePath = ResolveRemotePath(current, site.remotePath);
+    if (connection->Session().GetCurrentDirectory(current).ok())
+      site.remotePath = ResolveRemotePath(current, site.remotePath);
   }
   return connection;
 }

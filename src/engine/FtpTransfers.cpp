@@ -141,8 +141,8 @@ bool CanCreateRemoteFile(CFtpJobConnection& connection, const std::string& targe
   // One fixed name per folder: should the account not be allowed to delete it, every later check
   // reuses the same file instead of leaving one more behind.
   const auto slash = target.rfind('/');
-  const std::string probe = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) +
-                            ".tarnwick-probe";
+  const std::string probe =
+      (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".tarnwick-probe";
   std::unique_ptr<CFtpFile> file;
   if (!connection.Session().OpenFile(probe, FtpFileMode::Write, file).ok()) return false;
   file->Close();
@@ -157,7 +157,8 @@ bool DownloadFile(JobContext& context, const std::string& source, const std::str
   CPartFile out(JoinPath(targetFolder, LastPathComponent(source)), 0666);
   if (!out.ok()) return false;
   std::unique_ptr<CFtpFile> in;
-  if (!connection.Session().OpenFile(source, FtpFileMode::Read, in).ok()) return false;  // no empty file is left: the older local copy stays
+  if (!connection.Session().OpenFile(source, FtpFileMode::Read, in).ok())
+    return false;  // no empty file is left: the older local copy stays
   const ReceiveResult result =
       ReceiveBackingUp(context, *in, source, [&out](std::string_view bytes) { return out.Write(bytes); });
   in.reset();

@@ -79,8 +79,8 @@ class LocalDestination final : public JobDestination {
 
   void StoreArchive(JobContext& context, CPartFile& archive, const std::string& archivePath, bool) override {
     if (archive.Commit()) return;
-    context.log.LogActionText(
-        LOG_ERROR, FormatString(IDS_ARCHIVE_WRITE_FAILED, archivePath.c_str(), SystemErrorText(archive.error()).c_str()));
+    context.log.LogActionText(LOG_ERROR, FormatString(IDS_ARCHIVE_WRITE_FAILED, archivePath.c_str(),
+                                                      SystemErrorText(archive.error()).c_str()));
   }
 
  private:
@@ -148,11 +148,11 @@ class FtpDestination final : public JobDestination {
     if (stopped) return;
     // The upload reads the closed temporary file, which goes when `archive` does.
     long long kilobytes = 0;
-    const bool sent = UploadFile(context, archive.path(), archivePath, *connection_,
-                                 [&](long long chunk, long long, long long) {
-                                   kilobytes += chunk / 1024;
-                                   ShowPathStatus(context, IDS_COMPRESSING_TO_STATUS, archivePath, kilobytes);
-                                 });
+    const bool sent =
+        UploadFile(context, archive.path(), archivePath, *connection_, [&](long long chunk, long long, long long) {
+          kilobytes += chunk / 1024;
+          ShowPathStatus(context, IDS_COMPRESSING_TO_STATUS, archivePath, kilobytes);
+        });
     if (!sent) LogBackupFailed(context, archivePath);
   }
 

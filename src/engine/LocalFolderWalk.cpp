@@ -46,8 +46,7 @@ bool ReadFolder(const std::string& folder, std::vector<FolderEntry>& entries, Fo
     entries.push_back(std::move(entry));
   }
   ::closedir(dir);
-  std::sort(entries.begin(), entries.end(),
-            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return true;
 }
 
@@ -68,8 +67,8 @@ class FolderWalk {
     }
   }
 
-  void Walk(const std::string& folder, const std::vector<std::string>& include,
-            const std::vector<std::string>& exclude, bool recursive, const std::string& destFolder) {
+  void Walk(const std::string& folder, const std::vector<std::string>& include, const std::vector<std::string>& exclude,
+            bool recursive, const std::string& destFolder) {
     std::vector<FolderEntry> entries;
     FolderId id{};
     if (!ReadFolder(folder, entries, id)) {
@@ -119,8 +118,8 @@ class FolderWalk {
 
 void EnumerateLocalFolder(const std::string& folder, const FilterLists& filter, bool recursive,
                           const std::string& destFolder, const FolderTargets& targets, TransferList& list) {
-  FolderWalk(targets, list).Walk(folder, SplitMaskList(filter.include), SplitMaskList(filter.exclude), recursive,
-                                 destFolder);
+  FolderWalk(targets, list)
+      .Walk(folder, SplitMaskList(filter.include), SplitMaskList(filter.exclude), recursive, destFolder);
 }
 
 }  // namespace tarnwick

@@ -30,9 +30,9 @@ struct RemoteFolderQuery {
 // The bounds of one walk: a server that lists without end, or shows a folder inside itself, must
 // not keep a job busy for ever nor fill the memory.
 struct RemoteWalkLimits {
-  std::size_t folders = 20000;   // listings made
-  std::size_t entries = 2000000; // entries kept over all listings
-  int depth = 64;                // folders below the item's folder
+  std::size_t folders = 20000;    // listings made
+  std::size_t entries = 2000000;  // entries kept over all listings
+  int depth = 64;                 // folders below the item's folder
 };
 
 // The files of the query's folder that the include masks take and the exclude masks do not, in

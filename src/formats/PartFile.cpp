@@ -116,7 +116,6 @@ IoResult ReplaceFile(const std::string& path, std::string_view bytes, mode_t mod
   return {file.error() != 0 ? file.error() : EIO};
 }
 
-
 CPartFile::CPartFile(std::string target, mode_t mode) : target_(std::move(target)) {
   fd_ = CFileDescriptor(CreateTemporaryBeside(target_, mode, path_));
   if (!fd_.valid()) error_ = errno;

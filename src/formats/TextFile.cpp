@@ -11,7 +11,9 @@
 namespace tarnwick {
 namespace {
 
-[[noreturn]] void ThrowError(int code, const char* what) { throw std::system_error(code, std::system_category(), what); }
+[[noreturn]] void ThrowError(int code, const char* what) {
+  throw std::system_error(code, std::system_category(), what);
+}
 
 }  // namespace
 

@@ -285,8 +285,8 @@ FtpLineKind ParseMlsdLine(std::string_view line, FtpFileInfo& info) {
       const std::string_view stamp = value.substr(0, 14);
       if (stamp.size() == 14 && AllDigits(stamp)) {
         info.hasTime = MakeTime(ToInt(stamp.substr(0, 4)), ToInt(stamp.substr(4, 2)), ToInt(stamp.substr(6, 2)),
-                                ToInt(stamp.substr(8, 2)), ToInt(stamp.substr(10, 2)), ToInt(stamp.substr(12, 2)),
-                                true, info.modified);
+                                ToInt(stamp.substr(8, 2)), ToInt(stamp.substr(10, 2)), ToInt(stamp.substr(12, 2)), true,
+                                info.modified);
         if (!info.hasTime) info.modified = 0;
       }
     }

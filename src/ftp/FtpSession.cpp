@@ -165,7 +165,7 @@ struct CFtpSession::Impl {
   curl_slist* quote = nullptr;
   const std::atomic<bool>* cancel = nullptr;
   const std::atomic<bool>* interrupt = nullptr;
-  bool transferring = false;  // inside a read, write or close of an open file
+  bool transferring = false;           // inside a read, write or close of an open file
   std::vector<curl_socket_t> sockets;  // opened by libcurl for this session, not yet closed
 
   void Drop() {
@@ -286,9 +286,8 @@ struct CFtpSession::Impl {
   }
 
   void OnReplyLine(const std::string& line) {
-    const bool coded = line.size() >= 3 && std::all_of(line.begin(), line.begin() + 3, [](char c) {
-                         return c >= '0' && c <= '9';
-                       });
+    const bool coded =
+        line.size() >= 3 && std::all_of(line.begin(), line.begin() + 3, [](char c) { return c >= '0' && c <= '9'; });
     if (coded && line[0] == '1' && (line.size() == 3 || line[3] == ' ')) fileStarted = true;
     // The greeting arrives before any command and belongs to none.
     if (transcript.empty() || transcript.back().code != 0) return;

@@ -36,7 +36,7 @@ namespace tarnwick {
 // What opens a session: one account as the user typed it.
 struct FtpConnectParams {
   std::string host;
-  int port = 21;  // 0 stands for the standard FTP port
+  int port = 21;     // 0 stands for the standard FTP port
   std::string user;  // empty: anonymous login (the password is then not used)
   std::string password;
   bool passive = false;  // passive-mode data connections; active (PORT/EPRT) otherwise

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/StringTable.h"
 #include "app/HistoryStore.h"
+#include "app/StringTable.h"
 
 namespace tarnwick {
 
@@ -53,7 +53,8 @@ std::string CHistoryList::Load(const std::string& section, const std::string& ke
   if (!rememberLast_) return {};
   std::string last = store_.GetString(section_, LastValueKey()).value_or("");
   if (last.empty()) return last;
-  auto match = std::find_if(entries_.begin(), entries_.end(), [&](const std::string& e) { return EqualNoCase(e, last); });
+  auto match =
+      std::find_if(entries_.begin(), entries_.end(), [&](const std::string& e) { return EqualNoCase(e, last); });
   if (match != entries_.end()) {
     Select(static_cast<int>(match - entries_.begin()));
   } else if (hasEditField_) {
@@ -70,9 +71,9 @@ void CHistoryList::Add(const std::string& text) {
   }
   std::string entry = Trim(text);
   if (entry.empty()) return;
-  entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
-                                [&](const std::string& e) { return EqualNoCase(e, entry); }),
-                 entries_.end());
+  entries_.erase(
+      std::remove_if(entries_.begin(), entries_.end(), [&](const std::string& e) { return EqualNoCase(e, entry); }),
+      entries_.end());
   entries_.insert(entries_.begin(), std::move(entry));
   SetMaximum(maximum_);
   Select(0);

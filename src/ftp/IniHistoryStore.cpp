@@ -5,7 +5,8 @@
 namespace tarnwick {
 
 IniHistoryStore::IniHistoryStore(const std::string& path) : path_(path) {
-  if (const IoResult opened = ini_.Load(path, false); !opened.ok()) openStatus_ = Status::IoError(path, opened.sysError);
+  if (const IoResult opened = ini_.Load(path, false); !opened.ok())
+    openStatus_ = Status::IoError(path, opened.sysError);
 }
 
 std::optional<std::string> IniHistoryStore::GetString(const std::string& section, const std::string& key) {

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "formats/IniFile.h"
 #include "app/HistoryStore.h"
+#include "formats/IniFile.h"
 
 namespace tarnwick {
 

@@ -6,8 +6,7 @@
 
 namespace tarnwick {
 
-std::vector<std::string> LoginTestLines(LoginTestEvent event, const LoginTestRequest& request,
-                                        bool directoryChanged) {
+std::vector<std::string> LoginTestLines(LoginTestEvent event, const LoginTestRequest& request, bool directoryChanged) {
   switch (event) {
     case LoginTestEvent::Connecting:
       return {FormatString(IDS_LOGIN_TEST_CONNECTING, request.host.c_str(), request.port)};
@@ -16,13 +15,11 @@ std::vector<std::string> LoginTestLines(LoginTestEvent event, const LoginTestReq
       const std::string user = request.user.empty() ? LoadString(IDS_LOGIN_TEST_ANONYMOUS) : request.user;
       return {LoadString(IDS_SOCKET_CONNECTED), FormatString(IDS_LOGIN_TEST_USER, user.c_str())};
     }
-    case LoginTestEvent::Failed:
-      return {FormatString(IDS_LOGIN_TEST_UNABLE_TO_LOGIN, request.host.c_str())};
+    case LoginTestEvent::Failed: return {FormatString(IDS_LOGIN_TEST_UNABLE_TO_LOGIN, request.host.c_str())};
     case LoginTestEvent::Directory:
       return {FormatString(directoryChanged ? IDS_LOGIN_TEST_DIRECTORY_OK : IDS_LOGIN_TEST_DIRECTORY_FAILED,
                            request.remoteFolder.c_str())};
-    case LoginTestEvent::Succeeded:
-      return {LoadString(IDS_LOGIN_TEST_SUCCEEDED)};
+    case LoginTestEvent::Succeeded: return {LoadString(IDS_LOGIN_TEST_SUCCEEDED)};
   }
   return {};
 }

@@ -15,8 +15,8 @@ namespace tarnwick {
 
 struct LoginTestRequest {
   std::string host;
-  std::string user;      // empty: anonymous login
-  std::string password;  // empty for an anonymous login
+  std::string user;          // empty: anonymous login
+  std::string password;      // empty for an anonymous login
   std::string remoteFolder;  // changed to after the login when not empty
   bool passive = false;
   int port = 0;  // PortFromText of the account's port text

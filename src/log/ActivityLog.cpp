@@ -37,7 +37,8 @@ std::string FileColumn(const std::string& text) {
     while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
     out.resize(cut);
   }
-  std::replace_if(out.begin(), out.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+  std::replace_if(
+      out.begin(), out.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
   return out;
 }
 

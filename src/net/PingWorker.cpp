@@ -21,7 +21,7 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
-constexpr int kShownDataBytes = 32;           // the byte count the lines show
+constexpr int kShownDataBytes = 32;             // the byte count the lines show
 constexpr milliseconds kRequestInterval{1000};  // also the longest wait for a reply
 constexpr std::size_t kReceiveBuffer = 1500;
 
@@ -162,7 +162,8 @@ bool CPingWorker::Ping(int count, const std::string& host, PingObserver* window)
     EchoRequest request;
     BuildEchoRequest(request, ids.identifier, ids.sequence, TickCount());
     std::uint16_t identifierOnWire = ids.identifier;
-    if (::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&target), sizeof target) < 0) {
+    if (::sendto(fd, request.data(), request.size(), 0, reinterpret_cast<const sockaddr*>(&target), sizeof target) <
+        0) {
       ErrorLine("sendto()", errno);
     } else if (!raw) {
       // A datagram socket sends its own port as the identifier; replies carry that one.
@@ -188,8 +189,8 @@ bool CPingWorker::Ping(int count, const std::string& host, PingObserver* window)
       ErrorLine("recvfrom()", error);
     } else {
       const long roundTrip = static_cast<long>(static_cast<std::uint32_t>(TickCount() - reply.echoedTick));
-      Line(PING_LINE_REPLY, FormatString(IDS_PING_REPLY, i + 1, Dotted(from.sin_addr).c_str(), kShownDataBytes,
-                                       roundTrip, reply.ttl));
+      Line(PING_LINE_REPLY,
+           FormatString(IDS_PING_REPLY, i + 1, Dotted(from.sin_addr).c_str(), kShownDataBytes, roundTrip, reply.ttl));
     }
     // Requests go out one second apart, counted from each send; after the last one the run
     // ends at once.

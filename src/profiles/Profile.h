@@ -36,11 +36,11 @@ struct SourceItem {
 // One FTP account: the FTP destination, and the head of each remote source.
 struct FtpSite {
   std::string host;
-  std::string port;        // decimal text, e.g. "21"
+  std::string port;  // decimal text, e.g. "21"
   std::string user;
-  std::string password;    // plain text, as stored
-  std::string remotePath;  // destination only: the folder on the server
-  std::string passive;     // destination only: "1" = passive mode, anything else active
+  std::string password;       // plain text, as stored
+  std::string remotePath;     // destination only: the folder on the server
+  std::string passive;        // destination only: "1" = passive mode, anything else active
   bool serverIsUnix = false;  // remote sources only
 
   friend bool operator==(const FtpSite&, const FtpSite&) = default;
@@ -67,7 +67,7 @@ struct Profile {
   std::int32_t zipLevel = 5;  // 0 Store, 1 Fastest, 3 Fast, 5 Normal, 7 Good, 9 Best
   std::string zipFileName;    // placed in the destination folder
   bool useDateFolder = false;
-  ScheduleRecord schedule;    // scheduled profiles only; ReadProfile resets it first
+  ScheduleRecord schedule;      // scheduled profiles only; ReadProfile resets it first
   bool hasSources = false;      // derived: any local or remote source
   bool hasDestination = false;  // derived: the destination's FILEURL is not empty
   // The editor's "Anonymous" box, handed on to a launch; never stored in the file.

@@ -89,7 +89,8 @@ const char* ListTitle(ProfileList list) {
 
 std::vector<std::string> ListColumns(ProfileList list) {
   if (list == ProfileList::Quick) {
-    return {LoadString(IDS_COLUMN_PROFILE_NAME), LoadString(IDS_COLUMN_CREATE_TIME), LoadString(IDS_COLUMN_LAST_RUN_TIME)};
+    return {LoadString(IDS_COLUMN_PROFILE_NAME), LoadString(IDS_COLUMN_CREATE_TIME),
+            LoadString(IDS_COLUMN_LAST_RUN_TIME)};
   }
   return {LoadString(IDS_COLUMN_PROFILE_NAME), LoadString(IDS_COLUMN_CREATE_TIME), LoadString(IDS_COLUMN_NEXT_RUN_TIME),
           LoadString(IDS_COLUMN_LAST_RUN_TIME)};

@@ -86,8 +86,7 @@ class CProfileCatalogue {
   // another profile. Ok when the file was renamed; Stopped when no row was selected, the user
   // cancelled or kept the name; InvalidArgument for a refused name; IoError with the text
   // "Rename profile ... failed." when the file could not be renamed (the name is taken, say).
-  Status RenameSelectedProfile(ProfileList list, const std::vector<std::size_t>& selectedRows,
-                               const AskName& askName);
+  Status RenameSelectedProfile(ProfileList list, const std::vector<std::size_t>& selectedRows, const AskName& askName);
 
  private:
   std::vector<ProfileRow>& MutableRows(ProfileList list) {

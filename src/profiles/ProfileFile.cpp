@@ -89,8 +89,7 @@ class Reader {
   // false unless every part is there and in range.
   bool DateTime(bool withTime, std::time_t& when) {
     std::int32_t year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    if (!Number("YEAR", kMinYear, kMaxYear, year) || !Number("MONTH", 1, 12, month) ||
-        !Number("DAY", 1, 31, day)) {
+    if (!Number("YEAR", kMinYear, kMaxYear, year) || !Number("MONTH", 1, 12, month) || !Number("DAY", 1, 31, day)) {
       return false;
     }
     if (withTime && (!Number("HOUR", 0, 23, hour) || !Number("MINUTE", 0, 59, minute))) return false;
@@ -110,8 +109,7 @@ class Reader {
   CXmlDocument& doc_;
 };
 
-void ReadItems(CXmlDocument& doc, Reader& in, std::vector<SourceItem>& items, ItemKind folderKind,
-               ItemKind fileKind) {
+void ReadItems(CXmlDocument& doc, Reader& in, std::vector<SourceItem>& items, ItemKind folderKind, ItemKind fileKind) {
   while (doc.FindChildElement("SUBITEM")) {
     const std::string type = doc.GetChildAttribute("TYPE");
     SourceItem item;
@@ -274,9 +272,7 @@ void WriteSchedulePart(Writer& out, const ScheduleRecord& stored, std::time_t no
   out.Number("MINUTE", start.tm_min);
   out.Leave();
   switch (record.type) {
-    case kScheduleOnce:
-      out.Date("ONCEDATE", record.onceDate, false);
-      break;
+    case kScheduleOnce: out.Date("ONCEDATE", record.onceDate, false); break;
     case kScheduleWeekly:
       out.Enter("WEEKLY");
       out.Number("INTERVAL", record.weeklyInterval);
@@ -368,7 +364,8 @@ std::string ProfileText(const Profile& profile, std::time_t now) {
 // The file's failure in the words of the string-table text `textId` ("Cannot read ..." or
 // "Cannot write ..."), which name the file and the system's reason.
 Status FileError(unsigned textId, const std::string& path, const IoResult& error) {
-  return Status::IoError(path, error.sysError, FormatString(textId, path.c_str(), SystemErrorText(error.sysError).c_str()));
+  return Status::IoError(path, error.sysError,
+                         FormatString(textId, path.c_str(), SystemErrorText(error.sysError).c_str()));
 }
 
 }  // namespace
@@ -399,9 +396,7 @@ void ReadSchedulePart(CXmlDocument& doc, ScheduleRecord& record) {
 
   bool complete = false;
   switch (record.type) {
-    case kScheduleOnce:
-      in.DateElement("ONCEDATE", false, record.onceDate, complete);
-      break;
+    case kScheduleOnce: in.DateElement("ONCEDATE", false, record.onceDate, complete); break;
     case kScheduleDaily:
       if (in.Enter("DAILY")) {
         in.Number("INTERVAL", 1, kMaxDailyInterval, record.dailyInterval);

@@ -71,8 +71,7 @@ struct Sentence {
     if (r.hasEndDate)
       return FormatString(idEnd, r.repeatInterval, unit, hour, minute, r.repeatDuration, middle..., s.month, s.day,
                           s.year, e.month, e.day, e.year);
-    return FormatString(id, r.repeatInterval, unit, hour, minute, r.repeatDuration, middle..., s.month, s.day,
-                        s.year);
+    return FormatString(id, r.repeatInterval, unit, hour, minute, r.repeatDuration, middle..., s.month, s.day, s.year);
   }
 };
 
@@ -124,8 +123,7 @@ std::string DescribeMonthly(const Sentence& s) {
 
 }  // namespace
 
-bool DescribeSchedule(const ScheduleRecord& record, int hour, int minute, std::time_t onceDate,
-                      std::string& sentence) {
+bool DescribeSchedule(const ScheduleRecord& record, int hour, int minute, std::time_t onceDate, std::string& sentence) {
   const Sentence s{record, hour, minute};
   switch (record.type) {
     case kScheduleOnce: sentence = DescribeOnce(record, hour, minute, onceDate); return true;

@@ -147,7 +147,8 @@ Result ComputeMonthly(const ScheduleRecord& r, std::time_t now) {
   // Months whose whole repeat window lies before now cannot hold the next run: skip them, so a
   // start date years back costs nothing.
   std::int64_t windowMonths = w.on ? w.duration / (28 * kMinutesPerDay) + 2 : 2;
-  std::int64_t index = std::max<std::int64_t>(startIndex, (current.tm_year + 1900) * 12LL + current.tm_mon - windowMonths);
+  std::int64_t index =
+      std::max<std::int64_t>(startIndex, (current.tm_year + 1900) * 12LL + current.tm_mon - windowMonths);
   for (std::int64_t end = index + windowMonths + kMonthSearchLimit; index <= end; ++index) {
     std::optional<Wall> q = MonthlyCandidate(r, static_cast<int>(index / 12), static_cast<int>(index % 12) + 1);
     // Runs are counted from the start date: nothing before it.

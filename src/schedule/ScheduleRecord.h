@@ -40,7 +40,7 @@ struct ScheduleRecord {
   std::int32_t hasStartDate = 0;
   std::int32_t repeat = 0;
   std::int32_t repeatInterval = 0;
-  std::int32_t repeatUnit = 0;  // 0 minutes, 1 hours; ResetSchedule leaves it alone
+  std::int32_t repeatUnit = 0;      // 0 minutes, 1 hours; ResetSchedule leaves it alone
   std::int32_t repeatDuration = 0;  // minutes
   std::string lastRunStamp;         // "%d%02d%02d%02d%02d" minute key
   bool enabled = false;
@@ -89,7 +89,6 @@ std::tm LocalFields(std::time_t when);
 // The sentence of the schedule page. `hour` and `minute` come from the start-time picker,
 // `onceDate` from the once-date picker. A Daily or Weekly schedule with interval 0 leaves
 // `sentence` as it was and returns false.
-bool DescribeSchedule(const ScheduleRecord& record, int hour, int minute, std::time_t onceDate,
-                      std::string& sentence);
+bool DescribeSchedule(const ScheduleRecord& record, int hour, int minute, std::time_t onceDate, std::string& sentence);
 
 }  // namespace tarnwick

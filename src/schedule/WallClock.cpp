@@ -76,7 +76,8 @@ std::time_t WallToTime(Wall wall) {
   std::time_t hi = static_cast<std::time_t>(wall + Wall{15} * 3600);
   while (lo < hi) {
     std::time_t mid = lo + (hi - lo) / 2;
-    if (ToWall(mid) < wall) lo = mid + 1; else hi = mid;
+    if (ToWall(mid) < wall) lo = mid + 1;
+    else hi = mid;
   }
   return lo;
 }

@@ -18,8 +18,9 @@ QPushButton* LinkButton(const QString& text, QWidget* parent) {
   auto* button = new QPushButton(text, parent);
   button->setFlat(true);
   button->setCursor(Qt::PointingHandCursor);
-  button->setStyleSheet(QStringLiteral("QPushButton { color: palette(link); text-decoration: underline; "
-                                       "border: none; text-align: left; padding: 0; }"));
+  button->setStyleSheet(
+      QStringLiteral("QPushButton { color: palette(link); text-decoration: underline; "
+                     "border: none; text-align: left; padding: 0; }"));
   return button;
 }
 

@@ -17,9 +17,9 @@ namespace tarnwick::ui {
 struct LogChange {
   enum class Kind { Inserted, Cleared, Replaced };
   Kind kind = Kind::Inserted;
-  std::size_t position = 0;   // Inserted
-  LogRow row;                 // Inserted
-  std::vector<LogRow> rows;   // Replaced: every row of the log
+  std::size_t position = 0;  // Inserted
+  LogRow row;                // Inserted
+  std::vector<LogRow> rows;  // Replaced: every row of the log
 };
 
 class CActivityLogAdapter : public QObject, public ActivityLogListener {

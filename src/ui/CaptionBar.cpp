@@ -9,7 +9,9 @@
 namespace tarnwick::ui {
 
 CCaptionBar::CCaptionBar(QWidget* parent)
-    : QFrame(parent), icon_(new QLabel(this)), text_(new QLabel(QString::fromUtf8(LoadString(IDS_VERSION_TEXT)), this)) {
+    : QFrame(parent),
+      icon_(new QLabel(this)),
+      text_(new QLabel(QString::fromUtf8(LoadString(IDS_VERSION_TEXT)), this)) {
   setObjectName(QStringLiteral("CaptionBar"));
   setFrameShape(QFrame::StyledPanel);
   setAutoFillBackground(true);

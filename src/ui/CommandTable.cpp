@@ -45,17 +45,20 @@ constexpr MenuSpec kMainMenu[] = {
 constexpr unsigned kToolbarMenu[] = {ID_VIEW_TOOLBAR, ID_VIEW_CAPTION_BAR, kSeparator, ID_VIEW_CUSTOMIZE};
 
 constexpr unsigned kToolbarButtons[] = {
-    ID_BACKUP_QUICK, ID_BACKUP_SCHEDULED, ID_BACKUP_STOP, kSeparator, ID_LOG_OPEN, ID_LOG_SAVE,
+    ID_BACKUP_QUICK, ID_BACKUP_SCHEDULED, ID_BACKUP_STOP,   kSeparator, ID_LOG_OPEN,  ID_LOG_SAVE,
     ID_LOG_CLEAR,    kSeparator,          ID_TOOLS_OPTIONS, kSeparator, ID_APP_ABOUT, ID_APP_EXIT,
 };
 
 constexpr PopupItem kQuickPopup[] = {
-    {ID_QUICK_LAUNCH, "&Lanch..."}, {kSeparator, ""}, {ID_QUICK_DELETE, "&Delete Profile(s)"},
-    {kSeparator, ""},               {ID_QUICK_RENAME, "&Rename"},
+    {ID_QUICK_LAUNCH, "&Lanch..."}, {kSeparator, ""}, {ID_QUICK_DELETE, "&Delete Profile(s)"}, {kSeparator, ""},
+    {ID_QUICK_RENAME, "&Rename"},
 };
 constexpr PopupItem kScheduledPopup[] = {
-    {ID_SCHEDULED_SETTINGS, "Backup &Settings.."}, {kSeparator, ""}, {ID_SCHEDULED_DELETE, "&Delete Profile(s)"},
-    {kSeparator, ""},                              {ID_SCHEDULED_RENAME, "&Rename"},
+    {ID_SCHEDULED_SETTINGS, "Backup &Settings.."},
+    {kSeparator, ""},
+    {ID_SCHEDULED_DELETE, "&Delete Profile(s)"},
+    {kSeparator, ""},
+    {ID_SCHEDULED_RENAME, "&Rename"},
 };
 constexpr PopupItem kLogPopup[] = {
     {ID_LOG_OPEN, "&Open..."}, {kSeparator, ""}, {ID_LOG_SAVE, "&Save"}, {kSeparator, ""}, {ID_LOG_CLEAR, "&Clear"},
@@ -66,7 +69,8 @@ constexpr PopupItem kLogPopup[] = {
 std::span<const Command> Commands() { return kCommands; }
 
 const Command* FindCommand(unsigned id) {
-  const auto* it = std::find_if(std::begin(kCommands), std::end(kCommands), [id](const Command& c) { return c.id == id; });
+  const auto* it =
+      std::find_if(std::begin(kCommands), std::end(kCommands), [id](const Command& c) { return c.id == id; });
   return it == std::end(kCommands) ? nullptr : it;
 }
 

@@ -77,7 +77,8 @@ void CCustomizeDlg::Fill() {
     QListWidgetItem* item = buttons_->item(i);
     item->setCheckState(hidden.contains(item->data(Qt::UserRole).toUInt()) ? Qt::Unchecked : Qt::Checked);
   }
-  for (auto it = keys_.cbegin(); it != keys_.cend(); ++it) it.value()->setKeySequence(frame_.Action(it.key())->shortcut());
+  for (auto it = keys_.cbegin(); it != keys_.cend(); ++it)
+    it.value()->setKeySequence(frame_.Action(it.key())->shortcut());
 }
 
 void CCustomizeDlg::accept() {

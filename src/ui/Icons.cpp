@@ -1,9 +1,9 @@
 #include "ui/Icons.h"
 
 #include <QFile>
-#include <cstdlib>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <cstdlib>
 
 // The pictures are compiled into this static library; a program linking it must register them.
 static void RegisterPictures() { Q_INIT_RESOURCE(tarnwick); }
@@ -35,7 +35,8 @@ void UnblendKeyEdges(QImage& image, QRgb key) {
                                     {qBlue(pixel), qBlue(inside), qBlue(key)}};
         int widest = 0;
         for (int c = 1; c < 3; ++c) {
-          if (std::abs(channels[c][2] - channels[c][1]) > std::abs(channels[widest][2] - channels[widest][1])) widest = c;
+          if (std::abs(channels[c][2] - channels[c][1]) > std::abs(channels[widest][2] - channels[widest][1]))
+            widest = c;
         }
         const int span = channels[widest][2] - channels[widest][1];
         const double share = span == 0 ? 0.0 : double(channels[widest][0] - channels[widest][1]) / span;

@@ -28,9 +28,9 @@ struct ProfileEditorRequest {
 
 // What the window lends the editor for the time it is open; all of it outlives the editor.
 struct ProfileEditorContext {
-  CProfileCatalogue& catalogue;    // SaveProfileAs, SaveProfile, StampLastRun
-  CBackupController& controller;   // RunNow / MakeJob ("Backup Now")
-  UserPrompts& prompts;            // message boxes owned by `parent`
+  CProfileCatalogue& catalogue;   // SaveProfileAs, SaveProfile, StampLastRun
+  CBackupController& controller;  // RunNow / MakeJob ("Backup Now")
+  UserPrompts& prompts;           // message boxes owned by `parent`
   const Clock& clock;
   // Opens the manual at a topic ("Started/basicset.htm" for the editor's Help button).
   std::function<void(const std::string& topic)> showHelp;

@@ -44,7 +44,9 @@ class Tour : public QObject {
     steps_.pop_front();
     step();
   }
-  void NextLater(int delay = kStepDelay) { QTimer::singleShot(delay, this, [this] { Next(); }); }
+  void NextLater(int delay = kStepDelay) {
+    QTimer::singleShot(delay, this, [this] { Next(); });
+  }
 
   void Save(QWidget* widget, const QString& name) {
     const QString path = QDir(folder_).filePath(name + QStringLiteral(".png"));

@@ -65,13 +65,12 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
       scheduledModel_(new CProfileListModel(ProfileList::Scheduled, this)) {
   setObjectName(QStringLiteral("TarnwickView"));
   tabs_->setObjectName(QStringLiteral("Tabs"));
-  lists_[kQuickTab] = MakeList(quickModel_, {CProfileListModel::kNameWidth, CProfileListModel::kTimeWidth,
-                                             CProfileListModel::kTimeWidth});
-  lists_[kScheduledTab] =
-      MakeList(scheduledModel_, {CProfileListModel::kNameWidth, CProfileListModel::kTimeWidth,
-                                 CProfileListModel::kTimeWidth, CProfileListModel::kTimeWidth});
-  lists_[kLogTab] = MakeList(logModel_, {std::begin(CActivityLogModel::kColumnWidths),
-                                         std::end(CActivityLogModel::kColumnWidths)});
+  lists_[kQuickTab] = MakeList(
+      quickModel_, {CProfileListModel::kNameWidth, CProfileListModel::kTimeWidth, CProfileListModel::kTimeWidth});
+  lists_[kScheduledTab] = MakeList(scheduledModel_, {CProfileListModel::kNameWidth, CProfileListModel::kTimeWidth,
+                                                     CProfileListModel::kTimeWidth, CProfileListModel::kTimeWidth});
+  lists_[kLogTab] =
+      MakeList(logModel_, {std::begin(CActivityLogModel::kColumnWidths), std::end(CActivityLogModel::kColumnWidths)});
   tabs_->addTab(lists_[kQuickTab], ProgramIcon(kIconQuickProfile), QString::fromUtf8(ListTitle(ProfileList::Quick)));
   tabs_->addTab(lists_[kScheduledTab], ProgramIcon(kIconScheduledProfile),
                 QString::fromUtf8(ListTitle(ProfileList::Scheduled)));
@@ -83,9 +82,9 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
   for (Tab tab : {kQuickTab, kScheduledTab, kLogTab}) popups_[tab] = MakePopup(tab);
   connect(lists_[kQuickTab], &QTreeView::doubleClicked, this, [this] { OnLaunchQuick(); });
   connect(lists_[kScheduledTab], &QTreeView::doubleClicked, this, [this] { OnScheduledSettings(); });
-  for (QAbstractItemModel* model : {static_cast<QAbstractItemModel*>(quickModel_),
-                                    static_cast<QAbstractItemModel*>(scheduledModel_),
-                                    static_cast<QAbstractItemModel*>(logModel_)}) {
+  for (QAbstractItemModel* model :
+       {static_cast<QAbstractItemModel*>(quickModel_), static_cast<QAbstractItemModel*>(scheduledModel_),
+        static_cast<QAbstractItemModel*>(logModel_)}) {
     connect(model, &QAbstractItemModel::modelReset, this, &CTarnwickView::UpdateCommandStates);
     connect(model, &QAbstractItemModel::rowsInserted, this, &CTarnwickView::UpdateCommandStates);
   }
@@ -165,9 +164,7 @@ QMenu* CTarnwickView::ContextMenu(Tab tab) {
 }
 
 void CTarnwickView::ConnectCommands() {
-  const auto on = [this](unsigned id, auto handler) {
-    connect(frame_.Action(id), &QAction::triggered, this, handler);
-  };
+  const auto on = [this](unsigned id, auto handler) { connect(frame_.Action(id), &QAction::triggered, this, handler); };
   on(ID_BACKUP_QUICK, [this] { OnNewProfile(EditorMode::Quick); });
   on(ID_BACKUP_SCHEDULED, [this] { OnNewProfile(EditorMode::Scheduled); });
   on(ID_BACKUP_STOP, [this] { OnStop(); });
@@ -227,7 +224,8 @@ void CTarnwickView::UpdateCommandStates() {
 std::vector<std::size_t> CTarnwickView::SelectedRows(ProfileList list) const {
   QTreeView* view = lists_[list == ProfileList::Quick ? kQuickTab : kScheduledTab];
   std::vector<std::size_t> rows;
-  for (const QModelIndex& index : view->selectionModel()->selectedRows()) rows.push_back(static_cast<std::size_t>(index.row()));
+  for (const QModelIndex& index : view->selectionModel()->selectedRows())
+    rows.push_back(static_cast<std::size_t>(index.row()));
   std::sort(rows.begin(), rows.end());
   return rows;
 }
@@ -244,7 +242,8 @@ void CTarnwickView::RefreshLists() {
     CProfileListModel* model = ProfileModel(list);
     // A reload that changed the rows keeps the selection of the profiles that are still there.
     QStringList selected;
-    for (std::size_t row : SelectedRows(list)) selected << QString::fromStdString(model->Row(static_cast<int>(row)).name);
+    for (std::size_t row : SelectedRows(list))
+      selected << QString::fromStdString(model->Row(static_cast<int>(row)).name);
     if (!model->SetRows(doc_.Catalogue().Rows(list)) || selected.isEmpty()) continue;
     QItemSelection selection;
     for (int row = 0; row < model->rowCount(); ++row) {
@@ -335,9 +334,8 @@ void CTarnwickView::OnDelete(ProfileList list) {
 void CTarnwickView::OnRename(ProfileList list) {
   const std::vector<std::size_t> rows = SelectedRows(list);
   if (rows.size() != 1) return;
-  const Status renamed = doc_.Catalogue().RenameSelectedProfile(list, rows, [this](const std::string& current) {
-    return services_.dialogs.AskProfileName(window(), current);
-  });
+  const Status renamed = doc_.Catalogue().RenameSelectedProfile(
+      list, rows, [this](const std::string& current) { return services_.dialogs.AskProfileName(window(), current); });
   if (!renamed.ok()) {
     ShowFailure(renamed);
     return;
@@ -346,15 +344,15 @@ void CTarnwickView::OnRename(ProfileList list) {
   // The renamed profile stays where it was, and stays selected.
   QTreeView* view = lists_[list == ProfileList::Quick ? kQuickTab : kScheduledTab];
   const int row = static_cast<int>(rows.front());
-  view->selectionModel()->select(QItemSelection(view->model()->index(row, 0),
-                                                view->model()->index(row, view->model()->columnCount() - 1)),
-                                 QItemSelectionModel::ClearAndSelect);
+  view->selectionModel()->select(
+      QItemSelection(view->model()->index(row, 0), view->model()->index(row, view->model()->columnCount() - 1)),
+      QItemSelectionModel::ClearAndSelect);
 }
 
 void CTarnwickView::OnLogOpen() {
   logModel_->Flush();
-  if (logModel_->rowCount() > 0 &&
-      services_.prompts.AskYesNo(LoadString(IDS_LOG_NOT_SAVED_CONTINUE), /*defaultNo=*/true) != UserPrompts::Answer::Yes) {
+  if (logModel_->rowCount() > 0 && services_.prompts.AskYesNo(LoadString(IDS_LOG_NOT_SAVED_CONTINUE),
+                                                              /*defaultNo=*/true) != UserPrompts::Answer::Yes) {
     return;
   }
   const std::optional<std::string> path = services_.dialogs.ChooseLogToOpen(window());
@@ -379,8 +377,9 @@ void CTarnwickView::ShowHelpTopic(const QString& topic) {
   if (!help_) help_ = std::make_unique<CHelpWindow>();
   if (!help_->ShowTopic(topic)) {
     const QString folder = HelpFolder();
-    const QString missing = folder.isEmpty() ? QString::fromStdString(PathBesideProgram("help").string()) + QLatin1Char('/') + topic
-                                             : folder + QLatin1Char('/') + topic;
+    const QString missing = folder.isEmpty()
+                                ? QString::fromStdString(PathBesideProgram("help").string()) + QLatin1Char('/') + topic
+                                : folder + QLatin1Char('/') + topic;
     services_.prompts.ShowMessage(UiString(IDS_HELP_MISSING).arg(missing).toStdString());
   }
 }

@@ -10,8 +10,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/Status.h"
 #include "app/Clock.h"
+#include "app/Status.h"
 #include "app/UserPrompts.h"
 #include "engine/BackupController.h"
 #include "ui/ActivityLogAdapter.h"
@@ -44,8 +44,8 @@ class CTarnwickView : public QWidget {
   Q_OBJECT
  public:
   enum Tab { kQuickTab = 0, kScheduledTab = 1, kLogTab = 2 };
-  static constexpr int kTickInterval = 1000;     // ms, the schedule monitor's tick
-  static constexpr int kReloadDelay = 250;       // ms after the last change of a watched file
+  static constexpr int kTickInterval = 1000;  // ms, the schedule monitor's tick
+  static constexpr int kReloadDelay = 250;    // ms after the last change of a watched file
 
   // Connects to the frame's commands and status panes, shows the log and the catalogue as they
   // are, reads the missed-run setting and starts the tick.

@@ -176,8 +176,7 @@ bool IsSafeEntryName(const std::string& name) {
 void SetEntryName(CZipEntryHeader& header, const std::string& name) {
   header.name = name;
   header.unicodeName.clear();
-  const bool ascii = std::all_of(name.begin(), name.end(),
-                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (ascii) return;
   std::string oem;
   bool mapsToOem = true;

@@ -30,11 +30,11 @@ struct CZipEntryHeader {
   std::uint64_t uncompressedSize = 0;
   std::uint32_t externalAttributes = 0;
   std::uint64_t localHeaderOffset = 0;
-  std::string name;          // stored bytes
+  std::string name;  // stored bytes
   // A non-ASCII name also goes, as UTF-8, into a Unicode path field of both headers: readers that
   // ignore bit 11 or show CP437 bytes raw take the name from there.
   std::string unicodeName;
-  bool zip64Local = false;   // the local header carries a Zip64 size field
+  bool zip64Local = false;  // the local header carries a Zip64 size field
 
   // The local header with the current CRC and sizes.
   void AppendLocalHeader(std::vector<unsigned char>& out) const;

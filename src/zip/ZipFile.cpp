@@ -17,8 +17,7 @@ CZipFile::CZipFile(const std::string& path) : path_(path) {
   fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
   if (fd_ < 0) Fail(errno);
   struct stat status {};
-  if (::fstat(fd_, &status) != 0 ||
-      (S_ISREG(status.st_mode) && status.st_size > 0 && ::ftruncate(fd_, 0) != 0)) {
+  if (::fstat(fd_, &status) != 0 || (S_ISREG(status.st_mode) && status.st_size > 0 && ::ftruncate(fd_, 0) != 0)) {
     const int error = errno;
     ::close(fd_);
     fd_ = -1;
@@ -30,9 +29,7 @@ CZipFile::~CZipFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-void CZipFile::Fail(int error) const {
-  throw CZipException(CZipException::CauseFromErrno(error), path_, error);
-}
+void CZipFile::Fail(int error) const { throw CZipException(CZipException::CauseFromErrno(error), path_, error); }
 
 void CZipFile::Write(const void* data, std::size_t size) {
   const auto* bytes = static_cast<const unsigned char*>(data);

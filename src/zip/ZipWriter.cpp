@@ -60,8 +60,8 @@ void CZipWriter::Start(CZipOutputStream& output) {
   directoryCurrent_ = false;
 }
 
-bool CZipWriter::AddFileFromPath(const std::string& path, const std::string& nameInArchive, int level,
-                                 int smartness, std::size_t /*bufferSize*/) {
+bool CZipWriter::AddFileFromPath(const std::string& path, const std::string& nameInArchive, int level, int smartness,
+                                 std::size_t /*bufferSize*/) {
   lastSourceSize_ = -1;
   if (!IsOpen() || !IsSafeEntryName(nameInArchive)) return false;
   CZipFileReader source(path);
@@ -76,8 +76,8 @@ bool CZipWriter::AddFileFromPath(const std::string& path, const std::string& nam
   return AddEntry(source, std::move(header), source.RemainingSize(), level, smartness);
 }
 
-bool CZipWriter::AddFileFromStream(CZipInputStream& source, const std::string& nameInArchive, int level,
-                                   int smartness, std::size_t /*bufferSize*/) {
+bool CZipWriter::AddFileFromStream(CZipInputStream& source, const std::string& nameInArchive, int level, int smartness,
+                                   std::size_t /*bufferSize*/) {
   if (!IsOpen() || !IsSafeEntryName(nameInArchive)) return false;
   CZipEntryHeader header;
   SetEntryName(header, nameInArchive);
@@ -306,8 +306,8 @@ void CZipWriter::WriteCentralDirectory() {
   const std::uint64_t endOffset = bufferStart_ + buffer_.size();
   const std::uint64_t directorySize = endOffset - directoryOffset;
   const std::uint64_t count = entries_.size();
-  const bool zip64 = count > 0xFFFF || directorySize >= CZipEntryHeader::kMax32 ||
-                     directoryOffset >= CZipEntryHeader::kMax32;
+  const bool zip64 =
+      count > 0xFFFF || directorySize >= CZipEntryHeader::kMax32 || directoryOffset >= CZipEntryHeader::kMax32;
   if (zip64) {
     PutU32(bytes, kZip64EndSignature);
     PutU64(bytes, 44);  // size of the rest of the record

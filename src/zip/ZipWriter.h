@@ -22,7 +22,7 @@ namespace tarnwick {
 
 class CZipWriter {
  public:
-  static constexpr int kSmartness = 7;          // store sources under 5 bytes
+  static constexpr int kSmartness = 7;  // store sources under 5 bytes
   static constexpr std::size_t kBufferSize = 65536;
 
   // `threads`: compression workers; -1 takes one per processor, 0 compresses on the caller's thread.
@@ -40,8 +40,8 @@ class CZipWriter {
   // False, without throwing, when the archive is not open, the name is not safe (IsSafeEntryName),
   // or the source cannot be opened or read, is not a regular file or is the archive itself (nothing
   // of the entry is then left in the archive). Smartness 0 turns off storing tiny sources.
-  bool AddFileFromPath(const std::string& path, const std::string& nameInArchive, int level,
-                       int smartness = kSmartness, std::size_t bufferSize = kBufferSize);
+  bool AddFileFromPath(const std::string& path, const std::string& nameInArchive, int level, int smartness = kSmartness,
+                       std::size_t bufferSize = kBufferSize);
   // What the last AddFileFromPath found its source's size to be when it opened it; -1 when that
   // add could not open the source. Spares the caller a stat of its own.
   std::int64_t LastSourceSize() const { return lastSourceSize_; }
@@ -73,8 +73,7 @@ class CZipWriter {
   };
 
   void Start(CZipOutputStream& output);
-  bool AddEntry(CZipInputStream& source, CZipEntryHeader header, std::int64_t knownSize, int level,
-                int smartness);
+  bool AddEntry(CZipInputStream& source, CZipEntryHeader header, std::int64_t knownSize, int level, int smartness);
   ZipBlock* AcquireBlock();
   static bool Fill(CZipInputStream& source, ZipBlock& block, std::size_t capacity, bool& ended);
   void RecycleBlock(ZipBlock* block);

@@ -53,7 +53,10 @@ TEST_F(ProgramFolderGlobal, IsThePathUpToItsLastSlash) {
   EXPECT_EQ(PathBesideProgram("profiles.ini"), fs::path("/opt/tarnwick/bin/profiles.ini"));
 
   const auto probe = [](const std::string& programPath) {
-    return ResolveProgramLocations(programPath, {{}, "/usr/bin", "/usr/share/tarnwick/help", "../share/tarnwick/help",
+    return ResolveProgramLocations(programPath, {{},
+                                                 "/usr/bin",
+                                                 "/usr/share/tarnwick/help",
+                                                 "../share/tarnwick/help",
                                                  [](const fs::path&) { return true; }})
         .programFolder;
   };
@@ -80,12 +83,12 @@ TEST_F(ProgramFolderGlobal, IsTheCurrentDirectoryForABareName) {
 struct RuleCase {
   const char* name;
   const char* programPath;
-  const char* executable;            // "" when /proc/self/exe could not be read
-  std::set<std::string> readOnly;    // folders the probe calls not writable
-  const char* xdgDataHome;           // nullptr: unset
+  const char* executable;          // "" when /proc/self/exe could not be read
+  std::set<std::string> readOnly;  // folders the probe calls not writable
+  const char* xdgDataHome;         // nullptr: unset
   const char* home;
   bool installed;
-  const char* dataFolder;            // expected; "" when it is the program folder
+  const char* dataFolder;  // expected; "" when it is the program folder
 };
 
 class ProgramFolderRule : public ::testing::TestWithParam<RuleCase> {};
@@ -111,26 +114,73 @@ TEST_P(ProgramFolderRule, PutsDataAndManualWhereTheRuleSays) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ProgramFolderRule,
-    ::testing::Values(
-        RuleCase{"WritableFolderKeepsEverythingBeside", "/home/anna/build/tarnwick-cli",
-                 "/home/anna/build/tarnwick-cli", {}, "/home/anna/.data", "/home/anna", false, ""},
-        RuleCase{"ReadOnlyFolderUsesXdgDataHome", "/opt/tw/bin/tarnwick", "/opt/tw/bin/tarnwick",
-                 {"/opt/tw/bin"}, "/home/anna/.data", "/home/anna", true, "/home/anna/.data/tarnwick"},
-        RuleCase{"UnsetXdgDataHomeMeansLocalShare", "/opt/tw/bin/tarnwick", "/opt/tw/bin/tarnwick",
-                 {"/opt/tw/bin"}, nullptr, "/home/anna", true, "/home/anna/.local/share/tarnwick"},
-        RuleCase{"EmptyXdgDataHomeIsIgnored", "/opt/tw/bin/tarnwick", "/opt/tw/bin/tarnwick",
-                 {"/opt/tw/bin"}, "", "/home/anna", true, "/home/anna/.local/share/tarnwick"},
-        RuleCase{"RelativeXdgDataHomeIsIgnored", "/opt/tw/bin/tarnwick", "/opt/tw/bin/tarnwick",
-                 {"/opt/tw/bin"}, "data", "/home/anna", true, "/home/anna/.local/share/tarnwick"},
-        // Started through PATH: argv[0] is the bare name and the current directory is writable,
-        // but the program's own file lies in a folder the user cannot write to.
-        RuleCase{"BareNameFromPathIsInstalled", "tarnwick-cli", "/usr/bin/tarnwick-cli", {"/usr/bin"},
-                 "/home/anna/.data", "/home/anna", true, "/home/anna/.data/tarnwick"},
-        // Root may write into the bin folder; the installed program still keeps its data apart.
-        RuleCase{"InstalledBinFolderCountsEvenWhenWritable", "/usr/local/bin/tarnwick",
-                 "/usr/local/bin/tarnwick", {}, nullptr, "/root", true, "/root/.local/share/tarnwick"},
-        RuleCase{"UnknownExecutableFallsBackToTheProgramFolder", "/home/anna/build/tarnwick-cli", "", {},
-                 nullptr, "/home/anna", false, ""}),
+    ::testing::Values(RuleCase{"WritableFolderKeepsEverythingBeside",
+                               "/home/anna/build/tarnwick-cli",
+                               "/home/anna/build/tarnwick-cli",
+                               {},
+                               "/home/anna/.data",
+                               "/home/anna",
+                               false,
+                               ""},
+                      RuleCase{"ReadOnlyFolderUsesXdgDataHome",
+                               "/opt/tw/bin/tarnwick",
+                               "/opt/tw/bin/tarnwick",
+                               {"/opt/tw/bin"},
+                               "/home/anna/.data",
+                               "/home/anna",
+                               true,
+                               "/home/anna/.data/tarnwick"},
+                      RuleCase{"UnsetXdgDataHomeMeansLocalShare",
+                               "/opt/tw/bin/tarnwick",
+                               "/opt/tw/bin/tarnwick",
+                               {"/opt/tw/bin"},
+                               nullptr,
+                               "/home/anna",
+                               true,
+                               "/home/anna/.local/share/tarnwick"},
+                      RuleCase{"EmptyXdgDataHomeIsIgnored",
+                               "/opt/tw/bin/tarnwick",
+                               "/opt/tw/bin/tarnwick",
+                               {"/opt/tw/bin"},
+                               "",
+                               "/home/anna",
+                               true,
+                               "/home/anna/.local/share/tarnwick"},
+                      RuleCase{"RelativeXdgDataHomeIsIgnored",
+                               "/opt/tw/bin/tarnwick",
+                               "/opt/tw/bin/tarnwick",
+                               {"/opt/tw/bin"},
+                               "data",
+                               "/home/anna",
+                               true,
+                               "/home/anna/.local/share/tarnwick"},
+                      // Started through PATH: argv[0] is the bare name and the current directory is writable,
+                      // but the program's own file lies in a folder the user cannot write to.
+                      RuleCase{"BareNameFromPathIsInstalled",
+                               "tarnwick-cli",
+                               "/usr/bin/tarnwick-cli",
+                               {"/usr/bin"},
+                               "/home/anna/.data",
+                               "/home/anna",
+                               true,
+                               "/home/anna/.data/tarnwick"},
+                      // Root may write into the bin folder; the installed program still keeps its data apart.
+                      RuleCase{"InstalledBinFolderCountsEvenWhenWritable",
+                               "/usr/local/bin/tarnwick",
+                               "/usr/local/bin/tarnwick",
+                               {},
+                               nullptr,
+                               "/root",
+                               true,
+                               "/root/.local/share/tarnwick"},
+                      RuleCase{"UnknownExecutableFallsBackToTheProgramFolder",
+                               "/home/anna/build/tarnwick-cli",
+                               "",
+                               {},
+                               nullptr,
+                               "/home/anna",
+                               false,
+                               ""}),
     [](const ::testing::TestParamInfo<RuleCase>& rule) { return std::string(rule.param.name); });
 
 // An installed tree under a prefix the build did not know (cmake --install --prefix ~/.local): the

@@ -37,7 +37,8 @@ TEST(ProgramSettings, MissingFileKeepsTheDefaults) {
 
 TEST(ProgramSettings, WhatTheFileHolds) {
   bool ok = false;
-  ProgramSettings s = ReadFrom("<CONFIG>\r\n<SHOWSPLASH>0</SHOWSPLASH>\r\n<RUNMISSED>1</RUNMISSED>\r\n</CONFIG>\r\n", &ok);
+  ProgramSettings s =
+      ReadFrom("<CONFIG>\r\n<SHOWSPLASH>0</SHOWSPLASH>\r\n<RUNMISSED>1</RUNMISSED>\r\n</CONFIG>\r\n", &ok);
   EXPECT_TRUE(ok);
   EXPECT_FALSE(s.showSplash());
   EXPECT_TRUE(s.runMissed());
@@ -74,8 +75,7 @@ TEST(ProgramSettings, WritesFiveLinesAndReadsThemBack) {
   settings.setShowSplash(false);
   settings.setRunMissed(true);
   ASSERT_TRUE(settings.WriteSettings(path).ok());
-  EXPECT_EQ(ReadFile(path),
-            "<CONFIG>\r\n<SHOWSPLASH>0</SHOWSPLASH>\r\n<RUNMISSED>1</RUNMISSED>\r\n</CONFIG>\r\n");
+  EXPECT_EQ(ReadFile(path), "<CONFIG>\r\n<SHOWSPLASH>0</SHOWSPLASH>\r\n<RUNMISSED>1</RUNMISSED>\r\n</CONFIG>\r\n");
   ProgramSettings back;
   ASSERT_TRUE(back.ReadSettings(path).ok());
   EXPECT_FALSE(back.showSplash());

@@ -91,9 +91,13 @@ TEST_F(ProfileCommandsTest, DescribeByNameAndByPath) {
 }
 
 TEST_F(ProfileCommandsTest, UnknownProfilesAndCommandsFailWithStatus2) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"describe", "missing"}, {"describe", dir.path().string() + "/none.pfl"}, {"describe", "../x"},
-           {"describe"}, {"list", "extra"}, {"no-such-command"}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"describe", "missing"},
+                                             {"describe", dir.path().string() + "/none.pfl"},
+                                             {"describe", "../x"},
+                                             {"describe"},
+                                             {"list", "extra"},
+                                             {"no-such-command"}}) {
     const ProcessResult r = Run(args);
     EXPECT_EQ(r.status, 2) << args.front();
     EXPECT_EQ(r.out, "");

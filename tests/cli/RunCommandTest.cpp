@@ -113,11 +113,10 @@ TEST_F(RunCommandTest, ASuccessfulRunPrintsEveryRowAndExitsZero) {
   ASSERT_EQ(lines.size(), 6u) << r.out;
   EXPECT_EQ(lines[0], "##### TARNWICK #####\t \t ");
   const std::regex row(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\t([A-Z]+)\t(.*))");
-  const std::vector<std::string> expected{"TASKNAME\t********** Task Name:  docs **********",
-                                          "BACKUPSTART\tBackup Start.",
-                                          "BACKUPFILE\tBackup file " + (dir / "src/sub/b.txt").string() + ".",
-                                          "BACKUPFILE\tBackup file " + (dir / "src/a.txt").string() + ".",
-                                          "BACKUPEND\tBackup End."};
+  const std::vector<std::string> expected{
+      "TASKNAME\t********** Task Name:  docs **********", "BACKUPSTART\tBackup Start.",
+      "BACKUPFILE\tBackup file " + (dir / "src/sub/b.txt").string() + ".",
+      "BACKUPFILE\tBackup file " + (dir / "src/a.txt").string() + ".", "BACKUPEND\tBackup End."};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     std::smatch m;
     ASSERT_TRUE(std::regex_match(lines[i + 1], m, row)) << lines[i + 1];

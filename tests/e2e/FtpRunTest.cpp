@@ -15,8 +15,8 @@
 
 #include "app/ProgramFolder.h"
 #include "profiles/Profile.h"
-#include "support/FtpTestServer.h"
 #include "support/CliSandbox.h"
+#include "support/FtpTestServer.h"
 
 namespace tarnwick::test {
 namespace {
@@ -114,8 +114,9 @@ TEST_F(FtpRunTest, ARemoteSourceIsDownloadedAndAMissingFileFailsTheRun) {
   WriteFile(server.root() / "pub/docs/x y.txt", "X");
   WriteFile(server.root() / "pub/docs/deep/z.txt", "Z");
   SaveProfile("download", [&](Profile& p) {
-    p.remoteSources = {FtpSource{Site(""), {{"/pub/docs", "+[*]", ItemKind::FtpFolder, false},
-                                            {"/pub/gone.txt", "", ItemKind::FtpFile, false}}}};
+    p.remoteSources = {FtpSource{
+        Site(""),
+        {{"/pub/docs", "+[*]", ItemKind::FtpFolder, false}, {"/pub/gone.txt", "", ItemKind::FtpFile, false}}}};
     p.localDestFolder = (dir / "dst").string();
   });
   EXPECT_EQ(Run("download"), 1);

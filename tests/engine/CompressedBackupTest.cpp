@@ -69,8 +69,8 @@ class CompressedBackupTest : public ::testing::Test {
 TEST_F(CompressedBackupTest, AJobWithoutSourcesWritesAnEmptyArchive) {
   EXPECT_EQ(RunZipJob(run.context), ZIPJOB_ENDED);
   EXPECT_EQ(run.Rows(), (std::vector<std::string>{"BACKUPSTART Backup Start.",
-                                                   "COMPRESSFILE Compressing all files to " + run.job.zipPath + ".",
-                                                   "BACKUPEND Backup End."}));
+                                                  "COMPRESSFILE Compressing all files to " + run.job.zipPath + ".",
+                                                  "BACKUPEND Backup End."}));
   EXPECT_EQ(fs::file_size(run.job.zipPath), 22u);
   EXPECT_TRUE(LeftOvers(dir / "dst/nested").empty());
 }
@@ -89,16 +89,15 @@ TEST_F(CompressedBackupTest, FilesAndFoldersBecomeNamedEntries) {
 
   EXPECT_EQ(RunZipJob(run.context), ZIPJOB_ENDED);
   const std::vector<std::string> rows = run.Rows();
-  const std::vector<std::string> expectedRows = {
-      "BACKUPSTART Backup Start.",
-      "BACKUPFILE Backup file " + Src("Data/report.doc") + ".",
-      "BACKUPFILE Backup file " + Src("Data/x/deeper/z.txt") + ".",
-      "BACKUPFILE Backup file " + Src("Data/x/y.txt") + ".",
-      "BACKUPFILE Backup file " + Src("Data/top.txt") + ".",
-      "BACKUPFILE Backup file " + Src("missing.txt") + ".",
-      "ERROR Backup " + Src("missing.txt") + " Failed.",
-      "COMPRESSFILE Compressing all files to " + run.job.zipPath + ".",
-      "BACKUPEND Backup End."};
+  const std::vector<std::string> expectedRows = {"BACKUPSTART Backup Start.",
+                                                 "BACKUPFILE Backup file " + Src("Data/report.doc") + ".",
+                                                 "BACKUPFILE Backup file " + Src("Data/x/deeper/z.txt") + ".",
+                                                 "BACKUPFILE Backup file " + Src("Data/x/y.txt") + ".",
+                                                 "BACKUPFILE Backup file " + Src("Data/top.txt") + ".",
+                                                 "BACKUPFILE Backup file " + Src("missing.txt") + ".",
+                                                 "ERROR Backup " + Src("missing.txt") + " Failed.",
+                                                 "COMPRESSFILE Compressing all files to " + run.job.zipPath + ".",
+                                                 "BACKUPEND Backup End."};
   EXPECT_EQ(rows, expectedRows);
   // The size shown is the file's own, and is repeated for a file whose size cannot be read.
   const std::vector<std::string> texts = run.observer.Texts();
@@ -108,9 +107,9 @@ TEST_F(CompressedBackupTest, FilesAndFoldersBecomeNamedEntries) {
   EXPECT_GE(run.observer.Clears(), 1);
 
   ExpectReadersAccept(run.job.zipPath, {{"report.doc", std::string(3000, 'r')},
-                                         {"Data/x/y.txt", "why"},
-                                         {"Data/x/deeper/z.txt", "zed"},
-                                         {"Data/top.txt", "top"}});
+                                        {"Data/x/y.txt", "why"},
+                                        {"Data/x/deeper/z.txt", "zed"},
+                                        {"Data/top.txt", "top"}});
   EXPECT_TRUE(LeftOvers(dir / "dst/nested").empty());
 }
 
@@ -122,9 +121,9 @@ TEST_F(CompressedBackupTest, AStopKeepsTheEntriesAddedSoFarInAClosedArchive) {
   StopAfterFirstAdd observer(run.stop);
   JobContext context{run.job, run.log, observer, run.stop};
   EXPECT_EQ(RunZipJob(context), ZIPJOB_STOPPED);
-  EXPECT_EQ(run.Rows(), (std::vector<std::string>{"BACKUPSTART Backup Start.",
-                                                   "BACKUPFILE Backup file " + Src("one.txt") + ".",
-                                                   "BACKUPSTOPPED Backup has been stopped."}));
+  EXPECT_EQ(run.Rows(),
+            (std::vector<std::string>{"BACKUPSTART Backup Start.", "BACKUPFILE Backup file " + Src("one.txt") + ".",
+                                      "BACKUPSTOPPED Backup has been stopped."}));
   ExpectReadersAccept(run.job.zipPath, {{"one.txt", "first"}});
 }
 
@@ -136,7 +135,7 @@ TEST_F(CompressedBackupTest, AnArchiveThatCannotBeCreatedEndsTheJob) {
   run.job.zipPath = (dir / "plainfile/backup.zip").string();
   EXPECT_EQ(RunZipJob(run.context), ZIPJOB_CANNOT_CREATE);
   EXPECT_EQ(run.Rows(), (std::vector<std::string>{"BACKUPSTART Backup Start.",
-                                                   "ERROR Cannot create destination compression file."}));
+                                                  "ERROR Cannot create destination compression file."}));
 
   JobRun unnamed;
   unnamed.job.localDestFolder = (dir / "dst").string();
@@ -167,8 +166,8 @@ TEST_F(CompressedBackupTest, AFullDiskEndsTheJobAndKeepsTheOlderArchive) {
   // The failure may surface while adding or while finishing; either way it is the last row.
   ASSERT_GE(rows.size(), 3u);
   EXPECT_EQ(std::count(rows.begin(), rows.end(), "BACKUPEND Backup End."), 0);
-  EXPECT_EQ(rows.back(), "ERROR Cannot write destination compression file " + run.job.zipPath +
-                         ": No space left on device.");
+  EXPECT_EQ(rows.back(),
+            "ERROR Cannot write destination compression file " + run.job.zipPath + ": No space left on device.");
 }
 
 TEST_F(CompressedBackupTest, AnUnreachableFtpDestinationEndsBeforeAnyArchive) {

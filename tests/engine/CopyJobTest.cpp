@@ -86,9 +86,9 @@ TEST_F(CopyJobTest, AStopDuringTheLastLocalFileEndsWithStoppedAndStartsNoRemoteS
   run.observer.onProgress = [this](long long) { run.stop = true; };
 
   EXPECT_EQ(RunCopyJob(run.context), COPYJOB_STOPPED);
-  EXPECT_EQ(run.Rows(), (std::vector<std::string>{"BACKUPSTART Backup Start.",
-                                                  "BACKUPFILE Backup file " + Src("big.bin") + ".",
-                                                  "BACKUPSTOPPED Backup has been stopped."}));
+  EXPECT_EQ(run.Rows(),
+            (std::vector<std::string>{"BACKUPSTART Backup Start.", "BACKUPFILE Backup file " + Src("big.bin") + ".",
+                                      "BACKUPSTOPPED Backup has been stopped."}));
   EXPECT_EQ(ReadFile(dir / "dst/big.bin"), "previous backup");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir / "dst"), fs::directory_iterator()), 1);
 }

@@ -26,10 +26,9 @@ namespace {
 namespace fs = std::filesystem;
 
 FtpSite SiteOf(const FtpTestServer& server, const std::string& remotePath = "", bool passive = true) {
-  return FtpSite{server.host(), std::to_string(server.port()), server.user(), server.password(), remotePath,
-                 passive ? "1" : "0", true};
+  return FtpSite{server.host(), std::to_string(server.port()), server.user(), server.password(),
+                 remotePath,    passive ? "1" : "0",           true};
 }
-
 
 std::string Pattern(std::size_t size) {
   std::string data(size, '\0');
@@ -76,12 +75,13 @@ TEST_F(FtpTransfersTest, LoginRefusedAndUnreachableHostLogTheirRowsAndEndTheJob)
     std::string port, password;
     std::vector<std::string> rows;
   } cases[] = {
-      {refusedPort, "wrong",
+      {refusedPort,
+       "wrong",
        {"BACKUPSTART Backup Start.", "CONNECTING Connecting to host 127.0.0.1:" + refusedPort + ".",
-        "CONNECTED Socket connected.", "LOGGINGIN USER: backup", "LOGINFAILED Login Failed.",
-        "BACKUPEND Backup End."}},
+        "CONNECTED Socket connected.", "LOGGINGIN USER: backup", "LOGINFAILED Login Failed.", "BACKUPEND Backup End."}},
       // Nobody listens: the user is told the host could not be reached, not that the login failed.
-      {closed, server.password(),
+      {closed,
+       server.password(),
        {"BACKUPSTART Backup Start.", "CONNECTING Connecting to host 127.0.0.1:" + closed + ".",
         "CONNECTFAILED Failed to connect to host.", "BACKUPEND Backup End."}},
   };
@@ -354,9 +354,10 @@ TEST_F(FtpTransfersTest, RemoteSourcesGoToALocalOrAnotherFtpDestination) {
   WriteFile(from.root() / "pub/docs/a b.txt", "A");
   WriteFile(from.root() / "pub/docs/sub/c.txt", "C");
   WriteFile(from.root() / "pub/one.bin", "1");
-  FtpSource source{SiteOf(from), {{"/pub/docs", "+[*]", ItemKind::FtpFolder, true},
-                                  {"/pub/one.bin", "", ItemKind::FtpFile, false},
-                                  {"/pub/missing.bin", "", ItemKind::FtpFile, false}}};
+  FtpSource source{SiteOf(from),
+                   {{"/pub/docs", "+[*]", ItemKind::FtpFolder, true},
+                    {"/pub/one.bin", "", ItemKind::FtpFile, false},
+                    {"/pub/missing.bin", "", ItemKind::FtpFile, false}}};
   run.job.remoteSources = {source};
   run.job.localDestFolder = (dir / "B").string();
   EXPECT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
@@ -406,9 +407,10 @@ class RemoteZipJobTest : public FtpTransfersTest {
     WriteFile(server.root() / "pub/one.bin", Pattern(150000));
     WriteFile(dir / "local.txt", "L");
     run.job.localSources = {{(dir / "local.txt").string(), "", ItemKind::LocalFile, false}};
-    run.job.remoteSources = {FtpSource{SiteOf(server), {{"/pub/docs", "+[*]", ItemKind::FtpFolder, true},
-                                                        {"/pub/one.bin", "", ItemKind::FtpFile, false},
-                                                        {"/pub/none.bin", "", ItemKind::FtpFile, false}}}};
+    run.job.remoteSources = {FtpSource{SiteOf(server),
+                                       {{"/pub/docs", "+[*]", ItemKind::FtpFolder, true},
+                                        {"/pub/one.bin", "", ItemKind::FtpFile, false},
+                                        {"/pub/none.bin", "", ItemKind::FtpFile, false}}}};
     run.job.destIsLocal = false;
     // As a launch composes it: a relative remote path with a date folder.
     run.job.ftpDest = SiteOf(server, "backup/2024-03-05");
@@ -425,7 +427,8 @@ TEST_F(RemoteZipJobTest, PacksLocalAndRemoteFilesAndSendsTheArchive) {
   ASSERT_TRUE(fs::exists(archive));
   EXPECT_EQ(NamesIn(archive.parent_path()), std::vector<std::string>{"arch.zip"});
   EXPECT_EQ(RunTool("unzip -tq '" + archive.string() + "'").status, 0);
-  EXPECT_EQ(RunTool("unzip -Z1 '" + archive.string() + "'").output, "local.txt\ndocs/a.txt\ndocs/sub/b b.txt\none.bin\n");
+  EXPECT_EQ(RunTool("unzip -Z1 '" + archive.string() + "'").output,
+            "local.txt\ndocs/a.txt\ndocs/sub/b b.txt\none.bin\n");
   EXPECT_EQ(RunTool("unzip -p '" + archive.string() + "' one.bin").output, Pattern(150000));
 
   const auto rows = run.Rows();
@@ -437,11 +440,11 @@ TEST_F(RemoteZipJobTest, PacksLocalAndRemoteFilesAndSendsTheArchive) {
   expected.insert(expected.end(), connection.begin(), connection.end());
   expected.push_back("BACKUPFILE Backup file " + (dir / "local.txt").string() + ".");
   expected.insert(expected.end(), connection.begin(), connection.end());
-  expected.insert(expected.end(), {"BACKUPFILE Backup file /pub/docs/a.txt.", "BACKUPFILE Backup file /pub/docs/sub/b b.txt.",
-                                   "BACKUPFILE Backup file /pub/one.bin.", "BACKUPFILE Backup file /pub/none.bin.",
-                                   "ERROR Backup /pub/none.bin Failed.",
-                                   "COMPRESSFILE Compressing all files to /backup/2024-03-05/arch.zip.",
-                                   "BACKUPEND Backup End."});
+  expected.insert(expected.end(),
+                  {"BACKUPFILE Backup file /pub/docs/a.txt.", "BACKUPFILE Backup file /pub/docs/sub/b b.txt.",
+                   "BACKUPFILE Backup file /pub/one.bin.", "BACKUPFILE Backup file /pub/none.bin.",
+                   "ERROR Backup /pub/none.bin Failed.",
+                   "COMPRESSFILE Compressing all files to /backup/2024-03-05/arch.zip.", "BACKUPEND Backup End."});
   EXPECT_EQ(rows, expected);
 
   const auto texts = run.observer.Texts();

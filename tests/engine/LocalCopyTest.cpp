@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "EngineTestSupport.h"
-#include "engine/LocalSources.h"
 #include "engine/LocalCopy.h"
+#include "engine/LocalSources.h"
 #include "engine/PathFilter.h"
 #include "support/TempDir.h"
 
@@ -20,7 +20,6 @@ namespace tarnwick::test {
 namespace {
 
 namespace fs = std::filesystem;
-
 
 TEST(SplitFilterTest, TakesEachListUpToItsBracket) {
   const FilterLists both = SplitFilter("-[~*.*]+[*.doc;*.xls]");
@@ -132,9 +131,9 @@ TEST_F(CopyLocalFileTest, FiveMebibytesGoInThreeChunksWithTheirFigures) {
   ASSERT_TRUE(Copy(source));
   EXPECT_EQ(ReadFile(target), data);
   const std::string s = source.string();
-  EXPECT_EQ(run.observer.Texts(), (std::vector<std::string>{"Backing up " + s + " | 2048 KB",
-                                                            "Backing up " + s + " | 4096 KB",
-                                                            "Backing up " + s + " | 5120 KB"}));
+  EXPECT_EQ(run.observer.Texts(),
+            (std::vector<std::string>{"Backing up " + s + " | 2048 KB", "Backing up " + s + " | 4096 KB",
+                                      "Backing up " + s + " | 5120 KB"}));
   EXPECT_EQ(run.observer.Positions(), (std::vector<long long>{40, 80, 100}));
   EXPECT_EQ(run.observer.Ranges(), (std::vector<long long>{100, 100, 100}));
   EXPECT_EQ(fs::last_write_time(target), modified);

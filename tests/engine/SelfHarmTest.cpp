@@ -129,10 +129,12 @@ TEST_F(SelfHarmTest, TemporariesOfKilledRunsGoAtTheNextRunAndNothingElseDoes) {
   WriteFile(stale, "half a copy");
   // A live process of this machine (our parent), another machine, and a file that is not ours.
   const std::string live = (dir / "dst").string() + "/" +
-                           fs::path(TemporaryNameBeside("x")).filename().string().replace(10, std::to_string(::getpid()).size(),
-                                                                                          std::to_string(::getppid()));
-  for (const std::string& keep : {live, (dir / "dst/.tarnwick-1-00000000-0.part").string(),
-                                  (dir / "dst/notes.part").string()}) {
+                           fs::path(TemporaryNameBeside("x"))
+                               .filename()
+                               .string()
+                               .replace(10, std::to_string(::getpid()).size(), std::to_string(::getppid()));
+  for (const std::string& keep :
+       {live, (dir / "dst/.tarnwick-1-00000000-0.part").string(), (dir / "dst/notes.part").string()}) {
     WriteFile(keep, "keep");
   }
   EXPECT_TRUE(IsStaleTemporaryName(fs::path(stale).filename().string()));
@@ -151,10 +153,10 @@ TEST(LiesUnderTest, OnlyPathsBelowTheRootPass) {
     bool under;
   };
   const Case cases[] = {
-      {"/dst", "/dst", true},           {"/dst", "/dst/a/b.txt", true},  {"/dst/", "/dst/a", true},
-      {"/dst", "/dst/../x", false},     {"/dst", "/dst/a/../../x", false}, {"/dst", "/dstx/a", false},
-      {"/dst", "/other", false},        {"/dst", "/dst/..", false},      {"/", "/etc/x", true},
-      {"/dst", "/dst/..a/b..", true},   {"/dst", "/dst/a/./b", true},
+      {"/dst", "/dst", true},         {"/dst", "/dst/a/b.txt", true},    {"/dst/", "/dst/a", true},
+      {"/dst", "/dst/../x", false},   {"/dst", "/dst/a/../../x", false}, {"/dst", "/dstx/a", false},
+      {"/dst", "/other", false},      {"/dst", "/dst/..", false},        {"/", "/etc/x", true},
+      {"/dst", "/dst/..a/b..", true}, {"/dst", "/dst/a/./b", true},
   };
   for (const Case& c : cases) EXPECT_EQ(LiesUnder(c.root, c.path), c.under) << c.root << " " << c.path;
 }

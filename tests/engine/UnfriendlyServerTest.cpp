@@ -23,13 +23,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-
 class UnfriendlyServerTest : public ::testing::Test {
  protected:
   void UseServer(const FtpTestServer& server, const std::string& remotePath) {
     run.job.destIsLocal = false;
-    run.job.ftpDest = FtpSite{server.host(), std::to_string(server.port()), server.user(), server.password(),
-                              remotePath, "1", true};
+    run.job.ftpDest =
+        FtpSite{server.host(), std::to_string(server.port()), server.user(), server.password(), remotePath, "1", true};
   }
 
   TempDir dir;
@@ -63,7 +62,8 @@ TEST_F(UnfriendlyServerTest, TheArchiveCheckLeavesAtMostOneFixedProbeBehind) {
   run.job.zipPath = "127.0.0.1/zips/b.zip";
   for (int i = 0; i < 3; ++i) EXPECT_EQ(RunZipJob(run.context), ZIPJOB_ENDED) << server.Log();
   const auto names = NamesIn(server.root() / "zips");
-  EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) { return n.find("probe") != std::string::npos; }),
+  EXPECT_EQ(std::count_if(names.begin(), names.end(),
+                          [](const std::string& n) { return n.find("probe") != std::string::npos; }),
             1);
   EXPECT_NE(std::find(names.begin(), names.end(), "b.zip"), names.end());
 }
@@ -117,9 +117,9 @@ TEST_F(UnfriendlyServerTest, HostileNamesInAListingAreFailedFilesAndNothingLeave
       const fs::path dst = dir / (std::string(mlsd ? "mlsd" : "list") + (zip ? "-zip" : "-copy")) / "a/b/dst";
       job.job.localDestFolder = dst.string();
       job.job.zipPath = zip ? (dst / "r.zip").string() : std::string();
-      job.job.remoteSources = {FtpSource{FtpSite{server.host(), std::to_string(server.port()), server.user(),
-                                                 server.password(), "", "1", true},
-                                         {{"/pub", "+[*]", ItemKind::FtpFolder, true}}}};
+      job.job.remoteSources = {FtpSource{
+          FtpSite{server.host(), std::to_string(server.port()), server.user(), server.password(), "", "1", true},
+          {{"/pub", "+[*]", ItemKind::FtpFolder, true}}}};
       zip ? RunZipJob(job.context) : RunCopyJob(job.context);
       EXPECT_EQ(job.CountRows("ERROR Backup /pub/"), 4u) << server.Log();
       EXPECT_EQ(job.CountRows("ERROR Backup /pub/esc\\x1B]0;t\\x07.txt Failed."), 1u) << "escaped in the row";
@@ -141,11 +141,10 @@ TEST_F(UnfriendlyServerTest, AFolderListedInsideItselfEndsTheWalkAndARefusedFold
   FtpTestServer server({.loop = "/loop"});
   fs::create_directories(server.root() / "loop");
   run.job.localDestFolder = (dir / "dst").string();
-  run.job.remoteSources = {FtpSource{FtpSite{server.host(), std::to_string(server.port()), server.user(),
-                                             server.password(), "", "1", true},
-                                     {{"/loop", "+[*]", ItemKind::FtpFolder, true},
-                                      {std::string("/") + FtpTestServer::kLockedFolder, "+[*]", ItemKind::FtpFolder,
-                                       true}}}};
+  run.job.remoteSources = {
+      FtpSource{FtpSite{server.host(), std::to_string(server.port()), server.user(), server.password(), "", "1", true},
+                {{"/loop", "+[*]", ItemKind::FtpFolder, true},
+                 {std::string("/") + FtpTestServer::kLockedFolder, "+[*]", ItemKind::FtpFolder, true}}}};
   EXPECT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
   EXPECT_EQ(run.CountRows(std::string("ERROR Cannot list folder /") + FtpTestServer::kLockedFolder + ": "), 1u)
       << server.Log();

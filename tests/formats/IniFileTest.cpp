@@ -91,7 +91,7 @@ TEST(IniFileSave, WritesBackWholeAndOnlyWhenModified) {
   {
     CIniFile ini;
     ASSERT_TRUE(ini.Load(path.string(), true).ok());
-    EXPECT_TRUE(ini.Save().ok());  // nothing to write
+    EXPECT_TRUE(ini.Save().ok());        // nothing to write
     ini.SetValue("s", "K", "V ; NOTE");  // letter case only: not worth a rewrite
     EXPECT_FALSE(ini.IsModified());
   }

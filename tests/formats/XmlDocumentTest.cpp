@@ -27,27 +27,26 @@ TEST_P(XmlDocumentParseError, FailsWithItsCodeAndElement) {
   EXPECT_EQ(doc.LastError(), (XmlParseError{c.code, c.element}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Texts, XmlDocumentParseError,
-    ::testing::Values(ParseErrorCase{"<A><B/>", XmlError::ElementTagNotFound, ""},
-                      ParseErrorCase{"<A>", XmlError::ElementTagNotFound, ""},
-                      ParseErrorCase{"plain text", XmlError::ElementTagNotFound, ""},
-                      ParseErrorCase{"<A", XmlError::AbruptEnd, ""},
-                      ParseErrorCase{"<A>  <", XmlError::AbruptEnd, ""},
-                      ParseErrorCase{"<\"A\"></A>", XmlError::TagStartsWithQuote, ""},
-                      ParseErrorCase{"<A ", XmlError::EndOfTagNotFound, ""},
-                      ParseErrorCase{"<?xml version=\"1.0\"<A/>", XmlError::EndOfTagNotFound, ""},
-                      ParseErrorCase{"<!-- no end <A/>", XmlError::EndOfTagNotFound, ""},
-                      ParseErrorCase{"<A><![CDATA[x</A>", XmlError::EndOfTagNotFound, ""},
-                      ParseErrorCase{"<!DOCTYPE", XmlError::EndOfTagNotFound, ""},
-                      ParseErrorCase{"<A></B>", XmlError::EndTagMismatch, "A"},
-                      ParseErrorCase{"<A></a>", XmlError::EndTagMismatch, "A"},
-                      ParseErrorCase{"<A><B></A></B>", XmlError::EndTagMismatch, "B"},
-                      ParseErrorCase{"<A></A", XmlError::EndTagNotCompleted, "A"},
-                      ParseErrorCase{"<A></>", XmlError::EndTagNotCompleted, "A"},
-                      ParseErrorCase{"<A><B>x</B", XmlError::EndTagNotCompleted, "B"},
-                      // The end tag of B runs on to the next '>': A is left without one.
-                      ParseErrorCase{"<A><B>x</B </A>", XmlError::ElementTagNotFound, ""}));
+INSTANTIATE_TEST_SUITE_P(Texts, XmlDocumentParseError,
+                         ::testing::Values(ParseErrorCase{"<A><B/>", XmlError::ElementTagNotFound, ""},
+                                           ParseErrorCase{"<A>", XmlError::ElementTagNotFound, ""},
+                                           ParseErrorCase{"plain text", XmlError::ElementTagNotFound, ""},
+                                           ParseErrorCase{"<A", XmlError::AbruptEnd, ""},
+                                           ParseErrorCase{"<A>  <", XmlError::AbruptEnd, ""},
+                                           ParseErrorCase{"<\"A\"></A>", XmlError::TagStartsWithQuote, ""},
+                                           ParseErrorCase{"<A ", XmlError::EndOfTagNotFound, ""},
+                                           ParseErrorCase{"<?xml version=\"1.0\"<A/>", XmlError::EndOfTagNotFound, ""},
+                                           ParseErrorCase{"<!-- no end <A/>", XmlError::EndOfTagNotFound, ""},
+                                           ParseErrorCase{"<A><![CDATA[x</A>", XmlError::EndOfTagNotFound, ""},
+                                           ParseErrorCase{"<!DOCTYPE", XmlError::EndOfTagNotFound, ""},
+                                           ParseErrorCase{"<A></B>", XmlError::EndTagMismatch, "A"},
+                                           ParseErrorCase{"<A></a>", XmlError::EndTagMismatch, "A"},
+                                           ParseErrorCase{"<A><B></A></B>", XmlError::EndTagMismatch, "B"},
+                                           ParseErrorCase{"<A></A", XmlError::EndTagNotCompleted, "A"},
+                                           ParseErrorCase{"<A></>", XmlError::EndTagNotCompleted, "A"},
+                                           ParseErrorCase{"<A><B>x</B", XmlError::EndTagNotCompleted, "B"},
+                                           // The end tag of B runs on to the next '>': A is left without one.
+                                           ParseErrorCase{"<A><B>x</B </A>", XmlError::ElementTagNotFound, ""}));
 
 TEST(XmlDocumentParse, FailureKeepsLastErrorAndText) {
   const XmlParseError mismatch{XmlError::EndTagMismatch, "A"};
@@ -113,13 +112,12 @@ constexpr const char* kTexts =
     "<R><T> x &amp; y &#65; </T><E/><P><C/></P><Z></Z><Q>&lt;&gt;&apos;&quot;&amp&Lt;&amp;lt;</Q></R>";
 constexpr const char* kCdata = "<R><C>  <![CDATA[a<b&amp;]]> more</C><D><![CDATA[]]></D></R>";
 
-INSTANTIATE_TEST_SUITE_P(
-    Elements, XmlDocumentChildText,
-    ::testing::Values(ReadCase{kTexts, "T", " x & y &#65; "}, ReadCase{kTexts, "E", ""},
-                      ReadCase{kTexts, "P", ""},  // an element with children has no text
-                      ReadCase{kTexts, "Z", ""}, ReadCase{kTexts, "Q", "<>'\"&amp&Lt;&lt;"},
-                      // A CDATA section is taken verbatim and ends the text.
-                      ReadCase{kCdata, "C", "a<b&amp;"}, ReadCase{kCdata, "D", ""}));
+INSTANTIATE_TEST_SUITE_P(Elements, XmlDocumentChildText,
+                         ::testing::Values(ReadCase{kTexts, "T", " x & y &#65; "}, ReadCase{kTexts, "E", ""},
+                                           ReadCase{kTexts, "P", ""},  // an element with children has no text
+                                           ReadCase{kTexts, "Z", ""}, ReadCase{kTexts, "Q", "<>'\"&amp&Lt;&lt;"},
+                                           // A CDATA section is taken verbatim and ends the text.
+                                           ReadCase{kCdata, "C", "a<b&amp;"}, ReadCase{kCdata, "D", ""}));
 
 // Attributes are found only as name, "=", double-quoted value; the first of equal names wins.
 struct AttributeCase {
@@ -128,7 +126,9 @@ struct AttributeCase {
   const char* expected;
 };
 
-std::ostream& operator<<(std::ostream& out, const AttributeCase& c) { return out << (c.ofChild ? "K." : "R.") << c.name; }
+std::ostream& operator<<(std::ostream& out, const AttributeCase& c) {
+  return out << (c.ofChild ? "K." : "R.") << c.name;
+}
 
 class XmlDocumentAttribute : public ::testing::TestWithParam<AttributeCase> {};
 
@@ -275,7 +275,7 @@ TEST(XmlDocumentWrite, AddElementAfterFailedParseDiscardsText) {
   EXPECT_EQ(doc.GetText(), "<N>t</N>\r\n");
   EXPECT_TRUE(doc.HasRoot());
   EXPECT_FALSE(doc.AddChildAttribute("x", "1"));  // no current child
-  CXmlDocument fresh;  // never loaded
+  CXmlDocument fresh;                             // never loaded
   EXPECT_FALSE(fresh.AddChildElement("X"));
   EXPECT_FALSE(fresh.AddAttribute("x", "1"));
   ASSERT_TRUE(fresh.AddElement("N"));

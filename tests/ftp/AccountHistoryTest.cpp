@@ -117,15 +117,16 @@ INSTANTIATE_TEST_SUITE_P(
         StoreCase{"source: six keys in order", nullptr,
                   [](const AccountFiles& a) { return StoreSourceAccount(Source("src.host"), a.src); }, true,
                   "[src.host]\nPORT=21\nUSERNAME=ann\nPASSWORD=pw\nPASSIVE=0\nINIDIR=/pub\nSERVERTYPE=Unix Server\n"},
-        StoreCase{"source: no server type selected stores Windows", "[src.host]\nPORT=21\n",
-                  [](const AccountFiles& a) {
-                    SourceAccountFields none = Source("other.host");
-                    none.serverType = -1;
-                    return StoreSourceAccount(none, a.src);
-                  },
-                  true,
-                  "[other.host]\nPORT=21\nUSERNAME=ann\nPASSWORD=pw\nPASSIVE=0\nINIDIR=/pub\nSERVERTYPE=Windows Server\n",
-                  false}));
+        StoreCase{
+            "source: no server type selected stores Windows", "[src.host]\nPORT=21\n",
+            [](const AccountFiles& a) {
+              SourceAccountFields none = Source("other.host");
+              none.serverType = -1;
+              return StoreSourceAccount(none, a.src);
+            },
+            true,
+            "[other.host]\nPORT=21\nUSERNAME=ann\nPASSWORD=pw\nPASSIVE=0\nINIDIR=/pub\nSERVERTYPE=Windows Server\n",
+            false}));
 
 // A destination recall over a file's text: the fields before and after.
 struct RecallCase {
@@ -153,7 +154,8 @@ TEST_P(DestinationRecallTest, FillsTheFieldsFromTheHostsSection) {
   EXPECT_EQ(std::filesystem::exists(files.dest), c.file != nullptr || c.fields.hostEnabled);
 }
 
-constexpr const char* kStored = "[ftp.example.com]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\n";
+constexpr const char* kStored =
+    "[ftp.example.com]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\n";
 constexpr const char* kMixedCase = "[Ftp.Host]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\n";
 
 DestinationAccountFields Host(const std::string& host, bool enabled = true) {
@@ -190,23 +192,23 @@ DestinationAccountFields Disabled(DestinationAccountFields f) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, DestinationRecallTest,
-    ::testing::Values(
-        RecallCase{"stored account", kStored, Host("ftp.example.com"), "other.host", "/profile/path",
-                   Recalled("ftp.example.com", "/backup")},
-        // A user name without a password also recalls as anonymous, with both fields emptied.
-        RecallCase{"user without password is anonymous", "[half.host]\nUSERNAME=joe\nPORT=21\n",
-                   Destination("half.host"), "", "", WithoutRemote(Cleared(Destination("half.host"), "21"))},
-        RecallCase{"unknown host clears the fields", nullptr, Destination("never.seen"), "", "",
-                   WithoutRemote(Cleared(Destination("never.seen"), ""))},
-        RecallCase{"the profile's own host keeps the profile's remote path", kMixedCase, Host("Ftp.Host"), "Ftp.Host",
-                   "/from/profile", Recalled("Ftp.Host", "/from/profile")},
-        // Another spelling finds the same section but is not the profile's host.
-        RecallCase{"the profile's host is compared exactly", kMixedCase, Host("ftp.host"), "Ftp.Host", "/from/profile",
-                   Recalled("ftp.host", "/backup")},
-        RecallCase{"an empty host changes nothing", "[a.host]\nPORT=21\nUSERNAME=u\nPASSWORD=p\n", Destination(""), "",
-                   "", Destination("")},
-        RecallCase{"a disabled host field changes nothing", "[a.host]\nPORT=21\nUSERNAME=u\nPASSWORD=p\n",
-                   Disabled(Destination("a.host")), "", "", Disabled(Destination("a.host"))}));
+    ::testing::Values(RecallCase{"stored account", kStored, Host("ftp.example.com"), "other.host", "/profile/path",
+                                 Recalled("ftp.example.com", "/backup")},
+                      // A user name without a password also recalls as anonymous, with both fields emptied.
+                      RecallCase{"user without password is anonymous", "[half.host]\nUSERNAME=joe\nPORT=21\n",
+                                 Destination("half.host"), "", "",
+                                 WithoutRemote(Cleared(Destination("half.host"), "21"))},
+                      RecallCase{"unknown host clears the fields", nullptr, Destination("never.seen"), "", "",
+                                 WithoutRemote(Cleared(Destination("never.seen"), ""))},
+                      RecallCase{"the profile's own host keeps the profile's remote path", kMixedCase, Host("Ftp.Host"),
+                                 "Ftp.Host", "/from/profile", Recalled("Ftp.Host", "/from/profile")},
+                      // Another spelling finds the same section but is not the profile's host.
+                      RecallCase{"the profile's host is compared exactly", kMixedCase, Host("ftp.host"), "Ftp.Host",
+                                 "/from/profile", Recalled("ftp.host", "/backup")},
+                      RecallCase{"an empty host changes nothing", "[a.host]\nPORT=21\nUSERNAME=u\nPASSWORD=p\n",
+                                 Destination(""), "", "", Destination("")},
+                      RecallCase{"a disabled host field changes nothing", "[a.host]\nPORT=21\nUSERNAME=u\nPASSWORD=p\n",
+                                 Disabled(Destination("a.host")), "", "", Disabled(Destination("a.host"))}));
 
 struct ServerTypeCase {
   const char* stored;
@@ -235,9 +237,11 @@ TEST_P(SourceRecallTest, TheServerTypeIsTheFirstEntryTheStoredTextBegins) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Prefixes, SourceRecallTest,
-                         ::testing::Values(ServerTypeCase{"Unix Server", kUnixServer}, ServerTypeCase{"uNiX", kUnixServer},
+                         ::testing::Values(ServerTypeCase{"Unix Server", kUnixServer},
+                                           ServerTypeCase{"uNiX", kUnixServer},
                                            ServerTypeCase{"Windows", kWindowsServer},
-                                           ServerTypeCase{"Linux", kWindowsServer}, ServerTypeCase{"", kWindowsServer}));
+                                           ServerTypeCase{"Linux", kWindowsServer},
+                                           ServerTypeCase{"", kWindowsServer}));
 
 TEST(AccountHistoryTest, ValuesReadBackExactly) {
   AccountFiles files;

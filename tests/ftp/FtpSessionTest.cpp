@@ -221,8 +221,9 @@ TEST_P(FtpModesTest, ListingsFilterByMaskOnTheClient) {
   EXPECT_FALSE(entries[0].unparsed);
   ASSERT_TRUE(entries[0].hasTime);
   const auto written = std::filesystem::last_write_time(server.root() / "docs" / "a.txt");
-  const auto writtenSeconds = std::chrono::duration_cast<std::chrono::seconds>(
-      std::chrono::file_clock::to_sys(written).time_since_epoch()).count();
+  const auto writtenSeconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::file_clock::to_sys(written).time_since_epoch())
+          .count();
   // LIST shows minutes in the server's zone (UTC here): allow for the zone and the cut seconds.
   EXPECT_LE(std::abs(entries[0].modified - writtenSeconds), mlsd() ? 1 : 14 * 3600 + 60);
   EXPECT_TRUE(session.List("/docs/missing.txt", entries).ok());
@@ -271,8 +272,7 @@ TEST_P(FtpModesTest, NamesWithBlanksHashPercentAndNonAsciiSurvive) {
   EXPECT_LT(opts, log.find("] MKD ")) << log;
 }
 
-INSTANTIATE_TEST_SUITE_P(PassiveActiveMlsdList, FtpModesTest,
-                         ::testing::Combine(::testing::Bool(), ::testing::Bool()),
+INSTANTIATE_TEST_SUITE_P(PassiveActiveMlsdList, FtpModesTest, ::testing::Combine(::testing::Bool(), ::testing::Bool()),
                          [](const auto& test) {
                            return std::string(std::get<0>(test.param) ? "Passive" : "Active") +
                                   (std::get<1>(test.param) ? "Mlsd" : "List");

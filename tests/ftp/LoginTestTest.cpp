@@ -64,8 +64,8 @@ TEST(LoginTestTest, SuccessfulLoginListsEachStep) {
             (std::vector<std::string>{host, "Socket connected.", "USER backup", "Login test successfully."}));
   // A refused folder still ends in success: the login itself worked.
   EXPECT_EQ(RunTest(Request(server, "nowhere")),
-            (std::vector<std::string>{host, "Socket connected.", "USER backup", "Cannot set remote directory to nowhere.",
-                                      "Login test successfully."}));
+            (std::vector<std::string>{host, "Socket connected.", "USER backup",
+                                      "Cannot set remote directory to nowhere.", "Login test successfully."}));
 }
 
 TEST(LoginTestTest, RefusedOrUnreachableLoginEndsWithTheFailureLine) {

@@ -202,8 +202,8 @@ class PingInNamespace : public ::testing::Test {
   // Pings 127.0.0.1 from this program started inside the namespace, after `setup` there
   // (shell commands) and through `wrapper` (a command prefix).
   ChildRun PingLoopback(const std::string& setup, const std::string& wrapper = "") {
-    const std::string command = "ip netns exec " + name_ + " sh -c 'ip link set lo up && " + setup +
-                                " && exec " + wrapper + " env TARNWICK_PING_CHILD=127.0.0.1 " + self_ + "' 2>&1";
+    const std::string command = "ip netns exec " + name_ + " sh -c 'ip link set lo up && " + setup + " && exec " +
+                                wrapper + " env TARNWICK_PING_CHILD=127.0.0.1 " + self_ + "' 2>&1";
     ChildRun run;
     run.output = RunShell(command);
     std::istringstream in(run.output);

@@ -272,9 +272,7 @@ TEST_F(ProfileCatalogueTest, RenameNeverReplacesAnotherProfile) {
   Save("beta", true);
   catalogue.LoadCatalogue();
   const std::string betaBefore = ReadFile(dir / "Profile" / "beta.pfl");
-  auto answer = [](std::optional<std::string> name) {
-    return [name](const std::string&) { return name; };
-  };
+  auto answer = [](std::optional<std::string> name) { return [name](const std::string&) { return name; }; };
 
   const Status taken = catalogue.RenameSelectedProfile(ProfileList::Scheduled, {0}, answer("beta"));
   EXPECT_EQ(taken.ToString(), "Rename profile \"alpha\" failed.\n");
@@ -292,10 +290,13 @@ TEST_F(ProfileCatalogueTest, RenameNeverReplacesAnotherProfile) {
   EXPECT_TRUE(prompts.messages.empty());
 
   std::string offered;
-  EXPECT_TRUE(catalogue.RenameSelectedProfile(ProfileList::Scheduled, {1, 0}, [&](const std::string& current) {
-    offered = current;
-    return std::optional<std::string>("gamma");
-  }).ok());
+  EXPECT_TRUE(catalogue
+                  .RenameSelectedProfile(ProfileList::Scheduled, {1, 0},
+                                         [&](const std::string& current) {
+                                           offered = current;
+                                           return std::optional<std::string>("gamma");
+                                         })
+                  .ok());
   EXPECT_EQ(offered, "alpha") << "the first selected row";
   EXPECT_EQ(catalogue.Rows(ProfileList::Scheduled)[0].name, "gamma");
   EXPECT_TRUE(std::filesystem::exists(dir / "Profile" / "gamma.pfl"));

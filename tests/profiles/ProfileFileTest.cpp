@@ -59,18 +59,46 @@ TEST_F(ProfileFileTest, WritesTheElementTreeInItsOrder) {
   Profile p = SampleQuickProfile("Docs & more");
   ProfilePathFor(p);
   ASSERT_TRUE(WriteProfile(p, TestNow()).ok());
-  EXPECT_EQ(ReadFile(p.filePath), Lines({
-      R"(<PROFILE TYPE="QUICKLANCH">)", "<NAME>Docs &amp; more</NAME>", "<LOCALSRC>",
-      R"(<SUBITEM TYPE="LOCALFOLDER">)", "<FILTER>+[*.txt]-[~*]</FILTER>", "<RECURSIVE>1</RECURSIVE>",
-      "<FILEURL>/home/u/docs</FILEURL>", "</SUBITEM>", R"(<SUBITEM TYPE="LOCALFILE">)",
-      "<FILEURL>/home/u/a&lt;b&gt;.txt</FILEURL>", "</SUBITEM>", "</LOCALSRC>", "<REMOTESRC>",
-      R"(<FTPITEM TYPE="WINDOWS">)", "<HOSTNAME>ftp.example.org</HOSTNAME>", "<PORT>21</PORT>",
-      "<USERNAME>anna</USERNAME>", R"(<PASSWORD>pw"1</PASSWORD>)", R"(<SUBITEM TYPE="FTPFILE">)",
-      "<FILEURL>/pub/x.bin</FILEURL>", "</SUBITEM>", "</FTPITEM>", "</REMOTESRC>",
-      R"(<DESTINATION TYPE="FTPFOLDER">)", "<FTPITEM>", "<HOSTNAME>backup.example.org</HOSTNAME>",
-      "<PORT>2121</PORT>", "<USERNAME>bob</USERNAME>", "<PASSWORD>secret</PASSWORD>", "<PASSIVE>1</PASSIVE>",
-      "</FTPITEM>", "<FILEURL>/store</FILEURL>", "</DESTINATION>", "<CONFIG>", R"(<COMPRESS LEVEL="0">)",
-      "<FILEURL>docs.zip</FILEURL>", "</COMPRESS>", "<DSTUSEDATE>1</DSTUSEDATE>", "</CONFIG>", "</PROFILE>"}));
+  EXPECT_EQ(ReadFile(p.filePath), Lines({R"(<PROFILE TYPE="QUICKLANCH">)",
+                                         "<NAME>Docs &amp; more</NAME>",
+                                         "<LOCALSRC>",
+                                         R"(<SUBITEM TYPE="LOCALFOLDER">)",
+                                         "<FILTER>+[*.txt]-[~*]</FILTER>",
+                                         "<RECURSIVE>1</RECURSIVE>",
+                                         "<FILEURL>/home/u/docs</FILEURL>",
+                                         "</SUBITEM>",
+                                         R"(<SUBITEM TYPE="LOCALFILE">)",
+                                         "<FILEURL>/home/u/a&lt;b&gt;.txt</FILEURL>",
+                                         "</SUBITEM>",
+                                         "</LOCALSRC>",
+                                         "<REMOTESRC>",
+                                         R"(<FTPITEM TYPE="WINDOWS">)",
+                                         "<HOSTNAME>ftp.example.org</HOSTNAME>",
+                                         "<PORT>21</PORT>",
+                                         "<USERNAME>anna</USERNAME>",
+                                         R"(<PASSWORD>pw"1</PASSWORD>)",
+                                         R"(<SUBITEM TYPE="FTPFILE">)",
+                                         "<FILEURL>/pub/x.bin</FILEURL>",
+                                         "</SUBITEM>",
+                                         "</FTPITEM>",
+                                         "</REMOTESRC>",
+                                         R"(<DESTINATION TYPE="FTPFOLDER">)",
+                                         "<FTPITEM>",
+                                         "<HOSTNAME>backup.example.org</HOSTNAME>",
+                                         "<PORT>2121</PORT>",
+                                         "<USERNAME>bob</USERNAME>",
+                                         "<PASSWORD>secret</PASSWORD>",
+                                         "<PASSIVE>1</PASSIVE>",
+                                         "</FTPITEM>",
+                                         "<FILEURL>/store</FILEURL>",
+                                         "</DESTINATION>",
+                                         "<CONFIG>",
+                                         R"(<COMPRESS LEVEL="0">)",
+                                         "<FILEURL>docs.zip</FILEURL>",
+                                         "</COMPRESS>",
+                                         "<DSTUSEDATE>1</DSTUSEDATE>",
+                                         "</CONFIG>",
+                                         "</PROFILE>"}));
 }
 
 TEST_F(ProfileFileTest, WritesTheSchedulePart) {
@@ -95,17 +123,48 @@ TEST_F(ProfileFileTest, WritesTheSchedulePart) {
   ProfilePathFor(p);
   ASSERT_TRUE(WriteProfile(p, TestNow()).ok());
   // The last Friday of March 2024 is the 29th.
-  EXPECT_EQ(ReadFile(p.filePath), Lines({
-      R"(<PROFILE TYPE="SCHEDULED">)", "<NAME>Monthly</NAME>", R"(<DESTINATION TYPE="LOCALFOLDER">)",
-      "<FILEURL>/backup</FILEURL>", "</DESTINATION>", "<CONFIG>", "<DSTUSEDATE>0</DSTUSEDATE>",
-      R"(<SCHEDULED TYPE="Monthly" ENABLED="1">)", "<GLOBALSTART>", "<HOUR>8</HOUR>", "<MINUTE>5</MINUTE>",
-      "</GLOBALSTART>", R"(<MONTHLY TYPE="1">)", "<WEEKINMONTH>4</WEEKINMONTH>", "<DAYINWEEK>4</DAYINWEEK>",
-      "<RUNMONTH>4095</RUNMONTH>", "</MONTHLY>", R"(<ADVANCED REPEAT="1" LASTRUN="202403050930">)",
-      "<STARTDATE>", "<YEAR>2024</YEAR>", "<MONTH>1</MONTH>", "<DAY>1</DAY>", "</STARTDATE>", "<ENDDATE>",
-      "<YEAR>2025</YEAR>", "<MONTH>12</MONTH>", "<DAY>31</DAY>", "</ENDDATE>", "<NEXTRUN>", "<YEAR>2024</YEAR>",
-      "<MONTH>3</MONTH>", "<DAY>29</DAY>", "<HOUR>8</HOUR>", "<MINUTE>5</MINUTE>", "</NEXTRUN>",
-      "<INTERVAL>30</INTERVAL>", "<INTERVALTYPE>0</INTERVALTYPE>", "<DURATION>120</DURATION>", "</ADVANCED>",
-      "</SCHEDULED>", "</CONFIG>", "</PROFILE>"}));
+  EXPECT_EQ(ReadFile(p.filePath), Lines({R"(<PROFILE TYPE="SCHEDULED">)",
+                                         "<NAME>Monthly</NAME>",
+                                         R"(<DESTINATION TYPE="LOCALFOLDER">)",
+                                         "<FILEURL>/backup</FILEURL>",
+                                         "</DESTINATION>",
+                                         "<CONFIG>",
+                                         "<DSTUSEDATE>0</DSTUSEDATE>",
+                                         R"(<SCHEDULED TYPE="Monthly" ENABLED="1">)",
+                                         "<GLOBALSTART>",
+                                         "<HOUR>8</HOUR>",
+                                         "<MINUTE>5</MINUTE>",
+                                         "</GLOBALSTART>",
+                                         R"(<MONTHLY TYPE="1">)",
+                                         "<WEEKINMONTH>4</WEEKINMONTH>",
+                                         "<DAYINWEEK>4</DAYINWEEK>",
+                                         "<RUNMONTH>4095</RUNMONTH>",
+                                         "</MONTHLY>",
+                                         R"(<ADVANCED REPEAT="1" LASTRUN="202403050930">)",
+                                         "<STARTDATE>",
+                                         "<YEAR>2024</YEAR>",
+                                         "<MONTH>1</MONTH>",
+                                         "<DAY>1</DAY>",
+                                         "</STARTDATE>",
+                                         "<ENDDATE>",
+                                         "<YEAR>2025</YEAR>",
+                                         "<MONTH>12</MONTH>",
+                                         "<DAY>31</DAY>",
+                                         "</ENDDATE>",
+                                         "<NEXTRUN>",
+                                         "<YEAR>2024</YEAR>",
+                                         "<MONTH>3</MONTH>",
+                                         "<DAY>29</DAY>",
+                                         "<HOUR>8</HOUR>",
+                                         "<MINUTE>5</MINUTE>",
+                                         "</NEXTRUN>",
+                                         "<INTERVAL>30</INTERVAL>",
+                                         "<INTERVALTYPE>0</INTERVALTYPE>",
+                                         "<DURATION>120</DURATION>",
+                                         "</ADVANCED>",
+                                         "</SCHEDULED>",
+                                         "</CONFIG>",
+                                         "</PROFILE>"}));
 }
 
 TEST_F(ProfileFileTest, QuickProfileRoundTrips) {
@@ -131,12 +190,8 @@ TEST_F(ProfileFileTest, EveryScheduleTypeRoundTrips) {
     s.enabled = enabled;
     s.startTime = MakeLocalTime(1980, 2, 6, 23, 59);
     switch (type) {
-      case kScheduleOnce:
-        s.onceDate = MakeLocalTime(2024, 3, 9);
-        break;
-      case kScheduleDaily:
-        s.dailyInterval = 3;
-        break;
+      case kScheduleOnce: s.onceDate = MakeLocalTime(2024, 3, 9); break;
+      case kScheduleDaily: s.dailyInterval = 3; break;
       case kScheduleWeekly:
         s.weeklyInterval = 2;
         s.weekdays = 0x15;
@@ -189,13 +244,13 @@ TEST_F(ProfileFileTest, LongAndAwkwardValuesAreKeptWhole) {
 
 TEST_F(ProfileFileTest, ReadsOnlyElementsInTheirOrder) {
   // DESTINATION before LOCALSRC: the forward search for it starts after LOCALSRC and fails.
-  const Profile p = ReadText(Lines({
-      R"(<PROFILE TYPE="QUICKLANCH">)", R"(<DESTINATION TYPE="LOCALFOLDER"><FILEURL>/d</FILEURL></DESTINATION>)",
-      R"(<LOCALSRC><SUBITEM TYPE="LOCALFILE"><FILEURL>/f</FILEURL></SUBITEM>)",
-      // FILEURL before FILTER inside a folder item: the filter is found, then the path is not.
-      R"(<SUBITEM TYPE="LOCALFOLDER"><FILEURL>/dir</FILEURL><FILTER>+[a]</FILTER></SUBITEM></LOCALSRC>)",
-      R"(<CONFIG><DSTUSEDATE>1</DSTUSEDATE><COMPRESS LEVEL="9"><FILEURL>z.zip</FILEURL></COMPRESS></CONFIG>)",
-      "</PROFILE>"}));
+  const Profile p = ReadText(
+      Lines({R"(<PROFILE TYPE="QUICKLANCH">)", R"(<DESTINATION TYPE="LOCALFOLDER"><FILEURL>/d</FILEURL></DESTINATION>)",
+             R"(<LOCALSRC><SUBITEM TYPE="LOCALFILE"><FILEURL>/f</FILEURL></SUBITEM>)",
+             // FILEURL before FILTER inside a folder item: the filter is found, then the path is not.
+             R"(<SUBITEM TYPE="LOCALFOLDER"><FILEURL>/dir</FILEURL><FILTER>+[a]</FILTER></SUBITEM></LOCALSRC>)",
+             R"(<CONFIG><DSTUSEDATE>1</DSTUSEDATE><COMPRESS LEVEL="9"><FILEURL>z.zip</FILEURL></COMPRESS></CONFIG>)",
+             "</PROFILE>"}));
   ASSERT_EQ(p.localSources.size(), 2u);
   EXPECT_EQ(p.localSources[1], (SourceItem{"", "+[a]", ItemKind::LocalFolder, false}));
   EXPECT_FALSE(p.hasDestination);
@@ -207,18 +262,18 @@ TEST_F(ProfileFileTest, ReadsOnlyElementsInTheirOrder) {
 }
 
 TEST_F(ProfileFileTest, SkipsUnknownItemsAndFallsBackToDefaults) {
-  const Profile p = ReadText(Lines({
-      R"(<PROFILE TYPE="SCHEDULED">)", "<LOCALSRC>", R"(<SUBITEM TYPE="FTPFILE"><FILEURL>/x</FILEURL></SUBITEM>)",
-      R"(<SUBITEM TYPE="LOCALFILE"></SUBITEM>)",
-      R"(<SUBITEM TYPE="LOCALFOLDER"><RECURSIVE>yes</RECURSIVE><FILEURL>/f</FILEURL></SUBITEM>)", "</LOCALSRC>",
-      R"(<REMOTESRC><FTPITEM TYPE="unix"><HOSTNAME>h</HOSTNAME></FTPITEM></REMOTESRC>)",
-      R"(<DESTINATION TYPE="FTPFOLDER"><FTPITEM><PASSIVE>yes</PASSIVE></FTPITEM><FILEURL></FILEURL></DESTINATION>)",
-      R"(<CONFIG><COMPRESS LEVEL="-3"><FILEURL>a.zip</FILEURL></COMPRESS><DSTUSEDATE>7</DSTUSEDATE>)",
-      R"(<SCHEDULED TYPE="Weekly" ENABLED="true"><GLOBALSTART><HOUR>25</HOUR><MINUTE>7</MINUTE></GLOBALSTART>)",
-      "<WEEKLY><INTERVAL>0</INTERVAL><RUNWEEKDAY>99999999999</RUNWEEKDAY></WEEKLY>",
-      R"(<ADVANCED REPEAT="1"><NEXTRUN><YEAR>2024</YEAR><MONTH>3</MONTH><DAY>6</DAY><HOUR>1</HOUR></NEXTRUN>)",
-      "<INTERVAL>0</INTERVAL><INTERVALTYPE>1</INTERVALTYPE><DURATION>60</DURATION></ADVANCED>",
-      "</SCHEDULED></CONFIG></PROFILE>"}));
+  const Profile p = ReadText(Lines(
+      {R"(<PROFILE TYPE="SCHEDULED">)", "<LOCALSRC>", R"(<SUBITEM TYPE="FTPFILE"><FILEURL>/x</FILEURL></SUBITEM>)",
+       R"(<SUBITEM TYPE="LOCALFILE"></SUBITEM>)",
+       R"(<SUBITEM TYPE="LOCALFOLDER"><RECURSIVE>yes</RECURSIVE><FILEURL>/f</FILEURL></SUBITEM>)", "</LOCALSRC>",
+       R"(<REMOTESRC><FTPITEM TYPE="unix"><HOSTNAME>h</HOSTNAME></FTPITEM></REMOTESRC>)",
+       R"(<DESTINATION TYPE="FTPFOLDER"><FTPITEM><PASSIVE>yes</PASSIVE></FTPITEM><FILEURL></FILEURL></DESTINATION>)",
+       R"(<CONFIG><COMPRESS LEVEL="-3"><FILEURL>a.zip</FILEURL></COMPRESS><DSTUSEDATE>7</DSTUSEDATE>)",
+       R"(<SCHEDULED TYPE="Weekly" ENABLED="true"><GLOBALSTART><HOUR>25</HOUR><MINUTE>7</MINUTE></GLOBALSTART>)",
+       "<WEEKLY><INTERVAL>0</INTERVAL><RUNWEEKDAY>99999999999</RUNWEEKDAY></WEEKLY>",
+       R"(<ADVANCED REPEAT="1"><NEXTRUN><YEAR>2024</YEAR><MONTH>3</MONTH><DAY>6</DAY><HOUR>1</HOUR></NEXTRUN>)",
+       "<INTERVAL>0</INTERVAL><INTERVALTYPE>1</INTERVALTYPE><DURATION>60</DURATION></ADVANCED>",
+       "</SCHEDULED></CONFIG></PROFILE>"}));
   // The file item without FILEURL and the FTP kind among local sources are left out.
   ASSERT_EQ(p.localSources.size(), 1u);
   EXPECT_EQ(p.localSources[0], (SourceItem{"/f", "", ItemKind::LocalFolder, false}));
@@ -304,7 +359,8 @@ TEST_F(ProfileFileTest, ProfileNamesStayInsideTheProfileFolder) {
             "The profile name \"a/b\" cannot be used.\nA profile name must not be \".\" or \"..\" and must not "
             "contain \"/\", \"\\\" or control characters.");
   EXPECT_EQ(ProfileNameProblem(std::string(201, 'n')).ToString(),
-            "The profile name \"" + std::string(201, 'n') + "\" is too long.\nA profile name may have at most 200 characters.");
+            "The profile name \"" + std::string(201, 'n') +
+                "\" is too long.\nA profile name may have at most 200 characters.");
 
   Profile p;
   p.name = "..hidden but fine [x]";
@@ -388,9 +444,9 @@ TEST_F(MakeJobTest, RefusesPathsOverTheSystemLimitWithoutTouchingTheJob) {
   Profile p = Local("/" + std::string(PATH_MAX - 12, 'd'), true);
   MakeJobResult made = MakeJob(p, job, TestNow());
   EXPECT_EQ(made.status.code(), StatusCode::InvalidArgument);
-  EXPECT_EQ(made.status.ToString(), "The backup cannot start: its destination folder has " +
-                                        std::to_string(PATH_MAX) + " characters, more than the " +
-                                        std::to_string(PATH_MAX - 1) + " the system allows.");
+  EXPECT_EQ(made.status.ToString(), "The backup cannot start: its destination folder has " + std::to_string(PATH_MAX) +
+                                        " characters, more than the " + std::to_string(PATH_MAX - 1) +
+                                        " the system allows.");
   EXPECT_EQ(job.localDestFolder, "previous");
 
   p = Local("/" + std::string(PATH_MAX - 20, 'd'), false);
@@ -424,7 +480,8 @@ TEST_P(ProfileProblemTest, FindsTheFirstProblemInTheEditorsOrder) {
 }
 
 const std::string kNoSource = "Please specify backup source.\nIt could be a local folder or a remote FTP path.";
-const std::string kNoDestination = "Please specify backup destination.\nIt could be a local folder or a remote FTP path.";
+const std::string kNoDestination =
+    "Please specify backup destination.\nIt could be a local folder or a remote FTP path.";
 const std::string kNoArchiveName = "Please enter compression filename.";
 
 void LocalTo(Profile& p, std::string folder) {
@@ -444,7 +501,8 @@ INSTANTIATE_TEST_SUITE_P(
         ProblemCase{"no FTP host", [](Profile& p) { p.ftpDest.host.clear(); }, kNoDestination},
         ProblemCase{"an FTP host alone is a destination", [](Profile& p) { p.ftpDest.remotePath.clear(); }, ""},
         ProblemCase{"no archive name", [](Profile& p) { p.zipFileName.clear(); }, kNoArchiveName},
-        ProblemCase{"no archive name, not compressed", [](Profile& p) { p.zipFileName.clear(), p.compress = false; }, ""},
+        ProblemCase{"no archive name, not compressed", [](Profile& p) { p.zipFileName.clear(), p.compress = false; },
+                    ""},
         ProblemCase{"no destination comes before no archive name",
                     [](Profile& p) { LocalTo(p, ""), p.zipFileName.clear(); }, kNoDestination},
         // With its date folder ("/YYYY-MM-DD") the folder reaches the limit exactly, or stays one below.

@@ -51,8 +51,8 @@ inline Profile AsReadBack(Profile p, std::time_t now) {
 inline auto Fields(const ScheduleRecord& s) {
   return std::tie(s.nextRunValid, s.type, s.startTime, s.dailyInterval, s.weeklyInterval, s.weekdays,
                   s.monthlyByWeekday, s.dayOfMonth, s.weekOfMonth, s.dayOfWeek, s.months, s.onceDate, s.startDate,
-                  s.endDate, s.hasEndDate, s.hasStartDate, s.repeat, s.repeatInterval, s.repeatUnit,
-                  s.repeatDuration, s.lastRunStamp, s.enabled, s.profilePath, s.nextRun);
+                  s.endDate, s.hasEndDate, s.hasStartDate, s.repeat, s.repeatInterval, s.repeatUnit, s.repeatDuration,
+                  s.lastRunStamp, s.enabled, s.profilePath, s.nextRun);
 }
 
 inline void ExpectSameProfile(const Profile& a, const Profile& b) {

@@ -92,11 +92,13 @@ TEST(DescribeSchedule, WeeklyVariants) {
   r.weeklyInterval = 4;
   EXPECT_EQ(Describe(r), "At 10:00 every Sun of every 4 week, starting 05/11/2003 and ending 01/02/2004");
   WithRepeat(r, 30, 0, 90);
-  EXPECT_EQ(Describe(r, 23, 9), "Every 30 minute(s) from 23:09 for 90 minutes every Sun of every 4 week, "
-                                "starting 05/11/2003 and ending 01/02/2004");
+  EXPECT_EQ(Describe(r, 23, 9),
+            "Every 30 minute(s) from 23:09 for 90 minutes every Sun of every 4 week, "
+            "starting 05/11/2003 and ending 01/02/2004");
   r.weeklyInterval = 1;
-  EXPECT_EQ(Describe(r, 23, 9), "Every 30 minute(s) from 23:09 for 90 minutes every Sun of every week, "
-                                "starting 05/11/2003 and ending 01/02/2004");
+  EXPECT_EQ(Describe(r, 23, 9),
+            "Every 30 minute(s) from 23:09 for 90 minutes every Sun of every week, "
+            "starting 05/11/2003 and ending 01/02/2004");
   r.hasEndDate = 0;
   EXPECT_EQ(Describe(r, 23, 9),
             "Every 30 minute(s) from 23:09 for 90 minutes every Sun of every week, starting 05/11/2003");
@@ -122,19 +124,23 @@ TEST(DescribeSchedule, MonthlyVariants) {
   EXPECT_EQ(Describe(r),
             "At 10:00 on the last Fri of every month of December, starting 05/11/2003 and ending 01/02/2004");
   WithRepeat(r, 1, 1, 120);
-  EXPECT_EQ(Describe(r), "Every 1 hour(s) from 10:00 for 120 minutes on the last Fri of every month of December, "
-                         "starting 05/11/2003 and ending 01/02/2004");
+  EXPECT_EQ(Describe(r),
+            "Every 1 hour(s) from 10:00 for 120 minutes on the last Fri of every month of December, "
+            "starting 05/11/2003 and ending 01/02/2004");
   r.hasEndDate = 0;
   r.weekOfMonth = 1;
   r.dayOfWeek = 6;
-  EXPECT_EQ(Describe(r), "Every 1 hour(s) from 10:00 for 120 minutes on the second Sun of every month of December, "
-                         "starting 05/11/2003");
+  EXPECT_EQ(Describe(r),
+            "Every 1 hour(s) from 10:00 for 120 minutes on the second Sun of every month of December, "
+            "starting 05/11/2003");
   r.monthlyByWeekday = 0;
-  EXPECT_EQ(Describe(r), "Every 1 hour(s) from 10:00 for 120 minutes on day 5 of every month of December, "
-                         "starting 05/11/2003");
+  EXPECT_EQ(Describe(r),
+            "Every 1 hour(s) from 10:00 for 120 minutes on day 5 of every month of December, "
+            "starting 05/11/2003");
   WithEnd(r);
-  EXPECT_EQ(Describe(r), "Every 1 hour(s) from 10:00 for 120 minutes on day 5 of every month of December, "
-                         "starting 05/11/2003 and ending 01/02/2004");
+  EXPECT_EQ(Describe(r),
+            "Every 1 hour(s) from 10:00 for 120 minutes on day 5 of every month of December, "
+            "starting 05/11/2003 and ending 01/02/2004");
   r.repeat = 0;
   r.hasEndDate = 0;
   r.monthlyByWeekday = 1;

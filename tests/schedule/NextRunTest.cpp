@@ -21,7 +21,8 @@ class NextRunTest : public ::testing::Test {
     tzset();
   }
   void TearDown() override {
-    if (hadTz_) setenv("TZ", savedTz_.c_str(), 1); else unsetenv("TZ");
+    if (hadTz_) setenv("TZ", savedTz_.c_str(), 1);
+    else unsetenv("TZ");
     tzset();
   }
 

@@ -58,12 +58,15 @@ FtpTestServer::FtpTestServer(FtpTestServerOptions options)
   std::filesystem::create_directories(root_ / kLockedFolder);
   std::filesystem::create_directories(anonRoot_);
 
-  std::vector<std::string> args = {"/usr/bin/python3",
-                                   std::string(TARNWICK_TEST_SOURCE_DIR) + "/tests/support/ftp_test_server.py",
-                                   "--home", root_.string(), "--user", kUser, "--password", kPassword,
-                                   "--anon", anonRoot_.string(), "--locked", (root_ / kLockedFolder).string(),
-                                   "--drop-after", std::to_string(options.dropAfterBytes),
-                                   "--stall-after", std::to_string(options.stallAfterBytes)};
+  std::vector<std::string> args = {
+      "/usr/bin/python3", std::string(TARNWICK_TEST_SOURCE_DIR) + "/tests/support/ftp_test_server.py",
+      "--home",           root_.string(),
+      "--user",           kUser,
+      "--password",       kPassword,
+      "--anon",           anonRoot_.string(),
+      "--locked",         (root_ / kLockedFolder).string(),
+      "--drop-after",     std::to_string(options.dropAfterBytes),
+      "--stall-after",    std::to_string(options.stallAfterBytes)};
   if (!options.mlsd) args.push_back("--no-mlsd");
   if (options.refuseMlsd != 0) {
     args.push_back("--refuse-mlsd");

@@ -27,13 +27,13 @@ struct FtpTestServerOptions {
   std::int64_t stallAfterBytes = -1;  // >= 0: data connections stop moving after this many bytes
   bool ignoreQuit = false;            // QUIT gets no reply, as from a server that hangs
   // Last, so that the tests' aggregate initialisers keep their meaning.
-  int refuseMlsd = 0;                 // a reply code: MLSD stays in FEAT but is refused with it
-  bool mayRename = true;              // false: the account may store but not rename
-  bool mayDelete = true;              // false: the account may not delete files
+  int refuseMlsd = 0;     // a reply code: MLSD stays in FEAT but is refused with it
+  bool mayRename = true;  // false: the account may store but not rename
+  bool mayDelete = true;  // false: the account may not delete files
   // Hostile listings (folders are paths from the account's home, e.g. "/pub"):
   std::vector<std::pair<std::string, std::string>> crafted{};  // folder, the raw listing its MLSD and LIST send
-  std::string endless{};              // a folder whose listing never ends
-  std::string loop{};                 // a folder that, with every folder below it, lists sub-folders a and b
+  std::string endless{};                                       // a folder whose listing never ends
+  std::string loop{};  // a folder that, with every folder below it, lists sub-folders a and b
 };
 
 class FtpTestServer {

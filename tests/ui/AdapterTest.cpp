@@ -23,8 +23,9 @@ TEST(JobObserverAdapter, WorkerCallsArriveOnTheWindowsThreadLatestValuesFirst) {
   QObject::connect(&adapter, &CJobObserverAdapter::progress,
                    [&](qint64 p, qint64 r) { note(QStringLiteral("progress %1/%2").arg(p).arg(r)); });
   QObject::connect(&adapter, &CJobObserverAdapter::progressReset, [&] { note("reset"); });
-  QObject::connect(&adapter, &CJobObserverAdapter::jobEnded,
-                   [&](const QString& n, int code, bool stopped) { note(QStringLiteral("end %1 %2 %3").arg(n).arg(code).arg(stopped)); });
+  QObject::connect(&adapter, &CJobObserverAdapter::jobEnded, [&](const QString& n, int code, bool stopped) {
+    note(QStringLiteral("end %1 %2 %3").arg(n).arg(code).arg(stopped));
+  });
   QObject::connect(&adapter, &CJobObserverAdapter::launchFailed,
                    [&](const QString& n, const QString& why) { note("failed " + n + ": " + why); });
   JobObserver& observer = adapter;

@@ -44,11 +44,11 @@ TEST_P(ProgressClamping, PositionIsClampedIntoTheRange) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ProgressClamping,
-                         ::testing::Values(ClampCase{50, 200, {50, 200, 25}},       //
-                                           ClampCase{300, 200, {200, 200, 100}},    // above the range: full
-                                           ClampCase{-5, 200, {0, 200, 0}},         // negative: 0
-                                           ClampCase{7, 0, {0, 0, 0}},              // no range: empty
-                                           ClampCase{7, -3, {0, 0, 0}},             //
+                         ::testing::Values(ClampCase{50, 200, {50, 200, 25}},     //
+                                           ClampCase{300, 200, {200, 200, 100}},  // above the range: full
+                                           ClampCase{-5, 200, {0, 200, 0}},       // negative: 0
+                                           ClampCase{7, 0, {0, 0, 0}},            // no range: empty
+                                           ClampCase{7, -3, {0, 0, 0}},           //
                                            ClampCase{3LL << 32, 4LL << 32, {805306368, 1073741824, 75}}));
 
 TEST(ProgressPane, ShowsPercentageAndResetsToEmpty) {
@@ -105,7 +105,8 @@ TEST(AboutDlg, CaptionVersionAndLinks) {
   CAboutDlg dialog([&] { ++webOpened; });
   EXPECT_EQ(dialog.windowTitle(), "About Tarnwick");
   bool versionShown = false;
-  for (QLabel* label : dialog.findChildren<QLabel*>()) versionShown |= label->text() == "Tarnwick Version 1.1 build 0510";
+  for (QLabel* label : dialog.findChildren<QLabel*>())
+    versionShown |= label->text() == "Tarnwick Version 1.1 build 0510";
   EXPECT_TRUE(versionShown);
   dialog.WebButton()->click();
   EXPECT_EQ(webOpened, 1);

@@ -50,8 +50,7 @@ TEST(MainFrame, MenuBarHasTheMenusItemsAndKeysInOrder) {
     EXPECT_EQ(Describe(menus[i]->menu()->actions()), expected[i].second) << expected[i].first.toStdString();
   }
   QMenu* toolbars = menus[1]->menu()->actions()[0]->menu();
-  EXPECT_EQ(Describe(toolbars->actions()),
-            QStringList({"Standard Toolbar", "&Caption Bar", "-", "&Customize..."}));
+  EXPECT_EQ(Describe(toolbars->actions()), QStringList({"Standard Toolbar", "&Caption Bar", "-", "&Customize..."}));
   // The toolbar's context menu is the same menu.
   std::unique_ptr<QMenu> popup(frame.createPopupMenu());
   EXPECT_EQ(Describe(popup->actions()), Describe(toolbars->actions()));

@@ -52,7 +52,8 @@ class TwoCopies : public ::testing::Test {
     fs::create_directories(dir_ / "runtime");
     fs::permissions(dir_ / "runtime", fs::perms::owner_all);
     fs::create_symlink(TARNWICK_GUI_PATH, dir_ / "bin/tarnwick");
-    WriteFile(dir_ / "config.xml", "<CONFIG>\r\n<SHOWSPLASH>0</SHOWSPLASH>\r\n<RUNMISSED>0</RUNMISSED>\r\n</CONFIG>\r\n");
+    WriteFile(dir_ / "config.xml",
+              "<CONFIG>\r\n<SHOWSPLASH>0</SHOWSPLASH>\r\n<RUNMISSED>0</RUNMISSED>\r\n</CONFIG>\r\n");
   }
 
   pid_t Start(const std::string& name) {

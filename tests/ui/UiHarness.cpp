@@ -53,9 +53,7 @@ Window::Window(Sandbox&) {
   frame.show();
 }
 
-Window::~Window() {
-  delete view;
-}
+Window::~Window() { delete view; }
 
 void Window::Select(CTarnwickView::Tab tab, const std::vector<int>& rows) {
   QTreeView* list = view->List(tab);

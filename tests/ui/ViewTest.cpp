@@ -1,11 +1,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
-#include <QTimer>
 #include <QMenu>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QThread>
+#include <QTimer>
 #include <QTreeView>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -178,7 +178,8 @@ TEST(View, JobFromTheWindowReportsOnTheWindowsThread) {
   sandbox.SaveQuick("docs", sandbox / "src");
   Window w(sandbox);
   std::vector<QThread*> threads;
-  QObject::connect(w.view->LogModel(), &QAbstractItemModel::rowsInserted, [&] { threads.push_back(QThread::currentThread()); });
+  QObject::connect(w.view->LogModel(), &QAbstractItemModel::rowsInserted,
+                   [&] { threads.push_back(QThread::currentThread()); });
   w.Select(CTarnwickView::kQuickTab, {0});
   QTreeView* quick = w.view->List(CTarnwickView::kQuickTab);
   Q_EMIT quick->doubleClicked(quick->model()->index(0, 0));  // a double click launches a quick row
@@ -238,7 +239,8 @@ TEST(View, OptionsOkIsReadBackIntoTheMonitor) {
   Sandbox sandbox;
   Window w(sandbox);
   EXPECT_FALSE(w.view->Controller().Monitor().RunMissed());
-  WriteFile(sandbox / "config.xml", "<CONFIG>\r\n<SHOWSPLASH>1</SHOWSPLASH>\r\n<RUNMISSED>1</RUNMISSED>\r\n</CONFIG>\r\n");
+  WriteFile(sandbox / "config.xml",
+            "<CONFIG>\r\n<SHOWSPLASH>1</SHOWSPLASH>\r\n<RUNMISSED>1</RUNMISSED>\r\n</CONFIG>\r\n");
   QTimer::singleShot(0, [] {
     QWidget* dialog = QApplication::activeModalWidget();
     ASSERT_NE(dialog, nullptr);

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
-#include <stdexcept>
 #include <filesystem>
 #include <map>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -156,8 +156,8 @@ inline std::string Quote(const std::string& text) {
 // Checks the archive with unzip, 7z, bsdtar and Python's zipfile: each must accept it, and Python
 // must read every entry of `expected` (name -> bytes) with exactly those bytes and no other entry;
 // bsdtar must list the same names. `namesOnly` skips the byte comparison (huge archives).
-inline void ExpectReadersAccept(const std::filesystem::path& archive, const std::map<std::string, std::string>& expected,
-                                bool namesOnly = false) {
+inline void ExpectReadersAccept(const std::filesystem::path& archive,
+                                const std::map<std::string, std::string>& expected, bool namesOnly = false) {
   const std::string path = Quote(archive.string());
   // Each reader checks every entry's bytes, or only lists them for a huge archive.
   struct Reader {

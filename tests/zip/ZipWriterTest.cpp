@@ -11,7 +11,6 @@
 #include "support/TempDir.h"
 #include "zip/ZipException.h"
 #include "zip/ZipMemStream.h"
-#include "zip/ZipMemStream.h"
 #include "zip/ZipTestSupport.h"
 #include "zip/ZipWriter.h"
 
@@ -28,11 +27,8 @@ std::string MixedData(std::size_t size, unsigned seed) {
       case 0:
         for (int i = 0; i < 1000; ++i) data.push_back(static_cast<char>(random()));
         break;
-      case 1:
-        data += "line " + std::to_string(random() % 100000) + " of the quarterly report, nothing new\n";
-        break;
-      default:
-        data.append(1000, '\0');
+      case 1: data += "line " + std::to_string(random() % 100000) + " of the quarterly report, nothing new\n"; break;
+      default: data.append(1000, '\0');
     }
   }
   data.resize(size);
@@ -109,9 +105,9 @@ TEST_F(ZipWriterTest, HeadersFollowLevelSizeAttributesAndTime) {
   };
   const std::string text = MixedData(200000, 1);
   const std::vector<Case> cases = {
-      {"empty", "", 9, 0, 0},          {"four", "abcd", 9, 0, 0},  {"five", "abcde", 9, 8, 2},
-      {"fastest", text, 1, 8, 6},       {"fast", text, 3, 8, 0},    {"normal", text, 5, 8, 0},
-      {"good", text, 7, 8, 0},          {"best", text, 9, 8, 2},    {"store", text, 0, 0, 0},
+      {"empty", "", 9, 0, 0},     {"four", "abcd", 9, 0, 0}, {"five", "abcde", 9, 8, 2},
+      {"fastest", text, 1, 8, 6}, {"fast", text, 3, 8, 0},   {"normal", text, 5, 8, 0},
+      {"good", text, 7, 8, 0},    {"best", text, 9, 8, 2},   {"store", text, 0, 0, 0},
   };
   // 2024-03-05 13:45:58 UTC: DOS seconds are halved.
   const struct timeval times[2] = {{1709646358, 0}, {1709646358, 0}};
@@ -175,8 +171,8 @@ TEST_F(ZipWriterTest, UnsafeNamesAreRefusedAndABackslashStaysACharacter) {
   CZipWriter writer;
   writer.OpenOnFile((dir_ / "names.zip").string());
   const auto file = Source("x", "some content");
-  for (const char* name : {"", "/etc/passwd", "\\x", "pub/../../escape.txt", "..", "a/..", "..\\..\\x",
-                           "a\\..\\b", "../x"}) {
+  for (const char* name :
+       {"", "/etc/passwd", "\\x", "pub/../../escape.txt", "..", "a/..", "..\\..\\x", "a\\..\\b", "../x"}) {
     EXPECT_FALSE(writer.AddFileFromPath(file.string(), name, 5)) << name;
     CZipMemStream stream;
     EXPECT_FALSE(writer.AddFileFromStream(stream, name, 5)) << name;
@@ -202,7 +198,10 @@ TEST_F(ZipWriterTest, NamesKeepTheirFoldersAndCharacters) {
   const Case cases[] = {
       {"docs/sub/report.txt", "docs/sub/report.txt", false, "docs/sub/report.txt"},
       // Every character maps to CP437: stored in it, no UTF-8 flag.
-      {"Übersicht café.txt", "\x9A" "bersicht caf\x82.txt", false, "Übersicht café.txt"},
+      {"Übersicht café.txt",
+       "\x9A"
+       "bersicht caf\x82.txt",
+       false, "Übersicht café.txt"},
       {"日本/データ.txt", "日本/データ.txt", true, "日本/データ.txt"},
   };
   CZipWriter writer;
@@ -263,7 +262,8 @@ TEST_F(ZipWriterTest, LargeEntriesJoinTheirBlocksIntoOneStream) {
   for (int level : {0, 1, 5, 9}) single.AddFileFromPath(source.string(), "big" + std::to_string(level), level);
   single.Close();
   const ParsedArchive singleArchive = Parse(dir_ / "single.zip");
-  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(singleArchive.entries[i].compressedSize, archive.entries[i].compressedSize);
+  for (std::size_t i = 0; i < 4; ++i)
+    EXPECT_EQ(singleArchive.entries[i].compressedSize, archive.entries[i].compressedSize);
   ExpectReadersAccept(dir_ / "big.zip", expected);
 }
 
