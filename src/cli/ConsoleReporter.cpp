@@ -26,31 +26,31 @@ std::string FitToWidth(const std::string& text, std::size_t width) {
 }  // namespace
 
 void CConsoleReporter::OnStatusText(const std::string& text) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   status_ = text;
   DrawProgressLocked();
 }
 
 void CConsoleReporter::OnClearStatus() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   status_.clear();
   EraseProgressLocked();
 }
 
 void CConsoleReporter::OnProgress(long long position, long long range) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   percent_ = range > 0 ? position * 100 / range : -1;
   DrawProgressLocked();
 }
 
 void CConsoleReporter::OnResetProgress() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   percent_ = -1;
   EraseProgressLocked();
 }
 
 void CConsoleReporter::OnRowInserted(std::size_t, const LogRow& row) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   const bool hadProgress = progressShown_;
   EraseProgressLocked();
   // A name from outside (a file, a server's listing) never changes the terminal nor forges a row:
@@ -71,12 +71,12 @@ void CConsoleReporter::OnRowInserted(std::size_t, const LogRow& row) {
 }
 
 RunOutcome CConsoleReporter::Outcome() const {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   return outcome_;
 }
 
 void CConsoleReporter::ResetOutcome() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   outcome_ = {};
 }
 

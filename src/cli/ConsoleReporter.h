@@ -3,9 +3,9 @@
 #pragma once
 
 #include <cstdio>
-#include <mutex>
 #include <string>
 
+#include "app/Mutex.h"
 #include "engine/JobObserver.h"
 #include "log/ActivityLog.h"
 
@@ -43,16 +43,17 @@ class CConsoleReporter : public JobObserver, public ActivityLogListener {
   void ResetOutcome();
 
  private:
-  void DrawProgressLocked();
-  void EraseProgressLocked();
+  void DrawProgressLocked() REQUIRES(mutex_);
+  void EraseProgressLocked() REQUIRES(mutex_);
 
+  // The two streams are written only under mutex_, so a row never cuts into the progress line.
   std::FILE* rows_;
   std::FILE* progress_;
-  mutable std::mutex mutex_;  // guards everything below and the two streams
-  std::string status_;
-  long long percent_ = -1;  // -1: no position yet
-  bool progressShown_ = false;
-  RunOutcome outcome_;
+  mutable Mutex mutex_;
+  std::string status_ GUARDED_BY(mutex_);
+  long long percent_ GUARDED_BY(mutex_) = -1;  // -1: no position yet
+  bool progressShown_ GUARDED_BY(mutex_) = false;
+  RunOutcome outcome_ GUARDED_BY(mutex_);
 };
 
 }  // namespace tarnwick
