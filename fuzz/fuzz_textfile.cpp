@@ -1,5 +1,6 @@
 // ReadLine over any bytes, with the log's capacity and with a small one: the lines are the input
-// without its line breaks, cut to the capacity, never empty.
+// without its line breaks, cut to the capacity, never empty. ReadWholeLine over the same bytes: the
+// lines, joined by LF, are the input with each CR LF and CR made an LF, whatever the capacity.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -41,6 +42,25 @@ void Check(const std::string& bytes, int32_t capacity) {
   if (joined != expected) abort();
 }
 
+void CheckWholeLines(const std::string& bytes, int32_t capacity) {
+  tarnwick::CTextFile file(capacity);
+  if (!file.OpenReadOnly(ScratchPath())) abort();
+  std::string expected;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+    expected += bytes[i] == '\r' ? '\n' : bytes[i];
+  }
+  std::string joined;
+  std::string line;
+  while (file.ReadWholeLine(line)) {
+    if (line.find_first_of("\r\n") != std::string::npos) abort();
+    joined += line + "\n";
+  }
+  // The last line needs no break of its own.
+  if (!expected.empty() && expected.back() != '\n') expected += '\n';
+  if (joined != expected) abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -51,5 +71,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(out);
   Check(bytes, tarnwick::CTextFile::kDefaultCapacity);
   Check(bytes, size > 0 ? data[0] % 16 : 1);
+  CheckWholeLines(bytes, size > 0 ? data[0] % 16 : 1);
   return 0;
 }

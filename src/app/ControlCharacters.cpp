@@ -12,26 +12,34 @@ bool IsControl(char c) {
   return byte < 0x20 || byte == 0x7F;
 }
 
-}  // namespace
-
-bool HasControlCharacter(std::string_view text) { return std::any_of(text.begin(), text.end(), IsControl); }
-
-std::string EscapeControlCharacters(std::string_view text) {
-  if (!HasControlCharacter(text) && text.find('\\') == std::string_view::npos) return std::string(text);
+// A message keeps its line feeds and its backslashes: it is read, not parsed back into bytes.
+std::string Escape(std::string_view text, bool message) {
+  const auto needsEscape = [message](char c) {
+    return message ? IsControl(c) && c != '\n' : c == '\\' || IsControl(c);
+  };
+  if (std::none_of(text.begin(), text.end(), needsEscape)) return std::string(text);
   std::string out;
   out.reserve(text.size() + 8);
   for (const char c : text) {
-    if (c == '\\') {
+    if (!needsEscape(c)) {
+      out += c;
+    } else if (c == '\\') {
       out += "\\\\";
-    } else if (IsControl(c)) {
+    } else {
       char escaped[5];
       std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
       out += escaped;
-    } else {
-      out += c;
     }
   }
   return out;
 }
+
+}  // namespace
+
+bool HasControlCharacter(std::string_view text) { return std::any_of(text.begin(), text.end(), IsControl); }
+
+std::string EscapeControlCharacters(std::string_view text) { return Escape(text, false); }
+
+std::string EscapeControlCharactersInMessage(std::string_view text) { return Escape(text, true); }
 
 }  // namespace tarnwick

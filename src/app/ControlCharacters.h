@@ -14,4 +14,8 @@ bool HasControlCharacter(std::string_view text);
 // printable line that still tells the bytes apart.
 std::string EscapeControlCharacters(std::string_view text);
 
+// The same for a message of several lines, to be read on a terminal: its line feeds and
+// backslashes stay, every other control byte is written as "\xNN".
+std::string EscapeControlCharactersInMessage(std::string_view text);
+
 }  // namespace tarnwick

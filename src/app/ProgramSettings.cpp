@@ -1,6 +1,7 @@
 #include "app/ProgramSettings.h"
 
 #include "formats/FileIo.h"
+#include "formats/FileLock.h"
 #include "formats/PartFile.h"
 #include "formats/XmlDocument.h"
 
@@ -40,6 +41,9 @@ std::string ProgramSettings::BuildText() const {
 }
 
 Status ProgramSettings::WriteSettings(const std::string& fileName) const {
+  // Under the lock that every writer of the file takes, so two programs saving their options at
+  // once replace the file one after the other.
+  const CFileLock lock(fileName);
   const IoResult written = ReplaceFile(fileName, BuildText(), 0666);
   return written.ok() ? Status() : Status::IoError(fileName, written.sysError);
 }

@@ -21,9 +21,10 @@ class ProgramSettings {
   // the system's reason when it cannot be opened or read (settings untouched).
   Status ReadSettings(const std::string& fileName);
 
-  // Writes the file the Options dialog writes: five CR LF lines. The new text goes to a temporary
-  // file beside the target and is renamed over it, so a failed write leaves the old file in place
-  // and answers IoError with the file and the system's reason.
+  // Writes the file the Options dialog writes: five CR LF lines, under the file's lock (beside it,
+  // "config.xml.lock"). The new text goes to a temporary file beside the target and is renamed over
+  // it, so a failed write leaves the old file in place and answers IoError with the file and the
+  // system's reason.
   Status WriteSettings(const std::string& fileName) const;
 
   // The document text WriteSettings writes.

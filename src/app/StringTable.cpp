@@ -148,22 +148,27 @@ constexpr Entry kEntries[] = {
     {IDS_BAD_PROFILE_NAME,
      "The profile name \"%s\" cannot be used.\nA profile name must not be \".\" or \"..\" and must "
      "not contain \"/\", \"\\\" or control characters."},
-    {IDS_PROFILE_NAME_TOO_LONG, "The profile name \"%s\" is too long.\nA profile name may have at most %d characters."},
+    {IDS_PROFILE_NAME_TOO_LONG, "The profile name \"%s\" is too long.\nA profile name may have at most %d bytes."},
     {IDS_DESTINATION_TOO_LONG,
-     "The backup cannot start: its destination folder has %zu characters, more than the %d the "
+     "The backup cannot start: its destination folder has %zu bytes, more than the %d the "
      "system allows."},
     {IDS_ARCHIVE_PATH_TOO_LONG,
-     "The backup cannot start: the path of its archive has %zu characters, more than the %d the "
+     "The backup cannot start: the path of its archive has %zu bytes, more than the %d the "
      "system allows."},
+
     {IDS_SPECIFY_SOURCE, "Please specify backup source.\nIt could be a local folder or a remote FTP path."},
     {IDS_SPECIFY_DESTINATION, "Please specify backup destination.\nIt could be a local folder or a remote FTP path."},
     {IDS_ENTER_COMPRESSION_FILENAME, "Please enter compression filename."},
+    {IDS_SOURCE_PATH_TOO_LONG,
+     "The backup cannot start: the source \"%s\" has %zu bytes, more than the %d the system allows."},
     {IDS_LIST_QUICK, "Quick Lanch Profiles"},
     {IDS_LIST_SCHEDULED, "Scheduled Profiles"},
     {IDS_COLUMN_PROFILE_NAME, "Profile Name"},
     {IDS_COLUMN_CREATE_TIME, "Create Time"},
     {IDS_COLUMN_NEXT_RUN_TIME, "Next Run Time"},
     {IDS_COLUMN_LAST_RUN_TIME, "Last Run Time"},
+    {IDS_NOT_A_PROFILE, "The file could not be read as a profile: %s."},
+    {IDS_NO_PROFILE_ELEMENT, "it holds no PROFILE element"},
     {IDS_CANNOT_OPEN_ACCOUNT_FILE, "Cannot open file %s, make sure you havn't opened it."},
     {IDS_SERVER_TYPE_WINDOWS, "Windows Server"},
     {IDS_SERVER_TYPE_UNIX, "Unix Server"},

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ConsolePrompts.h"
 #include "app/ControlCharacters.h"
 #include "app/StringTable.h"
 #include "cli/CliCommand.h"
@@ -14,19 +15,20 @@ namespace tarnwick::cli {
 namespace {
 
 // A path when the argument names a file, otherwise the name of a profile in the program folder.
-bool ResolveProfile(const std::string& argument, std::string& path) {
+bool ResolveProfile(const std::string& argument, std::string& path, UserPrompts& prompts) {
   const bool isPath = argument.find('/') != std::string::npos ||
                       (argument.size() > 4 && argument.compare(argument.size() - 4, 4, ".pfl") == 0);
   if (!isPath) {
-    if (const Status problem = ProfileNameProblem(argument); !problem.ok()) {
-      std::fprintf(stderr, "tarnwick-cli: %s\n", problem.ToString().c_str());
+    // Any name a profile file already has will do, also one a new profile could not be given.
+    if (const Status problem = ExistingProfileNameProblem(argument); !problem.ok()) {
+      prompts.ShowMessage(problem.ToString());
       return false;
     }
   }
   path = isPath ? argument : ProfileFileOf(argument);
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) {
-    std::fprintf(stderr, "tarnwick-cli: no profile \"%s\" (%s does not exist)\n", argument.c_str(), path.c_str());
+    prompts.ShowMessage("no profile \"" + argument + "\" (" + path + " does not exist)");
     return false;
   }
   return true;
@@ -40,9 +42,11 @@ int RunDescribe(const std::vector<std::string>& args) {
   std::string path;
   Profile profile;
   const std::time_t now = std::time(nullptr);
-  if (!ResolveProfile(args.front(), path)) return kExitCannotStart;
+  ConsolePrompts prompts(stderr);
+  if (!ResolveProfile(args.front(), path, prompts)) return kExitCannotStart;
+  // A file that cannot be read, or is not a profile at all, is said so: never described as defaults.
   if (const Status read = ReadProfile(path, profile, now); !read.ok()) {
-    std::fprintf(stderr, "tarnwick-cli: %s\n", read.ToString().c_str());
+    prompts.ShowMessage(read.ToString());
     return kExitCannotStart;
   }
 

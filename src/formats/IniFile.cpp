@@ -56,6 +56,15 @@ IoResult CIniFile::Load(const std::string& path, bool saveOnClose) {
   return {};
 }
 
+IoResult CIniFile::LoadForUpdate(const std::string& path) {
+  if (!sections_.empty()) {
+    Save();
+    Clear();
+  }
+  lock_.emplace(path);
+  return Load(path, false);
+}
+
 void CIniFile::LoadFromText(std::string_view text) {
   if (!sections_.empty()) {
     Save();
@@ -161,6 +170,7 @@ void CIniFile::Clear() {
   path_.clear();
   saveOnClose_ = false;
   modified_ = false;
+  lock_.reset();
 }
 
 }  // namespace tarnwick

@@ -7,11 +7,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "formats/FileIo.h"
+#include "formats/FileLock.h"
 
 namespace tarnwick {
 
@@ -33,6 +35,14 @@ class CIniFile {
   // account files hold passwords).
   IoResult Load(const std::string& path, bool saveOnClose);
 
+  // Load for a read-modify-write: takes the lock beside the file first (formats/FileLock.h) and
+  // holds it until Clear, ReleaseLock or the end of this object, so another process's change made
+  // between this load and the Save is not lost. Without the lock (it could not be made or was held
+  // too long) it loads all the same.
+  IoResult LoadForUpdate(const std::string& path);
+  // Lets go of the lock of LoadForUpdate; the contents stay.
+  void ReleaseLock() { lock_.reset(); }
+
   // Parses `text` as if it had been read from a file, with no path (Save then writes nothing).
   void LoadFromText(std::string_view text);
 
@@ -46,7 +56,7 @@ class CIniFile {
   // whole, since the new text is written beside it and renamed over it.
   IoResult Save();
 
-  // Drops everything: no sections, no path, not modified.
+  // Drops everything: no sections, no path, not modified, no lock.
   void Clear();
 
   bool IsModified() const { return modified_; }
@@ -71,6 +81,7 @@ class CIniFile {
   std::string path_;
   bool saveOnClose_ = false;
   bool modified_ = false;
+  std::optional<CFileLock> lock_;
 };
 
 }  // namespace tarnwick

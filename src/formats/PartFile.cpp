@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <optional>
 #include <utility>
 
@@ -60,9 +61,15 @@ std::optional<pid_t> OwnProcessOf(std::string_view name) {
   unsigned counter = 0;
   int consumed = 0;
   if (std::sscanf(middle.c_str(), "%ld-%8x-%u%n", &pid, &mark, &counter, &consumed) != 3 ||
-      static_cast<std::size_t>(consumed) != middle.size() || pid <= 0 || mark != MachineMark()) {
+      static_cast<std::size_t>(consumed) != middle.size() || pid <= 0 || pid > std::numeric_limits<pid_t>::max() ||
+      mark != MachineMark()) {
     return std::nullopt;
   }
+  // Only the name exactly as TemporaryNameBeside writes it is ours: the reading above also takes
+  // signs, blanks, leading zeros and "0x", and a file named so was made by someone else.
+  char canonical[64];
+  std::snprintf(canonical, sizeof canonical, "%ld-%08x-%u", pid, mark, counter);
+  if (middle != canonical) return std::nullopt;
   return static_cast<pid_t>(pid);
 }
 

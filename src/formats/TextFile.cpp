@@ -40,6 +40,7 @@ void CTextFile::ResetCounters() {
   position_ = 0;
   lineNumber_ = 0;
   lineWasCut_ = false;
+  afterCr_ = false;
 }
 
 // The count saturates rather than wrapping: 0 would mean "refill first" and drop buffered bytes.
@@ -108,6 +109,46 @@ bool CTextFile::ReadLine(std::string& line) {
       line += c;
       ++position_;
     }
+  }
+}
+
+bool CTextFile::ReadWholeLine(std::string& line) {
+  RequireOpen();
+  line.clear();
+  lineWasCut_ = false;
+  bool refill = lineNumber_ == 0;
+  for (;;) {
+    if (refill || position_ >= filled_) {
+      refill = false;
+      if (!Refill()) {
+        afterCr_ = false;
+        // A text that ends without a break still ends its last line; an empty one ends nothing.
+        if (!line.empty()) {
+          CountLine();
+          return true;
+        }
+        lineNumber_ = 0;
+        return false;
+      }
+    }
+    if (afterCr_) {
+      afterCr_ = false;
+      if (buffer_[static_cast<size_t>(position_)] == '\n') {
+        ++position_;
+        continue;
+      }
+    }
+    const char* const begin = buffer_.data() + position_;
+    const char* const end = buffer_.data() + filled_;
+    const char* it = begin;
+    while (it != end && *it != '\n' && *it != '\r') ++it;
+    line.append(begin, it);
+    position_ = static_cast<int32_t>(it - buffer_.data());
+    if (it == end) continue;
+    afterCr_ = *it == '\r';
+    ++position_;
+    CountLine();
+    return true;
   }
 }
 

@@ -38,6 +38,11 @@ class CTextFile {
   // the next line.
   bool ReadLine(std::string& line);
 
+  // The next line of any length without its line break, empty lines included; false at the end of
+  // the file. A line ends at LF, at CR LF or at a CR alone (so LF, CR LF and CR files read alike);
+  // the buffer's size plays no part. A text that does not end with a break still ends its last line.
+  bool ReadWholeLine(std::string& line);
+
   // Writes the bytes of `text` as they are, straight to the file (no line break is added).
   void WriteString(std::string_view text);
 
@@ -67,6 +72,7 @@ class CTextFile {
   int32_t position_ = 0;
   int32_t lineNumber_ = 0;
   bool lineWasCut_ = false;
+  bool afterCr_ = false;  // ReadWholeLine ended the last line at a CR: an LF right after it belongs to it
 };
 
 }  // namespace tarnwick

@@ -19,10 +19,13 @@ constexpr const char* kKeyFolder = "INIDIR";
 constexpr const char* kKeyPassive = "PASSIVE";
 constexpr const char* kKeyServerType = "SERVERTYPE";
 
-// Opens the account file (created empty when missing).
-Status OpenAccountFile(CIniFile& ini, const char* name, const std::string& accountFile) {
+enum class Access { Read, Update };
+
+// Opens the account file (created empty when missing). For an update it is read under its lock,
+// held until `ini` goes, so two dialogs storing accounts at once keep both.
+Status OpenAccountFile(CIniFile& ini, const char* name, const std::string& accountFile, Access access) {
   const std::string path = accountFile.empty() ? PathBesideProgram(name).string() : accountFile;
-  const IoResult opened = ini.Load(path, false);
+  const IoResult opened = access == Access::Update ? ini.LoadForUpdate(path) : ini.Load(path, false);
   if (opened.ok()) return {};
   return Status::IoError(path, opened.sysError, FormatString(IDS_CANNOT_OPEN_ACCOUNT_FILE, path.c_str()));
 }
@@ -72,7 +75,8 @@ const char* ServerTypeName(int serverType) {
 
 Status StoreDestinationAccount(const DestinationAccountFields& fields, const std::string& accountFile) {
   CIniFile ini;
-  if (Status opened = OpenAccountFile(ini, kDestinationAccountFile, accountFile); !opened.ok()) return opened;
+  if (Status opened = OpenAccountFile(ini, kDestinationAccountFile, accountFile, Access::Update); !opened.ok())
+    return opened;
   if (!IsUsableIniSection(fields.host)) return {};
   WriteCredentials(ini, fields);
   SetExactIniValue(ini, fields.host, kKeyFolder, fields.remotePath);
@@ -84,7 +88,8 @@ Status RecallDestinationAccount(DestinationAccountFields& fields, const std::str
                                 const std::string& profileRemotePath, const std::string& accountFile) {
   if (!fields.hostEnabled) return {};
   CIniFile ini;
-  if (Status opened = OpenAccountFile(ini, kDestinationAccountFile, accountFile); !opened.ok()) return opened;
+  if (Status opened = OpenAccountFile(ini, kDestinationAccountFile, accountFile, Access::Read); !opened.ok())
+    return opened;
   if (fields.host.empty()) return {};
   ReadCredentials(ini, fields);
   fields.remotePath = fields.host == profileHost ? profileRemotePath : ini.GetValue(fields.host, kKeyFolder);
@@ -94,7 +99,8 @@ Status RecallDestinationAccount(DestinationAccountFields& fields, const std::str
 
 Status StoreSourceAccount(const SourceAccountFields& fields, const std::string& accountFile) {
   CIniFile ini;
-  if (Status opened = OpenAccountFile(ini, kSourceAccountFile, accountFile); !opened.ok()) return opened;
+  if (Status opened = OpenAccountFile(ini, kSourceAccountFile, accountFile, Access::Update); !opened.ok())
+    return opened;
   if (!IsUsableIniSection(fields.host)) return {};
   WriteCredentials(ini, fields);
   SetExactIniValue(ini, fields.host, kKeyPassive, PassiveText(fields.passive));
@@ -106,7 +112,7 @@ Status StoreSourceAccount(const SourceAccountFields& fields, const std::string& 
 Status RecallSourceAccount(SourceAccountFields& fields, const std::string& accountFile) {
   if (!fields.hostEnabled) return {};
   CIniFile ini;
-  if (Status opened = OpenAccountFile(ini, kSourceAccountFile, accountFile); !opened.ok()) return opened;
+  if (Status opened = OpenAccountFile(ini, kSourceAccountFile, accountFile, Access::Read); !opened.ok()) return opened;
   if (fields.host.empty()) return {};
   ReadCredentials(ini, fields);
   fields.initialPath = ini.GetValue(fields.host, kKeyFolder);

@@ -17,20 +17,25 @@ std::optional<std::string> IniHistoryStore::GetString(const std::string& section
 
 Status IniHistoryStore::SetString(const std::string& section, const std::string& key, const std::string& value) {
   if (!IsUsableIniSection(section)) return {};  // such a list is never kept
-  SetExactIniValue(ini_, section, key, value);
-  return Save();
+  return Update([&] { SetExactIniValue(ini_, section, key, value); });
 }
 
 Status IniHistoryStore::RemoveKey(const std::string& section, const std::string& key) {
-  // The file class keeps keys once written; an empty value reads back as absent.
-  if (ini_.GetValue(section, key).empty()) return {};
-  ini_.SetValue(section, key, "");
-  return Save();
+  return Update([&] {
+    // The file class keeps keys once written; an empty value reads back as absent.
+    if (!ini_.GetValue(section, key).empty()) ini_.SetValue(section, key, "");
+  });
 }
 
-Status IniHistoryStore::Save() {
+Status IniHistoryStore::Update(const std::function<void()>& change) {
   if (!openStatus_.ok()) return openStatus_;
+  // Read again under the file's lock: another process may have changed it since it was read, and
+  // writing back what this one held would undo that.
+  ini_.Clear();
+  if (const IoResult opened = ini_.LoadForUpdate(path_); !opened.ok()) return Status::IoError(path_, opened.sysError);
+  change();
   const IoResult saved = ini_.Save();
+  ini_.ReleaseLock();
   return saved.ok() ? Status() : Status::IoError(path_, saved.sysError);
 }
 

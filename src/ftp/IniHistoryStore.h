@@ -2,6 +2,7 @@
 // section; every change is written to the file at once.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "app/HistoryStore.h"
@@ -20,13 +21,16 @@ class IniHistoryStore : public HistoryStore {
   const Status& OpenStatus() const { return openStatus_; }
 
   // An empty value counts as absent: the history lists never store one. Every change is written
-  // to the file at once; a failed write answers IoError with the file and the system's reason.
+  // to the file at once, read again and written under the file's lock (formats/FileLock.h), so
+  // processes sharing the file keep each other's changes; a failed write answers IoError with the
+  // file and the system's reason. Values are read from what the last open or change read.
   std::optional<std::string> GetString(const std::string& section, const std::string& key) override;
   Status SetString(const std::string& section, const std::string& key, const std::string& value) override;
   Status RemoveKey(const std::string& section, const std::string& key) override;
 
  private:
-  Status Save();
+  // Reloads the file under its lock, applies `change` to ini_ and saves.
+  Status Update(const std::function<void()>& change);
 
   std::string path_;
   CIniFile ini_;

@@ -5,7 +5,6 @@
 #include <exception>
 #include <sys/stat.h>
 
-#include "app/FormatTexts.h"
 #include "app/StringTable.h"
 #include "formats/PartFile.h"
 #include "formats/TextFile.h"
@@ -14,9 +13,6 @@ namespace tarnwick {
 
 namespace {
 
-// The reader of a log file keeps lines of up to this many characters whole.
-constexpr int kLogReadBuffer = 2048;
-
 // The logs whose listeners this thread is telling of a change (a listener may write to another log).
 thread_local std::vector<const CActivityLog*> tDelivering;
 
@@ -24,21 +20,17 @@ bool DeliveringOnThisThread(const CActivityLog* log) {
   return std::find(tDelivering.begin(), tDelivering.end(), log) != tDelivering.end();
 }
 
-// A column as it goes into the file: the reader skips empty lines, ends a line at any CR or LF
-// and splits lines longer than its buffer, so an empty, multi-line or overlong text would shift
-// every later row by a column when the file is loaded. Such a text is kept to one line the
-// reader returns whole (cut on a character boundary).
+// A column as it goes into the file: whole, whatever its length, and empty when it is empty. A line
+// break is the one thing a column cannot hold, as it would end its line and shift every later
+// column of the file by one: each CR LF, CR or LF becomes one blank.
 std::string FileColumn(const std::string& text) {
-  if (text.empty()) return " ";
-  std::string out = text;
-  constexpr std::size_t kLongest = kLogReadBuffer - 1;
-  if (out.size() > kLongest) {
-    std::size_t cut = kLongest;
-    while (cut > 0 && (static_cast<unsigned char>(out[cut]) & 0xC0) == 0x80) --cut;
-    out.resize(cut);
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;  // the LF stands for both
+    out += c == '\n' || c == '\r' ? ' ' : c;
   }
-  std::replace_if(
-      out.begin(), out.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
   return out;
 }
 
@@ -59,17 +51,15 @@ bool WriteLogFile(const std::string& fileName, const std::vector<LogRow>& rows) 
   return ReplaceFile(fileName, LogFileText(rows), mode).ok();
 }
 
-// Reads the lines of a log file; false when it cannot be opened or read. Opened read-only: a
-// log may lie where it cannot be written, and looking for one must not create it.
-bool ReadLogLines(const std::string& path, std::vector<std::string>& lines, UserPrompts& prompts) {
+// Reads the lines of a log file, empty ones included and each whatever its length; false when it
+// cannot be opened or read. Opened read-only: a log may lie where it cannot be written, and
+// looking for one must not create it. Older files, which never held an empty line, read the same.
+bool ReadLogLines(const std::string& path, std::vector<std::string>& lines) {
   try {
-    CTextFile file(kLogReadBuffer);
+    CTextFile file;
     if (!file.OpenReadOnly(path)) return false;
     std::string line;
-    while (file.ReadLine(line)) {
-      if (file.LineWasCut()) ShowLineCutWarning(prompts, file);
-      lines.push_back(line);
-    }
+    while (file.ReadWholeLine(line)) lines.push_back(line);
     file.Close();
     return true;
   } catch (const std::exception&) {
@@ -175,7 +165,7 @@ bool CActivityLog::Load(const std::string& path, UserPrompts& prompts) {
   }
   std::vector<std::string> lines;
   // The whole file is read before the list changes, so a read error leaves the list as it was.
-  if (!ReadLogLines(path, lines, prompts)) {
+  if (!ReadLogLines(path, lines)) {
     prompts.ShowMessage(FormatString(IDS_LOG_OPEN_FAILED, path.c_str()));
     return false;
   }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/ControlCharacters.h"
 #include "app/ProgramFolder.h"
 #include "app/StringTable.h"
 
@@ -72,6 +73,21 @@ RunTargets TargetsOf(const Profile& profile, const std::string& dateFolder) {
   return targets;
 }
 
+// The first local source whose path the system cannot take. A message that names a path of
+// thousands of bytes helps nobody: it shows the path's beginning, enough to recognise it.
+Status SourceProblem(const Profile& profile) {
+  constexpr std::size_t kShownBytes = 64;
+  for (const SourceItem& item : profile.localSources) {
+    if (!OverPathLimit(item.path)) continue;
+    std::size_t cut = kShownBytes;
+    while (cut > 0 && (static_cast<unsigned char>(item.path[cut]) & 0xC0) == 0x80) --cut;
+    const std::string shown = EscapeControlCharacters(std::string_view(item.path).substr(0, cut)) + "...";
+    return Status::InvalidArgument(
+        FormatString(IDS_SOURCE_PATH_TOO_LONG, shown.c_str(), item.path.size(), PATH_MAX - 1));
+  }
+  return {};
+}
+
 Status TargetProblem(const RunTargets& targets) {
   if (OverPathLimit(targets.folder)) {
     return Status::InvalidArgument(FormatString(IDS_DESTINATION_TOO_LONG, targets.folder.size(), PATH_MAX - 1));
@@ -104,6 +120,13 @@ Status ProfileNameProblem(const std::string& name) {
   return {};
 }
 
+Status ExistingProfileNameProblem(const std::string& name) {
+  const bool outside = name.empty() || name == "." || name == ".." ||
+                       name.find_first_of(std::string_view("/\0", 2)) != std::string::npos;
+  if (outside) return Status::InvalidArgument(FormatString(IDS_BAD_PROFILE_NAME, name.c_str()));
+  return {};
+}
+
 Status ProfileProblem(const Profile& profile) {
   if (profile.localSources.empty() && profile.remoteSources.empty()) {
     return Status::InvalidArgument(LoadString(IDS_SPECIFY_SOURCE));
@@ -115,7 +138,8 @@ Status ProfileProblem(const Profile& profile) {
   if (profile.compress && profile.zipFileName.empty()) {
     return Status::InvalidArgument(LoadString(IDS_ENTER_COMPRESSION_FILENAME));
   }
-  return TargetProblem(TargetsOf(profile, kAnyDateFolder));
+  if (Status problem = TargetProblem(TargetsOf(profile, kAnyDateFolder)); !problem.ok()) return problem;
+  return SourceProblem(profile);
 }
 
 bool ProfilePathFor(Profile& profile) {
@@ -135,6 +159,7 @@ std::string DestinationText(const Profile& profile, std::time_t now) {
 MakeJobResult MakeJob(const Profile& profile, BackupJob& job, std::time_t now) {
   const RunTargets targets = TargetsOf(profile, DateFolderName(now));
   if (Status problem = TargetProblem(targets); !problem.ok()) return {std::move(problem), JobKind::Copy};
+  if (Status problem = SourceProblem(profile); !problem.ok()) return {std::move(problem), JobKind::Copy};
 
   BackupJob made;
   made.localSources = profile.localSources;
@@ -145,7 +170,9 @@ MakeJobResult MakeJob(const Profile& profile, BackupJob& job, std::time_t now) {
   made.localDestFolder = profile.localDestFolder;
   made.ftpDest = profile.ftpDest;
   (profile.destIsLocal ? made.localDestFolder : made.ftpDest.remotePath) = targets.folder;
-  made.zipLevel = profile.zipLevel;
+  // The profile keeps whatever level its file holds; a level no packer knows packs as Normal, the
+  // level the editor shows for it.
+  made.zipLevel = profile.zipLevel >= 0 && profile.zipLevel <= 9 ? profile.zipLevel : kNormalZipLevel;
   made.zipPath = targets.zipPath;
   job = std::move(made);
   return {Status(), profile.compress ? JobKind::Zip : JobKind::Copy};

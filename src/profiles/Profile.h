@@ -15,6 +15,9 @@ namespace tarnwick {
 // The separator of local paths; FTP paths always use "/".
 inline constexpr char kLocalPathSeparator = '/';
 
+// The compression level of a profile that stores none, and of a stored level no packer knows.
+inline constexpr std::int32_t kNormalZipLevel = 5;
+
 // The kind of one backup source; the values are the stored ones.
 enum class ItemKind : std::int32_t {
   LocalFolder = 0,
@@ -64,8 +67,10 @@ struct Profile {
   std::string localDestFolder;
   FtpSite ftpDest;
   bool compress = false;
-  std::int32_t zipLevel = 5;  // 0 Store, 1 Fastest, 3 Fast, 5 Normal, 7 Good, 9 Best
-  std::string zipFileName;    // placed in the destination folder
+  // 0 Store, 1 Fastest, 3 Fast, 5 Normal, 7 Good, 9 Best: as the file holds it, also a value
+  // outside 0 to 9 (MakeJob packs such a level as Normal).
+  std::int32_t zipLevel = kNormalZipLevel;
+  std::string zipFileName;  // placed in the destination folder
   bool useDateFolder = false;
   ScheduleRecord schedule;      // scheduled profiles only; ReadProfile resets it first
   bool hasSources = false;      // derived: any local or remote source
@@ -84,8 +89,8 @@ struct BackupJob {
   std::string localDestFolder;  // final: date folder added, trailing separator removed
   bool useDateFolder = false;
   bool anonymousLogin = false;
-  std::string zipPath;  // full path of the archive; for an FTP destination it starts with the host
-  std::int32_t zipLevel = 5;
+  std::string zipPath;                      // full path of the archive; for an FTP destination it starts with the host
+  std::int32_t zipLevel = kNormalZipLevel;  // always 0 to 9
 };
 
 // Which worker a made job is for.
@@ -102,16 +107,24 @@ std::string ProfileFolder();
 // <program folder>/Profile/<name>.pfl, unchecked (for names taken from existing files).
 std::string ProfileFileOf(const std::string& name);
 
-// Ok when `name` can be used as a profile name; otherwise InvalidArgument with the message saying
-// why not. A name must stay inside the profile folder and fit a "profiles.ini" section header.
+// Ok when `name` can be given to a new or renamed profile; otherwise InvalidArgument with the
+// message saying why not. A name must stay inside the profile folder, hold no control character
+// and have at most 200 bytes (room for the extension and a temporary name within the system's
+// file-name limit).
 Status ProfileNameProblem(const std::string& name);
+
+// The looser check for a profile whose file is already there (put there by hand, by another
+// program or by an older version): ok unless the name could not be a file directly in the profile
+// folder (empty, "." or "..", or holding "/" or NUL). Such a profile is listed, run and stamped
+// whatever else its name holds.
+Status ExistingProfileNameProblem(const std::string& name);
 
 // The one check of a profile's content before it runs, shared by the controller and the editor.
 // Ok, or InvalidArgument with the message the editor shows, for the first problem in the order the
 // editor checks: no source; no destination (an empty local folder, or no FTP host); an archive
 // without a file name; a destination folder or archive path (with its date folder) over the
-// platform's path limit. The profile's name is not checked here: a profile runs unsaved and
-// unnamed, and saving checks the name itself (ProfileNameProblem).
+// platform's path limit; a local source path over that limit. The profile's name is not checked here: a profile runs
+// unsaved and unnamed, and saving checks the name itself (ProfileNameProblem).
 Status ProfileProblem(const Profile& profile);
 
 // Sets profile.filePath to <program folder>/Profile/<name>.pfl, creating the profile folder first
@@ -119,10 +132,13 @@ Status ProfileProblem(const Profile& profile);
 // A name that ProfileNameProblem refuses leaves filePath empty and returns false.
 bool ProfilePathFor(Profile& profile);
 
-// Reads the profile file at `path` into `profile` (replacing all of it). Missing, misplaced or
-// malformed elements leave their fields at the defaults; `now` seeds the schedule's defaults.
-// Fails only when the file cannot be read: IoError with the path, errno and "Cannot read ..."
-// (`profile` is then unchanged).
+// Reads the profile file at `path` into `profile` (replacing all of it). Missing or misplaced
+// elements leave their fields at the defaults; `now` seeds the schedule's defaults. Numbers are
+// taken as stored (decimal; text that is not a number is 0), also outside the range the editor
+// offers: their users guard against values they cannot use, and a rewrite keeps them.
+// Fails when the file cannot be read: IoError with the path, errno and "Cannot read ...", or when
+// it is not a profile (its text does not parse as XML, or its root is not PROFILE): Corrupt with the
+// path and the reason. `profile` is then unchanged.
 Status ReadProfile(const std::string& path, Profile& profile, std::time_t now);
 
 // Writes profile.filePath: the schedule's LASTRUN is stamped and NEXTRUN computed at `now`. The
@@ -134,10 +150,11 @@ Status WriteProfile(const Profile& profile, std::time_t now);
 // date folder of `now` when useDateFolder is on.
 std::string DestinationText(const Profile& profile, std::time_t now);
 
-// Fills `job` from `profile` for a run at `now` and says which worker to start. A destination or
-// archive path over the platform's path limit refuses the job and leaves `job` unchanged (the
-// other checks of ProfileProblem are the caller's). The one-job rule and the worker's start are
-// the caller's.
+// Fills `job` from `profile` for a run at `now` and says which worker to start. A destination,
+// archive or local source path over the platform's path limit refuses the job (InvalidArgument
+// saying which and how long) and leaves `job` unchanged (the other checks of ProfileProblem are
+// the caller's). A compression level outside 0 to 9 goes into the job as Normal. The one-job rule and the worker's
+// start are the caller's.
 MakeJobResult MakeJob(const Profile& profile, BackupJob& job, std::time_t now);
 
 }  // namespace tarnwick

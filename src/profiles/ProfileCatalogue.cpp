@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "app/ProgramFolder.h"
 #include "app/StringTable.h"
@@ -37,6 +38,28 @@ std::time_t FileCreationTime(const std::string& path) {
     return static_cast<std::time_t>(info.stx_mtime.tv_sec);
   }
   return 0;
+}
+
+// The section of a profile in "profiles.ini". A name that a section header cannot hold as it is
+// (a line break would end the header, and other control bytes make the file unreadable to a
+// person) has each control byte written as "/" and two upper-case hex digits. No file name holds
+// a "/", so an escaped name can never be taken for another profile's plain one, and names written
+// by older versions, which never held a control byte, keep their sections.
+std::string SectionOf(const std::string& name) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string section;
+  section.reserve(name.size());
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      section += c;
+      continue;
+    }
+    section += '/';
+    section += kHex[byte >> 4];
+    section += kHex[byte & 0xF];
+  }
+  return section;
 }
 
 std::string OrPlaceholder(const std::string& text) { return text.empty() ? LoadString(IDS_EMPTY_TIME) : text; }
@@ -110,9 +133,12 @@ Status CProfileCatalogue::LoadCatalogue() {
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error)) return {};
 
+  const std::string iniPath = PathBesideProgram(kCatalogueFile).string();
   CIniFile ini;
-  ini.Load(PathBesideProgram(kCatalogueFile).string(), false);  // unreadable: times come from the files
+  ini.Load(iniPath, false);  // unreadable: times come from the files
   const std::time_t now = clock_.Now();
+  // Sections that get their first CREATETIME from this load, and the time each gets.
+  std::vector<std::pair<std::string, std::string>> newCreateTimes;
 
   Status unreadable;
   for (const std::filesystem::path& path : ProfileFiles(folder)) {
@@ -129,14 +155,13 @@ Status CProfileCatalogue::LoadCatalogue() {
 
     ProfileRow row;
     row.name = path.stem().string();
-    row.createTime = ini.GetValue(row.name, kCreateTimeKey);
+    const std::string section = SectionOf(row.name);
+    row.createTime = ini.GetValue(section, kCreateTimeKey);
     if (row.createTime.empty()) {
       row.createTime = FormatListTime(FileCreationTime(path.string()));
-      // A file put there by hand under a name no profile can have (a line break in it, say) would
-      // break its section header apart and hand its time to the profile above: shown, not stored.
-      if (ProfileNameProblem(row.name).ok()) ini.SetValue(row.name, kCreateTimeKey, row.createTime);
+      newCreateTimes.emplace_back(section, row.createTime);
     }
-    row.lastRun = OrPlaceholder(ini.GetValue(row.name, kLastRunKey));
+    row.lastRun = OrPlaceholder(ini.GetValue(section, kLastRunKey));
     if (!scheduled) {
       quickRows_.push_back(std::move(row));
       continue;
@@ -152,9 +177,18 @@ Status CProfileCatalogue::LoadCatalogue() {
     scheduledRows_.push_back(std::move(row));
     scheduleTable_.push_back(std::move(record));
   }
-  // One save for all the new create times, rather than a rewrite of the whole file per profile. A
-  // failure loses nothing: the times are taken from the files again next time.
-  ini.Save();
+  if (!newCreateTimes.empty()) {
+    // One save for all the new create times, rather than a rewrite of the whole file per profile,
+    // made on the file as it is now under its lock: another process may have stamped a run since
+    // it was read above. A failure loses nothing: the times are taken from the files again next time.
+    CIniFile current;
+    current.LoadForUpdate(iniPath);
+    for (const auto& [section, createTime] : newCreateTimes) {
+      // A process that loaded at the same time may have been first; its time stays.
+      if (current.GetValue(section, kCreateTimeKey).empty()) current.SetValue(section, kCreateTimeKey, createTime);
+    }
+    current.Save();
+  }
   return unreadable;
 }
 
@@ -179,12 +213,14 @@ Status CProfileCatalogue::SaveProfile(Profile& profile) {
 }
 
 Status CProfileCatalogue::StampLastRun(const std::string& name) {
-  // An empty name would land as a key without a section header, inside another profile's section.
-  if (Status problem = ProfileNameProblem(name); !problem.ok()) return problem;
+  // An empty name would land as a key without a section header, inside another profile's section,
+  // and one with a "/" could pass for the escaped section of another name.
+  if (Status problem = ExistingProfileNameProblem(name); !problem.ok()) return problem;
   const std::string path = PathBesideProgram(kCatalogueFile).string();
+  // Read, changed and written under the file's lock, so parallel runs keep each other's stamps.
   CIniFile ini;
-  if (const IoResult opened = ini.Load(path, false); !opened.ok()) return Status::IoError(path, opened.sysError);
-  ini.SetValue(name, kLastRunKey, FormatListTime(clock_.Now()));
+  if (const IoResult opened = ini.LoadForUpdate(path); !opened.ok()) return Status::IoError(path, opened.sysError);
+  ini.SetValue(SectionOf(name), kLastRunKey, FormatListTime(clock_.Now()));
   if (const IoResult saved = ini.Save(); !saved.ok()) return Status::IoError(path, saved.sysError);
   return {};
 }

@@ -47,7 +47,8 @@ class CProfileCatalogue {
   CProfileCatalogue(UserPrompts& prompts, const Clock& clock) : prompts_(prompts), clock_(clock) {}
 
   // Empties both lists and the schedule table and fills them from disk, in file-name order. A
-  // profile seen for the first time gets its file's creation time as CREATETIME. A profile file
+  // profile seen for the first time gets its file's creation time as CREATETIME (stored under the
+  // lock of "profiles.ini"; a name a section header cannot hold is stored escaped). A profile file
   // that cannot be read is left out and reported: IoError with its path and errno and its
   // "Cannot read ..." text (with several, the first one's path and errno and every text, one per
   // line). A missing profile folder is an empty catalogue, and an unreadable "profiles.ini" only
@@ -72,8 +73,10 @@ class CProfileCatalogue {
   // write.
   Status SaveProfile(Profile& profile);
 
-  // Sets LASTRUN of `name` in "profiles.ini" to now. InvalidArgument for a name that cannot be a
-  // profile's (nothing written); IoError when "profiles.ini" cannot be opened or written.
+  // Sets LASTRUN of `name` in "profiles.ini" to now, reading and writing the file under its lock so
+  // that parallel processes keep each other's stamps. Any name an existing profile file can have
+  // is stamped (ExistingProfileNameProblem). InvalidArgument for a name that cannot be a profile's
+  // (nothing written); IoError when "profiles.ini" cannot be opened or written.
   Status StampLastRun(const std::string& name);
 
   // Deletes the profile files of the selected rows (indexes into the list) after asking, and

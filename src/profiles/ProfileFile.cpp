@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/FormatTexts.h"
 #include "app/Status.h"
 #include "app/StringTable.h"
 #include "formats/FileIo.h"
@@ -27,12 +28,8 @@ bool IsFolder(ItemKind kind) { return kind == ItemKind::LocalFolder || kind == I
 // The stored start time of day is kept on this fixed date; only hour and minute count.
 constexpr int kStartTimeYear = 1980, kStartTimeMonth = 2, kStartTimeDay = 6;
 
-// What the schedule pages can produce; a stored value outside keeps the field's default.
-constexpr int kMaxDailyInterval = 32767;
-constexpr int kMaxWeeklyInterval = 9999;
-constexpr int kMaxRepeatInterval = 9999;
-constexpr int kMaxRepeatDuration = 9999 * 60 + 9999;
 constexpr int kMinYear = 1900, kMaxYear = 9999;
+constexpr int kMinutesPerDay = 24 * 60;
 
 // The decimal reading of a stored number: optional blanks and sign, then digits; text that does
 // not start a number gives no number. Saturates instead of overflowing.
@@ -73,8 +70,17 @@ class Reader {
     Text(name, text);
     return text;
   }
-  // The next child `name` as a number within [low, high]; false when missing or out of range.
-  bool Number(const char* name, int low, int high, std::int32_t& value) {
+  // The next child `name` as a stored number: decimal, and 0 for text that is not a number.
+  // False (value untouched) when there is no such child.
+  bool Number(const char* name, std::int32_t& value) {
+    std::string text;
+    if (!Text(name, text)) return false;
+    value = NumberOrZero(text);
+    return true;
+  }
+  // The next child `name` as a number within [low, high]; false when missing, not a number or out
+  // of range. For the parts of a date, which only make a date together.
+  bool NumberIn(const char* name, int low, int high, std::int32_t& value) {
     std::string text;
     std::int32_t parsed = 0;
     if (!Text(name, text) || !ParseNumber(text, parsed) || parsed < low || parsed > high) return false;
@@ -89,10 +95,11 @@ class Reader {
   // false unless every part is there and in range.
   bool DateTime(bool withTime, std::time_t& when) {
     std::int32_t year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    if (!Number("YEAR", kMinYear, kMaxYear, year) || !Number("MONTH", 1, 12, month) || !Number("DAY", 1, 31, day)) {
+    if (!NumberIn("YEAR", kMinYear, kMaxYear, year) || !NumberIn("MONTH", 1, 12, month) ||
+        !NumberIn("DAY", 1, 31, day)) {
       return false;
     }
-    if (withTime && (!Number("HOUR", 0, 23, hour) || !Number("MINUTE", 0, 59, minute))) return false;
+    if (withTime && (!NumberIn("HOUR", 0, 23, hour) || !NumberIn("MINUTE", 0, 59, minute))) return false;
     when = MakeLocalTime(year, month, day, hour, minute, 0);
     return true;
   }
@@ -142,9 +149,9 @@ void ReadAccount(Reader& in, FtpSite& site) {
   in.Text("PASSWORD", site.password);
 }
 
+// Reads the document whose root PROFILE is the current element.
 void ReadDocument(CXmlDocument& doc, Profile& profile) {
   Reader in(doc);
-  if (!doc.FindElement("PROFILE")) return;
   profile.isScheduled = doc.GetAttribute("TYPE") == kTypeScheduled;
 
   if (in.Enter("LOCALSRC")) {
@@ -190,10 +197,10 @@ void ReadDocument(CXmlDocument& doc, Profile& profile) {
 
   if (in.Enter("CONFIG")) {
     if (doc.FindChildElement("COMPRESS")) {
-      // A stored 0 ("Store") stays 0; a missing, unreadable or impossible level is Normal.
-      std::int32_t level = 5;
-      if (!ParseNumber(doc.GetChildAttribute("LEVEL"), level) || level < 0 || level > 9) level = 5;
-      profile.zipLevel = level;
+      // A stored 0 ("Store") stays 0 and a level the editor does not offer stays as it is; only a
+      // LEVEL that is not there (or empty) means Normal.
+      const std::string level = doc.GetChildAttribute("LEVEL");
+      if (!level.empty()) profile.zipLevel = NumberOrZero(level);
       doc.EnterChild();
       if (in.Text("FILEURL", profile.zipFileName)) profile.compress = true;
       doc.LeaveElement();
@@ -388,9 +395,12 @@ void ReadSchedulePart(CXmlDocument& doc, ScheduleRecord& record) {
   if (in.Enter("GLOBALSTART")) {
     const std::tm fields = LocalFields(record.startTime);
     std::int32_t hour = fields.tm_hour, minute = fields.tm_min;
-    in.Number("HOUR", 0, 23, hour);
-    in.Number("MINUTE", 0, 59, minute);
-    record.startTime = MakeLocalTime(kStartTimeYear, kStartTimeMonth, kStartTimeDay, hour, minute, 0);
+    in.Number("HOUR", hour);
+    in.Number("MINUTE", minute);
+    // A time past 23:59 (or before 0:00) goes round the clock, as a clock shows it: 25:00 is 1:00.
+    const std::int64_t minutes = (std::int64_t{hour} * 60 + minute) % kMinutesPerDay;
+    const int ofDay = static_cast<int>(minutes < 0 ? minutes + kMinutesPerDay : minutes);
+    record.startTime = MakeLocalTime(kStartTimeYear, kStartTimeMonth, kStartTimeDay, ofDay / 60, ofDay % 60, 0);
     in.Leave();
   }
 
@@ -399,14 +409,14 @@ void ReadSchedulePart(CXmlDocument& doc, ScheduleRecord& record) {
     case kScheduleOnce: in.DateElement("ONCEDATE", false, record.onceDate, complete); break;
     case kScheduleDaily:
       if (in.Enter("DAILY")) {
-        in.Number("INTERVAL", 1, kMaxDailyInterval, record.dailyInterval);
+        in.Number("INTERVAL", record.dailyInterval);
         in.Leave();
       }
       break;
     case kScheduleWeekly:
       if (in.Enter("WEEKLY")) {
-        in.Number("INTERVAL", 1, kMaxWeeklyInterval, record.weeklyInterval);
-        in.Number("RUNWEEKDAY", 0, 0x7F, record.weekdays);
+        in.Number("INTERVAL", record.weeklyInterval);
+        in.Number("RUNWEEKDAY", record.weekdays);
         in.Leave();
       }
       break;
@@ -415,12 +425,12 @@ void ReadSchedulePart(CXmlDocument& doc, ScheduleRecord& record) {
         record.monthlyByWeekday = NumberOrZero(doc.GetChildAttribute("TYPE")) != 0 ? 1 : 0;
         doc.EnterChild();
         if (record.monthlyByWeekday) {
-          in.Number("WEEKINMONTH", 0, 4, record.weekOfMonth);
-          in.Number("DAYINWEEK", 0, 6, record.dayOfWeek);
+          in.Number("WEEKINMONTH", record.weekOfMonth);
+          in.Number("DAYINWEEK", record.dayOfWeek);
         } else {
-          in.Number("DAYINMONTH", 1, 31, record.dayOfMonth);
+          in.Number("DAYINMONTH", record.dayOfMonth);
         }
-        in.Number("RUNMONTH", 0, 0xFFF, record.months);
+        in.Number("RUNMONTH", record.months);
         doc.LeaveElement();
       }
       break;
@@ -440,11 +450,10 @@ void ReadSchedulePart(CXmlDocument& doc, ScheduleRecord& record) {
       record.nextRunValid = 0;
     }
     if (record.repeat) {
-      in.Number("INTERVAL", 1, kMaxRepeatInterval, record.repeatInterval);
-      in.Number("INTERVALTYPE", 0, 1, record.repeatUnit);
-      in.Number("DURATION", 0, kMaxRepeatDuration, record.repeatDuration);
-      // Without a usable step the repetition cannot be computed.
-      if (record.repeatInterval < 1) record.repeat = 0;
+      // Kept as stored: a step the computation cannot use (0, say) repeats nothing there.
+      in.Number("INTERVAL", record.repeatInterval);
+      in.Number("INTERVALTYPE", record.repeatUnit);
+      in.Number("DURATION", record.repeatDuration);
     }
     doc.LeaveElement();
   } else {
@@ -456,16 +465,23 @@ void ReadSchedulePart(CXmlDocument& doc, ScheduleRecord& record) {
 Status ReadProfile(const std::string& path, Profile& profile, std::time_t now) {
   std::string text;
   if (Status read = ReadProfileText(path, text); !read.ok()) return read;
-  profile = Profile{};
-  ResetSchedule(profile.schedule, now);
-  profile.filePath = path;
-  profile.schedule.profilePath = path;
-  // The name is the file name without its extension, whatever the NAME element says.
-  profile.name = std::filesystem::path(path).stem().string();
-
   CXmlDocument doc;
-  if (doc.LoadText(text)) ReadDocument(doc, profile);
-  profile.hasSources = !profile.localSources.empty() || !profile.remoteSources.empty();
+  // Defaults in place of a file that is not a profile would run (or be rewritten as) a profile
+  // nobody made.
+  if (!doc.LoadText(text) || !doc.FindElement("PROFILE")) {
+    std::string reason = XmlErrorText(doc.LastError());
+    if (doc.HasRoot() || reason.empty()) reason = LoadString(IDS_NO_PROFILE_ELEMENT);
+    return Status::Corrupt(path, FormatString(IDS_NOT_A_PROFILE, reason.c_str()));
+  }
+  Profile read;
+  ResetSchedule(read.schedule, now);
+  read.filePath = path;
+  read.schedule.profilePath = path;
+  // The name is the file name without its extension, whatever the NAME element says.
+  read.name = std::filesystem::path(path).stem().string();
+  ReadDocument(doc, read);
+  read.hasSources = !read.localSources.empty() || !read.remoteSources.empty();
+  profile = std::move(read);
   return {};
 }
 

@@ -223,7 +223,9 @@ int DaysInMonth(int year, int month) {
 int NthWeekdayOfMonth(const ScheduleRecord& record, int year, int month) {
   // Weekdays numbered 1 Sunday ... 7 Saturday; dayOfWeek counts from Monday, other values Monday.
   int target = record.dayOfWeek >= 0 && record.dayOfWeek <= 5 ? record.dayOfWeek + 2 : record.dayOfWeek == 6 ? 1 : 2;
-  if (record.weekOfMonth == 4) {
+  // A week the pages do not offer counts as the first, as the schedule's sentence says it.
+  const int week = record.weekOfMonth >= 0 && record.weekOfMonth <= 4 ? record.weekOfMonth : 0;
+  if (week == 4) {
     int last = DaysInMonth(year, month);
     int lastWeekday = WallWeekday(WallFromCivil(year, month, last)) + 1;
     return last - lastWeekday + target - (target > lastWeekday ? 7 : 0);
@@ -231,7 +233,7 @@ int NthWeekdayOfMonth(const ScheduleRecord& record, int year, int month) {
   int firstWeekday = WallWeekday(WallFromCivil(year, month, 1)) + 1;
   int first = target - firstWeekday + 1;
   if (first <= 0) first += 7;
-  return first + 7 * record.weekOfMonth;
+  return first + 7 * week;
 }
 
 const char* ScheduleTypeName(std::int32_t type) {

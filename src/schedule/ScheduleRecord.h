@@ -65,7 +65,8 @@ bool IsWeekdaySelected(const ScheduleRecord& record, int weekday);
 bool IsMonthSelected(const ScheduleRecord& record, int month);
 // The month's length, 28 to 31.
 int DaysInMonth(int year, int month);
-// Day of the month of the weekOfMonth-th dayOfWeek (the last one for weekOfMonth 4).
+// Day of the month of the weekOfMonth-th dayOfWeek (the last one for weekOfMonth 4; other values
+// count as the first, as OrdinalName names them).
 int NthWeekdayOfMonth(const ScheduleRecord& record, int year, int month);
 
 // "Daily", "Weekly", "Monthly", "Once"; other values give "Daily".

@@ -17,5 +17,10 @@ TEST(ControlCharactersTest, EscapedTextIsOnePrintableLineThatStillTellsTheBytesA
   EXPECT_EQ(EscapeControlCharacters("plain ä name"), "plain ä name") << "clean text is left alone";
 }
 
+TEST(ControlCharactersTest, AMessageKeepsItsLinesAndBackslashes) {
+  EXPECT_EQ(EscapeControlCharactersInMessage("Cannot read \"a\x1b[2Jb\\c\".\nNo such file\r."),
+            "Cannot read \"a\\x1B[2Jb\\c\".\nNo such file\\x0D.");
+}
+
 }  // namespace
 }  // namespace tarnwick

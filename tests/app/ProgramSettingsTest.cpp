@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <memory>
+#include <thread>
 
+#include "formats/FileLock.h"
 #include "support/TempDir.h"
 
 namespace tarnwick {
@@ -95,8 +100,26 @@ TEST(ProgramSettings, FailedWriteReportsAndLeavesNoTemporaryFile) {
   EXPECT_EQ(replaced.sysError(), EISDIR);
   EXPECT_EQ(settings.WriteSettings((dir / "none" / "config.xml").string()).sysError(), ENOENT);
   int entries = 0;
-  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++entries;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+    entries += entry.path() != CFileLock::LockPathOf((dir / "config.xml").string());
+  }
   EXPECT_EQ(entries, 1);
+}
+
+// Two programs saving their options at once replace the file one after the other.
+TEST(ProgramSettings, WriteWaitsForTheLockOfAnotherWriter) {
+  TempDir dir;
+  const std::string path = (dir / "config.xml").string();
+  auto held = std::make_unique<CFileLock>(path);
+  ASSERT_TRUE(held->Held());
+  std::atomic<bool> written{false};
+  std::thread writer([&] { written = ProgramSettings().WriteSettings(path).ok(); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(std::filesystem::exists(path)) << "written while another writer held the lock";
+  held.reset();
+  writer.join();
+  EXPECT_TRUE(written);
+  EXPECT_TRUE(std::filesystem::exists(path));
 }
 
 TEST(ProgramSettings, BareNameIsRelativeToTheWorkingDirectory) {

@@ -90,6 +90,33 @@ TEST_F(ProfileCommandsTest, DescribeByNameAndByPath) {
   EXPECT_EQ(r.out, "Destination: /backup/target\nSchedule: \nNext run: Never\n");
 }
 
+// Described as defaults, such a file would print an empty destination and exit 0.
+TEST_F(ProfileCommandsTest, DescribeOfAFileThatIsNotAProfileSaysItCouldNotBeRead) {
+  const std::filesystem::path folder = dir.ProgramFolder() / "Profile";
+  std::filesystem::create_directories(folder);
+  const struct {
+    const char* name;
+    const char* text;
+    const char* reason;
+  } cases[] = {{"empty", "", "it holds no PROFILE element"},
+               {"text", "just some text", "Element tag not found"},
+               {"other", "<CONFIG><SHOWSPLASH>1</SHOWSPLASH></CONFIG>", "it holds no PROFILE element"}};
+  for (const auto& c : cases) {
+    const std::filesystem::path file = folder / (std::string(c.name) + ".pfl");
+    std::FILE* out = std::fopen(file.c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    std::fputs(c.text, out);
+    std::fclose(out);
+    for (const std::string& argument : {std::string(c.name), file.string()}) {
+      const ProcessResult r = Run({"describe", argument});
+      EXPECT_EQ(r.status, 2) << argument;
+      EXPECT_EQ(r.out, "") << argument;
+      EXPECT_EQ(r.err,
+                "tarnwick-cli: " + file.string() + ": The file could not be read as a profile: " + c.reason + ".\n");
+    }
+  }
+}
+
 TEST_F(ProfileCommandsTest, UnknownProfilesAndCommandsFailWithStatus2) {
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{"describe", "missing"},

@@ -167,6 +167,35 @@ TEST_F(RunCommandTest, WhatCannotStartExitsTwo) {
   EXPECT_FALSE(fs::exists(dir / "dst"));
 }
 
+// A file that is not a profile would run as defaults; it is refused before anything starts.
+TEST_F(RunCommandTest, AFileThatIsNotAProfileIsRefused) {
+  WriteFile(ProfileFileOf("junk"), "<OTHER/>");
+  const CliResult r = Run({"run", "junk"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "tarnwick-cli: " + ProfileFileOf("junk") +
+                       ": The file could not be read as a profile: it holds no PROFILE element.\n");
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(ReadFile(ProfileFileOf("junk")), "<OTHER/>");
+  EXPECT_FALSE(fs::exists(dir / "bin/profiles.ini")) << "no run, no stamp";
+}
+
+// A profile file put there under a name no new profile can be given runs and is stamped.
+TEST_F(RunCommandTest, ProfilesWithNamesNoNewProfileCouldHaveRun) {
+  for (const std::string& name : {std::string(240, 'l'), std::string("tab\there"), std::string("esc\x1b[31m")}) {
+    Profile p = SaveProfile("template");
+    p.filePath = ProfileFileOf(name);
+    ASSERT_TRUE(WriteProfile(p, std::time(nullptr)).ok());
+    const CliResult r = Run({"run", name});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\tBACKUPEND\tBackup End.\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+  }
+  const std::string ini = ReadFile(dir / "bin/profiles.ini");
+  EXPECT_NE(ini.find("[" + std::string(240, 'l') + "]\nLASTRUN="), std::string::npos) << ini;
+  EXPECT_NE(ini.find("[tab/09here]\nLASTRUN="), std::string::npos) << ini;
+  EXPECT_NE(ini.find("[esc/1B[31m]\nLASTRUN="), std::string::npos) << ini;
+}
+
 TEST_F(RunCommandTest, AProfileWithoutADestinationFolderDoesNotStart) {
   // Its targets would be joined onto the root of the file system.
   const std::string name = "tarnwick-no-destination-" + std::to_string(::getpid()) + ".txt";

@@ -323,6 +323,16 @@ TEST_F(ControllerTest, AScheduledProfileThatCannotBeReadIsLoggedNotPrompted) {
   EXPECT_EQ(observer.LaunchFailures(), (std::vector<std::string>{"daily"}));
   EXPECT_EQ(CountRows("ERROR"), 1u);
   EXPECT_EQ(CountRows("BACKUPSTART"), 0u);
+
+  // A file that is no longer a profile is neither run as defaults nor rewritten as one.
+  const std::string spoiled = SaveScheduled("spoiled", kScheduleDaily, 10, 1);
+  catalogue.LoadCatalogue();
+  WriteFile(spoiled, "<PROFILE TYPE=\"SCHEDULED\"><LOCALSRC>");
+  EXPECT_TRUE(TickAt(10, 1, 0));
+  EXPECT_EQ(observer.LaunchFailures(), (std::vector<std::string>{"daily", "spoiled"}));
+  EXPECT_EQ(CountRows("ERROR"), 2u);
+  EXPECT_EQ(CountRows("BACKUPSTART"), 0u);
+  EXPECT_EQ(ReadFile(spoiled), "<PROFILE TYPE=\"SCHEDULED\"><LOCALSRC>");
 }
 
 TEST_F(ControllerTest, MissedRunsLaunchOnlyWithRunMissed) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <system_error>
 #include <vector>
 
@@ -68,6 +69,48 @@ TEST(TextFileRead, OverlongLineIsCutAndSaysSo) {
   EXPECT_EQ(ReadAllLines(dir / "tiny", 3), (Lines{"ab", "cd", "ef", "g"}));
   EXPECT_EQ(ReadAllLines(dir / "tiny", 0), (Lines{"a", "b", "c", "d", "e", "f", "g"}));
 }
+
+// ReadWholeLine: every line whole and empty lines kept, whatever the buffer's size.
+struct WholeLinesCase {
+  const char* what;
+  std::string text;
+  Lines expected;
+};
+
+class TextFileWholeLines : public ::testing::TestWithParam<WholeLinesCase> {};
+
+TEST_P(TextFileWholeLines, AreTheTextBetweenBreaks) {
+  TempDir dir;
+  WriteFile(dir / "f", GetParam().text);
+  // 2: a buffer that holds one byte at a time puts every break on a refill.
+  for (const int32_t capacity : {2, 3, 5, 2048}) {
+    CTextFile file(capacity);
+    ASSERT_TRUE(file.OpenReadOnly((dir / "f").string()));
+    Lines lines;
+    std::string line;
+    while (file.ReadWholeLine(line)) lines.push_back(line);
+    EXPECT_EQ(lines, GetParam().expected) << "capacity " << capacity;
+    EXPECT_FALSE(file.ReadWholeLine(line));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, TextFileWholeLines,
+                         ::testing::Values(WholeLinesCase{"empty", "", {}},
+                                           WholeLinesCase{"no final break", "a\nb", {"a", "b"}},
+                                           WholeLinesCase{"empty lines kept", "a\n\n\nb\n", {"a", "", "", "b"}},
+                                           WholeLinesCase{"a lone break is one empty line", "\n", {""}},
+                                           WholeLinesCase{"CR LF is one break", "a\r\n\r\nb\r\n", {"a", "", "b"}},
+                                           WholeLinesCase{"CR alone is a break", "a\rb\r\rc", {"a", "b", "", "c"}},
+                                           WholeLinesCase{"LF CR is two breaks", "a\n\rb", {"a", "", "b"}},
+                                           WholeLinesCase{"a line far over the buffer",
+                                                          std::string(5000, 'x') + "\ny",
+                                                          {std::string(5000, 'x'), "y"}}),
+                         [](const ::testing::TestParamInfo<WholeLinesCase>& c) {
+                           std::string name = c.param.what;
+                           for (char& letter : name)
+                             letter = std::isalnum(static_cast<unsigned char>(letter)) ? letter : '_';
+                           return name;
+                         });
 
 TEST(TextFileRead, RewindStartsOver) {
   TempDir dir;

@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include "app/StringTable.h"
 #include "formats/IniFile.h"
 #include "profiles/ProfileCatalogue.h"
+#include "support/ParallelProcesses.h"
 #include "support/RecordingPrompts.h"
 #include "support/TempDir.h"
 
@@ -132,17 +134,63 @@ TEST_F(ProfileCatalogueTest, CreateTimeIsTakenOnceFromTheFile) {
   EXPECT_EQ(catalogue.Rows(ProfileList::Quick)[0].createTime, "2001-01-01 00:00:00");
 }
 
-TEST_F(ProfileCatalogueTest, AFileNameWithALineBreakLeavesTheCatalogueAlone) {
+// Files put into the folder under names no new profile can be given (a line break, a control byte,
+// more than 200 bytes) are listed, stamped and keep their create time like any other. A name a
+// section header cannot hold is stored escaped, and never disturbs its neighbours' sections.
+TEST_F(ProfileCatalogueTest, NamesNoNewProfileCouldHaveAreListedStampedAndKeepTheirTimes) {
   Save("a", false);
-  WriteFile(dir / "Profile" / "b\nc.pfl", "<PROFILE TYPE=\"QUICKLANCH\"><NAME>x</NAME></PROFILE>");
-  const std::string ini = "[a]\nCREATETIME=2001-01-01 00:00:00\n";
-  WriteFile(dir / "profiles.ini", ini);
-  for (int load = 0; load < 2; ++load) {
-    catalogue.LoadCatalogue();
-    EXPECT_EQ(Names(ProfileList::Quick), (std::vector<std::string>{"a", "b\nc"}));
-    EXPECT_EQ(catalogue.Rows(ProfileList::Quick)[0].createTime, "2001-01-01 00:00:00");
-    EXPECT_NE(catalogue.Rows(ProfileList::Quick)[1].createTime, kPlaceholder);
-    EXPECT_EQ(ReadFile(dir / "profiles.ini"), ini);
+  const std::vector<std::string> odd = {"b\nc", "d\x1b[31m", std::string(240, 'l')};
+  for (const std::string& name : odd) {
+    WriteFile(dir / "Profile" / (name + ".pfl"), "<PROFILE TYPE=\"QUICKLANCH\"><NAME>x</NAME></PROFILE>");
+  }
+  WriteFile(dir / "profiles.ini", "[a]\nCREATETIME=2001-01-01 00:00:00\n");
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());
+  std::vector<std::string> names = {"a", odd[0], odd[1], odd[2]};
+  std::sort(names.begin() + 1, names.end());
+  EXPECT_EQ(Names(ProfileList::Quick), names);
+  // The stored create times are changed behind the catalogue's back: a load that took them from
+  // the files again would show the files' times instead.
+  std::string stored = ReadFile(dir / "profiles.ini");
+  const std::string taken = catalogue.Rows(ProfileList::Quick)[1].createTime;
+  for (std::size_t at = stored.find(taken); at != std::string::npos; at = stored.find(taken)) {
+    stored.replace(at, taken.size(), "2002-02-02 02:02:02");
+  }
+  WriteFile(dir / "profiles.ini", stored);
+
+  for (const std::string& name : odd) EXPECT_TRUE(catalogue.StampLastRun(name).ok()) << name;
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const ProfileRow& row = catalogue.Rows(ProfileList::Quick)[i];
+    EXPECT_EQ(row.createTime, i == 0 ? "2001-01-01 00:00:00" : "2002-02-02 02:02:02") << row.name;
+    EXPECT_EQ(row.lastRun, i == 0 ? kPlaceholder : "2024-03-05 09:30:15") << row.name;
+  }
+  EXPECT_EQ(Ini("a", "CREATETIME"), "2001-01-01 00:00:00");
+  EXPECT_EQ(Ini("a", "LASTRUN"), "");
+  const std::string ini = ReadFile(dir / "profiles.ini");
+  EXPECT_NE(ini.find("\n[b/0Ac]\n"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("\n[d/1B[31m]\n"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("\n[" + odd[2] + "]\n"), std::string::npos) << "a long name fits a header as it is";
+}
+
+// Forty runs stamping their profiles while five processes load the catalogue (and store the create
+// times of profiles they see first) must lose nothing of each other's.
+TEST_F(ProfileCatalogueTest, ParallelStampsAndLoadsLoseNothing) {
+  constexpr int kRuns = 40, kLoads = 5;
+  std::filesystem::create_directories(dir / "Profile");
+  for (int i = 0; i < kRuns; ++i) {
+    WriteFile(dir / "Profile" / ("p" + std::to_string(i) + ".pfl"),
+              "<PROFILE TYPE=\"QUICKLANCH\"><NAME>x</NAME></PROFILE>");
+  }
+  const int done = test::RunInParallelProcesses(kRuns + kLoads, [this](int index) {
+    if (index >= kRuns) return catalogue.LoadCatalogue().ok();
+    return catalogue.StampLastRun("p" + std::to_string(index)).ok();
+  });
+  ASSERT_EQ(done, kRuns + kLoads);
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());
+  for (int i = 0; i < kRuns; ++i) {
+    const std::string section = "p" + std::to_string(i);
+    EXPECT_EQ(Ini(section, "LASTRUN"), "2024-03-05 09:30:15") << section;
+    EXPECT_FALSE(Ini(section, "CREATETIME").empty()) << section;
   }
 }
 
@@ -235,6 +283,8 @@ TEST_F(ProfileCatalogueTest, StampLastRunWritesTheClockTime) {
   const std::string before = ReadFile(dir / "profiles.ini");
   EXPECT_EQ(catalogue.StampLastRun("").code(), StatusCode::InvalidArgument);
   EXPECT_EQ(ReadFile(dir / "profiles.ini"), before) << "no key without a section";
+  EXPECT_EQ(catalogue.StampLastRun("b/0Ac").code(), StatusCode::InvalidArgument);
+  EXPECT_EQ(ReadFile(dir / "profiles.ini"), before) << "no name passes for another's escaped section";
 
   // profiles.ini cannot be replaced: the stamp fails with the file's path and reason.
   std::filesystem::remove(dir / "profiles.ini");

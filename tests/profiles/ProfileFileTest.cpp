@@ -282,32 +282,159 @@ TEST_F(ProfileFileTest, SkipsUnknownItemsAndFallsBackToDefaults) {
   EXPECT_FALSE(p.destIsLocal);
   EXPECT_EQ(p.ftpDest.passive, "yes");
   EXPECT_FALSE(p.hasDestination);
-  EXPECT_EQ(p.zipLevel, 5);
   EXPECT_TRUE(p.compress);
   EXPECT_TRUE(p.useDateFolder);
+  // Numbers are kept as stored, also those the editor does not offer; a number too big for the
+  // record is kept as the biggest it can hold.
+  EXPECT_EQ(p.zipLevel, -3);
   const ScheduleRecord& s = p.schedule;
   EXPECT_EQ(s.type, kScheduleWeekly);
   EXPECT_FALSE(s.enabled);
-  EXPECT_EQ(LocalFields(s.startTime).tm_hour, LocalFields(TestNow()).tm_hour);
+  EXPECT_EQ(LocalFields(s.startTime).tm_hour, 1) << "25:07 is 1:07";
   EXPECT_EQ(LocalFields(s.startTime).tm_min, 7);
-  EXPECT_EQ(s.weeklyInterval, 1);
-  EXPECT_EQ(s.weekdays, 1);
+  EXPECT_EQ(s.weeklyInterval, 0);
+  EXPECT_EQ(s.weekdays, INT32_MAX);
   EXPECT_EQ(s.nextRunValid, 0) << "a NEXTRUN without its MINUTE does not count";
-  EXPECT_EQ(s.repeat, 0) << "a repeat without a step cannot be computed";
+  EXPECT_EQ(s.repeat, 1) << "a repeat without a step stays as stored; the computation repeats nothing";
+  EXPECT_EQ(s.repeatInterval, 0);
+  EXPECT_EQ(s.repeatUnit, 1);
   EXPECT_EQ(s.repeatDuration, 60);
 }
 
-TEST_F(ProfileFileTest, BrokenFilesReadAsDefaults) {
-  Profile defaults;
-  ResetSchedule(defaults.schedule, TestNow());
-  for (const char* text : {"", "not xml at all", "<PROFILE TYPE=\"SCHEDULED\"><NAME>x</NAME><LOCALSRC>",
-                           "<OTHER TYPE=\"QUICKLANCH\"/>", "\xff\xfe<\0>"}) {
-    const Profile p = ReadText(text);
-    EXPECT_FALSE(p.isScheduled);
-    EXPECT_TRUE(p.localSources.empty());
-    EXPECT_TRUE(p.destIsLocal);
-    EXPECT_EQ(p.zipLevel, 5);
-    EXPECT_EQ(p.schedule.startDate, defaults.schedule.startDate);
+// A scheduled profile whose schedule and level hold `stored` (an element of the file as a user may
+// have written it) is read and written again, as the schedule monitor does after a launch. What
+// the user stored must come back as `written`: the same value, read as the format reads numbers.
+struct RewriteCase {
+  const char* what;
+  const char* type;  // the schedule's TYPE
+  std::string typePart;
+  std::string advanced;  // ADVANCED's attributes and children
+  std::string level;     // COMPRESS's LEVEL attribute, or none
+  std::vector<std::string> written;
+};
+
+std::ostream& operator<<(std::ostream& out, const RewriteCase& c) { return out << c.what; }
+
+class StoredNumbersTest : public ProfileFileTest, public ::testing::WithParamInterface<RewriteCase> {};
+
+TEST_P(StoredNumbersTest, SurviveARewrite) {
+  const RewriteCase& c = GetParam();
+  const std::string compress =
+      c.level.empty() ? "" : R"(<COMPRESS LEVEL=")" + c.level + R"("><FILEURL>a.zip</FILEURL></COMPRESS>)";
+  Profile p = ReadText(Lines({R"(<PROFILE TYPE="SCHEDULED"><NAME>n</NAME>)", "<CONFIG>", compress.c_str(),
+                              (std::string(R"(<SCHEDULED TYPE=")") + c.type + R"(" ENABLED="1">)").c_str(),
+                              "<GLOBALSTART><HOUR>10</HOUR><MINUTE>0</MINUTE></GLOBALSTART>", c.typePart.c_str(),
+                              ("<ADVANCED " + c.advanced + "</ADVANCED>").c_str(), "</SCHEDULED></CONFIG></PROFILE>"}));
+  p.filePath = (dir / "rewritten.pfl").string();
+  ASSERT_TRUE(WriteProfile(p, TestNow()).ok());
+  const std::string text = ReadFile(p.filePath);
+  for (const std::string& expected : c.written) EXPECT_NE(text.find(expected), std::string::npos) << expected;
+  // And once more: what was written reads back as it was read.
+  Profile again;
+  ASSERT_TRUE(ReadProfile(p.filePath, again, TestNow()).ok());
+  EXPECT_EQ(again.zipLevel, p.zipLevel);
+  EXPECT_EQ(test::Fields(again.schedule), test::Fields(AsReadBack(p, TestNow()).schedule));
+}
+
+const std::string kNoRepeat = R"(REPEAT="0">)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, StoredNumbersTest,
+    ::testing::Values(
+        RewriteCase{"every weekday and more bits",
+                    "Weekly",
+                    "<WEEKLY><INTERVAL>1</INTERVAL><RUNWEEKDAY>255</RUNWEEKDAY></WEEKLY>",
+                    kNoRepeat,
+                    "",
+                    {"<RUNWEEKDAY>255</RUNWEEKDAY>"}},
+        RewriteCase{"no weekday",
+                    "Weekly",
+                    "<WEEKLY><INTERVAL>0</INTERVAL><RUNWEEKDAY>0</RUNWEEKDAY></WEEKLY>",
+                    kNoRepeat,
+                    "",
+                    {"<INTERVAL>0</INTERVAL>", "<RUNWEEKDAY>0</RUNWEEKDAY>"}},
+        RewriteCase{
+            "level over 9", "Daily", "<DAILY><INTERVAL>1</INTERVAL></DAILY>", kNoRepeat, "12", {R"(LEVEL="12")"}},
+        RewriteCase{"level that is not a number",
+                    "Daily",
+                    "<DAILY><INTERVAL>1</INTERVAL></DAILY>",
+                    kNoRepeat,
+                    "high",
+                    {R"(LEVEL="0")"}},
+        RewriteCase{"daily interval 0",
+                    "Daily",
+                    "<DAILY><INTERVAL>0</INTERVAL></DAILY>",
+                    kNoRepeat,
+                    "",
+                    {"<DAILY>\r\n<INTERVAL>0</INTERVAL>"}},
+        RewriteCase{"interval that is not a number",
+                    "Daily",
+                    "<DAILY><INTERVAL>ten</INTERVAL></DAILY>",
+                    kNoRepeat,
+                    "",
+                    {"<DAILY>\r\n<INTERVAL>0</INTERVAL>"}},
+        RewriteCase{
+            "week 7 of the month",
+            "Monthly",
+            R"(<MONTHLY TYPE="1"><WEEKINMONTH>7</WEEKINMONTH><DAYINWEEK>9</DAYINWEEK><RUNMONTH>0</RUNMONTH></MONTHLY>)",
+            kNoRepeat,
+            "",
+            {"<WEEKINMONTH>7</WEEKINMONTH>", "<DAYINWEEK>9</DAYINWEEK>", "<RUNMONTH>0</RUNMONTH>"}},
+        RewriteCase{"day 0 of the month",
+                    "Monthly",
+                    R"(<MONTHLY TYPE="0"><DAYINMONTH>0</DAYINMONTH><RUNMONTH>65535</RUNMONTH></MONTHLY>)",
+                    kNoRepeat,
+                    "",
+                    {"<DAYINMONTH>0</DAYINMONTH>", "<RUNMONTH>65535</RUNMONTH>"}},
+        RewriteCase{
+            "repeat without a step",
+            "Daily",
+            "<DAILY><INTERVAL>1</INTERVAL></DAILY>",
+            R"(REPEAT="1"><INTERVAL>0</INTERVAL><INTERVALTYPE>3</INTERVALTYPE><DURATION>-5</DURATION>)",
+            "",
+            {R"(REPEAT="1")", "<INTERVAL>0</INTERVAL>\r\n<INTERVALTYPE>3</INTERVALTYPE>\r\n<DURATION>-5</DURATION>"}}));
+
+// The start time of day as the format reads it: a number, 0 for text, round the clock past 23:59.
+TEST_F(ProfileFileTest, StartTimeIsReadAsAClockShowsIt) {
+  const struct {
+    const char* hour;
+    const char* minute;
+    int expectedHour, expectedMinute;
+  } cases[] = {{"ten", "30", 0, 30},
+               {"25", "7", 1, 7},
+               {"-1", "0", 23, 0},
+               {"8", "75", 9, 15},
+               {"2147483647", "2147483647", 9, 7},
+               {" 7", "+5", 7, 5}};
+  for (const auto& c : cases) {
+    const Profile p = ReadText(Lines(
+        {R"(<PROFILE TYPE="SCHEDULED"><NAME>n</NAME><CONFIG>)", R"(<SCHEDULED TYPE="Daily" ENABLED="1"><GLOBALSTART>)",
+         (std::string("<HOUR>") + c.hour + "</HOUR><MINUTE>" + c.minute + "</MINUTE>").c_str(),
+         "</GLOBALSTART></SCHEDULED></CONFIG></PROFILE>"}));
+    const std::tm start = LocalFields(p.schedule.startTime);
+    EXPECT_EQ(start.tm_hour, c.expectedHour) << c.hour << ":" << c.minute;
+    EXPECT_EQ(start.tm_min, c.expectedMinute) << c.hour << ":" << c.minute;
+  }
+}
+
+// A file that is not a profile must never be read (and then run, or rewritten) as one of defaults.
+TEST_F(ProfileFileTest, FilesThatAreNotProfilesAreRefused) {
+  const std::string path = (dir / "t.pfl").string();
+  const struct {
+    std::string text;
+    std::string reason;
+  } cases[] = {{"", "it holds no PROFILE element"},
+               {"not xml at all", "Element tag not found"},
+               {"<PROFILE TYPE=\"SCHEDULED\"><NAME>x</NAME><LOCALSRC>", "Element tag not found"},
+               {"<OTHER TYPE=\"QUICKLANCH\"/>", "it holds no PROFILE element"},
+               {std::string("\xff\xfe<\0>", 6), "Element tag not found"}};
+  for (const auto& c : cases) {
+    WriteFile(path, c.text);
+    Profile p = SampleQuickProfile();
+    const Status read = ReadProfile(path, p, TestNow());
+    EXPECT_EQ(read.code(), StatusCode::Corrupt) << c.text;
+    EXPECT_EQ(read.ToString(), path + ": The file could not be read as a profile: " + c.reason + ".") << c.text;
+    ExpectSameProfile(p, SampleQuickProfile());
   }
   Profile p;
   const std::string missing = (dir / "missing.pfl").string();
@@ -354,13 +481,23 @@ TEST_F(ProfileFileTest, ProfileNamesStayInsideTheProfileFolder) {
     EXPECT_FALSE(ProfilePathFor(p));
     EXPECT_EQ(p.filePath, "");
   }
+  // A file that is there already may have a name no new profile can be given: it is run and
+  // stamped all the same. Only names that could not be a file in the profile folder are refused.
+  for (const std::string& existing : {std::string("..\\x"), std::string("tab\there"), std::string("new\nline"),
+                                      std::string(240, 'n'), std::string("\x1b[31mred")}) {
+    EXPECT_TRUE(ExistingProfileNameProblem(existing).ok()) << existing;
+  }
+  for (const std::string& outside : {std::string(), std::string("."), std::string(".."), std::string("a/b"),
+                                     std::string("/abs"), std::string("nul\0byte", 8)}) {
+    EXPECT_EQ(ExistingProfileNameProblem(outside).code(), StatusCode::InvalidArgument) << outside;
+  }
   EXPECT_EQ(ProfileNameProblem("").ToString(), "Please enter profile name.");
   EXPECT_EQ(ProfileNameProblem("a/b").ToString(),
             "The profile name \"a/b\" cannot be used.\nA profile name must not be \".\" or \"..\" and must not "
             "contain \"/\", \"\\\" or control characters.");
-  EXPECT_EQ(ProfileNameProblem(std::string(201, 'n')).ToString(),
-            "The profile name \"" + std::string(201, 'n') +
-                "\" is too long.\nA profile name may have at most 200 characters.");
+  EXPECT_EQ(
+      ProfileNameProblem(std::string(201, 'n')).ToString(),
+      "The profile name \"" + std::string(201, 'n') + "\" is too long.\nA profile name may have at most 200 bytes.");
 
   Profile p;
   p.name = "..hidden but fine [x]";
@@ -445,7 +582,7 @@ TEST_F(MakeJobTest, RefusesPathsOverTheSystemLimitWithoutTouchingTheJob) {
   MakeJobResult made = MakeJob(p, job, TestNow());
   EXPECT_EQ(made.status.code(), StatusCode::InvalidArgument);
   EXPECT_EQ(made.status.ToString(), "The backup cannot start: its destination folder has " + std::to_string(PATH_MAX) +
-                                        " characters, more than the " + std::to_string(PATH_MAX - 1) +
+                                        " bytes, more than the " + std::to_string(PATH_MAX - 1) +
                                         " the system allows.");
   EXPECT_EQ(job.localDestFolder, "previous");
 
@@ -457,6 +594,33 @@ TEST_F(MakeJobTest, RefusesPathsOverTheSystemLimitWithoutTouchingTheJob) {
   made = MakeJob(p, job, TestNow());
   EXPECT_FALSE(made.status.ok());
   EXPECT_NE(made.status.message().find("the path of its archive has"), std::string::npos);
+
+  // A local source the system cannot open by its path refuses the job as well, named by its start.
+  job.localDestFolder = "previous";
+  p = Local("/backup", false);
+  const std::string longSource = "/home/\x1b" + std::string(PATH_MAX, 's');
+  p.localSources.push_back({longSource, "", ItemKind::LocalFile, false});
+  made = MakeJob(p, job, TestNow());
+  EXPECT_EQ(made.status.code(), StatusCode::InvalidArgument);
+  EXPECT_EQ(made.status.ToString(), "The backup cannot start: the source \"/home/\\x1B" + std::string(57, 's') +
+                                        "...\" has " + std::to_string(longSource.size()) + " bytes, more than the " +
+                                        std::to_string(PATH_MAX - 1) + " the system allows.");
+  EXPECT_EQ(job.localDestFolder, "previous");
+  p.localSources.back().path.resize(PATH_MAX - 1);
+  EXPECT_TRUE(MakeJob(p, job, TestNow()).status.ok()) << "a path that fits is taken";
+}
+
+TEST_F(MakeJobTest, ALevelNoPackerKnowsPacksAsNormal) {
+  BackupJob job;
+  Profile p = Local("/backup", false);
+  p.compress = true;
+  p.zipFileName = "a.zip";
+  for (const auto& [stored, packed] : {std::pair{0, 0}, {9, 9}, {4, 4}, {12, 5}, {-3, 5}, {INT32_MAX, 5}}) {
+    p.zipLevel = stored;
+    ASSERT_TRUE(MakeJob(p, job, TestNow()).status.ok());
+    EXPECT_EQ(job.zipLevel, packed) << stored;
+    EXPECT_EQ(p.zipLevel, stored) << "the profile keeps what it stores";
+  }
 }
 
 // One change to a sound profile and the first problem ProfileProblem must find ("" for none).
@@ -509,13 +673,22 @@ INSTANTIATE_TEST_SUITE_P(
         ProblemCase{"folder too long with its date folder",
                     [](Profile& p) { LocalTo(p, "/" + std::string(PATH_MAX - 12, 'd')), p.compress = false; },
                     "The backup cannot start: its destination folder has " + std::to_string(PATH_MAX) +
-                        " characters, more than the " + std::to_string(PATH_MAX - 1) + " the system allows."},
+                        " bytes, more than the " + std::to_string(PATH_MAX - 1) + " the system allows."},
         ProblemCase{"folder that fits with its date folder",
                     [](Profile& p) { LocalTo(p, "/" + std::string(PATH_MAX - 13, 'd')), p.compress = false; }, ""},
+        ProblemCase{"local source too long",
+                    [](Profile& p) {
+                      p.localSources.push_back({std::string(PATH_MAX, 's'), "", ItemKind::LocalFile, false});
+                    },
+                    "The backup cannot start: the source \"" + std::string(64, 's') + "...\" has " +
+                        std::to_string(PATH_MAX) + " bytes, more than the " + std::to_string(PATH_MAX - 1) +
+                        " the system allows."},
+        ProblemCase{"a remote path is the server's business",
+                    [](Profile& p) { p.remoteSources[0].items[0].path = "/" + std::string(PATH_MAX, 'r'); }, ""},
         ProblemCase{"archive path too long",
                     [](Profile& p) { LocalTo(p, "/" + std::string(PATH_MAX - 10, 'd')), p.useDateFolder = false; },
                     "The backup cannot start: the path of its archive has " + std::to_string(PATH_MAX) +
-                        " characters, more than the " + std::to_string(PATH_MAX - 1) + " the system allows."}));
+                        " bytes, more than the " + std::to_string(PATH_MAX - 1) + " the system allows."}));
 
 }  // namespace
 }  // namespace tarnwick

@@ -275,6 +275,60 @@ TEST_F(NextRunTest, MonthlyByWeekday) {
   EXPECT_EQ(NthWeekdayOfMonth(r, 2026, 2), 8);
 }
 
+// Stored values the schedule pages never produce reach the computation as they are (a profile
+// file keeps them): each must give a run in the future or "Never", never a past time or a hang.
+// Wednesday 3 June 2026, 12:00; every record starts on Monday 1 June at 10:00.
+TEST_F(NextRunTest, UnusableStoredValuesGiveAFutureRunOrNever) {
+  const struct {
+    const char* what;
+    std::int32_t type;
+    void (*change)(ScheduleRecord&);
+    const char* expected;
+  } cases[] = {
+      {"daily interval 0 runs every day", kScheduleDaily, [](ScheduleRecord& r) { r.dailyInterval = 0; },
+       "2026-06-04 10:00:00"},
+      {"negative daily interval runs every day", kScheduleDaily, [](ScheduleRecord& r) { r.dailyInterval = -4; },
+       "2026-06-04 10:00:00"},
+      {"the largest daily interval", kScheduleDaily, [](ScheduleRecord& r) { r.dailyInterval = INT32_MAX; }, nullptr},
+      {"weekday bits beyond Sunday", kScheduleWeekly, [](ScheduleRecord& r) { r.weekdays = 255; },
+       "2026-06-04 10:00:00"},
+      {"only bits beyond Sunday", kScheduleWeekly, [](ScheduleRecord& r) { r.weekdays = 0x80; }, "Never"},
+      {"weekly interval 0 runs every week", kScheduleWeekly,
+       [](ScheduleRecord& r) { r.weeklyInterval = 0, r.weekdays = 1; }, "2026-06-08 10:00:00"},
+      {"the largest weekly interval", kScheduleWeekly,
+       [](ScheduleRecord& r) { r.weeklyInterval = INT32_MAX, r.weekdays = 1; }, nullptr},
+      {"week 7 of the month counts as the first", kScheduleMonthly,
+       [](ScheduleRecord& r) { r.monthlyByWeekday = 1, r.weekOfMonth = 7, r.dayOfWeek = 2; }, "2026-07-01 10:00:00"},
+      {"a negative week counts as the first", kScheduleMonthly,
+       [](ScheduleRecord& r) { r.monthlyByWeekday = 1, r.weekOfMonth = INT32_MIN, r.dayOfWeek = 2; },
+       "2026-07-01 10:00:00"},
+      {"day 0 of the month never comes", kScheduleMonthly, [](ScheduleRecord& r) { r.dayOfMonth = 0; }, "Never"},
+      {"day 40 of the month never comes", kScheduleMonthly, [](ScheduleRecord& r) { r.dayOfMonth = 40; }, "Never"},
+      {"month bits beyond December", kScheduleMonthly, [](ScheduleRecord& r) { r.months = 0xF000; }, "Never"},
+      {"repeat without a step repeats nothing", kScheduleDaily,
+       [](ScheduleRecord& r) { r.repeat = 1, r.repeatInterval = 0, r.repeatDuration = 600; }, "2026-06-04 10:00:00"},
+      {"repeat with a negative window repeats nothing", kScheduleDaily,
+       [](ScheduleRecord& r) { r.repeat = 1, r.repeatInterval = 5, r.repeatDuration = -60; }, "2026-06-04 10:00:00"},
+      {"an unknown repeat unit counts minutes", kScheduleDaily,
+       [](ScheduleRecord& r) { r.repeat = 1, r.repeatInterval = 30, r.repeatUnit = 3, r.repeatDuration = 180; },
+       "2026-06-03 12:30:00"},
+      {"the longest repeat window", kScheduleMonthly,
+       [](ScheduleRecord& r) { r.repeat = 1, r.repeatInterval = INT32_MAX, r.repeatDuration = INT32_MAX; }, nullptr},
+  };
+  const std::time_t now = At(2026, 6, 3, 12, 0);
+  for (const auto& c : cases) {
+    ScheduleRecord r = Make(c.type, 10, 0, At(2026, 6, 1));
+    c.change(r);
+    const std::time_t next = ComputeNextRun(r, now);
+    if (c.expected != nullptr) {
+      EXPECT_EQ(r.nextRunValid ? Text(next) : "Never", c.expected) << c.what;
+    } else {
+      EXPECT_TRUE(r.nextRunValid) << c.what;
+      EXPECT_GT(next, now) << c.what;
+    }
+  }
+}
+
 TEST_F(NextRunTest, CalendarHelpers) {
   EXPECT_EQ(DaysInMonth(2026, 2), 28);
   EXPECT_EQ(DaysInMonth(2028, 2), 29);
