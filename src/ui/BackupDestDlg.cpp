@@ -18,6 +18,7 @@
 #include "ui/HistoryComboBox.h"
 #include "ui/LoginTestDlg.h"
 #include "ui/PingDlg.h"
+#include "ui/TabOrder.h"
 #include "ui/UiStrings.h"
 
 namespace tarnwick::ui {
@@ -77,6 +78,9 @@ CBackupDestDlg::CBackupDestDlg(Profile& profile, DestinationChoices& choices, Ed
   layout->addWidget(buttons);
   setMinimumWidth(520);
 
+  const FtpAccountControls& a = account_;
+  SetTabOrder({local_, folder_, browse_, ftp_, a.host, a.port, a.user, a.anonymous, a.password, a.mask, remotePath_,
+               passive_, a.saveAccount, ping_, testLogin_, dateFolder_});
   account_.mask->setChecked(choices.maskPassword);
   account_.saveAccount->setChecked(choices.saveAccountInfo);
   dateFolder_->setChecked(profile.useDateFolder);

@@ -19,6 +19,7 @@
 #include "ui/ItemsInfoDlg.h"
 #include "ui/ListSorting.h"
 #include "ui/RemoteSourceDlg.h"
+#include "ui/TabOrder.h"
 #include "ui/UiStrings.h"
 
 namespace tarnwick::ui {
@@ -90,6 +91,7 @@ CBackupSourceDlg::CBackupSourceDlg(Profile& profile, SourceListState& state, Edi
           [this](const QPoint& at) { ContextMenu()->popup(list_->viewport()->mapToGlobal(at)); });
   connect(list_, &QTreeWidget::itemSelectionChanged, this, &CBackupSourceDlg::UpdateEnabling);
 
+  SetTabOrder({addFolder, addFiles, addRemote, editFilter_, list_, views_[0], views_[1], views_[2], ok});
   auto* addRow = new QHBoxLayout;
   for (QPushButton* button : {addFolder, addFiles, addRemote, editFilter_}) addRow->addWidget(button);
   addRow->addStretch(1);

@@ -88,7 +88,9 @@ CFtpBrowseDlg::CFtpBrowseDlg(FtpBrowseAccount account, std::vector<SourceItem>& 
   list_->header()->setStretchLastSection(false);
   list_->header()->resizeSection(kNameColumn, 220);
   list_->header()->resizeSection(kSizeColumn, 80);
-  list_->header()->resizeSection(kDateColumn, 110);
+  // At least as wide as a date and time of this font.
+  list_->header()->resizeSection(
+      kDateColumn, std::max(110, list_->fontMetrics().horizontalAdvance(QStringLiteral("0000-00-00 00:00")) + 16));
   SortOnHeaderClick(list_);
   state_->setText(UiString(IDS_BROWSE_WORKING).arg(QString::fromStdString(account_.host)));
   state_->hide();
@@ -104,14 +106,15 @@ CFtpBrowseDlg::CFtpBrowseDlg(FtpBrowseAccount account, std::vector<SourceItem>& 
   pathRow->addWidget(up_);
   pathRow->addWidget(path_, 1);
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(state_, 1);
+  buttons->addWidget(state_);
+  buttons->addStretch(1);
   buttons->addWidget(add_);
   buttons->addWidget(close_);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(pathRow);
   layout->addWidget(list_, 1);
   layout->addLayout(buttons);
-  resize(460, 420);
+  resize(500, 420);
   SetBusy(true);
 }
 

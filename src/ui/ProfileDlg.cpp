@@ -18,6 +18,7 @@
 #include "ui/HelpWindow.h"
 #include "ui/ScheduleSettingsDlg.h"
 #include "ui/SourceTreeDlg.h"
+#include "ui/TabOrder.h"
 #include "ui/UiStrings.h"
 
 namespace tarnwick::ui {
@@ -110,6 +111,8 @@ CProfileDlg::CProfileDlg(EditorServices& services, bool scheduled, Profile profi
   layout->addLayout(buttons);
   group->setMinimumWidth(520);
 
+  SetTabOrder({source, summary, backupTo, destination_, saveThis_, name_, compress_, archive_, level_, schedule_, mode_,
+               help, saveProfile, run_, cancel});
   connect(source, &QPushButton::clicked, this, &CProfileDlg::OnSource);
   connect(summary, &QPushButton::clicked, this, &CProfileDlg::OnSummary);
   connect(backupTo, &QPushButton::clicked, this, &CProfileDlg::OnBackupTo);

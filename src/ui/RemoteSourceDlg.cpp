@@ -20,6 +20,7 @@
 #include "ui/FtpBrowseDlg.h"
 #include "ui/HistoryComboBox.h"
 #include "ui/Icons.h"
+#include "ui/TabOrder.h"
 #include "ui/UiStrings.h"
 
 namespace tarnwick::ui {
@@ -75,6 +76,9 @@ CRemoteSourceDlg::CRemoteSourceDlg(Profile& profile, EditorServices& services, Q
   layout->addWidget(buttons);
   resize(520, 480);
 
+  const FtpAccountControls& a = account_;
+  SetTabOrder({a.host, a.port, a.user, a.anonymous, a.password, a.mask, initialPath_, a.saveAccount, serverType_,
+               passive_, browse_, itemList_});
   account_.host->Load(kHistorySrcHostSection);
   account_.saveAccount->setChecked(true);
   serverType_->addItem(QString::fromUtf8(ServerTypeName(kWindowsServer)));

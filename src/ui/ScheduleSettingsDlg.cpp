@@ -20,6 +20,7 @@
 #include "ui/AdvancedScheduleDlg.h"
 #include "ui/ScheduleFields.h"
 #include "ui/SelectMonthsDlg.h"
+#include "ui/TabOrder.h"
 #include "ui/UiStrings.h"
 
 namespace tarnwick::ui {
@@ -93,6 +94,7 @@ CScheduleSettingsDlg::CScheduleSettingsDlg(const ScheduleRecord& record, UserPro
   layout->addWidget(buttons);
   setMinimumWidth(460);
 
+  SetTabOrder({advanced, enabled_});
   ConnectChanges();
   Describe();
   opened_ = true;

@@ -1,5 +1,6 @@
 // The profile editor: its modes, OK's checks in order, saving, running, the destination line, a
 // whole new scheduled profile read back from its file, and the editor opened from the main window.
+#include <QAbstractButton>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -78,6 +79,33 @@ TEST_F(EditorFixture, ModeButtonSwitchesTitlesButtonsAndTheScheduleRow) {
   EXPECT_GT(dialog->height(), quickHeight);  // the window grows for the schedule row
   dialog->ModeButton()->click();
   EXPECT_TRUE(dialog->Scheduled() == false && dialog->SaveThisBox()->isEnabled());
+}
+
+// The controls Tab reaches from `first`, in order, as their texts (a field by its object name).
+QStringList TabWalk(QWidget* dialog, QWidget* first) {
+  QStringList walk;
+  QWidget* w = first;
+  do {
+    if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(dialog) && w->isEnabled()) {
+      auto* button = qobject_cast<QAbstractButton*>(w);
+      walk << (button ? button->text() : w->metaObject()->className());
+    }
+    w = w->nextInFocusChain();
+  } while (w != first && walk.size() < 40);
+  return walk;
+}
+
+TEST_F(EditorFixture, TabWalksTheControlsAsTheyAreLaidOut) {
+  auto dialog = Open(true);
+  QWidget* source = nullptr;
+  for (QPushButton* b : dialog->findChildren<QPushButton*>()) {
+    if (b->text() == "&Source...") source = b;
+  }
+  ASSERT_NE(source, nullptr);
+  EXPECT_EQ(TabWalk(dialog.get(), source),
+            QStringList({"&Source...", "S&ummary...", "&Backup to...", "QLineEdit", "QLineEdit", "&Compress to File",
+                         "QLineEdit", "QComboBox", "Schedule Settings...", "Quick &Mode <<", "&Help", "Save &Profile",
+                         "Per&form", "Canc&el"}));
 }
 
 struct CheckCase {
