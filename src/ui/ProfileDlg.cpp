@@ -139,7 +139,8 @@ void CProfileDlg::ApplyMode() {
   setWindowTitle(Core(scheduled_ ? IDS_TITLE_SCHEDULED_BACKUP : IDS_TITLE_QUICK_BACKUP));
   mode_->setText(Core(scheduled_ ? IDS_BUTTON_QUICK_MODE : IDS_BUTTON_SCHEDULED_MODE));
   run_->setText(Core(scheduled_ ? IDS_BUTTON_PERFORM : IDS_BUTTON_BACKUP_NOW));
-  run_->setEnabled(!scheduled_ || runnable_);
+  // A scheduled profile is kept for its schedule: without one it has nothing to perform.
+  run_->setEnabled(!scheduled_ || profile_.schedule.enabled);
   saveThis_->setEnabled(!scheduled_);
   scheduleRow_->setVisible(scheduled_);
   UpdateNextRun();
@@ -200,7 +201,6 @@ void CProfileDlg::OnScheduleSettings() {
   CScheduleSettingsDlg dialog(profile_.schedule, services_.prompts, this);
   if (dialog.exec() != QDialog::Accepted) return;
   dialog.WriteBack(profile_.schedule);
-  runnable_ = profile_.schedule.enabled;
   ApplyMode();
 }
 
@@ -242,6 +242,11 @@ void CProfileDlg::accept() {
   if (const Status problem = ProfileProblem(profile_); !problem.ok()) {
     services_.prompts.ShowMessage(problem.ToString());
     archive_->setFocus();
+    return;
+  }
+  // One backup at a time: the editor stays, so the profile can still be switched to scheduled mode.
+  if (!scheduled_ && services_.controller.IsBusy()) {
+    services_.prompts.ShowMessage(LoadString(IDS_ANOTHER_JOB_RUNNING));
     return;
   }
   if (save) {

@@ -68,8 +68,6 @@ class CProfileDlg : public QDialog {
   EditorServices& services_;
   Profile profile_;
   bool scheduled_;
-  // In scheduled mode the run button follows the schedule's "Enabled" once the schedule was set.
-  bool runnable_ = true;
   SourceListState sourceState_;
   DestinationChoices destinationChoices_;
   std::string destSummary_;

@@ -183,7 +183,6 @@ constexpr Entry kEntries[] = {
     {IDS_SCHEDULE_WEEKS_ON, "week(s) on:"},
     {IDS_SCHEDULE_DAY, "Da&y"},
     {IDS_SCHEDULE_THE, "Th&e"},
-    {IDS_SCHEDULE_OF_MONTHS, "of the selected months"},
     {IDS_SCHEDULE_SELECT_MONTHS, "Select &Months"},
     {IDS_SCHEDULE_RUN_ON, "Run On:"},
     {IDS_SCHEDULE_ADVANCED, "Ad&vanced..."},

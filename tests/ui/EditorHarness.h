@@ -4,14 +4,12 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
-#include <QString>
 #include <QTimer>
 #include <chrono>
 #include <deque>
 #include <functional>
 #include <gtest/gtest.h>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -21,9 +19,6 @@
 #include "profiles/ProfileCatalogue.h"
 #include "ui/EditorServices.h"
 #include "ui/QtHistoryStore.h"
-
-// Failure messages show texts, not their 16-bit units.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace tarnwick::ui::test {
 

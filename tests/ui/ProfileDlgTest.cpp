@@ -12,7 +12,11 @@
 #include <QSpinBox>
 #include <QTimeEdit>
 #include <QTreeView>
+#include <sys/stat.h>
+
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 
 #include "EditorHarness.h"
@@ -96,16 +100,17 @@ QStringList TabWalk(QWidget* dialog, QWidget* first) {
 }
 
 TEST_F(EditorFixture, TabWalksTheControlsAsTheyAreLaidOut) {
-  auto dialog = Open(true);
+  Profile profile = Runnable("tab");
+  profile.schedule.enabled = true;
+  auto dialog = Open(true, profile);
   QWidget* source = nullptr;
   for (QPushButton* b : dialog->findChildren<QPushButton*>()) {
     if (b->text() == "&Source...") source = b;
   }
   ASSERT_NE(source, nullptr);
-  EXPECT_EQ(TabWalk(dialog.get(), source),
-            QStringList({"&Source...", "S&ummary...", "&Backup to...", "QLineEdit", "QLineEdit", "&Compress to File",
-                         "QLineEdit", "QComboBox", "Schedule Settings...", "Quick &Mode <<", "&Help", "Save &Profile",
-                         "Per&form", "Canc&el"}));
+  EXPECT_EQ(TabWalk(dialog.get(), source).join(" | ").toStdString(),
+            "&Source... | S&ummary... | &Backup to... | QLineEdit | QLineEdit | &Compress to File | QLineEdit | "
+            "QComboBox | Schedule Settings... | Quick &Mode << | &Help | Save &Profile | Per&form | Canc&el");
 }
 
 struct CheckCase {
@@ -281,6 +286,29 @@ TEST_F(EditorFixture, CancelLeavesTheStoredProfileAsItWas) {
   EXPECT_TRUE(world.log.Rows().empty());
 }
 
+TEST_F(EditorFixture, AnotherRunningBackupKeepsTheEditorOpenWithNothingSaved) {
+  // A job that copies a named pipe waits in its open until someone writes to the pipe.
+  const fs::path pipe = sandbox / "pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  Profile waiting = Runnable("waiting");
+  waiting.localSources = {{pipe.string(), "", ItemKind::LocalFile, false}};
+  ASSERT_TRUE(world.controller.StartJob(waiting).ok());
+  auto dialog = Open(false, Runnable("second"));
+  dialog->accept();
+  EXPECT_EQ(world.prompts.messages,
+            std::vector<std::string>{
+                "Sorry, another backup job is still running.\nPlease switch this backup job to schedule mode."});
+  EXPECT_NE(dialog->result(), QDialog::Accepted);
+  EXPECT_FALSE(fs::exists(sandbox / "bin/Profile/second.pfl"));
+  dialog->OnModeSwitch();  // scheduled mode only saves: that is allowed
+  dialog->SaveThisBox()->setChecked(true);
+  dialog->accept();
+  EXPECT_EQ(world.prompts.messages.size(), 1u);
+  EXPECT_TRUE(fs::exists(sandbox / "bin/Profile/second.pfl"));
+  { std::ofstream release(pipe); }  // the waiting job reads an empty file and ends
+  EXPECT_TRUE(world.controller.WaitForJobEnd(std::chrono::seconds(10)));
+}
+
 TEST_F(EditorFixture, HelpOpensTheBasicSettingsPage) {
   auto dialog = Open(false);
   dialog->OnHelp();
@@ -292,7 +320,7 @@ TEST_F(EditorFixture, NewScheduledProfileFromSourcesToSaveIsReadBackWhole) {
   fs::create_directories(sandbox / "dst");
   world.files.folders = {(sandbox / "src").string()};
   auto dialog = Open(true);
-  EXPECT_TRUE(dialog->RunButton()->isEnabled());
+  EXPECT_FALSE(dialog->RunButton()->isEnabled());  // no schedule yet
 
   WhenModal<CBackupSourceDlg>([](CBackupSourceDlg& source) {
     source.OnAddFolder();
@@ -348,7 +376,10 @@ TEST_F(EditorFixture, NewScheduledProfileFromSourcesToSaveIsReadBackWhole) {
 }
 
 TEST_F(EditorFixture, DisabledScheduleDisablesPerform) {
-  auto dialog = Open(true, Runnable("off"));
+  Profile profile = Runnable("off");
+  profile.schedule.enabled = true;
+  auto dialog = Open(true, profile);
+  EXPECT_TRUE(dialog->RunButton()->isEnabled());
   WhenModal<CScheduleSettingsDlg>([](CScheduleSettingsDlg& schedule) {
     schedule.EnabledBox()->setChecked(false);
     schedule.accept();
