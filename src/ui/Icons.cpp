@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QSvgRenderer>
 #include <cstdlib>
+#include <iterator>
 
 // The pictures are compiled into this static library; a program linking it must register them.
 static void RegisterPictures() { Q_INIT_RESOURCE(tarnwick); }
@@ -59,6 +60,20 @@ QIcon ProgramIcon(const char* name) {
   const QString path = QStringLiteral(":/icons/%1.svg").arg(QLatin1String(name));
   if (!QFile::exists(path)) return {};
   return QIcon(path);
+}
+
+QIcon ItemIcon(int index) {
+  static const char* const kNames[] = {"item-folder",        "item-folder-open",        "item-file",
+                                       "item-parent",        "item-folder-added",       "item-file-added",
+                                       "item-remote-folder", "item-remote-folder-open", "item-host"};
+  if (index < 0 || index >= static_cast<int>(std::size(kNames))) return {};
+  return ProgramIcon(kNames[index]);
+}
+
+QIcon PingLineIcon(int kind) {
+  static const char* const kNames[] = {"ping-error", "ping-header", "ping-reply", "ping-timeout"};
+  if (kind < 0 || kind >= static_cast<int>(std::size(kNames))) return {};
+  return ProgramIcon(kNames[kind]);
 }
 
 QImage SplashPicture() {

@@ -68,7 +68,9 @@ int CTarnwickApp::Main(int argc, char** argv) {
     qCInfo(lcInstance) << "window raised for another copy";
   });
   frame.show();
-  if (!tourFolder.isEmpty()) StartScreenshotTour(tourFolder, frame, view);
+  if (!tourFolder.isEmpty()) {
+    StartScreenshotTour(tourFolder, frame, view, ScreenshotTourFtp(QCoreApplication::arguments()));
+  }
   const int code = QApplication::exec();
   // The view goes before the frame it lives in; a job still running was stopped by the close.
   frame.SetCloseGuard({});

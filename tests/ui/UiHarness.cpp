@@ -46,9 +46,9 @@ Profile Sandbox::SaveScheduled(const std::string& name, bool enabled) {
   return p;
 }
 
-Window::Window(Sandbox&) {
+Window::Window(Sandbox&, ProfileEditorLauncher* launcher) {
   doc.OnNewDocument();
-  view = new CTarnwickView(doc, frame, ViewServices{prompts, dialogs, editor, clock});
+  view = new CTarnwickView(doc, frame, ViewServices{prompts, dialogs, launcher ? *launcher : editor, clock});
   view->TickTimer().stop();
   frame.show();
 }

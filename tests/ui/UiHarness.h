@@ -76,7 +76,8 @@ class Sandbox {
 
 // The window of the program over a sandbox; the tick is stopped so tests decide when it runs.
 struct Window {
-  explicit Window(Sandbox& sandbox);
+  // `launcher`: the profile editor the window opens; the recording one when null.
+  explicit Window(Sandbox& sandbox, ProfileEditorLauncher* launcher = nullptr);
   ~Window();
 
   // Selects the given rows of a list (none: clears the selection).

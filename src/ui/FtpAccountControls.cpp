@@ -1,0 +1,75 @@
+#include "ui/FtpAccountControls.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+
+#include "ui/HistoryComboBox.h"
+#include "ui/UiStrings.h"
+
+namespace tarnwick::ui {
+namespace {
+
+QLabel* Label(unsigned id, QWidget* buddy) {
+  auto* label = new QLabel(UiString(id), buddy->parentWidget());
+  label->setBuddy(buddy);
+  return label;
+}
+
+}  // namespace
+
+FtpAccountControls::FtpAccountControls(HistoryStore& history, QWidget* parent)
+    : host(new CHistoryComboBox(history, parent)),
+      port(new QLineEdit(parent)),
+      user(new QLineEdit(parent)),
+      anonymous(new QCheckBox(UiString(IDS_FTP_ANONYMOUS), parent)),
+      password(new QLineEdit(parent)),
+      mask(new QCheckBox(UiString(IDS_FTP_MASK_PASSWORD), parent)),
+      saveAccount(new QCheckBox(UiString(IDS_FTP_SAVE_ACCOUNT), parent)) {
+  port->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), port));
+  port->setMaxLength(9);
+  password->setEchoMode(QLineEdit::Password);
+  mask->setChecked(true);
+  QLineEdit* shown = password;
+  QObject::connect(mask, &QCheckBox::toggled, password,
+                   [shown](bool masked) { shown->setEchoMode(masked ? QLineEdit::Password : QLineEdit::Normal); });
+}
+
+FtpAccountInput FtpAccountControls::Input(const QLineEdit* remotePath) const {
+  return {host->currentText().toStdString(), port->text().toStdString(), user->text().toStdString(),
+          password->text().toStdString(),    anonymous->isChecked(),     remotePath->text().toStdString()};
+}
+
+bool FtpAccountControls::Check(UserPrompts& prompts, QLineEdit* remotePath) const {
+  const FtpInputProblem problem = CheckFtpAccount(Input(remotePath));
+  if (problem.field == FtpField::None) return true;
+  prompts.ShowMessage(problem.message.toStdString());
+  QWidget* fields[] = {nullptr, host, port, user, password, remotePath};
+  if (QWidget* field = fields[static_cast<int>(problem.field)]) field->setFocus();
+  return false;
+}
+
+void FtpAccountControls::ShowRecalled(const std::string& userName, const std::string& passwordText, bool isAnonymous,
+                                      const std::string& portText) {
+  anonymous->setChecked(isAnonymous);
+  user->setText(QString::fromStdString(userName));
+  password->setText(QString::fromStdString(passwordText));
+  port->setText(QString::fromStdString(portText));
+}
+
+void FtpAccountControls::AddRows(QGridLayout* grid, int row) const {
+  grid->addWidget(Label(IDS_FTP_HOSTNAME, host), row, 0);
+  grid->addWidget(host, row, 1);
+  grid->addWidget(Label(IDS_FTP_PORT, port), row, 2);
+  grid->addWidget(port, row, 3);
+  grid->addWidget(Label(IDS_FTP_USERNAME, user), row + 1, 0);
+  grid->addWidget(user, row + 1, 1);
+  grid->addWidget(anonymous, row + 1, 2, 1, 2);
+  grid->addWidget(Label(IDS_FTP_PASSWORD, password), row + 2, 0);
+  grid->addWidget(password, row + 2, 1);
+  grid->addWidget(mask, row + 2, 2, 1, 2);
+}
+
+}  // namespace tarnwick::ui

@@ -1,0 +1,45 @@
+// The account fields that "Backup Destination" and "Add Remote Folders/Files" share: host with its
+// history, port (digits only), user name, "&Anonymous", password with "&Mask Password", and
+// "&Save Account Info"; their checks and the fields an account file fills.
+#pragma once
+
+#include <QString>
+#include <string>
+
+#include "app/HistoryStore.h"
+#include "app/UserPrompts.h"
+#include "ui/EditorTexts.h"
+
+class QCheckBox;
+class QGridLayout;
+class QLineEdit;
+class QWidget;
+
+namespace tarnwick::ui {
+
+class CHistoryComboBox;
+
+struct FtpAccountControls {
+  // Makes the controls as children of `parent`; the password starts masked.
+  FtpAccountControls(HistoryStore& history, QWidget* parent);
+
+  // The fields as a check reads them, with the remote path of the dialog.
+  FtpAccountInput Input(const QLineEdit* remotePath) const;
+  // Runs the checks of an account; the first failure is shown and its field gets the focus.
+  bool Check(UserPrompts& prompts, QLineEdit* remotePath) const;
+  // What an account recall found (user name and password empty for an anonymous account).
+  void ShowRecalled(const std::string& userName, const std::string& password, bool isAnonymous,
+                    const std::string& portText);
+  // Host, port, user and password in rows of `grid` from `row` on, labels in column 0.
+  void AddRows(QGridLayout* grid, int row) const;
+
+  CHistoryComboBox* host;
+  QLineEdit* port;
+  QLineEdit* user;
+  QCheckBox* anonymous;
+  QLineEdit* password;
+  QCheckBox* mask;
+  QCheckBox* saveAccount;
+};
+
+}  // namespace tarnwick::ui

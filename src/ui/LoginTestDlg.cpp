@@ -1,0 +1,66 @@
+#include "ui/LoginTestDlg.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/StringTable.h"
+#include "ui/GuiPost.h"
+#include "ui/UiStrings.h"
+
+namespace tarnwick::ui {
+namespace {
+
+class StepsToDialog : public LoginTestObserver {
+ public:
+  explicit StepsToDialog(CLoginTestDlg* dialog) : dialog_(dialog) {}
+  void OnConnecting() override { Post(LoginTestEvent::Connecting); }
+  void OnConnected() override { Post(LoginTestEvent::Connected); }
+  void OnFailed() override { Post(LoginTestEvent::Failed); }
+  void OnDirectory(bool changed) override { Post(LoginTestEvent::Directory, changed); }
+  void OnSucceeded() override { Post(LoginTestEvent::Succeeded); }
+
+ private:
+  void Post(LoginTestEvent event, bool changed = false) {
+    PostToGui(dialog_, [event, changed](CLoginTestDlg& d) { d.OnEvent(event, changed); });
+  }
+  const QPointer<CLoginTestDlg> dialog_;
+};
+
+}  // namespace
+
+CLoginTestDlg::CLoginTestDlg(LoginTestRequest request, UserPrompts& prompts, FtpTimeouts timeouts, QWidget* parent)
+    : QDialog(parent), request_(std::move(request)), lines_(new QListWidget(this)) {
+  setWindowTitle(UiString(IDS_LOGIN_TEST_CAPTION));
+  auto* buttons = new QDialogButtonBox(this);
+  buttons->addButton(UiString(IDS_OK_AMP), QDialogButtonBox::AcceptRole);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(new QLabel(QString::fromUtf8(LoadString(IDS_LOGIN_TEST_PLEASE_WAIT)), this));
+  layout->addWidget(lines_);
+  layout->addWidget(buttons);
+  resize(420, 260);
+
+  observer_ = std::make_unique<StepsToDialog>(this);
+  test_ = std::make_unique<CLoginTest>(request_, *observer_, timeouts);
+  if (!test_->Start()) prompts.ShowMessage(LoadString(IDS_LOGIN_TEST_NO_THREAD));
+}
+
+CLoginTestDlg::~CLoginTestDlg() { test_.reset(); }
+
+void CLoginTestDlg::OnEvent(LoginTestEvent event, bool directoryChanged) {
+  for (const std::string& line : LoginTestLines(event, request_, directoryChanged)) {
+    lines_->addItem(QString::fromStdString(line));
+  }
+  lines_->scrollToBottom();
+}
+
+void CLoginTestDlg::accept() {
+  test_->WaitFor(kOkWait);
+  QDialog::accept();
+}
+
+}  // namespace tarnwick::ui

@@ -1,0 +1,266 @@
+// The remote browser against a real FTP server on 127.0.0.1, and the dialog that opens it: walking
+// folders, refusals, adding rows once, a server that never answers, and the source accounts.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <chrono>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "EditorHarness.h"
+#include "support/FtpTestServer.h"
+#include "ui/FtpBrowseDlg.h"
+#include "ui/HistoryComboBox.h"
+#include "ui/RemoteSourceDlg.h"
+
+namespace tarnwick::ui::test {
+namespace {
+
+namespace fs = std::filesystem;
+using tarnwick::test::ClosedLoopbackPort;
+using tarnwick::test::FtpTestServer;
+using tarnwick::test::ReadFile;
+using tarnwick::test::SilentListener;
+using tarnwick::test::WriteFile;
+
+QStringList Names(QTreeWidget* list) {
+  QStringList names;
+  for (int i = 0; i < list->topLevelItemCount(); ++i) names << list->topLevelItem(i)->text(0);
+  return names;
+}
+
+struct BrowseFixture : ::testing::Test {
+  Sandbox sandbox;
+  RecordingPrompts prompts;
+  FtpTestServer server;
+  std::vector<SourceItem> target;
+
+  BrowseFixture() {
+    fs::create_directories(server.root() / "pub/deep");
+    WriteFile(server.root() / "pub/a.txt", "a");
+    WriteFile(server.root() / "big.bin", std::string(5000, 'b'));
+    WriteFile(server.root() / "Small.txt", "s");
+  }
+
+  FtpBrowseAccount Account(int port = 0) const {
+    return {server.host(), std::to_string(port ? port : server.port()), server.user(), server.password(), "", true,
+            false};
+  }
+
+  // Shown (which opens the session) and waited for until the first listing is in.
+  std::unique_ptr<CFtpBrowseDlg> Open(FtpBrowseAccount account) {
+    auto dialog = std::make_unique<CFtpBrowseDlg>(std::move(account), target, prompts, kTestTimeouts);
+    dialog->show();
+    EXPECT_TRUE(WaitFor([&] { return !dialog->Busy(); })) << server.Log();
+    return dialog;
+  }
+
+  static bool Settle(CFtpBrowseDlg& dialog) {
+    return WaitFor([&] { return !dialog.Busy(); });
+  }
+};
+
+TEST_F(BrowseFixture, ListsFoldersFirstAndWalksDownAndUp) {
+  auto dialog = Open(Account());
+  EXPECT_EQ(dialog->CurrentFolder(), "/");
+  EXPECT_EQ(dialog->PathEdit()->text(), "/");
+  // Folders first, then files, each in the server's order.
+  EXPECT_EQ(Names(dialog->List()), QStringList({"Parent Directory", "locked", "pub", "Small.txt", "big.bin"}));
+  dialog->OnRowActivated(2);  // "pub"
+  ASSERT_TRUE(Settle(*dialog));
+  EXPECT_EQ(dialog->CurrentFolder(), "/pub");
+  EXPECT_EQ(Names(dialog->List()), QStringList({"Parent Directory", "deep", "a.txt"}));
+  EXPECT_EQ(dialog->Entries().front(), (SourceItem{"/pub/deep", "+[*.*]", ItemKind::FtpFolder, false}));
+  dialog->OnRowActivated(2);  // a file: nothing happens
+  EXPECT_FALSE(dialog->Busy());
+  dialog->OnRowActivated(0);  // "Parent Directory"
+  ASSERT_TRUE(Settle(*dialog));
+  EXPECT_EQ(dialog->CurrentFolder(), "/");
+  dialog->UpButton()->click();  // at the root: nothing
+  EXPECT_FALSE(dialog->Busy());
+  dialog->PathEdit()->setText("/pub/deep");
+  QTest::keyClick(dialog->PathEdit(), Qt::Key_Return);  // Enter in the path field changes folder
+  ASSERT_TRUE(Settle(*dialog));
+  EXPECT_EQ(dialog->CurrentFolder(), "/pub/deep");
+  EXPECT_EQ(Names(dialog->List()), QStringList({"Parent Directory"}));  // an empty folder
+  EXPECT_TRUE(dialog->isVisible());                                     // Enter there did not close the dialog
+  EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(BrowseFixture, RefusedFoldersSayWhyInTheirOwnWords) {
+  auto dialog = Open(Account());
+  dialog->OnRowActivated(1);  // "locked"
+  ASSERT_TRUE(Settle(*dialog));
+  dialog->PathEdit()->setText("/nowhere");
+  dialog->OnPathEntered();
+  ASSERT_TRUE(Settle(*dialog));
+  EXPECT_EQ(prompts.messages,
+            (std::vector<std::string>{"550 locked: Permission denied.", "Cannot change directory to \"/nowhere\"."}));
+  EXPECT_EQ(dialog->CurrentFolder(), "/");
+}
+
+TEST_F(BrowseFixture, AddsEachPathOnceAndMarksTheRows) {
+  auto dialog = Open(Account());
+  dialog->Row("pub")->setSelected(true);
+  dialog->Row("big.bin")->setSelected(true);
+  dialog->List()->topLevelItem(0)->setSelected(true);  // "Parent Directory" is never added
+  dialog->OnAddToList();
+  ASSERT_EQ(target.size(), 2u);
+  EXPECT_EQ(target[0], (SourceItem{"/pub", "+[*.*]", ItemKind::FtpFolder, false}));
+  EXPECT_EQ(target[1].path, "/big.bin");
+  EXPECT_EQ(target[1].kind, ItemKind::FtpFile);
+  // Away and back: the folder is still added only once.
+  dialog->OnRowActivated(2);
+  ASSERT_TRUE(Settle(*dialog));
+  dialog->OnUp();
+  ASSERT_TRUE(Settle(*dialog));
+  dialog->Row("pub")->setSelected(true);
+  dialog->OnAddToList();
+  EXPECT_EQ(target.size(), 2u);
+  dialog->accept();
+  EXPECT_EQ(dialog->result(), QDialog::Accepted);
+}
+
+TEST_F(BrowseFixture, SortsBySizeAsNumbersWithTheParentRowFirst) {
+  auto dialog = Open(Account());
+  QHeaderView* header = dialog->List()->header();
+  Q_EMIT header->sectionClicked(CFtpBrowseDlg::kSizeColumn);
+  EXPECT_EQ(Names(dialog->List()).mid(0, 1), QStringList({"Parent Directory"}));
+  EXPECT_EQ(Names(dialog->List()).last(), "big.bin");         // 5000 after 1, whatever the text says
+  Q_EMIT header->sectionClicked(CFtpBrowseDlg::kSizeColumn);  // descending: the parent row stays on top
+  EXPECT_EQ(Names(dialog->List()).mid(0, 2), QStringList({"Parent Directory", "big.bin"}));
+  Q_EMIT header->sectionClicked(CFtpBrowseDlg::kNameColumn);
+  EXPECT_EQ(Names(dialog->List()), QStringList({"Parent Directory", "big.bin", "locked", "pub", "Small.txt"}));
+}
+
+TEST_F(BrowseFixture, AServerThatCannotBeReachedEndsTheDialog) {
+  auto dialog = std::make_unique<CFtpBrowseDlg>(Account(ClosedLoopbackPort()), target, prompts, kTestTimeouts);
+  dialog->show();
+  ASSERT_TRUE(WaitFor([&] { return !dialog->isVisible(); }));
+  EXPECT_EQ(dialog->result(), CFtpBrowseDlg::kNotConnected);
+  EXPECT_EQ(prompts.messages, std::vector<std::string>{"Unable to connect to host 127.0.0.1."});
+}
+
+TEST_F(BrowseFixture, ADeadServerNeverFreezesTheWindowAndCloseGivesUp) {
+  SilentListener silent;
+  FtpTimeouts patient{std::chrono::milliseconds(60000), std::chrono::milliseconds(60000)};
+  auto dialog = std::make_unique<CFtpBrowseDlg>(Account(silent.port()), target, prompts, patient);
+  dialog->show();
+  int ticks = 0;
+  QTimer tick;
+  QObject::connect(&tick, &QTimer::timeout, [&ticks] { ++ticks; });
+  tick.start(20);
+  QTest::qWait(500);
+  EXPECT_GE(ticks, 10);  // the window's thread kept running while the server said nothing
+  EXPECT_TRUE(dialog->Busy());
+  EXPECT_EQ(dialog->List()->cursor().shape(), Qt::WaitCursor);
+  const auto start = std::chrono::steady_clock::now();
+  dialog->CloseButton()->click();
+  EXPECT_EQ(dialog->result(), CFtpBrowseDlg::kNotConnected);
+  dialog.reset();  // the session's thread ends at once
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  QTest::qWait(50);
+  EXPECT_TRUE(prompts.messages.empty());  // the given-up reply says nothing
+}
+
+struct RemoteFixture : BrowseFixture {
+  EditorWorld world;
+  Profile profile;
+};
+
+TEST_F(RemoteFixture, BrowseChecksTheAccountFirst) {
+  CRemoteSourceDlg dialog(profile, world.services);
+  dialog.show();
+  dialog.Account().host->setEditText("");
+  dialog.OnBrowse();
+  dialog.Account().host->setEditText(QString::fromStdString(server.host()));
+  dialog.Account().port->setText(QString::number(server.port()));
+  dialog.Account().user->setText("someone");
+  dialog.Account().password->clear();
+  dialog.OnBrowse();
+  dialog.InitialPathEdit()->setText("/a\nb");
+  dialog.Account().password->setText("x");
+  dialog.OnBrowse();
+  EXPECT_EQ(world.prompts.messages,
+            (std::vector<std::string>{"Please enter hostname for this FTP account.",
+                                      "Please enter password for this FTP account.",
+                                      "The remote path cannot be used: it holds a line break."}));
+  EXPECT_EQ(dialog.focusWidget(), dialog.InitialPathEdit());
+}
+
+TEST_F(RemoteFixture, BrowsedItemsBecomeTheAccountsSourceAndOkStoresTheAccount) {
+  profile.remoteSources = {FtpSource{{server.host(), "21", server.user(), "old", "", "0", false},
+                                     {{"/gone", "+[*.*]", ItemKind::FtpFolder, false}}},
+                           FtpSource{{server.host(), "21", "another", "pw", "", "0", false},
+                                     {{"/kept", "+[*.*]", ItemKind::FtpFolder, false}}}};
+  CRemoteSourceDlg dialog(profile, world.services);
+  dialog.show();
+  dialog.Account().host->setEditText(QString::fromStdString(server.host()));
+  dialog.Account().port->setText(QString::number(server.port()));
+  dialog.Account().user->setText(QString::fromStdString(server.user()));
+  dialog.Account().password->setText(QString::fromStdString(server.password()));
+  dialog.ServerTypeCombo()->setCurrentIndex(1);
+  WhenModal<CFtpBrowseDlg>([](CFtpBrowseDlg& browse) {
+    ASSERT_TRUE(WaitFor([&] { return !browse.Busy(); }));
+    browse.Row("Small.txt")->setSelected(true);
+    browse.OnAddToList();
+    browse.accept();
+  });
+  dialog.OnBrowse();
+  ASSERT_EQ(profile.remoteSources.size(), 2u);
+  EXPECT_EQ(profile.remoteSources[0].site.user, "another");  // another user's source stays
+  const FtpSource& added = profile.remoteSources[1];
+  EXPECT_EQ(added.site.host, server.host());
+  EXPECT_EQ(added.site.port, std::to_string(server.port()));
+  EXPECT_EQ(added.site.password, server.password());
+  EXPECT_TRUE(added.site.serverIsUnix);
+  ASSERT_EQ(added.items.size(), 1u);  // "/gone" was not among the dialog's items
+  EXPECT_EQ(added.items[0].path, "/Small.txt");
+  EXPECT_EQ(Names(dialog.ItemList()), QStringList({"/Small.txt"}));
+
+  dialog.accept();
+  EXPECT_EQ(ReadFile(sandbox / "bin/ftpsrc.ini"), "[127.0.0.1]\nPORT=" + std::to_string(server.port()) +
+                                                      "\nUSERNAME=backup\nPASSWORD=s3cret pass\nPASSIVE=0\nINIDIR=\n"
+                                                      "SERVERTYPE=Unix Server\n");
+  CRemoteSourceDlg reopened(profile, world.services);  // the last host comes back with its account
+  EXPECT_EQ(reopened.Account().host->currentText().toStdString(), server.host());
+  EXPECT_EQ(reopened.Account().user->text().toStdString(), server.user());
+  EXPECT_EQ(reopened.ServerTypeCombo()->currentIndex(), 1);
+  EXPECT_EQ(Names(reopened.ItemList()), QStringList({"/Small.txt"}));
+}
+
+TEST_F(RemoteFixture, ChoosingAHostRecallsItsAccountAndItems) {
+  WriteFile(sandbox / "bin/ftpsrc.ini",
+            "[a.test]\nPORT=2121\nUSERNAME=ann\nPASSWORD=pw\nPASSIVE=1\nINIDIR=/pub\nSERVERTYPE=unix\n"
+            "[b.test]\nPORT=21\nUSERNAME=\nPASSWORD=\nPASSIVE=0\nINIDIR=\nSERVERTYPE=Windows Server\n");
+  profile.remoteSources = {
+      FtpSource{{"a.test", "2121", "ann", "pw", "", "1", true}, {{"/pub/x", "", ItemKind::FtpFile, false}}}};
+  world.history.SetString("BackupSrcHost", "HistoryItem0", "b.test");
+  world.history.SetString("BackupSrcHost", "HistoryItem1", "a.test");
+  CRemoteSourceDlg dialog(profile, world.services);
+  EXPECT_TRUE(dialog.Account().mask->isChecked());
+  EXPECT_TRUE(dialog.Account().saveAccount->isChecked());
+  dialog.Account().host->setCurrentIndex(1);
+  Q_EMIT dialog.Account().host->activated(1);
+  EXPECT_EQ(dialog.Account().port->text(), "2121");
+  EXPECT_EQ(dialog.Account().user->text(), "ann");
+  EXPECT_FALSE(dialog.Account().anonymous->isChecked());
+  EXPECT_EQ(dialog.InitialPathEdit()->text(), "/pub");
+  EXPECT_TRUE(dialog.PassiveBox()->isChecked());
+  EXPECT_EQ(dialog.ServerTypeCombo()->currentText(), "Unix Server");  // "unix" begins it
+  EXPECT_EQ(Names(dialog.ItemList()), QStringList({"/pub/x"}));
+  dialog.Account().host->setCurrentIndex(0);
+  Q_EMIT dialog.Account().host->activated(0);
+  EXPECT_TRUE(dialog.Account().anonymous->isChecked());
+  EXPECT_EQ(dialog.Account().user->text(), "");
+  EXPECT_EQ(dialog.ServerTypeCombo()->currentText(), "Windows Server");
+  EXPECT_EQ(dialog.ItemList()->topLevelItemCount(), 0);
+}
+
+}  // namespace
+}  // namespace tarnwick::ui::test
