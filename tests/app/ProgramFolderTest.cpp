@@ -9,37 +9,15 @@
 #include <gtest/gtest.h>
 
 #include "formats/IniFile.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 namespace tarnwick {
 namespace {
 
 namespace fs = std::filesystem;
+using test::ScopedEnv;
 using test::TempDir;
-
-// Sets an environment variable for one test (nullptr unsets it) and puts the old value back.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value != nullptr) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 // Tests that change the process-wide folders restore the current directory as program folder.
 class ProgramFolderGlobal : public ::testing::Test {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "support/CliSandbox.h"
+#include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 #include "ui/SingleInstance.h"
 
@@ -17,31 +18,12 @@ namespace {
 
 namespace fs = std::filesystem;
 using tarnwick::test::ReadFile;
+using tarnwick::test::ScopedEnv;
 using tarnwick::test::StartProcess;
 using tarnwick::test::TempDir;
 using tarnwick::test::WaitProcess;
 using tarnwick::test::WriteFile;
 using Clock = std::chrono::steady_clock;
-
-// Sets an environment variable for the programs this test starts, and restores it afterwards.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = ::getenv(name)) old_ = old;
-    ::setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (old_) {
-      ::setenv(name_, old_->c_str(), 1);
-    } else {
-      ::unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
 
 // Copies of the real program, each started in the same sandbox: one program folder, one user
 // runtime folder, no splash.
