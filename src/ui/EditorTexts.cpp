@@ -47,21 +47,29 @@ int ZipLevelIndex(int zipLevel) {
   return found == std::end(kZipLevels) ? kNormal : static_cast<int>(found - std::begin(kZipLevels));
 }
 
-FtpInputProblem CheckFtpAccount(const FtpAccountInput& input) {
-  const QString host = QString::fromStdString(input.host);
-  if (input.host.empty()) return {FtpField::Host, UiString(IDS_FTP_NO_HOST)};
-  if (input.host.find('/') != std::string::npos) return {FtpField::Host, UiString(IDS_FTP_HOST_HAS_SCHEME).arg(host)};
-  if (input.port.empty()) return {FtpField::Port, UiString(IDS_FTP_NO_PORT)};
-  const int port = PortFromText(input.port);
-  if (port < 1 || port > 65535) {
+FtpInputProblem CheckFtpValues(const FtpAccountInput& input) {
+  if (input.host.find('/') != std::string::npos) {
+    return {FtpField::Host, UiString(IDS_FTP_HOST_HAS_SCHEME).arg(QString::fromStdString(input.host))};
+  }
+  if (const int port = PortFromText(input.port); !input.port.empty() && (port < 1 || port > 65535)) {
     return {FtpField::Port, UiString(IDS_FTP_PORT_RANGE).arg(QString::fromStdString(input.port))};
   }
-  if (!input.anonymous && input.user.empty()) return {FtpField::User, UiString(IDS_FTP_NO_USER)};
-  if (!input.anonymous && input.password.empty()) return {FtpField::Password, UiString(IDS_FTP_NO_PASSWORD)};
   if (input.remotePath.find_first_of("\r\n") != std::string::npos) {
     return {FtpField::RemotePath, UiString(IDS_FTP_PATH_LINE_BREAK)};
   }
   return {};
+}
+
+FtpInputProblem CheckFtpAccount(const FtpAccountInput& input) {
+  // Each field is checked for being there before its value is.
+  FtpInputProblem value = CheckFtpValues(input);
+  if (input.host.empty()) return {FtpField::Host, UiString(IDS_FTP_NO_HOST)};
+  if (value.field == FtpField::Host) return value;
+  if (input.port.empty()) return {FtpField::Port, UiString(IDS_FTP_NO_PORT)};
+  if (value.field == FtpField::Port) return value;
+  if (!input.anonymous && input.user.empty()) return {FtpField::User, UiString(IDS_FTP_NO_USER)};
+  if (!input.anonymous && input.password.empty()) return {FtpField::Password, UiString(IDS_FTP_NO_PASSWORD)};
+  return value;
 }
 
 }  // namespace tarnwick::ui

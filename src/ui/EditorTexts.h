@@ -53,5 +53,7 @@ struct FtpInputProblem {
   QString message;
 };
 FtpInputProblem CheckFtpAccount(const FtpAccountInput& input);
+// Only the refusals of what is there (host, port, remote path), for fields that may stay empty.
+FtpInputProblem CheckFtpValues(const FtpAccountInput& input);
 
 }  // namespace tarnwick::ui

@@ -18,6 +18,15 @@ QLabel* Label(unsigned id, QWidget* buddy) {
   return label;
 }
 
+// Shows `problem` and focuses its field; true when there is none.
+bool Passes(const FtpInputProblem& problem, UserPrompts& prompts, const FtpAccountControls& c, QLineEdit* remotePath) {
+  if (problem.field == FtpField::None) return true;
+  prompts.ShowMessage(problem.message.toStdString());
+  QWidget* fields[] = {nullptr, c.host, c.port, c.user, c.password, remotePath};
+  if (QWidget* field = fields[static_cast<int>(problem.field)]) field->setFocus();
+  return false;
+}
+
 }  // namespace
 
 FtpAccountControls::FtpAccountControls(HistoryStore& history, QWidget* parent)
@@ -43,12 +52,11 @@ FtpAccountInput FtpAccountControls::Input(const QLineEdit* remotePath) const {
 }
 
 bool FtpAccountControls::Check(UserPrompts& prompts, QLineEdit* remotePath) const {
-  const FtpInputProblem problem = CheckFtpAccount(Input(remotePath));
-  if (problem.field == FtpField::None) return true;
-  prompts.ShowMessage(problem.message.toStdString());
-  QWidget* fields[] = {nullptr, host, port, user, password, remotePath};
-  if (QWidget* field = fields[static_cast<int>(problem.field)]) field->setFocus();
-  return false;
+  return Passes(CheckFtpAccount(Input(remotePath)), prompts, *this, remotePath);
+}
+
+bool FtpAccountControls::CheckValues(UserPrompts& prompts, QLineEdit* remotePath) const {
+  return Passes(CheckFtpValues(Input(remotePath)), prompts, *this, remotePath);
 }
 
 void FtpAccountControls::ShowRecalled(const std::string& userName, const std::string& passwordText, bool isAnonymous,

@@ -27,6 +27,8 @@ struct FtpAccountControls {
   FtpAccountInput Input(const QLineEdit* remotePath) const;
   // Runs the checks of an account; the first failure is shown and its field gets the focus.
   bool Check(UserPrompts& prompts, QLineEdit* remotePath) const;
+  // The same for the values typed only (empty fields pass).
+  bool CheckValues(UserPrompts& prompts, QLineEdit* remotePath) const;
   // What an account recall found (user name and password empty for an anonymous account).
   void ShowRecalled(const std::string& userName, const std::string& password, bool isAnonymous,
                     const std::string& portText);

@@ -164,6 +164,8 @@ void CRemoteSourceDlg::OnBrowse() {
 }
 
 void CRemoteSourceDlg::accept() {
+  // Nothing must be empty here, but what is typed must be usable before it is kept.
+  if (!account_.CheckValues(services_.prompts, initialPath_)) return;
   account_.host->Save();
   if (account_.saveAccount->isChecked()) {
     SourceAccountFields fields;

@@ -29,6 +29,8 @@ class CRemoteSourceDlg : public QDialog {
   // The checks of an account, then the remote browser; its result replaces the profile's items of
   // this host and user.
   void OnBrowse();
+  // Keeps the host history and, when asked, the account; a host, port or path that cannot be
+  // used is refused first.
   void accept() override;
 
   // The items chosen for the current host and user.

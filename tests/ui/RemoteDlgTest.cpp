@@ -234,6 +234,27 @@ TEST_F(RemoteFixture, BrowsedItemsBecomeTheAccountsSourceAndOkStoresTheAccount) 
   EXPECT_EQ(Names(reopened.ItemList()), QStringList({"/Small.txt"}));
 }
 
+TEST_F(RemoteFixture, OkKeepsNoAccountThatCouldNotBeUsed) {
+  CRemoteSourceDlg dialog(profile, world.services);
+  dialog.show();
+  dialog.Account().host->setEditText("ftp://files.test");
+  dialog.accept();
+  EXPECT_NE(dialog.result(), QDialog::Accepted);
+  dialog.Account().host->setEditText("files.test");
+  dialog.Account().port->setText("99999");
+  dialog.accept();
+  EXPECT_EQ(dialog.focusWidget(), dialog.Account().port);
+  dialog.Account().port->clear();  // empty fields are fine here: OK asks for nothing
+  dialog.accept();
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(world.prompts.messages,
+            (std::vector<std::string>{
+                "The host name \"ftp://files.test\" cannot be used: enter the server's name or address alone, "
+                "without \"ftp://\".",
+                "The port \"99999\" cannot be used: a port is a number from 1 to 65535."}));
+  EXPECT_EQ(ReadFile(sandbox / "bin/ftpsrc.ini").find("ftp://"), std::string::npos);
+}
+
 TEST_F(RemoteFixture, ChoosingAHostRecallsItsAccountAndItems) {
   WriteFile(sandbox / "bin/ftpsrc.ini",
             "[a.test]\nPORT=2121\nUSERNAME=ann\nPASSWORD=pw\nPASSIVE=1\nINIDIR=/pub\nSERVERTYPE=unix\n"
