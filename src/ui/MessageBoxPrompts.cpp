@@ -23,14 +23,20 @@ void OnGuiThread(F&& f) {
 
 }  // namespace
 
+QWidget* MessageBoxPrompts::Owner() const {
+  // Over the dialog the user is in (the profile editor and the dialogs it opens), else the window.
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  return parent_;
+}
+
 void MessageBoxPrompts::ShowMessage(const std::string& text, const std::string& title) {
-  OnGuiThread([&] { QMessageBox::information(parent_, Title(title), QString::fromStdString(text)); });
+  OnGuiThread([&] { QMessageBox::information(Owner(), Title(title), QString::fromStdString(text)); });
 }
 
 UserPrompts::Answer MessageBoxPrompts::AskYesNo(const std::string& text, bool defaultNo) {
   QMessageBox::StandardButton pressed = QMessageBox::No;
   OnGuiThread([&] {
-    pressed = QMessageBox::question(parent_, Title({}), QString::fromStdString(text),
+    pressed = QMessageBox::question(Owner(), Title({}), QString::fromStdString(text),
                                     QMessageBox::Yes | QMessageBox::No, defaultNo ? QMessageBox::No : QMessageBox::Yes);
   });
   return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;

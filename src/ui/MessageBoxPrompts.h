@@ -1,5 +1,5 @@
-// The core's questions and messages as message boxes over the window. A call from another thread
-// waits while the window's thread shows the box.
+// The core's questions and messages as message boxes over the window, or over the dialog open in
+// front of it. A call from another thread waits while the window's thread shows the box.
 #pragma once
 
 #include <QPointer>
@@ -18,6 +18,8 @@ class MessageBoxPrompts : public UserPrompts {
   Answer AskYesNo(const std::string& text, bool defaultNo = false) override;
 
  private:
+  QWidget* Owner() const;
+
   QPointer<QWidget> parent_;
 };
 

@@ -120,7 +120,8 @@ class Tour : public QObject {
   }
 
   // Shows `dialog` without blocking, saves it once `ready` holds (or the wait is over), closes it.
-  void SaveDialogWhen(QDialog* dialog, const QString& name, std::function<bool()> ready, int waitLeft = kWorkerWait) {
+  void SaveDialogWhen(QDialog* dialog, const QString& name, const std::function<bool()>& ready,
+                      int waitLeft = kWorkerWait) {
     if (waitLeft == kWorkerWait) {
       dialog->setAttribute(Qt::WA_DeleteOnClose);
       dialog->show();
