@@ -233,7 +233,6 @@ constexpr Entry kEntries[] = {
     {IDS_SCHEDULER_HOLDER_MONITOR, "the background service (tarnwick-cli monitor, process %ld)"},
     {IDS_SCHEDULER_HOLDER_WINDOW, "the Tarnwick window (process %ld)"},
     {IDS_SCHEDULES_RUN_ELSEWHERE, "Scheduled profiles are run by %s; standing by until it ends."},
-    {IDS_SCHEDULES_RUN_HERE, "Scheduled profiles are run here."},
     {IDS_NOTIFY_RUN_FAILED, "Backup \"%s\" failed"},
     {IDS_NOTIFY_CANNOT_START, "Backup \"%s\" could not start"},
     {IDS_NOTIFY_RUN_MISSED, "Backup \"%s\" was missed"},
