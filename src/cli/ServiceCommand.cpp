@@ -28,22 +28,33 @@ namespace fs = std::filesystem;
 
 constexpr const char* kUnitName = "tarnwick-monitor.service";
 
+// This user's name and home folder from the user database; empty when it has no entry.
+struct UserEntry {
+  std::string name;
+  std::string home;
+};
+
+UserEntry ThisUser() {
+  struct passwd record {};
+  struct passwd* entry = nullptr;
+  char buffer[4096];
+  if (::getpwuid_r(::getuid(), &record, buffer, sizeof buffer, &entry) != 0 || entry == nullptr) return {};
+  return {entry->pw_name, entry->pw_dir};
+}
+
 // $XDG_CONFIG_HOME/systemd/user, else ~/.config/systemd/user: where systemd looks for the units a
 // user adds.
 fs::path UserUnitFolder() {
   const char* config = std::getenv("XDG_CONFIG_HOME");
   if (config != nullptr && config[0] == '/') return fs::path(config) / "systemd/user";
   const char* home = std::getenv("HOME");
-  if (home == nullptr || home[0] != '/') {
-    const passwd* entry = ::getpwuid(::getuid());
-    home = entry != nullptr ? entry->pw_dir : nullptr;
-  }
-  return home != nullptr ? fs::path(home) / ".config/systemd/user" : fs::path();
+  const std::string folder = home != nullptr && home[0] == '/' ? std::string(home) : ThisUser().home;
+  return folder.empty() ? fs::path() : fs::path(folder) / ".config/systemd/user";
 }
 
 std::string UserName() {
-  const passwd* entry = ::getpwuid(::getuid());
-  return entry != nullptr ? entry->pw_name : std::to_string(::getuid());
+  const std::string name = ThisUser().name;
+  return name.empty() ? std::to_string(::getuid()) : name;
 }
 
 // A value as a unit file takes it: "%" starts a specifier, so it is doubled.
@@ -99,6 +110,7 @@ int RunProgram(const std::vector<std::string>& command, std::string* out = nullp
     if (in >= 0) ::dup2(in, 0);
     if (out != nullptr) ::dup2(pipeFds[1], 1);
     std::vector<char*> argv;
+    argv.reserve(command.size() + 1);
     for (const auto& a : command) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     ::execvp(argv[0], argv.data());

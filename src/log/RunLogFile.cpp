@@ -79,6 +79,7 @@ std::vector<fs::path> CRunLogFile::MonthFiles(const fs::path& folder) {
   }
   std::sort(found.begin(), found.end());
   std::vector<fs::path> files;
+  files.reserve(found.size());
   for (auto& entry : found) files.push_back(std::move(entry.second));
   return files;
 }
