@@ -233,12 +233,6 @@ constexpr Entry kEntries[] = {
     {IDS_SCHEDULER_HOLDER_MONITOR, "the background service (tarnwick-cli monitor, process %ld)"},
     {IDS_SCHEDULER_HOLDER_WINDOW, "the Tarnwick window (process %ld)"},
     {IDS_SCHEDULES_RUN_ELSEWHERE, "Scheduled profiles are run by %s; standing by until it ends."},
-    {IDS_NOTIFY_RUN_FAILED, "Backup \"%s\" failed"},
-    {IDS_NOTIFY_CANNOT_START, "Backup \"%s\" could not start"},
-    {IDS_NOTIFY_RUN_MISSED, "Backup \"%s\" was missed"},
-    {IDS_NOTIFY_MISSED_BODY,
-     "It was due at %s, while no scheduler ran. Turn on \"Run missed task\" in Options to catch up such runs."},
-    {IDS_NOTIFY_FAILED_BODY, "%s (%d failure rows in the log)"},
 };
 
 // The lookup below is a binary search.

@@ -202,15 +202,10 @@ enum StringId : unsigned {
   IDS_WALK_CUT_ROW = 62514,               // ERROR row: folder, limit
   IDS_RENAME_REFUSED_ROW = 62515,         // BACKUPFILE row: remote file
 
-  // Texts of the scheduler lock, the background service and its notifications.
+  // Texts of the scheduler lock and the background service.
   IDS_SCHEDULER_HOLDER_MONITOR = 62900,  // who holds the scheduler lock: process id
   IDS_SCHEDULER_HOLDER_WINDOW = 62901,   // who holds the scheduler lock: process id
   IDS_SCHEDULES_RUN_ELSEWHERE = 62902,   // standing by: the holder's text
-  IDS_NOTIFY_RUN_FAILED = 62904,         // notification title: profile name
-  IDS_NOTIFY_CANNOT_START = 62905,       // notification title: profile name
-  IDS_NOTIFY_RUN_MISSED = 62906,         // notification title: profile name
-  IDS_NOTIFY_MISSED_BODY = 62907,        // notification body: the time the run was due
-  IDS_NOTIFY_FAILED_BODY = 62908,        // notification body: first failure row, count of failure rows
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.
