@@ -4,6 +4,8 @@
 #   share/tarnwick/help/                      the HTML manual
 #   share/applications/tarnwick.desktop       the desktop entry
 #   share/icons/hicolor/scalable/apps/tarnwick.svg   the program's icon
+#   lib/systemd/user/tarnwick-monitor.service the background service (tarnwick-cli monitor) as a
+#                                             user unit: systemctl --user enable --now tarnwick-monitor
 #
 # Destinations are relative, so `cmake --install build --prefix DIR` works for any DIR. An installed
 # program keeps its data in the user's data folder and finds this manual relative to its bin folder
@@ -22,6 +24,13 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/tarnwick.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/tarnwick.svg
   DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# The unit is filled in at install time, for the prefix installed to (cmake/InstallMonitorUnit.cmake).
+install(CODE "
+  set(TARNWICK_UNIT_TEMPLATE \"${PROJECT_SOURCE_DIR}/resources/tarnwick-monitor.service.in\")
+  set(TARNWICK_UNIT_BINARY_DIR \"${PROJECT_BINARY_DIR}\")
+  set(TARNWICK_BINDIR \"${CMAKE_INSTALL_BINDIR}\")")
+install(SCRIPT ${PROJECT_SOURCE_DIR}/cmake/InstallMonitorUnit.cmake)
 
 # A program run from the build finds its manual in the help folder beside it, like any program
 # that is not installed; the copy follows every change of the sources.

@@ -11,12 +11,16 @@ namespace {
 constexpr const char* kRoot = "CONFIG";
 constexpr const char* kShowSplash = "SHOWSPLASH";
 constexpr const char* kRunMissed = "RUNMISSED";
+// Added after the two elements older copies look for: they search forward for SHOWSPLASH, then
+// RUNMISSED, and never see it; a copy that saves its options drops it (the tray is then off).
+constexpr const char* kKeepInTray = "KEEPINTRAY";
 
 }  // namespace
 
 void ProgramSettings::ResetSettings() {
   showSplash_ = true;
   runMissed_ = false;
+  keepInTray_ = false;
 }
 
 Status ProgramSettings::ReadSettings(const std::string& fileName) {
@@ -28,6 +32,7 @@ Status ProgramSettings::ReadSettings(const std::string& fileName) {
   // Children are searched forward only: RUNMISSED is looked for after SHOWSPLASH.
   if (document.FindChildElement(kShowSplash)) showSplash_ = document.GetChildText() == "1";
   if (document.FindChildElement(kRunMissed)) runMissed_ = document.GetChildText() == "1";
+  if (document.FindChildElement(kKeepInTray)) keepInTray_ = document.GetChildText() == "1";
   return {};
 }
 
@@ -37,6 +42,8 @@ std::string ProgramSettings::BuildText() const {
   document.AddElement(kRoot);
   document.AddChildElement(kShowSplash, showSplash_ ? "1" : "0");
   document.AddChildElement(kRunMissed, runMissed_ ? "1" : "0");
+  // Only when on, so the file of someone who never uses the tray stays the five lines it always was.
+  if (keepInTray_) document.AddChildElement(kKeepInTray, "1");
   return document.GetText();
 }
 

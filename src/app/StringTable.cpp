@@ -230,6 +230,9 @@ constexpr Entry kEntries[] = {
     {IDS_RENAME_REFUSED_ROW,
      "The server refused to rename %s: files are stored under their final names, so uploads to this server are "
      "not atomic."},
+    {IDS_SCHEDULER_HOLDER_MONITOR, "the background service (tarnwick-cli monitor, process %ld)"},
+    {IDS_SCHEDULER_HOLDER_WINDOW, "the Tarnwick window (process %ld)"},
+    {IDS_SCHEDULES_RUN_ELSEWHERE, "Scheduled profiles are run by %s; standing by until it ends."},
 };
 
 // The lookup below is a binary search.

@@ -25,6 +25,11 @@ std::string FitToWidth(const std::string& text, std::size_t width) {
 
 }  // namespace
 
+std::string ConsoleRowText(const LogRow& row) {
+  return EscapeControlCharacters(row[0]) + "\t" + EscapeControlCharacters(row[1]) + "\t" +
+         EscapeControlCharacters(row[2]) + "\n";
+}
+
 void CConsoleReporter::OnStatusText(const std::string& text) {
   MutexLock lock(mutex_);
   status_ = text;
@@ -53,21 +58,11 @@ void CConsoleReporter::OnRowInserted(std::size_t, const LogRow& row) {
   MutexLock lock(mutex_);
   const bool hadProgress = progressShown_;
   EraseProgressLocked();
-  // A name from outside (a file, a server's listing) never changes the terminal nor forges a row:
-  // every row is exactly one line.
-  std::fprintf(rows_, "%s\t%s\t%s\n", EscapeControlCharacters(row[0]).c_str(), EscapeControlCharacters(row[1]).c_str(),
-               EscapeControlCharacters(row[2]).c_str());
+  std::fputs(ConsoleRowText(row).c_str(), rows_);
   std::fflush(rows_);
   if (hadProgress) DrawProgressLocked();
 
-  if (row[1] == CActivityLog::KeywordFor(LOG_BACKUPEND)) {
-    outcome_.ended = true;
-  } else if (row[1] == CActivityLog::KeywordFor(LOG_BACKUPSTOPPED)) {
-    outcome_.stopped = true;
-  } else if (row[1] == CActivityLog::KeywordFor(LOG_ERROR) || row[1] == CActivityLog::KeywordFor(LOG_CONNECTFAILED) ||
-             row[1] == CActivityLog::KeywordFor(LOG_LOGINFAILED)) {
-    outcome_.failed = true;
-  }
+  outcome_.Note(row);
 }
 
 RunOutcome CConsoleReporter::Outcome() const {

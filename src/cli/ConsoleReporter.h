@@ -11,15 +11,10 @@
 
 namespace tarnwick {
 
-// How a run ended, as its log rows say.
-struct RunOutcome {
-  bool ended = false;    // "Backup End." was logged
-  bool stopped = false;  // "Backup has been stopped." was logged
-  bool failed = false;   // an ERROR, CONNECTFAILED or LOGINFAILED row (a failed file is an ERROR row)
-
-  // Only a run that reached its end without any failure counts as a success.
-  bool Succeeded() const { return ended && !stopped && !failed; }
-};
+// A row as the console shows it: "time<TAB>keyword<TAB>description" and a line feed. A name from
+// outside (a file, a server's listing) never changes the terminal nor forges a row: control
+// characters are escaped, so every row is exactly one line.
+std::string ConsoleRowText(const LogRow& row);
 
 // Prints every log row as "time<TAB>keyword<TAB>description" the moment it is appended, and, when
 // given a progress stream, keeps one progress line there (current file, KB, percent) that the rows

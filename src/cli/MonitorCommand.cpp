@@ -1,6 +1,8 @@
-// tarnwick-cli monitor: the schedule monitor without a window. Ticks once a second against the
-// catalogue, launches due scheduled profiles one at a time and prints the log rows, until SIGINT
-// or SIGTERM, which stop a running backup first.
+// tarnwick-cli monitor: the schedule monitor without a window, the background service. Ticks once
+// a second against the catalogue, launches due scheduled profiles one at a time, prints the log
+// rows and appends them to the month's run history, until SIGINT or SIGTERM, which stop a running
+// backup first. Only the holder of the scheduler lock launches: while the window (or another
+// monitor) holds it, this one stands by and takes over when the other ends.
 #include <unistd.h>
 
 #include <chrono>
@@ -12,10 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "app/StringTable.h"
 #include "cli/CliCommand.h"
 #include "cli/HeadlessSession.h"
 #include "cli/StopSignals.h"
 #include "engine/BackupController.h"
+#include "engine/SchedulerLock.h"
+#include "log/RunLogFile.h"
 #include "profiles/Profile.h"
 #include "profiles/ProfileCatalogue.h"
 
@@ -35,11 +40,14 @@ int RunMonitor(const std::vector<std::string>& args) {
     std::fprintf(stderr, "tarnwick-cli: monitor takes no arguments\n");
     return kExitCannotStart;
   }
+  // Declared before the session, so the rows of a backup stopped at the end still reach it.
+  SystemClock historyClock;
+  CRunLogFile history(CRunLogFile::DefaultFolder(), historyClock);
   HeadlessSession session(::isatty(STDERR_FILENO) != 0);
+  session.log.AddListener(&history);
   CBackupController& controller = session.controller;
   CProfileCatalogue& catalogue = session.catalogue;
   CScheduleMonitor& monitor = controller.Monitor();
-  monitor.ReadRunMissedSetting();
 
   std::mutex mutex;
   std::condition_variable wake;
@@ -53,16 +61,36 @@ int RunMonitor(const std::vector<std::string>& args) {
     controller.Stop();
   });
 
+  CSchedulerLock schedulerLock(CSchedulerLock::DefaultPath(),
+                               FormatString(IDS_SCHEDULER_HOLDER_MONITOR, static_cast<long>(::getpid())));
   // Profiles that cannot be read are named at each load; the others are still monitored.
   const auto reload = [&] {
     if (const Status loaded = catalogue.LoadCatalogue(); !loaded.ok()) session.prompts.ShowMessage(loaded.ToString());
   };
   auto folderStamp = ProfileFolderStamp();
-  reload();
-  std::fprintf(stderr, "tarnwick-cli: monitoring %zu scheduled profile(s) in %s; Ctrl-C ends\n",
-               catalogue.ScheduleTable().size(), ProfileFolder().c_str());
+  bool announcedStandby = false;
+  bool reportedHistoryFailure = false;
   std::time_t last = session.clock.Now();
   for (;;) {
+    if (!schedulerLock.Held()) {
+      if (schedulerLock.TryAcquire()) {
+        // Taken at start or over from the window: its settings and profiles as they are now.
+        monitor.ReadRunMissedSetting();
+        folderStamp = ProfileFolderStamp();
+        reload();
+        std::fprintf(stderr, "tarnwick-cli: monitoring %zu scheduled profile(s) in %s; Ctrl-C ends\n",
+                     catalogue.ScheduleTable().size(), ProfileFolder().c_str());
+        last = session.clock.Now();
+      } else if (!schedulerLock.error().ok()) {
+        std::fprintf(stderr, "tarnwick-cli: %s\n", schedulerLock.error().ToString().c_str());
+        return kExitCannotStart;
+      } else if (!announcedStandby) {
+        const std::string holder = CSchedulerLock::CurrentHolder(CSchedulerLock::DefaultPath()).value_or("");
+        std::fprintf(stderr, "tarnwick-cli: %s\n",
+                     FormatString(IDS_SCHEDULES_RUN_ELSEWHERE, holder.empty() ? "?" : holder.c_str()).c_str());
+        announcedStandby = true;
+      }
+    }
     {
       // Wake just after the next whole second.
       const auto next = std::chrono::time_point_cast<std::chrono::seconds>(std::chrono::system_clock::now()) +
@@ -70,9 +98,14 @@ int RunMonitor(const std::vector<std::string>& args) {
       std::unique_lock lock(mutex);
       if (wake.wait_until(lock, next, [&] { return quit; })) break;
     }
-    // The rows are on stdout already; between runs the log lets them go, so a monitor that runs
-    // for months does not keep every row it ever printed.
+    if (const Status failure = history.FirstFailure(); !failure.ok() && !reportedHistoryFailure) {
+      std::fprintf(stderr, "tarnwick-cli: the run history cannot be written: %s\n", failure.ToString().c_str());
+      reportedHistoryFailure = true;
+    }
+    // The rows are on stdout and in the history already; between runs the log lets them go, so a
+    // monitor that runs for months does not keep every row it ever printed.
     if (!controller.IsBusy() && session.log.RowCount() > 0) session.log.Clear();
+    if (!schedulerLock.Held()) continue;
     const std::time_t now = session.clock.Now();
     const auto stamp = ProfileFolderStamp();
     if (stamp != folderStamp) {
@@ -91,7 +124,9 @@ int RunMonitor(const std::vector<std::string>& args) {
 }
 
 const CliCommandRegistration registration(
-    {"monitor", "", "run the schedule monitor without a window until Ctrl-C (launches due scheduled profiles)",
+    {"monitor", "",
+     "run the schedule monitor without a window until Ctrl-C (launches due scheduled profiles; the background "
+     "service)",
      RunMonitor});
 
 }  // namespace

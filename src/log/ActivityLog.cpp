@@ -34,15 +34,6 @@ std::string FileColumn(const std::string& text) {
   return out;
 }
 
-// The file's text: three lines per row, each ended by a single line feed.
-std::string LogFileText(const std::vector<LogRow>& rows) {
-  std::string text;
-  for (const LogRow& row : rows) {
-    for (const std::string& column : row) text += FileColumn(column) + "\n";
-  }
-  return text;
-}
-
 // The whole file is replaced through a temporary file renamed over it once complete, so a
 // failed save leaves an older log as it was. A replaced log keeps its permissions.
 bool WriteLogFile(const std::string& fileName, const std::vector<LogRow>& rows) {
@@ -51,23 +42,48 @@ bool WriteLogFile(const std::string& fileName, const std::vector<LogRow>& rows) 
   return ReplaceFile(fileName, LogFileText(rows), mode).ok();
 }
 
-// Reads the lines of a log file, empty ones included and each whatever its length; false when it
-// cannot be opened or read. Opened read-only: a log may lie where it cannot be written, and
-// looking for one must not create it. Older files, which never held an empty line, read the same.
-bool ReadLogLines(const std::string& path, std::vector<std::string>& lines) {
+}  // namespace
+
+std::string LogFileText(const std::vector<LogRow>& rows) {
+  std::string text;
+  for (const LogRow& row : rows) {
+    for (const std::string& column : row) text += FileColumn(column) + "\n";
+  }
+  return text;
+}
+
+bool ReadLogFile(const std::string& path, std::vector<LogRow>& rows) {
+  // Opened read-only: a log may lie where it cannot be written, and looking for one must not
+  // create it. Older files, which never held an empty line, read the same.
+  std::vector<std::string> lines;
   try {
     CTextFile file;
     if (!file.OpenReadOnly(path)) return false;
     std::string line;
     while (file.ReadWholeLine(line)) lines.push_back(line);
     file.Close();
-    return true;
   } catch (const std::exception&) {
     return false;
   }
+  for (std::size_t i = 0; i < lines.size(); i += 3) {
+    LogRow row;  // a final group of one or two lines leaves the other columns empty
+    for (std::size_t c = 0; c < 3 && i + c < lines.size(); ++c) row[c] = std::move(lines[i + c]);
+    rows.push_back(std::move(row));
+  }
+  return true;
 }
 
-}  // namespace
+void RunOutcome::Note(const LogRow& row) {
+  const std::string& keyword = row[1];
+  if (keyword == CActivityLog::KeywordFor(LOG_BACKUPEND)) {
+    ended = true;
+  } else if (keyword == CActivityLog::KeywordFor(LOG_BACKUPSTOPPED)) {
+    stopped = true;
+  } else if (keyword == CActivityLog::KeywordFor(LOG_ERROR) || keyword == CActivityLog::KeywordFor(LOG_CONNECTFAILED) ||
+             keyword == CActivityLog::KeywordFor(LOG_LOGINFAILED)) {
+    failed = true;
+  }
+}
 
 CActivityLog::CActivityLog(const Clock& clock) : clock_(clock) {}
 
@@ -163,17 +179,11 @@ bool CActivityLog::Load(const std::string& path, UserPrompts& prompts) {
       prompts.AskYesNo(LoadString(IDS_LOG_NOT_SAVED_CONTINUE), /*defaultNo=*/true) == UserPrompts::Answer::No) {
     return false;
   }
-  std::vector<std::string> lines;
+  std::vector<LogRow> loaded;
   // The whole file is read before the list changes, so a read error leaves the list as it was.
-  if (!ReadLogLines(path, lines)) {
+  if (!ReadLogFile(path, loaded)) {
     prompts.ShowMessage(FormatString(IDS_LOG_OPEN_FAILED, path.c_str()));
     return false;
-  }
-  std::vector<LogRow> loaded;
-  for (std::size_t i = 0; i < lines.size(); i += 3) {
-    LogRow row;  // a final group of one or two lines leaves the other columns empty
-    for (std::size_t c = 0; c < 3 && i + c < lines.size(); ++c) row[c] = std::move(lines[i + c]);
-    loaded.push_back(std::move(row));
   }
   if (loaded.empty()) return true;
   Change change(Change::Kind::Loaded);

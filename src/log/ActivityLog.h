@@ -37,6 +37,26 @@ enum LogCode : int {
 
 using LogRow = std::array<std::string, 3>;  // time, keyword, description
 
+// The text of a log file: three lines per row (time, keyword, description), each ended by a line
+// feed; a line break inside a column becomes a blank.
+std::string LogFileText(const std::vector<LogRow>& rows);
+
+// Appends the rows of the log file at `path` to `rows` (a final group of one or two lines leaves
+// the other columns empty); false, and `rows` untouched, when it cannot be opened or read.
+bool ReadLogFile(const std::string& path, std::vector<LogRow>& rows);
+
+// How a run ended, as its log rows say.
+struct RunOutcome {
+  bool ended = false;    // "Backup End." was logged
+  bool stopped = false;  // "Backup has been stopped." was logged
+  bool failed = false;   // an ERROR, CONNECTFAILED or LOGINFAILED row (a failed file is an ERROR row)
+
+  // Takes one row of the run into account.
+  void Note(const LogRow& row);
+  // Only a run that reached its end without any failure counts as a success.
+  bool Succeeded() const { return ended && !stopped && !failed; }
+};
+
 // Told about every change; called on the thread that made it, outside the log's lock.
 class ActivityLogListener {
  public:

@@ -41,7 +41,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   QAction* statusBarAction = Action(ID_VIEW_STATUS_BAR);
   statusBarAction->setChecked(true);
   connect(statusBarAction, &QAction::toggled, statusBar(), &QWidget::setVisible);
-  connect(Action(ID_APP_EXIT), &QAction::triggered, this, &QWidget::close);
+  connect(Action(ID_APP_EXIT), &QAction::triggered, this, &CMainFrame::Exit);
   resize(860, 560);
 }
 
@@ -133,16 +133,24 @@ void CMainFrame::CreateStatusBar() {
   progress_ = new CProgressPane(statusBar());
   progress_->setObjectName(QStringLiteral("ProgressPane"));
   statusBar()->addPermanentWidget(progress_);
+  schedulePane_ = new QLabel(statusBar());
+  schedulePane_->setObjectName(QStringLiteral("SchedulePane"));
+  schedulePane_->setTextFormat(Qt::PlainText);
+  statusBar()->addPermanentWidget(schedulePane_);
   // Qt tells nothing of the Caps, Num and Scroll Lock states on this platform: those panes are left out.
 }
 
 QString CMainFrame::StatusText() const { return message_->text(); }
+QString CMainFrame::SchedulePaneText() const { return schedulePane_->text(); }
 
 void CMainFrame::SetView(QWidget* view) { central_->layout()->addWidget(view); }
 
 QMenu* CMainFrame::createPopupMenu() { return BuildToolbarMenu(this); }
 
 void CMainFrame::SetStatusText(const QString& text) { message_->setText(text); }
+void CMainFrame::SetSchedulePane(const QString& text) {
+  if (schedulePane_->text() != text) schedulePane_->setText(text);
+}
 void CMainFrame::ClearStatus() { message_->clear(); }
 void CMainFrame::SetProgress(qint64 position, qint64 range) { progress_->SetProgress(position, range); }
 void CMainFrame::ResetProgress() { progress_->ResetProgress(); }
@@ -204,13 +212,28 @@ void CMainFrame::RestoreWindowState() {
   for (auto it = settings.shortcuts.cbegin(); it != settings.shortcuts.cend(); ++it) SetShortcut(it.key(), it.value());
 }
 
+bool CMainFrame::Exit() {
+  exiting_ = true;
+  const bool closedNow = close();
+  exiting_ = false;
+  return closedNow;
+}
+
 void CMainFrame::closeEvent(QCloseEvent* event) {
+  // A job keeps running while the window is hidden; only a close for good asks about it.
+  if (!exiting_ && hideOnClose_ && hideOnClose_()) {
+    SaveWindowState();
+    hide();
+    event->ignore();
+    return;
+  }
   if (closeGuard_ && !closeGuard_()) {
     event->ignore();
     return;
   }
   SaveWindowState();
   event->accept();
+  Q_EMIT closed();
 }
 
 }  // namespace tarnwick::ui

@@ -28,12 +28,19 @@ class CMainFrame : public QMainWindow {
   CCaptionBar* CaptionBar() const { return captionBar_; }
   CProgressPane* ProgressPane() const { return progress_; }
   QString StatusText() const;
+  // The pane that tells who runs the scheduled profiles.
+  QString SchedulePaneText() const;
 
   // Puts the view under the caption bar.
   void SetView(QWidget* view);
 
   // Asked before the window closes; false keeps it open.
   void SetCloseGuard(std::function<bool()> guard) { closeGuard_ = std::move(guard); }
+  // Asked when the user closes the window: true hides it instead (the program goes on in the
+  // tray). Exit() closes for good whatever it says.
+  void SetHideOnClose(std::function<bool()> hide) { hideOnClose_ = std::move(hide); }
+  // Closes the window for good (File > Exit, the tray's Exit); false when the close guard kept it.
+  bool Exit();
 
   // Brings the window to the front, restored when minimised (a second start asked for it).
   void Raise();
@@ -53,9 +60,14 @@ class CMainFrame : public QMainWindow {
 
  public Q_SLOTS:
   void SetStatusText(const QString& text);
+  void SetSchedulePane(const QString& text);
   void ClearStatus();
   void SetProgress(qint64 position, qint64 range);
   void ResetProgress();
+
+ Q_SIGNALS:
+  // The window closed for good (not hidden into the tray).
+  void closed();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -73,9 +85,12 @@ class CMainFrame : public QMainWindow {
   CCaptionBar* captionBar_ = nullptr;
   QWidget* central_ = nullptr;
   QLabel* message_ = nullptr;
+  QLabel* schedulePane_ = nullptr;
   CProgressPane* progress_ = nullptr;
   QList<unsigned> hiddenButtons_;
   std::function<bool()> closeGuard_;
+  std::function<bool()> hideOnClose_;
+  bool exiting_ = false;
 };
 
 }  // namespace tarnwick::ui

@@ -16,17 +16,20 @@ COptionsDlg::COptionsDlg(UserPrompts& prompts, QWidget* parent)
     : QDialog(parent),
       prompts_(prompts),
       showSplash_(new QCheckBox(UiString(IDS_OPTIONS_SHOW_SPLASH))),
-      runMissed_(new QCheckBox(UiString(IDS_OPTIONS_RUN_MISSED))) {
+      runMissed_(new QCheckBox(UiString(IDS_OPTIONS_RUN_MISSED))),
+      keepInTray_(new QCheckBox(UiString(IDS_OPTIONS_KEEP_IN_TRAY))) {
   setWindowTitle(UiString(IDS_OPTIONS_CAPTION));
   ProgramSettings settings;
   settings.ReadSettings(SettingsFilePath().string());
   showSplash_->setChecked(settings.showSplash());
   runMissed_->setChecked(settings.runMissed());
+  keepInTray_->setChecked(settings.keepInTray());
 
   auto* page = new QWidget;
   auto* pageLayout = new QVBoxLayout(page);
   pageLayout->addWidget(showSplash_);
   pageLayout->addWidget(runMissed_);
+  pageLayout->addWidget(keepInTray_);
   pageLayout->addStretch(1);
   auto* tabs = new QTabWidget(this);
   tabs->addTab(page, QString::fromUtf8(LoadString(IDS_TAB_GENERAL)));
@@ -44,6 +47,7 @@ void COptionsDlg::accept() {
   ProgramSettings settings;
   settings.setShowSplash(showSplash_->isChecked());
   settings.setRunMissed(runMissed_->isChecked());
+  settings.setKeepInTray(keepInTray_->isChecked());
   const std::string path = SettingsFilePath().string();
   if (const Status written = settings.WriteSettings(path); !written.ok()) {
     prompts_.ShowMessage(UiString(IDS_OPTIONS_WRITE_FAILED)

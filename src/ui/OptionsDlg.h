@@ -1,4 +1,4 @@
-// "Options": one page, "General", with the splash and missed-run settings of config.xml.
+// "Options": one page, "General", with the splash, missed-run and tray settings of config.xml.
 #pragma once
 
 #include <QDialog>
@@ -17,6 +17,7 @@ class COptionsDlg : public QDialog {
 
   QCheckBox* ShowSplashBox() const { return showSplash_; }
   QCheckBox* RunMissedBox() const { return runMissed_; }
+  QCheckBox* KeepInTrayBox() const { return keepInTray_; }
 
   // Writes config.xml; a failure is told through the prompts (file and reason). Closes either way.
   void accept() override;
@@ -25,6 +26,7 @@ class COptionsDlg : public QDialog {
   UserPrompts& prompts_;
   QCheckBox* showSplash_;
   QCheckBox* runMissed_;
+  QCheckBox* keepInTray_;
 };
 
 }  // namespace tarnwick::ui

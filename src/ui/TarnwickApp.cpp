@@ -13,6 +13,7 @@
 #include "ui/SplashScreenEx.h"
 #include "ui/TarnwickDoc.h"
 #include "ui/TarnwickView.h"
+#include "ui/TrayIcon.h"
 #include "ui/UiDialogs.h"
 
 namespace tarnwick::ui {
@@ -67,6 +68,12 @@ int CTarnwickApp::Main(int argc, char** argv) {
     frame.Raise();
     qCInfo(lcInstance) << "window raised for another copy";
   });
+  // A window hidden into the tray is not the last window closed: the program ends when the frame
+  // closes for good, not when a message box shown meanwhile goes away.
+  QApplication::setQuitOnLastWindowClosed(false);
+  QObject::connect(&frame, &CMainFrame::closed, &application, &QCoreApplication::quit, Qt::QueuedConnection);
+  CTrayIcon tray(frame, view);
+  frame.SetHideOnClose(&CTrayIcon::KeepInTrayOnClose);
   frame.show();
   if (!tourFolder.isEmpty()) {
     StartScreenshotTour(tourFolder, frame, view, ScreenshotTourFtp(QCoreApplication::arguments()));
@@ -74,6 +81,7 @@ int CTarnwickApp::Main(int argc, char** argv) {
   const int code = QApplication::exec();
   // The view goes before the frame it lives in; a job still running was stopped by the close.
   frame.SetCloseGuard({});
+  frame.SetHideOnClose({});
   return code;
 }
 

@@ -9,6 +9,7 @@
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <unistd.h>
 
 #include "app/ProgramFolder.h"
 #include "app/StringTable.h"
@@ -60,6 +61,8 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
       logModel_(new CActivityLogModel(this)),
       logAdapter_(doc.Log(), [this](std::vector<LogChange>&& changes) { logModel_->Apply(std::move(changes)); }),
       controller_(doc.Log(), observer_, services.prompts, services.clock, doc.Catalogue()),
+      schedulerLock_(CSchedulerLock::DefaultPath(),
+                     FormatString(IDS_SCHEDULER_HOLDER_WINDOW, static_cast<long>(::getpid()))),
       tabs_(new QTabWidget(this)),
       quickModel_(new CProfileListModel(ProfileList::Quick, this)),
       scheduledModel_(new CProfileListModel(ProfileList::Scheduled, this)) {
@@ -104,6 +107,9 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
   tick_.setInterval(kTickInterval);
   connect(&tick_, &QTimer::timeout, this, &CTarnwickView::OnTick);
   tick_.start();
+  // Whether the schedules run here is known from the start, not one tick later.
+  schedulerLock_.TryAcquire();
+  UpdateSchedulePane();
   frame_.SetView(this);
   frame_.SetCloseGuard([this] { return CanClose(); });
   UpdateCommandStates();
@@ -277,11 +283,32 @@ void CTarnwickView::WatchProfileFolders() {
 }
 
 void CTarnwickView::OnTick() {
-  if (controller_.Monitor().OnTick(services_.clock.Now())) {
-    // The monitor launched a profile and reloaded the catalogue.
-    doc_.CatalogueChanged();
+  const bool held = schedulerLock_.Held();
+  if (schedulerLock_.TryAcquire()) {
+    if (!held) {
+      // Taken over from the service: what it launched meanwhile has rewritten the profiles.
+      controller_.Monitor().ReadRunMissedSetting();
+      ReloadCatalogue();
+    }
+    if (controller_.Monitor().OnTick(services_.clock.Now())) {
+      // The monitor launched a profile and reloaded the catalogue.
+      doc_.CatalogueChanged();
+    }
   }
+  UpdateSchedulePane();
   UpdateCommandStates();
+}
+
+void CTarnwickView::UpdateSchedulePane() {
+  if (schedulerLock_.Held()) {
+    frame_.SetSchedulePane(UiString(IDS_SCHEDULES_PANE_HERE));
+    return;
+  }
+  // The lock file names its holder; a holder that has not written it yet, or a lock file that
+  // cannot be made, leaves the question mark.
+  const std::string holder = CSchedulerLock::CurrentHolder(CSchedulerLock::DefaultPath()).value_or("");
+  frame_.SetSchedulePane(UiString(IDS_SCHEDULES_PANE_ELSEWHERE)
+                             .arg(holder.empty() ? QStringLiteral("?") : QString::fromStdString(holder)));
 }
 
 void CTarnwickView::OpenEditor(EditorMode mode, const std::string& name) {

@@ -14,6 +14,7 @@
 #include "app/Status.h"
 #include "app/UserPrompts.h"
 #include "engine/BackupController.h"
+#include "engine/SchedulerLock.h"
 #include "ui/ActivityLogAdapter.h"
 #include "ui/JobObserverAdapter.h"
 #include "ui/ProfileEditorLauncher.h"
@@ -60,7 +61,12 @@ class CTarnwickView : public QWidget {
   CBackupController& Controller() { return controller_; }
   // Where the controller's jobs report (their calls come out on the window's thread).
   JobObserver& Observer() { return observer_; }
+  // The same reports as signals on the window's thread.
+  CJobObserverAdapter& Reports() { return observer_; }
   QTimer& TickTimer() { return tick_; }
+  // The window launches scheduled profiles only while it holds this lock; the background service
+  // (or another window on the same catalogue) holds it otherwise.
+  CSchedulerLock& SchedulerLock() { return schedulerLock_; }
 
   // The context menu of a list with its items enabled as the selection says.
   QMenu* ContextMenu(Tab tab);
@@ -91,9 +97,12 @@ class CTarnwickView : public QWidget {
   void OnHelpWeb();
   void OnAbout();
   void OnCustomize();
+  // The one-second tick: takes the scheduler lock when it is free, ticks the schedule monitor
+  // while holding it, and shows in the status bar who runs the schedules.
   void OnTick();
 
  private:
+  void UpdateSchedulePane();
   QTreeView* MakeList(QAbstractItemModel* model, const std::vector<int>& widths);
   QMenu* MakePopup(Tab tab);
   void ConnectCommands();
@@ -111,6 +120,7 @@ class CTarnwickView : public QWidget {
   CActivityLogModel* logModel_;
   CActivityLogAdapter logAdapter_;
   CBackupController controller_;
+  CSchedulerLock schedulerLock_;
   QTabWidget* tabs_;
   CProfileListModel* quickModel_;
   CProfileListModel* scheduledModel_;

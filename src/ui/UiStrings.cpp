@@ -202,6 +202,13 @@ constexpr Entry kEntries[] = {
     {IDS_ADVANCED_MINUTES, "minute(s)"},
     {IDS_ADVANCED_END_BEFORE_START, "The end date must be later than the start date."},
     {IDS_ADVANCED_DURATION_TOO_SHORT, "The duration must be greater than repetition interval."},
+    {IDS_OPTIONS_KEEP_IN_TRAY, "Keep running in the tray when the window is closed"},
+    {IDS_TRAY_OPEN, "&Open"},
+    {IDS_TRAY_STOP, "&Stop Backup"},
+    {IDS_TRAY_EXIT, "E&xit"},
+    {IDS_TRAY_BUSY_TIP, "Tarnwick: %1\n%2"},
+    {IDS_SCHEDULES_PANE_HERE, "Schedules run here"},
+    {IDS_SCHEDULES_PANE_ELSEWHERE, "Schedules run by %1"},
 };
 
 static_assert(std::is_sorted(std::begin(kEntries), std::end(kEntries),

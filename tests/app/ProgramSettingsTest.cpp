@@ -90,6 +90,24 @@ TEST(ProgramSettings, WritesFiveLinesAndReadsThemBack) {
   EXPECT_FALSE(back.runMissed());
 }
 
+TEST(ProgramSettings, TheTraySettingFollowsTheLinesOlderCopiesRead) {
+  TempDir dir;
+  const auto path = (dir / "config.xml").string();
+  ProgramSettings settings;
+  settings.setKeepInTray(true);
+  ASSERT_TRUE(settings.WriteSettings(path).ok());
+  // An older copy searches SHOWSPLASH, then RUNMISSED, forward: both stand where they stood.
+  EXPECT_EQ(ReadFile(path),
+            "<CONFIG>\r\n<SHOWSPLASH>1</SHOWSPLASH>\r\n<RUNMISSED>0</RUNMISSED>\r\n<KEEPINTRAY>1</KEEPINTRAY>\r\n"
+            "</CONFIG>\r\n");
+  ProgramSettings back;
+  ASSERT_TRUE(back.ReadSettings(path).ok());
+  EXPECT_TRUE(back.keepInTray());
+  // The file an older copy wrote leaves it off.
+  EXPECT_FALSE(
+      ReadFrom("<CONFIG>\r\n<SHOWSPLASH>0</SHOWSPLASH>\r\n<RUNMISSED>1</RUNMISSED>\r\n</CONFIG>\r\n").keepInTray());
+}
+
 TEST(ProgramSettings, FailedWriteReportsAndLeavesNoTemporaryFile) {
   TempDir dir;
   std::filesystem::create_directory(dir / "config.xml");  // cannot be replaced by a file

@@ -19,6 +19,7 @@
 
 #include "app/ProgramFolder.h"
 #include "app/ProgramSettings.h"
+#include "log/RunLogFile.h"
 #include "profiles/Profile.h"
 #include "support/CliSandbox.h"
 
@@ -266,6 +267,43 @@ TEST_F(RunCommandTest, TheMonitorLaunchesAMissedRunAndEndsOnSigint) {
   Profile after;
   ASSERT_TRUE(ReadProfile(p.filePath, after, std::time(nullptr)).ok());
   EXPECT_GT(after.schedule.nextRun, std::time(nullptr)) << "the file holds the next run";
+
+  // The unattended run is kept in the month's history, and `log --last` shows it.
+  EXPECT_EQ(CRunLogFile::MonthFiles(dir / "bin/Logs").size(), 1u);
+  const CliResult last = Run({"log", "--last"});
+  EXPECT_EQ(last.status, 0) << last.err;
+  const auto rows = SplitLines(last.out);
+  ASSERT_GE(rows.size(), 3u) << last.out;
+  EXPECT_EQ(rows.front(), "##### TARNWICK #####\t \t ");
+  EXPECT_NE(rows[1].find("\tTASKNAME\t********** Task Name:  nightly **********"), std::string::npos);
+  EXPECT_NE(rows.back().find("\tBACKUPEND\tBackup End."), std::string::npos);
+}
+
+TEST_F(RunCommandTest, OfTwoMonitorsOneRunsTheScheduleAndTheOtherTakesOverWhenItEnds) {
+  SaveMissedSchedule("first");
+  const pid_t a = dir.StartNamed("a", {"monitor"});
+  ASSERT_TRUE(dir.WaitForText("a.err", "monitoring"));
+  const pid_t b = dir.StartNamed("b", {"monitor"});
+  ASSERT_TRUE(dir.WaitForText("b.err", "standing by until it ends"));
+  EXPECT_TRUE(dir.WaitForText("a.out", "BACKUPEND"));
+  ::kill(a, SIGINT);
+  const CliResult first = dir.FinishNamed("a", a);
+
+  ASSERT_TRUE(dir.WaitForText("b.err", "monitoring"));
+  SaveMissedSchedule("second");
+  EXPECT_TRUE(dir.WaitForText("b.out", "Task Name:  second"));
+  EXPECT_TRUE(dir.WaitForText("b.out", "BACKUPEND"));
+  ::kill(b, SIGINT);
+  const CliResult second = dir.FinishNamed("b", b);
+  EXPECT_EQ(first.status, 0);
+  EXPECT_EQ(second.status, 0);
+  const auto count = [](const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count(first.out + second.out, "Task Name:  first"), 1u) << first.out << second.out;
+  EXPECT_EQ(count(second.out, "Task Name:  second"), 1u);
 }
 
 TEST_F(RunCommandTest, TheMonitorStopsARunningBackupBeforeItEnds) {

@@ -52,26 +52,40 @@ CliSandbox::CliSandbox() : cli_(dir_ / "bin/tarnwick-cli") {
   SetProgramFolderPath(dir_ / "bin");
 }
 
-pid_t CliSandbox::Start(const std::vector<std::string>& args, int errFd) const {
+std::vector<std::string> CliSandbox::Command(const std::vector<std::string>& args) const {
   std::vector<std::string> command{cli_.string()};
   command.insert(command.end(), args.begin(), args.end());
-  return StartProcess(command, dir_.path(), dir_ / "out", dir_ / "err", errFd);
+  return command;
 }
 
-ProcessResult CliSandbox::Finish(pid_t pid) const {
+pid_t CliSandbox::Start(const std::vector<std::string>& args, int errFd) const {
+  return StartProcess(Command(args), dir_.path(), dir_ / "out", dir_ / "err", errFd);
+}
+
+ProcessResult CliSandbox::Finish(pid_t pid) const { return Collect(pid, "out", "err"); }
+
+pid_t CliSandbox::StartNamed(const std::string& name, const std::vector<std::string>& args) const {
+  return StartProcess(Command(args), dir_.path(), dir_ / (name + ".out"), dir_ / (name + ".err"));
+}
+
+ProcessResult CliSandbox::FinishNamed(const std::string& name, pid_t pid) const {
+  return Collect(pid, name + ".out", name + ".err");
+}
+
+ProcessResult CliSandbox::Collect(pid_t pid, const std::string& out, const std::string& err) const {
   ProcessResult result;
   result.status = WaitProcess(pid);
   std::error_code ec;
-  if (fs::exists(dir_ / "out", ec)) result.out = ReadFile(dir_ / "out");
-  if (fs::exists(dir_ / "err", ec)) result.err = ReadFile(dir_ / "err");
+  if (fs::exists(dir_ / out, ec)) result.out = ReadFile(dir_ / out);
+  if (fs::exists(dir_ / err, ec)) result.err = ReadFile(dir_ / err);
   return result;
 }
 
-bool CliSandbox::WaitForOutput(const std::string& text) const {
+bool CliSandbox::WaitForText(const std::string& file, const std::string& text) const {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (std::chrono::steady_clock::now() < deadline) {
     std::error_code ec;
-    if (fs::exists(dir_ / "out", ec) && ReadFile(dir_ / "out").find(text) != std::string::npos) return true;
+    if (fs::exists(dir_ / file, ec) && ReadFile(dir_ / file).find(text) != std::string::npos) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
   return false;

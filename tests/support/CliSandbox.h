@@ -42,9 +42,18 @@ class CliSandbox {
   ProcessResult Finish(pid_t pid) const;
   ProcessResult Run(const std::vector<std::string>& args) const { return Finish(Start(args)); }
   // Waits until the running program has printed `text` (at most 20 s).
-  bool WaitForOutput(const std::string& text) const;
+  bool WaitForOutput(const std::string& text) const { return WaitForText("out", text); }
+
+  // For several programs at once: output to "<name>.out" and "<name>.err".
+  pid_t StartNamed(const std::string& name, const std::vector<std::string>& args) const;
+  ProcessResult FinishNamed(const std::string& name, pid_t pid) const;
+  // Waits until the sandbox file `file` holds `text` (at most 20 s).
+  bool WaitForText(const std::string& file, const std::string& text) const;
 
  private:
+  std::vector<std::string> Command(const std::vector<std::string>& args) const;
+  ProcessResult Collect(pid_t pid, const std::string& out, const std::string& err) const;
+
   TempDir dir_;
   std::filesystem::path cli_;
 };

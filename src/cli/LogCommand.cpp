@@ -1,0 +1,42 @@
+// tarnwick-cli log [--last]: the run history the background service keeps in the data folder, the
+// rows of this month, or with --last those of the last run, and where that run ended.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/CliCommand.h"
+#include "cli/ConsoleReporter.h"
+#include "log/RunLogFile.h"
+
+namespace tarnwick::cli {
+namespace {
+
+int ShowLog(const std::vector<std::string>& args) {
+  const bool lastOnly = args.size() == 1 && args[0] == "--last";
+  if (!args.empty() && !lastOnly) {
+    std::fprintf(stderr, "tarnwick-cli: usage: log [--last]\n");
+    return kExitCannotStart;
+  }
+  const auto folder = CRunLogFile::DefaultFolder();
+  const auto files = CRunLogFile::MonthFiles(folder);
+  if (files.empty()) {
+    std::fprintf(stderr, "tarnwick-cli: no run history in %s (the background service writes it)\n", folder.c_str());
+    return kExitFailed;
+  }
+  std::vector<LogRow> rows;
+  if (lastOnly) {
+    rows = CRunLogFile::FindLastRun(folder).rows;
+  } else if (!ReadLogFile(files.back().string(), rows)) {
+    std::fprintf(stderr, "tarnwick-cli: cannot read %s\n", files.back().c_str());
+    return kExitFailed;
+  }
+  for (const LogRow& row : rows) std::fputs(ConsoleRowText(row).c_str(), stdout);
+  std::fprintf(stderr, "tarnwick-cli: from %s\n", lastOnly ? folder.c_str() : files.back().c_str());
+  return kExitOk;
+}
+
+const CliCommandRegistration registration(
+    {"log", "[--last]", "print this month's run history of the background service (--last: its last run)", ShowLog});
+
+}  // namespace
+}  // namespace tarnwick::cli
