@@ -203,9 +203,9 @@ enum StringId : unsigned {
   IDS_RENAME_REFUSED_ROW = 62515,         // BACKUPFILE row: remote file
 
   // Texts of the scheduler lock and the background service.
-  IDS_SCHEDULER_HOLDER_MONITOR = 62900,  // who holds the scheduler lock: process id
-  IDS_SCHEDULER_HOLDER_WINDOW = 62901,   // who holds the scheduler lock: process id
-  IDS_SCHEDULES_RUN_ELSEWHERE = 62902,   // standing by: the holder's text
+  IDS_SCHEDULER_HOLDER_MONITOR = 62990,  // who holds the scheduler lock: process id
+  IDS_SCHEDULER_HOLDER_WINDOW = 62991,   // who holds the scheduler lock: process id
+  IDS_SCHEDULES_RUN_ELSEWHERE = 62992,   // standing by: the holder's text
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.
