@@ -253,6 +253,7 @@ constexpr Entry kEntries[] = {
     {IDS_VERIFY_CONTENT_DIFFERS, "its content differs from its source (CRC-32 %08X, source %08X)"},
     {IDS_VERIFY_REMOTE_SIZE_UNKNOWN, "the server does not tell its size (%s)"},
     {IDS_VERIFY_NOT_AN_ARCHIVE, "it cannot be read as an archive (%s)"},
+    {IDS_VERIFY_DOWNLOAD_FAILED, "it could not be downloaded for the check"},
 };
 
 // The lookup below is a binary search.

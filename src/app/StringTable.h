@@ -226,6 +226,7 @@ enum StringId : unsigned {
   IDS_VERIFY_CONTENT_DIFFERS = 62921,      // reason: copy CRC, source CRC
   IDS_VERIFY_REMOTE_SIZE_UNKNOWN = 62922,  // reason: server reason
   IDS_VERIFY_NOT_AN_ARCHIVE = 62923,       // reason: why the archive cannot be read
+  IDS_VERIFY_DOWNLOAD_FAILED = 62924,      // reason
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.
