@@ -202,8 +202,12 @@ constexpr Entry kEntries[] = {
     {IDS_ADVANCED_MINUTES, "minute(s)"},
     {IDS_ADVANCED_END_BEFORE_START, "The end date must be later than the start date."},
     {IDS_ADVANCED_DURATION_TOO_SHORT, "The duration must be greater than repetition interval."},
+    {IDS_PROFILE_VERIFY, "&Verify after backup"},
 };
 
+// The numbers of this table must stay below the core's reading-back and verify texts.
+static_assert(static_cast<unsigned>(IDS_UI_LAST) <= static_cast<unsigned>(IDS_ZIP_NO_END_RECORD),
+              "window texts run into the core's numbers");
 static_assert(std::is_sorted(std::begin(kEntries), std::end(kEntries),
                              [](const Entry& a, const Entry& b) { return a.id < b.id; }),
               "the table must stay sorted by number");
