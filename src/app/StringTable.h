@@ -202,6 +202,32 @@ enum StringId : unsigned {
   IDS_WALK_CUT_ROW = 62514,               // ERROR row: folder, limit
   IDS_RENAME_REFUSED_ROW = 62515,         // BACKUPFILE row: remote file
 
+  // Reading an archive back and verifying a backup (62900-62939).
+  IDS_ZIP_NO_END_RECORD = 62900,           // Corrupt reason
+  IDS_ZIP_BAD_DIRECTORY = 62901,           // Corrupt reason
+  IDS_ZIP_FAULT_UNSAFE_NAME = 62902,       // entry fault
+  IDS_ZIP_FAULT_LOCAL_HEADER = 62903,      // entry fault
+  IDS_ZIP_FAULT_OUT_OF_BOUNDS = 62904,     // entry fault
+  IDS_ZIP_FAULT_METHOD = 62905,            // entry fault
+  IDS_ZIP_FAULT_BAD_DATA = 62906,          // entry fault
+  IDS_ZIP_FAULT_SIZE = 62907,              // entry fault
+  IDS_ZIP_FAULT_CRC = 62908,               // entry fault
+  IDS_KW_VERIFY = 62910,                   // keyword of the VERIFY rows
+  IDS_VERIFY_ARCHIVE_ROW = 62911,          // VERIFY row: archive path
+  IDS_VERIFY_COPIES_ROW = 62912,           // VERIFY row: destination folder
+  IDS_VERIFY_DONE_ROW = 62913,             // VERIFY row: files checked, files failed
+  IDS_VERIFY_FAILED_ROW = 62914,           // ERROR row: path, reason
+  IDS_VERIFY_ENTRY_FAILED_ROW = 62915,     // ERROR row: entry name, archive path, reason
+  IDS_VERIFY_STATUS = 62916,               // status while verifying: path, KB
+  IDS_VERIFY_CANNOT_READ = 62917,          // reason: system reason
+  IDS_VERIFY_SOURCE_UNREADABLE = 62918,    // reason: system reason
+  IDS_VERIFY_SIZE_DIFFERS = 62919,         // reason: copy size, source size
+  IDS_VERIFY_TIME_DIFFERS = 62920,         // reason
+  IDS_VERIFY_CONTENT_DIFFERS = 62921,      // reason: copy CRC, source CRC
+  IDS_VERIFY_REMOTE_SIZE_UNKNOWN = 62922,  // reason: server reason
+  IDS_VERIFY_NOT_AN_ARCHIVE = 62923,       // reason: why the archive cannot be read
+  IDS_VERIFY_DOWNLOAD_FAILED = 62924,      // reason
+
   // Texts of the scheduler lock and the background service.
   IDS_SCHEDULER_HOLDER_MONITOR = 62990,  // who holds the scheduler lock: process id
   IDS_SCHEDULER_HOLDER_WINDOW = 62991,   // who holds the scheduler lock: process id

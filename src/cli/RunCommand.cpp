@@ -3,13 +3,12 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <ctime>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "cli/CliCommand.h"
 #include "cli/HeadlessSession.h"
+#include "cli/SavedProfile.h"
 #include "cli/StopSignals.h"
 #include "engine/BackupController.h"
 #include "profiles/Profile.h"
@@ -54,25 +53,8 @@ int RunProfile(const std::vector<std::string>& args) {
     return kExitCannotStart;
   }
   ConsolePrompts prompts(stderr);
-  // Any profile file there is runs, also one whose name a new profile could not be given (too
-  // long, a control character); only a name that would lead out of the profile folder is refused.
-  if (const Status problem = ExistingProfileNameProblem(parsed.name); !problem.ok()) {
-    prompts.ShowMessage(problem.ToString());
-    return kExitCannotStart;
-  }
-  // Looked up without creating anything: a run never changes the program folder.
-  const std::string path = ProfileFileOf(parsed.name);
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
-    prompts.ShowMessage("no profile named \"" + parsed.name + "\" (" + path + ")");
-    return kExitCannotStart;
-  }
-  // A file that is not a profile is refused, never run as the defaults it would read as.
   Profile profile;
-  if (const Status read = ReadProfile(path, profile, std::time(nullptr)); !read.ok()) {
-    prompts.ShowMessage(read.ToString());
-    return kExitCannotStart;
-  }
+  if (const int read = ReadSavedProfile(parsed.name, profile, prompts); read != kExitOk) return read;
 
   HeadlessSession session(::isatty(STDERR_FILENO) != 0);
   CBackupController& controller = session.controller;

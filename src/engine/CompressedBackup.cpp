@@ -9,6 +9,7 @@
 
 #include "app/Status.h"
 #include "app/StringTable.h"
+#include "engine/BackupVerify.h"
 #include "engine/JobDestination.h"
 #include "engine/JobReport.h"
 #include "engine/LocalSources.h"
@@ -143,6 +144,10 @@ int RunZipJob(JobContext& context) {
   }
 
   destination->StoreArchive(context, *archive, archivePath, false);
+  if (job.verify && !context.StopRequested()) {
+    // A local archive is read where it now lies; one sent to a server from the copy it was sent from.
+    VerifyArchive(context, *destination, job.destIsLocal ? archivePath : archive->path(), archivePath);
+  }
   destination->Close();
   ClearStatus(context);
   if (!context.StopRequested()) context.log.LogAction(LOG_BACKUPEND, IDS_BACKUP_END);

@@ -1,6 +1,7 @@
 #include "engine/CopyJob.h"
 
 #include "app/StringTable.h"
+#include "engine/BackupVerify.h"
 #include "engine/JobReport.h"
 #include "engine/LocalSources.h"
 #include "engine/PathFilter.h"
@@ -52,9 +53,14 @@ int RunCopyJob(JobContext& context) {
   }
 
   const TransferList list = BuildLocalSourceList(context, *destination, LocalListKind::Copy);
+  TransferList written;  // what the check after the run compares byte by byte
   for (const TransferEntry& entry : list) {
     LogBackupFile(context, entry.source);
-    if (!destination->PutLocalFile(context, entry.source, entry.target)) LogBackupFailed(context, entry.source);
+    if (destination->PutLocalFile(context, entry.source, entry.target)) {
+      written.push_back(entry);
+    } else {
+      LogBackupFailed(context, entry.source);
+    }
     if (context.StopRequested()) {
       ClearStatus(context);
       context.log.LogAction(LOG_BACKUPSTOPPED, IDS_BACKUP_STOPPED);
@@ -74,6 +80,7 @@ int RunCopyJob(JobContext& context) {
     }
   }
 
+  if (context.job.verify && !context.StopRequested()) VerifyCopies(context, *destination, written, true);
   destination->Close();
   ClearStatus(context);
   // Every run ends with exactly one of the two rows, also when the stop came after the last check.

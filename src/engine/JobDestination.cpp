@@ -9,6 +9,7 @@
 
 #include "app/Status.h"
 #include "app/StringTable.h"
+#include "engine/CopyCheck.h"
 #include "engine/FtpTransfers.h"
 #include "engine/JobReport.h"
 #include "engine/LocalCopy.h"
@@ -44,18 +45,18 @@ class StaleTemporaryCleaner {
 class LocalDestination final : public JobDestination {
  public:
   // `datedBase`: the folder that holds the date folders, empty without them.
-  LocalDestination(std::string folder, std::string datedBase)
-      : JobDestination(std::move(folder)), datedBase_(std::move(datedBase)) {}
+  LocalDestination(std::string folder, std::string datedBase, bool checking)
+      : JobDestination(std::move(folder), checking), datedBase_(std::move(datedBase)) {}
 
   std::vector<std::string> FoldersToSkip() const override {
     if (datedBase_.empty()) return {Root()};
     return {Root(), datedBase_};
   }
   void CreateFolderChain(const std::string& path) override {
-    if (LiesUnder(Root(), path)) CreateLocalFolderChain(path);
+    if (!Checking() && LiesUnder(Root(), path)) CreateLocalFolderChain(path);
   }
   void CreateFolder(const std::string& path) override {
-    if (LiesUnder(Root(), path)) ::mkdir(path.c_str(), 0777);
+    if (!Checking() && LiesUnder(Root(), path)) ::mkdir(path.c_str(), 0777);
   }
 
   bool PutLocalFile(JobContext& context, const std::string& source, const std::string& target) override {
@@ -83,6 +84,14 @@ class LocalDestination final : public JobDestination {
                                                       SystemErrorText(archive.error()).c_str()));
   }
 
+  std::string CopyMismatch(JobContext& context, const std::string& source, const std::string& target,
+                           bool content) override {
+    return LocalCopyMismatch(context, source, target, content);
+  }
+  std::string FetchArchive(JobContext&, const std::string& archivePath, const std::string&) override {
+    return archivePath;
+  }
+
  private:
   void Clean(const std::string& folder) {
     if (cleaner_.FirstVisit(folder)) RemoveStaleTemporaries(folder);
@@ -95,15 +104,15 @@ class LocalDestination final : public JobDestination {
 class FtpDestination final : public JobDestination {
  public:
   // `site` has the absolute remote path the login gave.
-  FtpDestination(const FtpSite& site, FtpJobConnection connection)
-      : JobDestination(site.remotePath), connection_(std::move(connection)) {}
+  FtpDestination(const FtpSite& site, FtpJobConnection connection, bool checking)
+      : JobDestination(site.remotePath, checking), connection_(std::move(connection)) {}
 
   std::vector<std::string> FoldersToSkip() const override { return {}; }
   void CreateFolderChain(const std::string& path) override {
-    if (LiesUnder(Root(), path)) CreateRemoteFolderChain(*connection_, path);
+    if (!Checking() && LiesUnder(Root(), path)) CreateRemoteFolderChain(*connection_, path);
   }
   void CreateFolder(const std::string& path) override {
-    if (LiesUnder(Root(), path)) CreateRemoteFolder(*connection_, path);
+    if (!Checking() && LiesUnder(Root(), path)) CreateRemoteFolder(*connection_, path);
   }
 
   bool PutLocalFile(JobContext& context, const std::string& source, const std::string& target) override {
@@ -156,6 +165,17 @@ class FtpDestination final : public JobDestination {
     if (!sent) LogBackupFailed(context, archivePath);
   }
 
+  std::string CopyMismatch(JobContext&, const std::string& source, const std::string& target, bool) override {
+    return RemoteCopyMismatch(connection_->Session(), source, target);
+  }
+  std::string StoredArchiveMismatch(const std::string& archivePath, long long size) override {
+    return RemoteSizeMismatch(connection_->Session(), archivePath, size);
+  }
+  std::string FetchArchive(JobContext& context, const std::string& archivePath, const std::string& scratch) override {
+    if (!DownloadFile(context, archivePath, scratch, *connection_) || context.StopRequested()) return {};
+    return JoinPath(scratch, LastPathComponent(archivePath));
+  }
+
   void Close() override { CloseJobConnection(connection_); }
 
  private:
@@ -177,24 +197,27 @@ class FtpDestination final : public JobDestination {
 
 }  // namespace
 
-std::unique_ptr<JobDestination> OpenDestination(JobContext& context) {
+std::unique_ptr<JobDestination> OpenDestination(JobContext& context, DestinationUse use) {
   const BackupJob& job = context.job;
-  if (job.destIsLocal) CreateLocalFolderChain(job.localDestFolder);
-  context.log.LogAction(LOG_BACKUPSTART, IDS_BACKUP_START);
+  const bool checking = use == DestinationUse::Check;
+  if (!checking) {
+    if (job.destIsLocal) CreateLocalFolderChain(job.localDestFolder);
+    context.log.LogAction(LOG_BACKUPSTART, IDS_BACKUP_START);
+  }
   if (job.destIsLocal) {
     const std::string datedBase =
         job.useDateFolder ? job.localDestFolder.substr(0, job.localDestFolder.rfind('/')) : std::string();
-    return std::make_unique<LocalDestination>(job.localDestFolder, datedBase);
+    return std::make_unique<LocalDestination>(job.localDestFolder, datedBase, checking);
   }
   FtpSite site = job.ftpDest;
   FtpJobConnection connection = ConnectForJob(context, site, true);
-  if (connection) return std::make_unique<FtpDestination>(site, std::move(connection));
-  context.log.LogAction(LOG_BACKUPEND, IDS_BACKUP_END);
+  if (connection) return std::make_unique<FtpDestination>(site, std::move(connection), checking);
+  if (!checking) context.log.LogAction(LOG_BACKUPEND, IDS_BACKUP_END);
   return nullptr;
 }
 
 std::unique_ptr<JobDestination> LocalFolderDestination(const std::string& folder) {
-  return std::make_unique<LocalDestination>(folder, std::string());
+  return std::make_unique<LocalDestination>(folder, std::string(), false);
 }
 
 std::string RemoteArchivePath(const std::string& zipPath, const std::string& host) {

@@ -50,20 +50,41 @@ class JobDestination {
   // stopped job's archive is kept locally but not sent to a server.
   virtual void StoreArchive(JobContext& context, CPartFile& archive, const std::string& archivePath, bool stopped) = 0;
 
+  // Why the copy at `target` does not match the local file `source`, in the log's words; empty
+  // when it does (see CopyCheck.h: a local copy by size, time and, with `content`, CRC-32; a copy
+  // on a server by the size it reports).
+  virtual std::string CopyMismatch(JobContext& context, const std::string& source, const std::string& target,
+                                   bool content) = 0;
+  // Why the archive stored at `archivePath` does not hold the `size` bytes it was made of; empty
+  // when it does. A local archive is read back itself, so it has nothing to add.
+  virtual std::string StoredArchiveMismatch(const std::string&, long long) { return {}; }
+  // A local file holding the archive stored at `archivePath`, to read it back without a backup:
+  // the archive itself, or a copy downloaded into the folder `scratch`. Empty when it cannot be had.
+  virtual std::string FetchArchive(JobContext& context, const std::string& archivePath, const std::string& scratch) = 0;
+
   // Ends what the destination holds open (an FTP session).
   virtual void Close() {}
 
  protected:
-  explicit JobDestination(std::string root) : root_(std::move(root)) {}
+  JobDestination(std::string root, bool checking) : root_(std::move(root)), checking_(checking) {}
+  // Opened to check a backup: nothing is made there.
+  bool Checking() const { return checking_; }
 
  private:
   std::string root_;
+  bool checking_;
+};
+
+enum class DestinationUse {
+  Backup,  // "Backup Start." is logged and missing folders are made
+  Check,   // no rows of a backup and nothing made: only what is there is read
 };
 
 // The job's destination, opened: the local folder is made, "Backup Start." is logged and an FTP
 // destination is logged in to (a relative remote path is made absolute there). Null, after
 // "Backup End." is logged, when the FTP destination cannot be reached.
-std::unique_ptr<JobDestination> OpenDestination(JobContext& context);
+// Opened for a check, neither "Backup Start." nor "Backup End." is logged and no folder is made.
+std::unique_ptr<JobDestination> OpenDestination(JobContext& context, DestinationUse use = DestinationUse::Backup);
 
 // The local folder `folder` as a destination (for tests and tools that need no log rows).
 std::unique_ptr<JobDestination> LocalFolderDestination(const std::string& folder);

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -626,6 +628,24 @@ Status CFtpSession::List(const std::string& pattern, std::vector<FtpFileInfo>& e
 bool CFtpSession::LastListingWasCut() const { return impl_->listingCut; }
 
 void CFtpSession::SetListingLimit(std::size_t bytes) { impl_->listingLimit = bytes; }
+
+Status CFtpSession::FileSize(const std::string& path, std::uint64_t& size) {
+  Impl& s = *impl_;
+  const std::string absolute = AbsolutePath(path);
+  // Servers answer SIZE in ASCII mode with a count of converted bytes, or not at all.
+  if (!s.Begin(absolute) || !s.Commands({"TYPE I", "SIZE " + absolute})) return s.failure;
+  const Exchange* answer = s.Reply("SIZE ");
+  const char* digits = answer->reply.c_str() + std::min<std::size_t>(answer->reply.size(), 4);
+  errno = 0;
+  const unsigned long long value = std::strtoull(digits, nullptr, 10);
+  if (answer->code != 213 || *digits < '0' || *digits > '9' || errno != 0) {
+    std::string reply = answer->reply;
+    TrimLineBreaks(reply);
+    return Status::Refused(reply, absolute);
+  }
+  size = value;
+  return {};
+}
 
 Status CFtpSession::CreateDirectory(const std::string& path) {
   const std::string absolute = AbsolutePath(path);

@@ -96,6 +96,11 @@ class CFtpSession {
   // The most bytes one listing may take (64 MiB unless set).
   void SetListingLimit(std::size_t bytes);
 
+  // The size of the remote file `path` in bytes, as the server's SIZE answer gives it (asked in
+  // binary mode, so it counts the bytes a download receives). Refused when the server has no such
+  // file or does not know SIZE.
+  Status FileSize(const std::string& path, std::uint64_t& size);
+
   Status CreateDirectory(const std::string& path);
   Status DeleteFile(const std::string& path);
   Status Rename(const std::string& from, const std::string& to);

@@ -102,6 +102,7 @@ std::string CActivityLog::KeywordFor(int code) {
     case LOG_LOGINOK: return LoadString(IDS_KW_LOGINOK);
     case LOG_LOGINFAILED: return LoadString(IDS_KW_LOGINFAILED);
     case LOG_BACKUPSTOPPED: return LoadString(IDS_KW_BACKUPSTOPPED);
+    case LOG_VERIFY: return LoadString(IDS_KW_VERIFY);
     default: return LoadString(IDS_KW_UNKNOWN_ACTION);  // 3 is not used either
   }
 }

@@ -72,6 +72,9 @@ struct Profile {
   std::int32_t zipLevel = kNormalZipLevel;
   std::string zipFileName;  // placed in the destination folder
   bool useDateFolder = false;
+  // Check the backup once it is written. Off for a file that does not say (older files); the
+  // editor starts a new profile with it on.
+  bool verifyAfterBackup = false;
   ScheduleRecord schedule;      // scheduled profiles only; ReadProfile resets it first
   bool hasSources = false;      // derived: any local or remote source
   bool hasDestination = false;  // derived: the destination's FILEURL is not empty
@@ -91,6 +94,7 @@ struct BackupJob {
   bool anonymousLogin = false;
   std::string zipPath;                      // full path of the archive; for an FTP destination it starts with the host
   std::int32_t zipLevel = kNormalZipLevel;  // always 0 to 9
+  bool verify = false;                      // check what was written once the backup is complete
 };
 
 // Which worker a made job is for.

@@ -207,6 +207,8 @@ void ReadDocument(CXmlDocument& doc, Profile& profile) {
     }
     profile.useDateFolder = NumberOrZero(in.TextOrEmpty("DSTUSEDATE")) != 0;
     ReadSchedulePart(doc, profile.schedule);
+    // Last in CONFIG, where readers that do not know it never look.
+    profile.verifyAfterBackup = NumberOrZero(in.TextOrEmpty("VERIFY")) != 0;
     in.Leave();
   }
 }
@@ -364,6 +366,7 @@ std::string ProfileText(const Profile& profile, std::time_t now) {
   }
   out.Flag("DSTUSEDATE", profile.useDateFolder);
   if (profile.isScheduled) WriteSchedulePart(out, profile.schedule, now);
+  if (profile.verifyAfterBackup) out.Flag("VERIFY", true);
   out.Leave();
   return doc.GetText();
 }

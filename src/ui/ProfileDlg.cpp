@@ -42,6 +42,7 @@ bool HasDestination(const Profile& profile) {
 Profile CProfileDlg::NewProfile(std::time_t now) {
   Profile profile;
   ResetSchedule(profile.schedule, now);
+  profile.verifyAfterBackup = true;  // a backup nobody checked is a hope, not a backup
   return profile;
 }
 
@@ -56,6 +57,7 @@ CProfileDlg::CProfileDlg(EditorServices& services, bool scheduled, Profile profi
       compress_(new QCheckBox(UiString(IDS_PROFILE_COMPRESS), this)),
       archive_(new QLineEdit(this)),
       level_(new QComboBox(this)),
+      verify_(new QCheckBox(UiString(IDS_PROFILE_VERIFY), this)),
       mode_(new QPushButton(this)),
       schedule_(Button(IDS_PROFILE_SCHEDULE_SETTINGS, this)),
       nextRun_(new QLabel(this)),
@@ -87,6 +89,7 @@ CProfileDlg::CProfileDlg(EditorServices& services, bool scheduled, Profile profi
   grid->addWidget(compress_, 5, 0);
   grid->addWidget(archive_, 5, 1, 1, 2);
   grid->addWidget(level_, 5, 3);
+  grid->addWidget(verify_, 6, 0, 1, 4);
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(2, 1);
 
@@ -111,8 +114,8 @@ CProfileDlg::CProfileDlg(EditorServices& services, bool scheduled, Profile profi
   layout->addLayout(buttons);
   group->setMinimumWidth(520);
 
-  SetTabOrder({source, summary, backupTo, destination_, saveThis_, name_, compress_, archive_, level_, schedule_, mode_,
-               help, saveProfile, run_, cancel});
+  SetTabOrder({source, summary, backupTo, destination_, saveThis_, name_, compress_, archive_, level_, verify_,
+               schedule_, mode_, help, saveProfile, run_, cancel});
   connect(source, &QPushButton::clicked, this, &CProfileDlg::OnSource);
   connect(summary, &QPushButton::clicked, this, &CProfileDlg::OnSummary);
   connect(backupTo, &QPushButton::clicked, this, &CProfileDlg::OnBackupTo);
@@ -130,6 +133,7 @@ CProfileDlg::CProfileDlg(EditorServices& services, bool scheduled, Profile profi
   compress_->setChecked(profile_.compress);
   archive_->setText(QString::fromStdString(profile_.zipFileName));
   level_->setCurrentIndex(ZipLevelIndex(profile_.zipLevel));
+  verify_->setChecked(profile_.verifyAfterBackup);
   if (HasDestination(profile_)) destSummary_ = DestinationText(profile_, services_.clock.Now());
   UpdateDestination();
   ApplyMode();
@@ -166,6 +170,7 @@ void CProfileDlg::TakeFields() {
   profile_.compress = compress_->isChecked();
   profile_.zipFileName = archive_->text().toStdString();
   profile_.zipLevel = level_->currentData().toInt();
+  profile_.verifyAfterBackup = verify_->isChecked();
 }
 
 const Profile& CProfileDlg::CurrentProfile() {

@@ -51,6 +51,7 @@ class CProfileDlg : public QDialog {
   QCheckBox* CompressBox() const { return compress_; }
   QLineEdit* ArchiveEdit() const { return archive_; }
   QComboBox* LevelCombo() const { return level_; }
+  QCheckBox* VerifyBox() const { return verify_; }
   QPushButton* ModeButton() const { return mode_; }
   QPushButton* ScheduleButton() const { return schedule_; }
   QLabel* NextRunLabel() const { return nextRun_; }
@@ -77,6 +78,7 @@ class CProfileDlg : public QDialog {
   QCheckBox* compress_;
   QLineEdit* archive_;
   QComboBox* level_;
+  QCheckBox* verify_;
   QPushButton* mode_;
   QPushButton* schedule_;
   QLabel* nextRun_;

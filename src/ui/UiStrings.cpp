@@ -209,8 +209,12 @@ constexpr Entry kEntries[] = {
     {IDS_TRAY_BUSY_TIP, "Tarnwick: %1\n%2"},
     {IDS_SCHEDULES_PANE_HERE, "Schedules run here"},
     {IDS_SCHEDULES_PANE_ELSEWHERE, "Schedules run by %1"},
+    {IDS_PROFILE_VERIFY, "&Verify after backup"},
 };
 
+// The numbers of this table must stay below the core's reading-back and verify texts.
+static_assert(static_cast<unsigned>(IDS_UI_LAST) <= static_cast<unsigned>(IDS_ZIP_NO_END_RECORD),
+              "window texts run into the core's numbers");
 static_assert(std::is_sorted(std::begin(kEntries), std::end(kEntries),
                              [](const Entry& a, const Entry& b) { return a.id < b.id; }),
               "the table must stay sorted by number");

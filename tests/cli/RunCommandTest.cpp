@@ -319,3 +319,29 @@ TEST_F(RunCommandTest, TheMonitorStopsARunningBackupBeforeItEnds) {
 
 }  // namespace
 }  // namespace tarnwick::test
+
+namespace tarnwick::test {
+namespace {
+
+TEST_F(RunCommandTest, VerifyChecksTheBackupAloneAndExitsOneOnAMismatch) {
+  SaveProfile("checked", [](Profile& p) { p.verifyAfterBackup = true; });
+  CliResult r = Run({"run", "checked"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("\tVERIFY\tVerify done: 2 checked, 0 failed.\n"), std::string::npos) << r.out;
+
+  r = Run({"verify", "checked"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(r.out.find("BACKUP"), std::string::npos) << "nothing is backed up: " << r.out;
+
+  WriteFile(dir / "dst/src/a.txt", "alphabet");
+  r = Run({"verify", "checked"});
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_NE(
+      r.out.find("\tERROR\tVerify " + (dir / "dst/src/a.txt").string() + " failed: it holds 8 bytes, its source 5.\n"),
+      std::string::npos)
+      << r.out;
+  EXPECT_EQ(Run({"verify", "nobody"}).status, 2);
+}
+
+}  // namespace
+}  // namespace tarnwick::test

@@ -174,6 +174,24 @@ TEST_F(ProfileFileTest, QuickProfileRoundTrips) {
   EXPECT_EQ(read.zipLevel, 0) << "a stored Store level stays Store";
 }
 
+// The option goes last in CONFIG, after the schedule, where readers that do not know it never
+// search; a file without it (an older one) reads as off.
+TEST_F(ProfileFileTest, VerifyOptionIsStoredLastInConfigAndMissingMeansOff) {
+  Profile p = SampleQuickProfile("Checked");
+  p.isScheduled = true;
+  p.schedule.startTime = MakeLocalTime(1980, 2, 6, 8, 0);
+  p.verifyAfterBackup = true;
+  const Profile read = RoundTrip(p);
+  ExpectSameProfile(read, AsReadBack(p, TestNow()));
+  const std::string text = ReadFile(p.filePath);
+  EXPECT_NE(text.find("</SCHEDULED>\r\n<VERIFY>1</VERIFY>\r\n</CONFIG>"), std::string::npos) << text;
+
+  p.verifyAfterBackup = false;
+  EXPECT_FALSE(RoundTrip(p).verifyAfterBackup);
+  EXPECT_EQ(ReadFile(p.filePath).find("VERIFY"), std::string::npos)
+      << "an unchecked profile writes what older ones did";
+}
+
 TEST_F(ProfileFileTest, EveryScheduleTypeRoundTrips) {
   auto scheduled = [](std::int32_t type, bool enabled, bool repeat) {
     Profile p = SampleQuickProfile("s" + std::to_string(type) + (enabled ? "e" : "d") + (repeat ? "r" : ""));

@@ -110,7 +110,8 @@ TEST_F(EditorFixture, TabWalksTheControlsAsTheyAreLaidOut) {
   ASSERT_NE(source, nullptr);
   EXPECT_EQ(TabWalk(dialog.get(), source).join(" | ").toStdString(),
             "&Source... | S&ummary... | &Backup to... | QLineEdit | QLineEdit | &Compress to File | QLineEdit | "
-            "QComboBox | Schedule Settings... | Quick &Mode << | &Help | Save &Profile | Per&form | Canc&el");
+            "QComboBox | &Verify after backup | Schedule Settings... | Quick &Mode << | &Help | Save &Profile | "
+            "Per&form | Canc&el");
 }
 
 struct CheckCase {
@@ -248,6 +249,21 @@ TEST_F(EditorFixture, LevelListAndTheArchiveInTheDestinationLine) {
   dialog->CompressBox()->setChecked(false);
   EXPECT_EQ(dialog->DestinationField()->text(), folder);
   EXPECT_EQ(dialog->CurrentProfile().zipLevel, 0);  // "Store" stays 0
+}
+
+TEST_F(EditorFixture, VerifyBoxStartsOnForANewProfileAndShowsWhatTheFileSays) {
+  auto fresh = Open(false, Runnable("checked"));
+  EXPECT_TRUE(fresh->VerifyBox()->isChecked());
+  fresh->OnSaveProfile();
+  Profile read;
+  ASSERT_TRUE(ReadProfile((sandbox / "bin/Profile/checked.pfl").string(), read, std::time(nullptr)).ok());
+  EXPECT_TRUE(read.verifyAfterBackup);
+
+  read.verifyAfterBackup = false;  // as a file of an older version reads
+  auto older = Open(false, read);
+  EXPECT_FALSE(older->VerifyBox()->isChecked());
+  older->VerifyBox()->setChecked(true);
+  EXPECT_TRUE(older->CurrentProfile().verifyAfterBackup);
 }
 
 TEST_F(EditorFixture, BackupToBuildsTheLineOfAnFtpDestinationWithTodaysFolder) {

@@ -1,0 +1,140 @@
+#include "engine/BackupVerify.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/Status.h"
+#include "app/StringTable.h"
+#include "engine/JobReport.h"
+#include "engine/LocalSources.h"
+#include "zip/ZipArchiveCheck.h"
+
+namespace tarnwick {
+
+namespace {
+
+// The rows of one check: its opening row, a row per mismatch and the sum.
+class VerifyTally {
+ public:
+  VerifyTally(JobContext& context, unsigned openingId, const std::string& what) : context_(context) {
+    context_.log.LogActionText(LOG_VERIFY, FormatString(openingId, what.c_str()));
+  }
+  void Checked() { ++checked_; }
+  void Mismatch(const std::string& row) {
+    ++failed_;
+    context_.log.LogActionText(LOG_ERROR, row);
+  }
+  // The sum row, left out when the check was stopped. Returns the mismatches.
+  int Finish() {
+    ClearStatus(context_);
+    if (!context_.StopRequested())
+      context_.log.LogActionText(LOG_VERIFY, FormatString(IDS_VERIFY_DONE_ROW, checked_, failed_));
+    return failed_;
+  }
+
+ private:
+  JobContext& context_;
+  int checked_ = 0;
+  int failed_ = 0;
+};
+
+std::string FailedRow(const std::string& path, const std::string& reason) {
+  return FormatString(IDS_VERIFY_FAILED_ROW, path.c_str(), reason.c_str());
+}
+
+// A temporary folder of its own for a downloaded archive, removed with everything in it.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-verify-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace
+
+int VerifyCopies(JobContext& context, JobDestination& destination, const TransferList& copies, bool content) {
+  VerifyTally tally(context, IDS_VERIFY_COPIES_ROW, destination.Root());
+  for (const TransferEntry& entry : copies) {
+    if (context.StopRequested()) break;
+    const std::string mismatch = destination.CopyMismatch(context, entry.source, entry.target, content);
+    if (context.StopRequested()) break;
+    tally.Checked();
+    if (!mismatch.empty()) tally.Mismatch(FailedRow(entry.target, mismatch));
+  }
+  return tally.Finish();
+}
+
+int VerifyArchive(JobContext& context, JobDestination& destination, const std::string& localArchive,
+                  const std::string& archivePath) {
+  VerifyTally tally(context, IDS_VERIFY_ARCHIVE_ROW, archivePath);
+  ZipCheckCallbacks callbacks;
+  callbacks.onEntry = [&](const ZipCheckedEntry& entry) {
+    tally.Checked();
+    if (entry.fault != ZipEntryFault::None) {
+      tally.Mismatch(FormatString(IDS_VERIFY_ENTRY_FAILED_ROW, entry.name.c_str(), archivePath.c_str(),
+                                  ZipEntryFaultText(entry.fault).c_str()));
+    }
+    return !context.StopRequested();
+  };
+  callbacks.onProgress = [&](std::uint64_t done, std::uint64_t total) {
+    ShowPathStatus(context, IDS_VERIFY_STATUS, archivePath, static_cast<long long>(done / 1024));
+    ShowPercent(context, static_cast<long long>(done), static_cast<long long>(total));
+    return !context.StopRequested();
+  };
+  const Status read = CheckZipArchive(localArchive, callbacks);
+  if (read.code() == StatusCode::IoError) {
+    tally.Mismatch(
+        FailedRow(archivePath, FormatString(IDS_VERIFY_CANNOT_READ, SystemErrorText(read.sysError()).c_str())));
+  } else if (read.code() == StatusCode::Corrupt) {
+    tally.Mismatch(FailedRow(archivePath, FormatString(IDS_VERIFY_NOT_AN_ARCHIVE, read.message().c_str())));
+  } else if (read.ok() && localArchive != archivePath) {
+    struct stat status {};
+    const long long size = ::stat(localArchive.c_str(), &status) == 0 ? status.st_size : -1;
+    const std::string mismatch = destination.StoredArchiveMismatch(archivePath, size);
+    if (!mismatch.empty()) tally.Mismatch(FailedRow(archivePath, mismatch));
+  }
+  return tally.Finish();
+}
+
+int RunVerifyJob(JobContext& context, JobKind kind) {
+  std::unique_ptr<JobDestination> destination = OpenDestination(context, DestinationUse::Check);
+  if (!destination) return VERIFYJOB_NO_DESTINATION;
+  int failed = 0;
+  if (kind == JobKind::Zip) {
+    const std::string archivePath = destination->ArchivePath(context.job);
+    ScratchFolder scratch;
+    const std::string local = destination->FetchArchive(context, archivePath, scratch.path());
+    if (!local.empty()) {
+      failed = VerifyArchive(context, *destination, local, archivePath);
+    } else if (!context.StopRequested()) {
+      VerifyTally tally(context, IDS_VERIFY_ARCHIVE_ROW, archivePath);
+      tally.Mismatch(FailedRow(archivePath, LoadString(IDS_VERIFY_DOWNLOAD_FAILED)));
+      failed = tally.Finish();
+    }
+  } else {
+    failed =
+        VerifyCopies(context, *destination, BuildLocalSourceList(context, *destination, LocalListKind::Copy), false);
+  }
+  destination->Close();
+  ClearStatus(context);
+  if (context.StopRequested()) {
+    context.log.LogAction(LOG_BACKUPSTOPPED, IDS_BACKUP_STOPPED);
+    return VERIFYJOB_STOPPED;
+  }
+  return failed == 0 ? VERIFYJOB_MATCHED : VERIFYJOB_MISMATCHED;
+}
+
+}  // namespace tarnwick

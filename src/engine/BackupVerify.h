@@ -1,0 +1,40 @@
+// The check of a finished backup: every copy compared with its source, or the archive read back
+// from disk. The log gets rows of their own: "Verify copies in ..." or "Verify archive ..."
+// (VERIFY) first, an ERROR row per mismatch, and "Verify done: n checked, m failed." (VERIFY) last
+// unless the check was stopped.
+#pragma once
+
+#include <string>
+
+#include "engine/JobContext.h"
+#include "engine/JobDestination.h"
+#include "engine/TransferList.h"
+#include "profiles/Profile.h"
+
+namespace tarnwick {
+
+// Checks each of `copies` (source, full target path) at `destination`; `content` also compares
+// their CRC-32 (for files written in this run). Returns the number of mismatches.
+int VerifyCopies(JobContext& context, JobDestination& destination, const TransferList& copies, bool content);
+
+// Reads back the local archive file `localArchive`, stored at the destination as `archivePath`:
+// every entry inflated and its size, CRC-32 and name checked; when the two differ (an archive
+// sent to a server) the stored size is compared too. Returns the number of mismatches, an
+// archive that cannot be read as one counting as one.
+int VerifyArchive(JobContext& context, JobDestination& destination, const std::string& localArchive,
+                  const std::string& archivePath);
+
+// Exit codes of RunVerifyJob.
+enum VerifyJobExit : int {
+  VERIFYJOB_MATCHED = 0,
+  VERIFYJOB_MISMATCHED = 1,       // at least one ERROR row
+  VERIFYJOB_STOPPED = 2,          // "Backup has been stopped." was logged
+  VERIFYJOB_NO_DESTINATION = -1,  // the FTP destination could not be reached
+};
+
+// The check alone, without a backup, of what a run of `kind` at the job's moment would have
+// written: the copies by size and modification time, or the archive read back (from a server it
+// is downloaded into a temporary folder first). Nothing at the destination is made or changed.
+int RunVerifyJob(JobContext& context, JobKind kind);
+
+}  // namespace tarnwick

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "EngineTestSupport.h"
+#include "engine/BackupVerify.h"
+#include "engine/CompressedBackup.h"
+#include "engine/CopyJob.h"
+#include "support/FtpTestServer.h"
+#include "support/TempDir.h"
+
+namespace tarnwick::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class BackupVerifyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteFile(dir / "src/a.txt", "alpha");
+    WriteFile(dir / "src/b.txt", std::string(3 << 20, 'b'));
+    run.job.localSources.push_back({(dir / "src").string(), "+[*.*]", ItemKind::LocalFolder, false});
+    run.job.localDestFolder = (dir / "dst").string();
+    run.job.verify = true;
+  }
+  std::string Dst(const std::string& name) const { return (dir / "dst/src" / name).string(); }
+  std::vector<std::string> RowsFrom(const std::string& start) const {
+    auto rows = run.Rows();
+    rows.erase(rows.begin(),
+               std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.rfind(start, 0) == 0; }));
+    return rows;
+  }
+
+  TempDir dir;
+  JobRun run;
+};
+
+TEST_F(BackupVerifyTest, ACopyRunChecksItsCopiesBeforeItEnds) {
+  EXPECT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
+  EXPECT_EQ(RowsFrom("VERIFY"),
+            (std::vector<std::string>{"VERIFY Verify copies in " + run.job.localDestFolder + ".",
+                                      "VERIFY Verify done: 2 checked, 0 failed.", "BACKUPEND Backup End."}));
+}
+
+struct CopyFault {
+  const char* what;
+  std::function<void(const fs::path& src, const fs::path& copy)> spoil;
+  std::string reason;  // the end of the ERROR row
+};
+
+class CopyFaultTest : public BackupVerifyTest, public ::testing::WithParamInterface<CopyFault> {};
+
+// Each way a copy can differ from its source gets an ERROR row for that copy, with its reason.
+TEST_P(CopyFaultTest, IsAnErrorRow) {
+  run.job.verify = false;
+  ASSERT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
+  GetParam().spoil(dir / "src/a.txt", Dst("a.txt"));
+  run.log.Clear();
+
+  auto destination = LocalFolderDestination(run.job.localDestFolder);
+  const TransferList copies{{(dir / "src/a.txt").string(), Dst("a.txt")}, {(dir / "src/b.txt").string(), Dst("b.txt")}};
+  EXPECT_EQ(VerifyCopies(run.context, *destination, copies, true), 1);
+  EXPECT_EQ(run.Rows(),
+            (std::vector<std::string>{"VERIFY Verify copies in " + run.job.localDestFolder + ".",
+                                      "ERROR Verify " + Dst("a.txt") + " failed: " + GetParam().reason + ".",
+                                      "VERIFY Verify done: 2 checked, 1 failed."}));
+}
+
+void KeepTimeOf(const fs::path& from, const fs::path& to) { fs::last_write_time(to, fs::last_write_time(from)); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, CopyFaultTest,
+    ::testing::Values(CopyFault{"Shorter", [](const fs::path&, const fs::path& c) { fs::resize_file(c, 3); },
+                                "it holds 3 bytes, its source 5"},
+                      CopyFault{"Older",
+                                [](const fs::path&, const fs::path& c) {
+                                  fs::last_write_time(c, fs::last_write_time(c) - std::chrono::hours(1));
+                                },
+                                "its modification time differs from its source's"},
+                      CopyFault{"SameSizeAndTimeOtherBytes",
+                                [](const fs::path& s, const fs::path& c) {
+                                  WriteFile(c, "alphA");
+                                  KeepTimeOf(s, c);
+                                },
+                                "its content differs from its source (CRC-32 EB8E19A2, source D0E0396A)"},
+                      CopyFault{"CopyGone", [](const fs::path&, const fs::path& c) { fs::remove(c); },
+                                "it cannot be read (No such file or directory)"},
+                      CopyFault{"SourceGone", [](const fs::path& s, const fs::path&) { fs::remove(s); },
+                                "its source cannot be read (No such file or directory)"}),
+    [](const auto& row) { return std::string(row.param.what); });
+
+TEST_F(BackupVerifyTest, AZipRunReadsItsArchiveBackAndACheckAloneFindsADamagedEntry) {
+  run.job.zipPath = (dir / "dst/backup.zip").string();
+  run.job.zipLevel = 0;
+  EXPECT_EQ(RunZipJob(run.context), ZIPJOB_ENDED);
+  EXPECT_EQ(RowsFrom("VERIFY"),
+            (std::vector<std::string>{"VERIFY Verify archive " + run.job.zipPath + ".",
+                                      "VERIFY Verify done: 2 checked, 0 failed.", "BACKUPEND Backup End."}));
+
+  // The stored entry "src/a.txt" holds "alpha" right after its local header (30 bytes + name).
+  std::string bytes = ReadFile(run.job.zipPath);
+  bytes[30 + 9] = 'A';
+  WriteFile(run.job.zipPath, bytes);
+  run.log.Clear();
+  EXPECT_EQ(RunVerifyJob(run.context, JobKind::Zip), VERIFYJOB_MISMATCHED);
+  EXPECT_EQ(run.Rows(), (std::vector<std::string>{"VERIFY Verify archive " + run.job.zipPath + ".",
+                                                  "ERROR Verify src/a.txt in " + run.job.zipPath +
+                                                      " failed: its CRC-32 differs from the recorded one.",
+                                                  "VERIFY Verify done: 2 checked, 1 failed."}));
+
+  fs::resize_file(run.job.zipPath, 100);
+  run.log.Clear();
+  EXPECT_EQ(RunVerifyJob(run.context, JobKind::Zip), VERIFYJOB_MISMATCHED);
+  EXPECT_EQ(run.CountRows("ERROR Verify " + run.job.zipPath +
+                          " failed: it cannot be read as an archive (it has no end of central directory record)."),
+            1u);
+}
+
+TEST_F(BackupVerifyTest, ACheckAloneComparesSizeAndTimeAndMakesNothing) {
+  ASSERT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
+  run.log.Clear();
+  EXPECT_EQ(RunVerifyJob(run.context, JobKind::Copy), VERIFYJOB_MATCHED);
+  EXPECT_EQ(run.CountRows("VERIFY Verify done: 2 checked, 0 failed."), 1u);
+
+  fs::remove_all(dir / "dst");
+  run.log.Clear();
+  EXPECT_EQ(RunVerifyJob(run.context, JobKind::Copy), VERIFYJOB_MISMATCHED);
+  EXPECT_EQ(run.CountRows("ERROR"), 2u);
+  EXPECT_FALSE(fs::exists(dir / "dst")) << "a check makes no folder";
+}
+
+TEST_F(BackupVerifyTest, AnArchiveOnAServerIsCheckedBySizeAndReadBackAfterADownload) {
+  FtpTestServer server;
+  run.job.destIsLocal = false;
+  run.job.ftpDest =
+      FtpSite{server.host(), std::to_string(server.port()), server.user(), server.password(), "/store", "1", false};
+  run.job.zipPath = server.host() + "/store/backup.zip";
+  EXPECT_EQ(RunZipJob(run.context), ZIPJOB_ENDED);
+  EXPECT_EQ(run.CountRows("VERIFY Verify done: 2 checked, 0 failed."), 1u) << server.Log();
+  EXPECT_EQ(run.CountRows("ERROR"), 0u);
+
+  run.log.Clear();
+  EXPECT_EQ(RunVerifyJob(run.context, JobKind::Zip), VERIFYJOB_MATCHED);
+  EXPECT_EQ(run.CountRows("VERIFY Verify done: 2 checked, 0 failed."), 1u);
+
+  fs::resize_file(server.root() / "store/backup.zip", 50);
+  run.log.Clear();
+  EXPECT_EQ(RunVerifyJob(run.context, JobKind::Zip), VERIFYJOB_MISMATCHED);
+  EXPECT_EQ(run.CountRows("ERROR Verify /store/backup.zip failed: it cannot be read as an archive"), 1u);
+}
+
+TEST_F(BackupVerifyTest, CopiesOnAServerAreCheckedBySize) {
+  FtpTestServer server;
+  run.job.destIsLocal = false;
+  run.job.ftpDest =
+      FtpSite{server.host(), std::to_string(server.port()), server.user(), server.password(), "/store", "1", false};
+  EXPECT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
+  EXPECT_EQ(run.CountRows("VERIFY Verify done: 2 checked, 0 failed."), 1u) << server.Log();
+
+  fs::resize_file(server.root() / "store/src/b.txt", 10);
+  run.log.Clear();
+  EXPECT_EQ(RunVerifyJob(run.context, JobKind::Copy), VERIFYJOB_MISMATCHED);
+  EXPECT_EQ(run.CountRows("ERROR Verify /store/src/b.txt failed: it holds 10 bytes, its source 3145728."), 1u);
+}
+
+}  // namespace
+}  // namespace tarnwick::test
