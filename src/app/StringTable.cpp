@@ -254,6 +254,15 @@ constexpr Entry kEntries[] = {
     {IDS_VERIFY_REMOTE_SIZE_UNKNOWN, "the server does not tell its size (%s)"},
     {IDS_VERIFY_NOT_AN_ARCHIVE, "it cannot be read as an archive (%s)"},
     {IDS_VERIFY_DOWNLOAD_FAILED, "it could not be downloaded for the check"},
+    {IDS_FTP_TLS_NOT_OFFERED, "Server does not offer TLS."},
+    {IDS_FTP_CERT_UNTRUSTED, "Server certificate not trusted: %s (SHA-256 %s)."},
+    {IDS_CERT_EXPIRED, "the certificate has expired"},
+    {IDS_CERT_NOT_YET_VALID, "the certificate is not valid yet"},
+    {IDS_CERT_UNKNOWN_ISSUER, "the certificate was issued by an unknown authority"},
+    {IDS_CERT_SELF_SIGNED, "the certificate is self-signed"},
+    {IDS_CERT_NAME_MISMATCH, "the certificate was issued for another name than %s"},
+    {IDS_FTP_TLS_UNAVAILABLE, "The TLS library cannot check the server's certificate."},
+    {IDS_LOGIN_TEST_TLS, "Connection secured with TLS, certificate trusted."},
 };
 
 // The lookup below is a binary search.
