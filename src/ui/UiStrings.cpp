@@ -203,6 +203,12 @@ constexpr Entry kEntries[] = {
     {IDS_ADVANCED_END_BEFORE_START, "The end date must be later than the start date."},
     {IDS_ADVANCED_DURATION_TOO_SHORT, "The duration must be greater than repetition interval."},
     {IDS_PROFILE_VERIFY, "&Verify after backup"},
+    {IDS_FTP_USE_TLS, "Use &TLS (FTPS)"},
+    {IDS_FTP_PLAIN_WARNING,
+     "Without TLS the user name, the password and every file travel over the network in clear text, "
+     "readable by anyone on the way."},
+    {IDS_LOGIN_TRUST_CERTIFICATE, "&Trust This Certificate"},
+    {IDS_LOGIN_CERTIFICATE_TRUSTED, "This certificate is now trusted for %1:%2."},
 };
 
 // The numbers of this table must stay below the core's reading-back and verify texts.
