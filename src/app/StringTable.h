@@ -202,7 +202,7 @@ enum StringId : unsigned {
   IDS_WALK_CUT_ROW = 62514,               // ERROR row: folder, limit
   IDS_RENAME_REFUSED_ROW = 62515,         // BACKUPFILE row: remote file
 
-  // Reading an archive back and verifying a backup (62900-62939).
+  // Reading an archive back and verifying a backup (62900-62929).
   IDS_ZIP_NO_END_RECORD = 62900,           // Corrupt reason
   IDS_ZIP_BAD_DIRECTORY = 62901,           // Corrupt reason
   IDS_ZIP_FAULT_UNSAFE_NAME = 62902,       // entry fault
@@ -227,6 +227,17 @@ enum StringId : unsigned {
   IDS_VERIFY_REMOTE_SIZE_UNKNOWN = 62922,  // reason: server reason
   IDS_VERIFY_NOT_AN_ARCHIVE = 62923,       // reason: why the archive cannot be read
   IDS_VERIFY_DOWNLOAD_FAILED = 62924,      // reason
+
+  // FTP over TLS (62930-62949).
+  IDS_FTP_TLS_NOT_OFFERED = 62930,  // connection failure
+  IDS_FTP_CERT_UNTRUSTED = 62931,   // connection failure: reason, SHA-256 fingerprint
+  IDS_CERT_EXPIRED = 62932,         // certificate reason
+  IDS_CERT_NOT_YET_VALID = 62933,   // certificate reason
+  IDS_CERT_UNKNOWN_ISSUER = 62934,  // certificate reason
+  IDS_CERT_SELF_SIGNED = 62935,     // certificate reason
+  IDS_CERT_NAME_MISMATCH = 62936,   // certificate reason: host
+  IDS_FTP_TLS_UNAVAILABLE = 62937,  // connection failure
+  IDS_LOGIN_TEST_TLS = 62938,       // login test line
 
   // Texts of the scheduler lock and the background service.
   IDS_SCHEDULER_HOLDER_MONITOR = 62990,  // who holds the scheduler lock: process id

@@ -28,11 +28,17 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
   params.user = site.user;
   params.password = site.password;
   params.passive = PassiveFromText(site.passive);
+  params.tls = site.tls;
   // Reaching the server and logging in happen in one step here; a server that cannot be reached
   // is reported as such rather than as a refused login, so the user looks for the right fault.
   const Status result = connection->Session().Connect(params);  // a port of -1 cannot connect
   if (!result.ok() && result.code() != StatusCode::Refused) {
-    log.LogAction(LOG_CONNECTFAILED, IDS_FAILED_TO_CONNECT);
+    // A connection that could not be secured says why: the user must act on it, not retry.
+    if (connection->Session().TlsProblem().kind != FtpTlsFailure::None) {
+      log.LogActionText(LOG_CONNECTFAILED, result.message());
+    } else {
+      log.LogAction(LOG_CONNECTFAILED, IDS_FAILED_TO_CONNECT);
+    }
     return nullptr;
   }
   log.LogAction(LOG_CONNECTED, IDS_SOCKET_CONNECTED);

@@ -18,6 +18,8 @@ constexpr const char* kKeyPassword = "PASSWORD";
 constexpr const char* kKeyFolder = "INIDIR";
 constexpr const char* kKeyPassive = "PASSIVE";
 constexpr const char* kKeyServerType = "SERVERTYPE";
+constexpr const char* kKeyTls = "TLS";
+constexpr const char* kKeyPlainWarned = "PLAINWARNED";
 
 enum class Access { Read, Update };
 
@@ -58,6 +60,23 @@ void ReadCredentials(const CIniFile& ini, Fields& f) {
   }
 }
 
+template <typename Fields>
+void WriteSecurity(CIniFile& ini, const Fields& f) {
+  SetExactIniValue(ini, f.host, kKeyTls, PassiveText(f.tls));
+  // Once told, always told: the key is never written back to "0".
+  if (f.plainWarned) SetExactIniValue(ini, f.host, kKeyPlainWarned, "1");
+}
+
+// A stored account without a TLS key was stored before there was one, and worked in plain FTP; an
+// account not stored at all keeps what the dialog had.
+template <typename Fields>
+void ReadSecurity(const CIniFile& ini, Fields& f) {
+  constexpr const char* kMissing = "\n";  // no stored value holds a line break
+  if (ini.GetValue(f.host, kKeyPort, kMissing) == kMissing) return;
+  f.tls = ini.GetValue(f.host, kKeyTls) == "1";
+  f.plainWarned = ini.GetValue(f.host, kKeyPlainWarned) == "1";
+}
+
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   if (prefix.size() > text.size()) return false;
   for (size_t i = 0; i < prefix.size(); ++i) {
@@ -81,6 +100,7 @@ Status StoreDestinationAccount(const DestinationAccountFields& fields, const std
   WriteCredentials(ini, fields);
   SetExactIniValue(ini, fields.host, kKeyFolder, fields.remotePath);
   SetExactIniValue(ini, fields.host, kKeyPassive, PassiveText(fields.passive));
+  WriteSecurity(ini, fields);
   return SaveAccountFile(ini);
 }
 
@@ -94,6 +114,7 @@ Status RecallDestinationAccount(DestinationAccountFields& fields, const std::str
   ReadCredentials(ini, fields);
   fields.remotePath = fields.host == profileHost ? profileRemotePath : ini.GetValue(fields.host, kKeyFolder);
   fields.passive = ini.GetValue(fields.host, kKeyPassive) == "1";
+  ReadSecurity(ini, fields);
   return {};
 }
 
@@ -106,6 +127,7 @@ Status StoreSourceAccount(const SourceAccountFields& fields, const std::string& 
   SetExactIniValue(ini, fields.host, kKeyPassive, PassiveText(fields.passive));
   SetExactIniValue(ini, fields.host, kKeyFolder, fields.initialPath);
   SetExactIniValue(ini, fields.host, kKeyServerType, ServerTypeName(fields.serverType));
+  WriteSecurity(ini, fields);
   return SaveAccountFile(ini);
 }
 
@@ -125,6 +147,7 @@ Status RecallSourceAccount(SourceAccountFields& fields, const std::string& accou
     }
   }
   fields.passive = ini.GetValue(fields.host, kKeyPassive) == "1";
+  ReadSecurity(ini, fields);
   return {};
 }
 

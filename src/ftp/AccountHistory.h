@@ -29,6 +29,9 @@ struct DestinationAccountFields {
   bool anonymous = false;
   std::string remotePath;  // "Rem&ote Path:"
   bool passive = false;
+  // "Use &TLS (FTPS)": on for an account not stored yet, off for one stored before the key was.
+  bool tls = true;
+  bool plainWarned = false;  // the user was told once that plain FTP sends the password in clear
 };
 
 // The fields of the "Add Remote Folders/Files" dialog that the account file reads and sets.
@@ -41,6 +44,9 @@ struct SourceAccountFields {
   bool anonymous = false;
   std::string initialPath;  // "Initial Path:"
   bool passive = false;
+  // "Use &TLS (FTPS)": on for an account not stored yet, off for one stored before the key was.
+  bool tls = true;
+  bool plainWarned = false;         // the user was told once that plain FTP sends the password in clear
   int serverType = kWindowsServer;  // kWindowsServer or kUnixServer; -1 when none is selected
 };
 
@@ -50,7 +56,10 @@ struct SourceAccountFields {
 // goes on regardless); a store that cannot write the file back answers IoError with the file and
 // the system's reason.
 
-// Writes PORT, USERNAME, PASSWORD, INIDIR, PASSIVE of the host's section (user name and password
+// Both files also keep TLS ("1" or "0") and PLAINWARNED ("1" once told, else absent) last in the section,
+// where older copies of the program, which read by key, never look.
+
+// Writes PORT, USERNAME, PASSWORD, INIDIR, PASSIVE, TLS, PLAINWARNED of the host's section (user name and password
 // empty when anonymous). An empty host stores nothing.
 Status StoreDestinationAccount(const DestinationAccountFields& fields, const std::string& accountFile = {});
 
@@ -59,7 +68,7 @@ Status StoreDestinationAccount(const DestinationAccountFields& fields, const std
 Status RecallDestinationAccount(DestinationAccountFields& fields, const std::string& profileHost,
                                 const std::string& profileRemotePath, const std::string& accountFile = {});
 
-// Writes PORT, USERNAME, PASSWORD, PASSIVE, INIDIR, SERVERTYPE of the host's section.
+// Writes PORT, USERNAME, PASSWORD, PASSIVE, INIDIR, SERVERTYPE, TLS, PLAINWARNED of the host's section.
 Status StoreSourceAccount(const SourceAccountFields& fields, const std::string& accountFile = {});
 
 // Fills the fields from the host's section; the server type is the first entry that begins with

@@ -1,6 +1,11 @@
 #include "ftp/FtpSession.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509_vfy.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,6 +18,7 @@
 
 #include "app/StringTable.h"
 #include "app/Wildcard.h"
+#include "ftp/CertificateTrust.h"
 
 namespace tarnwick {
 
@@ -29,6 +35,12 @@ namespace tarnwick {
 // without data (CWD, PWD, MKD, DELE, RNFR/RNTO, FEAT) travel as "*"-prefixed quote commands on a
 // body-less request; their replies are read from libcurl's protocol transcript, so a refused
 // command neither breaks the control connection nor is mistaken for success.
+//
+// TLS: libcurl's own host-name check is off and OpenSSL checks the chain and the name in one step,
+// inside our verify hook, so that a certificate the user trusted for this host (by its SHA-256
+// fingerprint) can pass while any other failure ends the handshake before USER/PASS are sent. The
+// hook needs libcurl's OpenSSL back end; with another one a TLS connection is refused, never made
+// without the check.
 
 namespace {
 
@@ -92,6 +104,40 @@ void TrimLineBreaks(std::string& text) {
   while (!text.empty() && text.back() == '\n') text.pop_back();
 }
 
+std::string Sha256Fingerprint(X509* certificate) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (!certificate || X509_digest(certificate, EVP_sha256(), digest, &length) != 1) return {};
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string text;
+  for (unsigned int i = 0; i < length; ++i) {
+    if (i > 0) text += ':';
+    text += kHex[digest[i] >> 4];
+    text += kHex[digest[i] & 15];
+  }
+  return text;
+}
+
+std::string CertificateReason(int error, const std::string& host) {
+  switch (error) {
+    case X509_V_ERR_CERT_HAS_EXPIRED: return LoadString(IDS_CERT_EXPIRED);
+    case X509_V_ERR_CERT_NOT_YET_VALID: return LoadString(IDS_CERT_NOT_YET_VALID);
+    case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
+    case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN: return LoadString(IDS_CERT_SELF_SIGNED);
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT:
+    case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
+    case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE: return LoadString(IDS_CERT_UNKNOWN_ISSUER);
+    case X509_V_ERR_HOSTNAME_MISMATCH:
+    case X509_V_ERR_IP_ADDRESS_MISMATCH: return FormatString(IDS_CERT_NAME_MISMATCH, host.c_str());
+    default: return X509_verify_cert_error_string(error);
+  }
+}
+
+bool IsIpAddress(const std::string& host) {
+  unsigned char address[16];
+  return inet_pton(AF_INET, host.c_str(), address) == 1 || inet_pton(AF_INET6, host.c_str(), address) == 1;
+}
+
 // One command and the server's reply to it, as seen on the control connection.
 struct Exchange {
   std::string command;
@@ -140,9 +186,11 @@ struct CFtpSession::Impl {
   std::string cwd;
   bool mlsd = false;
   bool fileOpen = false;
-  unsigned fileSerial = 0;  // which CFtpFile the transfer state belongs to
-  std::string target;       // the remote path (or host) the operation in progress concerns
-  Status failure;           // why the last operation failed
+  unsigned fileSerial = 0;   // which CFtpFile the transfer state belongs to
+  std::string target;        // the remote path (or host) the operation in progress concerns
+  Status failure;            // why the last operation failed
+  FtpTlsProblem tlsProblem;  // of the last Connect
+  std::string trusted;       // the fingerprint the user trusted for this host and port
   char errorBuffer[CURL_ERROR_SIZE] = {};
 
   // State of the operation in progress.
@@ -215,6 +263,7 @@ struct CFtpSession::Impl {
     done = false;
     result = CURLE_OK;
     failure = Status();
+    tlsProblem = {};
     errorBuffer[0] = 0;
     FreeQuote();
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
@@ -242,6 +291,41 @@ struct CFtpSession::Impl {
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
     curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Impl::OnCloseSocket);
     curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
+    if (params.tls) {
+      curl_easy_setopt(easy, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
+      curl_easy_setopt(easy, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
+      curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
+      curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);  // VerifyChain checks the name
+      if (!params.caFile.empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, params.caFile.c_str());
+      curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &Impl::OnSslContext);
+      curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
+    }
+  }
+
+  static CURLcode OnSslContext(CURL*, void* context, void* self) {
+    SSL_CTX_set_cert_verify_callback(static_cast<SSL_CTX*>(context), &Impl::VerifyChain, self);
+    return CURLE_OK;
+  }
+
+  // The whole chain check of a handshake, for the control and every data connection.
+  static int VerifyChain(X509_STORE_CTX* context, void* self) {
+    Impl& s = *static_cast<Impl*>(self);
+    std::string host = s.params.host;
+    if (host.size() > 2 && host.front() == '[') host = host.substr(1, host.size() - 2);
+    X509_VERIFY_PARAM* param = X509_STORE_CTX_get0_param(context);
+    if (IsIpAddress(host)) {
+      X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str());
+    } else {
+      X509_VERIFY_PARAM_set1_host(param, host.c_str(), host.size());
+    }
+    const std::string fingerprint = Sha256Fingerprint(X509_STORE_CTX_get0_cert(context));
+    if (X509_verify_cert(context) == 1) return 1;
+    if (!s.trusted.empty() && fingerprint == s.trusted) {
+      X509_STORE_CTX_set_error(context, X509_V_OK);
+      return 1;
+    }
+    s.tlsProblem = {FtpTlsFailure::Untrusted, CertificateReason(X509_STORE_CTX_get_error(context), host), fingerprint};
+    return 0;
   }
 
   static curl_socket_t OnOpenSocket(void* self, curlsocktype, curl_sockaddr* address) {
@@ -407,6 +491,16 @@ struct CFtpSession::Impl {
   // libcurl's words and the server's last reply. A permanent "no" (5xx) from the server is a
   // refusal; anything else speaks of the connection.
   void NoteFailure() {
+    if (params.tls && result == CURLE_USE_SSL_FAILED) {
+      tlsProblem = {FtpTlsFailure::NotOffered, {}, {}};
+      failure = Status::NetworkError(LoadString(IDS_FTP_TLS_NOT_OFFERED), target);
+      return;
+    }
+    if (tlsProblem.kind == FtpTlsFailure::Untrusted) {
+      failure = Status::NetworkError(
+          FormatString(IDS_FTP_CERT_UNTRUSTED, tlsProblem.reason.c_str(), tlsProblem.sha256.c_str()), target);
+      return;
+    }
     std::string reason = errorBuffer[0] ? errorBuffer : curl_easy_strerror(result);
     const Exchange* last = transcript.empty() ? nullptr : &transcript.back();
     if (last && !last->reply.empty()) reason += " (" + last->reply + ")";
@@ -498,6 +592,10 @@ Status CFtpSession::Connect(const FtpConnectParams& params) {
   Impl& s = *impl_;
   s.Drop();
   s.params = params;
+  if (s.params.caFile.empty()) {
+    if (const char* caFile = std::getenv("TARNWICK_CA_FILE")) s.params.caFile = caFile;
+  }
+  s.trusted = params.tls ? TrustedCertificate(params.host, params.port, params.trustFile) : std::string();
   s.cwd.clear();
   s.hasCwd = false;
   s.mlsd = false;
@@ -523,6 +621,10 @@ Status CFtpSession::Connect(const FtpConnectParams& params) {
   }
   // Logging in happens with the first request; FEAT tells whether MLSD is there.
   s.Prepare(s.baseUrl);
+  if (params.tls && curl_easy_setopt(s.easy, CURLOPT_SSL_CTX_FUNCTION, &Impl::OnSslContext) != CURLE_OK) {
+    s.Drop();
+    return Status::NetworkError(LoadString(IDS_FTP_TLS_UNAVAILABLE), host);
+  }
   s.SetCommands({"FEAT"});
   if (!s.Run()) {
     bool refused = s.result == CURLE_LOGIN_DENIED;
@@ -563,6 +665,8 @@ Status CFtpSession::Connect(const FtpConnectParams& params) {
 }
 
 bool CFtpSession::IsConnected() const { return impl_->connected; }
+
+const FtpTlsProblem& CFtpSession::TlsProblem() const { return impl_->tlsProblem; }
 
 void CFtpSession::Close() { impl_->Drop(); }
 

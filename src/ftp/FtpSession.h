@@ -40,6 +40,28 @@ struct FtpConnectParams {
   std::string user;  // empty: anonymous login (the password is then not used)
   std::string password;
   bool passive = false;  // passive-mode data connections; active (PORT/EPRT) otherwise
+  // Explicit TLS (AUTH TLS) on the control connection and every data connection. The server's
+  // certificate must verify against the trust anchors and name the host, or be the one the user
+  // trusted for this host and port in the trust file. Never falls back to clear text.
+  bool tls = false;
+  // PEM trust anchors used instead of the system's store; empty: $TARNWICK_CA_FILE when set, else
+  // the system's store.
+  std::string caFile{};
+  // The file of certificates the user trusted (CertificateTrust.h); empty: the one beside the program.
+  std::string trustFile{};
+};
+
+// Why a TLS login failed before the password was sent.
+enum class FtpTlsFailure {
+  None,
+  NotOffered,  // the server refused AUTH TLS
+  Untrusted,   // its certificate did not verify and is not the one trusted for the host
+};
+
+struct FtpTlsProblem {
+  FtpTlsFailure kind = FtpTlsFailure::None;
+  std::string reason;  // Untrusted: why, in words (expired, unknown issuer, name mismatch, ...)
+  std::string sha256;  // Untrusted: the certificate's SHA-256 fingerprint, "AB:CD:..."
 };
 
 // Network time-outs. Nothing is retried.
@@ -75,6 +97,9 @@ class CFtpSession {
   // sent); every other failure means the host could not be reached as an FTP server.
   Status Connect(const FtpConnectParams& params);
   bool IsConnected() const;
+  // What kept the last operation (Connect above all) from securing its connection; kind None
+  // when it was secured, plain or failed for another reason.
+  const FtpTlsProblem& TlsProblem() const;
   // Logs out and drops the control connection; a remote file still open on it dies with it.
   void Close();
 

@@ -6,7 +6,8 @@
 
 namespace tarnwick {
 
-std::vector<std::string> LoginTestLines(LoginTestEvent event, const LoginTestRequest& request, bool directoryChanged) {
+std::vector<std::string> LoginTestLines(LoginTestEvent event, const LoginTestRequest& request, bool directoryChanged,
+                                        const FtpTlsProblem& tls) {
   switch (event) {
     case LoginTestEvent::Connecting:
       return {FormatString(IDS_LOGIN_TEST_CONNECTING, request.host.c_str(), request.port)};
@@ -15,11 +16,20 @@ std::vector<std::string> LoginTestLines(LoginTestEvent event, const LoginTestReq
       const std::string user = request.user.empty() ? LoadString(IDS_LOGIN_TEST_ANONYMOUS) : request.user;
       return {LoadString(IDS_SOCKET_CONNECTED), FormatString(IDS_LOGIN_TEST_USER, user.c_str())};
     }
-    case LoginTestEvent::Failed: return {FormatString(IDS_LOGIN_TEST_UNABLE_TO_LOGIN, request.host.c_str())};
+    case LoginTestEvent::Failed: {
+      std::vector<std::string> lines{FormatString(IDS_LOGIN_TEST_UNABLE_TO_LOGIN, request.host.c_str())};
+      if (tls.kind == FtpTlsFailure::NotOffered) lines.emplace_back(LoadString(IDS_FTP_TLS_NOT_OFFERED));
+      if (tls.kind == FtpTlsFailure::Untrusted) {
+        lines.push_back(FormatString(IDS_FTP_CERT_UNTRUSTED, tls.reason.c_str(), tls.sha256.c_str()));
+      }
+      return lines;
+    }
     case LoginTestEvent::Directory:
       return {FormatString(directoryChanged ? IDS_LOGIN_TEST_DIRECTORY_OK : IDS_LOGIN_TEST_DIRECTORY_FAILED,
                            request.remoteFolder.c_str())};
-    case LoginTestEvent::Succeeded: return {LoadString(IDS_LOGIN_TEST_SUCCEEDED)};
+    case LoginTestEvent::Succeeded:
+      if (request.tls) return {LoadString(IDS_LOGIN_TEST_TLS), LoadString(IDS_LOGIN_TEST_SUCCEEDED)};
+      return {LoadString(IDS_LOGIN_TEST_SUCCEEDED)};
   }
   return {};
 }
@@ -67,9 +77,10 @@ void CLoginTest::Run() {
   session.SetCancelFlag(&cancel_);
   // The session object stands for the client's root handle, which always opens here.
   Report([](LoginTestObserver& o) { o.OnConnected(); });
-  const FtpConnectParams params{request_.host, request_.port, request_.user, request_.password, request_.passive};
+  const FtpConnectParams params{request_.host,    request_.port, request_.user,   request_.password,
+                                request_.passive, request_.tls,  request_.caFile, request_.trustFile};
   if (!session.Connect(params).ok()) {
-    Report([](LoginTestObserver& o) { o.OnFailed(); });
+    Report([tls = session.TlsProblem()](LoginTestObserver& o) { o.OnFailed(tls); });
   } else {
     if (!request_.remoteFolder.empty()) {
       const bool changed = session.SetCurrentDirectory(request_.remoteFolder).ok();

@@ -20,6 +20,9 @@ struct LoginTestRequest {
   std::string remoteFolder;  // changed to after the login when not empty
   bool passive = false;
   int port = 0;  // PortFromText of the account's port text
+  bool tls = false;
+  std::string caFile{};     // as FtpConnectParams has them
+  std::string trustFile{};  // as FtpConnectParams has them
 };
 
 // The dialog's own texts are IDS_LOGIN_TEST_PLEASE_WAIT (its static line) and
@@ -28,9 +31,9 @@ struct LoginTestRequest {
 enum class LoginTestEvent { Connecting, Connected, Failed, Directory, Succeeded };
 
 // The lines the dialog appends for one event, in order; `directoryChanged` is the result carried by
-// the Directory event.
+// the Directory event, `tls` what the Failed event carries.
 std::vector<std::string> LoginTestLines(LoginTestEvent event, const LoginTestRequest& request,
-                                        bool directoryChanged = false);
+                                        bool directoryChanged = false, const FtpTlsProblem& tls = {});
 
 // Receives the steps of a login test, on the test's worker thread, in this order: Connecting, then
 // Connected, then Failed or [Directory] Succeeded.
@@ -39,7 +42,8 @@ class LoginTestObserver {
   virtual ~LoginTestObserver() = default;
   virtual void OnConnecting() = 0;
   virtual void OnConnected() = 0;
-  virtual void OnFailed() = 0;
+  // `tls` tells whether TLS was what failed, and with which certificate.
+  virtual void OnFailed(const FtpTlsProblem& tls) = 0;
   virtual void OnDirectory(bool changed) = 0;
   virtual void OnSucceeded() = 0;
 };

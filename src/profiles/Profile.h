@@ -45,6 +45,9 @@ struct FtpSite {
   std::string remotePath;     // destination only: the folder on the server
   std::string passive;        // destination only: "1" = passive mode, anything else active
   bool serverIsUnix = false;  // remote sources only
+  // FTP over explicit TLS. Off for a file that does not say (older files); the dialogs start a
+  // new account with it on.
+  bool tls = false;
 
   friend bool operator==(const FtpSite&, const FtpSite&) = default;
 };

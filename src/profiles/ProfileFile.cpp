@@ -149,6 +149,9 @@ void ReadAccount(Reader& in, FtpSite& site) {
   in.Text("PASSWORD", site.password);
 }
 
+// Last in its FTPITEM, where readers that do not know it never look.
+void ReadTls(Reader& in, FtpSite& site) { site.tls = NumberOrZero(in.TextOrEmpty("TLS")) != 0; }
+
 // Reads the document whose root PROFILE is the current element.
 void ReadDocument(CXmlDocument& doc, Profile& profile) {
   Reader in(doc);
@@ -166,6 +169,7 @@ void ReadDocument(CXmlDocument& doc, Profile& profile) {
       doc.EnterChild();
       ReadAccount(in, source.site);
       ReadItems(doc, in, source.items, ItemKind::FtpFolder, ItemKind::FtpFile);
+      ReadTls(in, source.site);
       doc.LeaveElement();
       profile.remoteSources.push_back(std::move(source));
     }
@@ -185,6 +189,7 @@ void ReadDocument(CXmlDocument& doc, Profile& profile) {
       if (in.Enter("FTPITEM")) {
         ReadAccount(in, profile.ftpDest);
         in.Text("PASSIVE", profile.ftpDest.passive);
+        ReadTls(in, profile.ftpDest);
         in.Leave();
       }
       in.Text("FILEURL", url);
@@ -341,6 +346,7 @@ std::string ProfileText(const Profile& profile, std::time_t now) {
       out.Enter("FTPITEM", {{"TYPE", source.site.serverIsUnix ? "UNIX" : "WINDOWS"}});
       WriteAccount(out, source.site);
       WriteItems(out, source.items);
+      if (source.site.tls) out.Flag("TLS", true);
       out.Leave();
     }
     out.Leave();
@@ -353,6 +359,7 @@ std::string ProfileText(const Profile& profile, std::time_t now) {
     out.Enter("FTPITEM");
     WriteAccount(out, profile.ftpDest);
     out.Text("PASSIVE", profile.ftpDest.passive);
+    if (profile.ftpDest.tls) out.Flag("TLS", true);
     out.Leave();
     out.Text("FILEURL", profile.ftpDest.remotePath);
   }

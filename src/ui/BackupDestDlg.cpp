@@ -37,7 +37,7 @@ CBackupDestDlg::CBackupDestDlg(Profile& profile, DestinationChoices& choices, Ed
       folder_(new CHistoryComboBox(services.history, this)),
       browse_(new QPushButton(UiString(IDS_DEST_BROWSE), this)),
       ftp_(new QRadioButton(UiString(IDS_DEST_FTP), this)),
-      account_(services.history, this),
+      account_(services.history, services.prompts, this),
       remotePath_(new QLineEdit(this)),
       passive_(new QCheckBox(UiString(IDS_DEST_PASSIVE), this)),
       ping_(new QPushButton(UiString(IDS_DEST_PING), this)),
@@ -64,6 +64,7 @@ CBackupDestDlg::CBackupDestDlg(Profile& profile, DestinationChoices& choices, Ed
   grid->addWidget(account_.saveAccount, 7, 1);
   grid->addWidget(ping_, 7, 2);
   grid->addWidget(testLogin_, 7, 3);
+  grid->addWidget(account_.tls, 8, 1);
   grid->setColumnStretch(1, 1);
   grid->setColumnMinimumWidth(0, 90);
 
@@ -80,12 +81,14 @@ CBackupDestDlg::CBackupDestDlg(Profile& profile, DestinationChoices& choices, Ed
 
   const FtpAccountControls& a = account_;
   SetTabOrder({local_, folder_, browse_, ftp_, a.host, a.port, a.user, a.anonymous, a.password, a.mask, remotePath_,
-               passive_, a.saveAccount, ping_, testLogin_, dateFolder_});
+               passive_, a.saveAccount, ping_, testLogin_, a.tls, dateFolder_});
   account_.mask->setChecked(choices.maskPassword);
   account_.saveAccount->setChecked(choices.saveAccountInfo);
   dateFolder_->setChecked(profile.useDateFolder);
   account_.anonymous->setChecked(profile.anonymousLogin);
   passive_->setChecked(profile.ftpDest.passive == "1");
+  // A profile without an FTP destination yet gets a new account: TLS on.
+  account_.ShowSecurity(profile.ftpDest.host.empty() || profile.ftpDest.tls, false);
   account_.port->setText(QString::fromStdString(profile.ftpDest.port.empty() ? kDefaultPort : profile.ftpDest.port));
   account_.user->setText(QString::fromStdString(profile.ftpDest.user));
   account_.password->setText(QString::fromStdString(profile.ftpDest.password));
@@ -113,7 +116,7 @@ void CBackupDestDlg::UpdateEnabling() {
   browse_->setEnabled(local);
   for (QWidget* control : std::initializer_list<QWidget*>{
            account_.host, account_.port, account_.user, account_.password, account_.anonymous, account_.mask,
-           remotePath_, passive_, account_.saveAccount, ping_, testLogin_}) {
+           remotePath_, passive_, account_.saveAccount, ping_, testLogin_, account_.tls}) {
     control->setEnabled(!local);
   }
 }
@@ -131,6 +134,7 @@ void CBackupDestDlg::RecallAccount() {
   account_.ShowRecalled(fields.userName, fields.password, fields.anonymous, fields.port);
   remotePath_->setText(QString::fromStdString(fields.remotePath));
   passive_->setChecked(fields.passive);
+  account_.ShowSecurity(fields.tls, fields.plainWarned);
 }
 
 void CBackupDestDlg::OnBrowse() {
@@ -161,6 +165,7 @@ void CBackupDestDlg::OnTestLogin() {
   request.remoteFolder = input.remotePath;
   request.passive = passive_->isChecked();
   request.port = PortFromText(input.port);
+  request.tls = account_.tls->isChecked();
   CLoginTestDlg dialog(request, services_.prompts, services_.ftpTimeouts, this);
   dialog.exec();
 }
@@ -194,12 +199,21 @@ bool CBackupDestDlg::AcceptFtp() {
   profile_.ftpDest.password = input.password;
   profile_.ftpDest.remotePath = input.remotePath;
   profile_.ftpDest.passive = std::string(1, passive_->isChecked() ? '1' : '0');
+  profile_.ftpDest.tls = account_.tls->isChecked();
   choices_.maskPassword = account_.mask->isChecked();
   choices_.saveAccountInfo = account_.saveAccount->isChecked();
   profile_.anonymousLogin = input.anonymous;
   if (choices_.saveAccountInfo) {
-    const DestinationAccountFields fields{true,           input.host,      input.port,       input.user,
-                                          input.password, input.anonymous, input.remotePath, passive_->isChecked()};
+    const DestinationAccountFields fields{true,
+                                          input.host,
+                                          input.port,
+                                          input.user,
+                                          input.password,
+                                          input.anonymous,
+                                          input.remotePath,
+                                          passive_->isChecked(),
+                                          account_.tls->isChecked(),
+                                          account_.plainWarned};
     if (const Status stored = StoreDestinationAccount(fields); !stored.ok()) {
       services_.prompts.ShowMessage(stored.ToString());
     }

@@ -29,14 +29,22 @@ bool Passes(const FtpInputProblem& problem, UserPrompts& prompts, const FtpAccou
 
 }  // namespace
 
-FtpAccountControls::FtpAccountControls(HistoryStore& history, QWidget* parent)
+FtpAccountControls::FtpAccountControls(HistoryStore& history, UserPrompts& prompts, QWidget* parent)
     : host(new CHistoryComboBox(history, parent)),
       port(new QLineEdit(parent)),
       user(new QLineEdit(parent)),
       anonymous(new QCheckBox(UiString(IDS_FTP_ANONYMOUS), parent)),
       password(new QLineEdit(parent)),
       mask(new QCheckBox(UiString(IDS_FTP_MASK_PASSWORD), parent)),
-      saveAccount(new QCheckBox(UiString(IDS_FTP_SAVE_ACCOUNT), parent)) {
+      saveAccount(new QCheckBox(UiString(IDS_FTP_SAVE_ACCOUNT), parent)),
+      tls(new QCheckBox(UiString(IDS_FTP_USE_TLS), parent)) {
+  tls->setChecked(true);
+  // clicked, not toggled: only the user's own choice warns, never a recalled account.
+  QObject::connect(tls, &QCheckBox::clicked, tls, [this, &prompts](bool on) {
+    if (on || plainWarned) return;
+    plainWarned = true;
+    prompts.ShowMessage(UiString(IDS_FTP_PLAIN_WARNING).toStdString());
+  });
   port->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), port));
   port->setMaxLength(9);
   password->setEchoMode(QLineEdit::Password);
@@ -65,6 +73,11 @@ void FtpAccountControls::ShowRecalled(const std::string& userName, const std::st
   user->setText(QString::fromStdString(userName));
   password->setText(QString::fromStdString(passwordText));
   port->setText(QString::fromStdString(portText));
+}
+
+void FtpAccountControls::ShowSecurity(bool tlsOn, bool warned) {
+  plainWarned = warned;
+  tls->setChecked(tlsOn);
 }
 
 void FtpAccountControls::AddRows(QGridLayout* grid, int row) const {

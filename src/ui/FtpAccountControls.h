@@ -1,6 +1,6 @@
 // The account fields that "Backup Destination" and "Add Remote Folders/Files" share: host with its
 // history, port (digits only), user name, "&Anonymous", password with "&Mask Password", and
-// "&Save Account Info"; their checks and the fields an account file fills.
+// "&Save Account Info", "Use &TLS (FTPS)"; their checks and the fields an account file fills.
 #pragma once
 
 #include <QString>
@@ -20,8 +20,9 @@ namespace tarnwick::ui {
 class CHistoryComboBox;
 
 struct FtpAccountControls {
-  // Makes the controls as children of `parent`; the password starts masked.
-  FtpAccountControls(HistoryStore& history, QWidget* parent);
+  // Makes the controls as children of `parent`; the password starts masked and TLS on. Switching
+  // TLS off by hand tells through `prompts`, once per account, that the password travels in clear.
+  FtpAccountControls(HistoryStore& history, UserPrompts& prompts, QWidget* parent);
 
   // The fields as a check reads them, with the remote path of the dialog.
   FtpAccountInput Input(const QLineEdit* remotePath) const;
@@ -32,6 +33,8 @@ struct FtpAccountControls {
   // What an account recall found (user name and password empty for an anonymous account).
   void ShowRecalled(const std::string& userName, const std::string& password, bool isAnonymous,
                     const std::string& portText);
+  // An account's TLS choice and whether it was warned about plain FTP (no warning now).
+  void ShowSecurity(bool tlsOn, bool warned);
   // Host, port, user and password in rows of `grid` from `row` on, labels in column 0.
   void AddRows(QGridLayout* grid, int row) const;
 
@@ -42,6 +45,8 @@ struct FtpAccountControls {
   QLineEdit* password;
   QCheckBox* mask;
   QCheckBox* saveAccount;
+  QCheckBox* tls;
+  bool plainWarned = false;  // told already that this account's password travels in clear
 };
 
 }  // namespace tarnwick::ui

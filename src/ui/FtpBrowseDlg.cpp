@@ -162,8 +162,9 @@ void CFtpBrowseDlg::Send(Request request, const std::string& path) {
     });
   };
   if (request == Request::Open) {
-    const FtpConnectParams params{account_.host, PortFromText(account_.portText), account_.user, account_.password,
-                                  account_.passive};
+    FtpConnectParams params{account_.host, PortFromText(account_.portText), account_.user, account_.password,
+                            account_.passive};
+    params.tls = account_.tls;
     session_->Open(params, path, std::move(reply));
   } else {
     session_->Change(path, std::move(reply));

@@ -34,6 +34,7 @@ struct FtpBrowseAccount {
   std::string initialPath;
   bool passive = false;
   bool unixServer = false;
+  bool tls = false;
 };
 
 class CFtpBrowseDlg : public QDialog {

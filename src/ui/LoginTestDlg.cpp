@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/StringTable.h"
+#include "ftp/CertificateTrust.h"
 #include "ui/GuiPost.h"
 #include "ui/UiStrings.h"
 
@@ -19,7 +20,9 @@ class StepsToDialog : public LoginTestObserver {
   explicit StepsToDialog(CLoginTestDlg* dialog) : dialog_(dialog) {}
   void OnConnecting() override { Post(LoginTestEvent::Connecting); }
   void OnConnected() override { Post(LoginTestEvent::Connected); }
-  void OnFailed() override { Post(LoginTestEvent::Failed); }
+  void OnFailed(const FtpTlsProblem& tls) override {
+    PostToGui(dialog_, [tls](CLoginTestDlg& d) { d.OnEvent(LoginTestEvent::Failed, false, tls); });
+  }
   void OnDirectory(bool changed) override { Post(LoginTestEvent::Directory, changed); }
   void OnSucceeded() override { Post(LoginTestEvent::Succeeded); }
 
@@ -33,10 +36,17 @@ class StepsToDialog : public LoginTestObserver {
 }  // namespace
 
 CLoginTestDlg::CLoginTestDlg(LoginTestRequest request, UserPrompts& prompts, FtpTimeouts timeouts, QWidget* parent)
-    : QDialog(parent), request_(std::move(request)), lines_(new QListWidget(this)) {
+    : QDialog(parent),
+      request_(std::move(request)),
+      prompts_(prompts),
+      lines_(new QListWidget(this)),
+      trust_(new QPushButton(UiString(IDS_LOGIN_TRUST_CERTIFICATE), this)) {
   setWindowTitle(UiString(IDS_LOGIN_TEST_CAPTION));
   auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(UiString(IDS_OK_AMP), QDialogButtonBox::AcceptRole);
+  buttons->addButton(trust_, QDialogButtonBox::ActionRole);
+  trust_->hide();
+  connect(trust_, &QPushButton::clicked, this, &CLoginTestDlg::OnTrust);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(new QLabel(QString::fromUtf8(LoadString(IDS_LOGIN_TEST_PLEASE_WAIT)), this));
@@ -51,11 +61,27 @@ CLoginTestDlg::CLoginTestDlg(LoginTestRequest request, UserPrompts& prompts, Ftp
 
 CLoginTestDlg::~CLoginTestDlg() { test_.reset(); }
 
-void CLoginTestDlg::OnEvent(LoginTestEvent event, bool directoryChanged) {
-  for (const std::string& line : LoginTestLines(event, request_, directoryChanged)) {
+void CLoginTestDlg::OnEvent(LoginTestEvent event, bool directoryChanged, const FtpTlsProblem& tls) {
+  for (const std::string& line : LoginTestLines(event, request_, directoryChanged, tls)) {
     lines_->addItem(QString::fromStdString(line));
   }
   lines_->scrollToBottom();
+  if (tls.kind == FtpTlsFailure::Untrusted && !tls.sha256.empty()) {
+    untrusted_ = tls.sha256;
+    trust_->show();
+  }
+}
+
+void CLoginTestDlg::OnTrust() {
+  if (const Status trusted = TrustCertificate(request_.host, request_.port, untrusted_, request_.trustFile);
+      !trusted.ok()) {
+    prompts_.ShowMessage(trusted.ToString());
+    return;
+  }
+  trust_->hide();
+  lines_->addItem(UiString(IDS_LOGIN_CERTIFICATE_TRUSTED)
+                      .arg(QString::fromStdString(request_.host))
+                      .arg(request_.port == 0 ? 21 : request_.port));
 }
 
 void CLoginTestDlg::accept() {

@@ -12,6 +12,7 @@
 #include "ftp/LoginTest.h"
 
 class QListWidget;
+class QPushButton;
 
 namespace tarnwick::ui {
 
@@ -27,13 +28,20 @@ class CLoginTestDlg : public QDialog {
   QListWidget* Lines() const { return lines_; }
 
   // The worker's steps, on the window's thread.
-  void OnEvent(LoginTestEvent event, bool directoryChanged = false);
+  void OnEvent(LoginTestEvent event, bool directoryChanged = false, const FtpTlsProblem& tls = {});
+  // Shown after a certificate did not verify: trusts that certificate for the host and port.
+  QPushButton* TrustButton() const { return trust_; }
 
   void accept() override;
 
  private:
   const LoginTestRequest request_;
+  void OnTrust();
+
+  UserPrompts& prompts_;
   QListWidget* lines_;
+  QPushButton* trust_;
+  std::string untrusted_;  // the fingerprint the trust button would trust
   std::unique_ptr<LoginTestObserver> observer_;
   std::unique_ptr<CLoginTest> test_;  // after the observer: it goes first
 };

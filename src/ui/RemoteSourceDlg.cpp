@@ -29,7 +29,7 @@ CRemoteSourceDlg::CRemoteSourceDlg(Profile& profile, EditorServices& services, Q
     : QDialog(parent),
       profile_(profile),
       services_(services),
-      account_(services.history, this),
+      account_(services.history, services.prompts, this),
       initialPath_(new QLineEdit(this)),
       serverType_(new QComboBox(this)),
       passive_(new QCheckBox(UiString(IDS_REMOTE_PASSIVE), this)),
@@ -57,6 +57,7 @@ CRemoteSourceDlg::CRemoteSourceDlg(Profile& profile, EditorServices& services, Q
   grid->addWidget(serverType_, 4, 1);
   grid->addWidget(account_.saveAccount, 3, 2, 1, 2);
   grid->addWidget(passive_, 4, 2, 1, 2);
+  grid->addWidget(account_.tls, 5, 2, 1, 2);
   grid->setColumnStretch(1, 1);
 
   auto* itemsLabel = new QLabel(UiString(IDS_REMOTE_ITEMS), this);
@@ -78,7 +79,7 @@ CRemoteSourceDlg::CRemoteSourceDlg(Profile& profile, EditorServices& services, Q
 
   const FtpAccountControls& a = account_;
   SetTabOrder({a.host, a.port, a.user, a.anonymous, a.password, a.mask, initialPath_, a.saveAccount, serverType_,
-               passive_, browse_, itemList_});
+               passive_, a.tls, browse_, itemList_});
   account_.host->Load(kHistorySrcHostSection);
   account_.saveAccount->setChecked(true);
   serverType_->addItem(QString::fromUtf8(ServerTypeName(kWindowsServer)));
@@ -109,6 +110,7 @@ void CRemoteSourceDlg::RecallAccount() {
   initialPath_->setText(QString::fromStdString(fields.initialPath));
   serverType_->setCurrentIndex(fields.serverType == kUnixServer ? 1 : 0);
   passive_->setChecked(fields.passive);
+  account_.ShowSecurity(fields.tls, fields.plainWarned);
   TakeItemsOfAccount();
 }
 
@@ -119,6 +121,7 @@ void CRemoteSourceDlg::TakeItemsOfAccount() {
   for (const FtpSource& source : profile_.remoteSources) {
     if (source.site.host == host && source.site.user == user) {
       items_ = source.items;
+      account_.ShowSecurity(source.site.tls, account_.plainWarned);  // the profile's own choice
       break;
     }
   }
@@ -142,7 +145,8 @@ void CRemoteSourceDlg::OnBrowse() {
                           Password(),
                           initialPath_->text().toStdString(),
                           passive_->isChecked(),
-                          unixServer};
+                          unixServer,
+                          account_.tls->isChecked()};
   CFtpBrowseDlg dialog(browse, items_, services_.prompts, services_.ftpTimeouts, this);
   const int result = dialog.exec();
   ShowItems();
@@ -159,6 +163,7 @@ void CRemoteSourceDlg::OnBrowse() {
   source.site.remotePath = browse.initialPath;
   source.site.passive = std::string(1, browse.passive ? '1' : '0');
   source.site.serverIsUnix = unixServer;
+  source.site.tls = browse.tls;
   source.items = items_;
   if (!source.items.empty()) profile_.remoteSources.push_back(std::move(source));
 }
@@ -177,6 +182,8 @@ void CRemoteSourceDlg::accept() {
     fields.initialPath = initialPath_->text().toStdString();
     fields.passive = passive_->isChecked();
     fields.serverType = serverType_->currentIndex();
+    fields.tls = account_.tls->isChecked();
+    fields.plainWarned = account_.plainWarned;
     if (const Status stored = StoreSourceAccount(fields); !stored.ok())
       services_.prompts.ShowMessage(stored.ToString());
   }

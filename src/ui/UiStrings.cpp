@@ -210,6 +210,12 @@ constexpr Entry kEntries[] = {
     {IDS_SCHEDULES_PANE_HERE, "Schedules run here"},
     {IDS_SCHEDULES_PANE_ELSEWHERE, "Schedules run by %1"},
     {IDS_PROFILE_VERIFY, "&Verify after backup"},
+    {IDS_FTP_USE_TLS, "Use &TLS (FTPS)"},
+    {IDS_FTP_PLAIN_WARNING,
+     "Without TLS the user name, the password and every file travel over the network in clear text, "
+     "readable by anyone on the way."},
+    {IDS_LOGIN_TRUST_CERTIFICATE, "&Trust This Certificate"},
+    {IDS_LOGIN_CERTIFICATE_TRUSTED, "This certificate is now trusted for %1:%2."},
 };
 
 // The numbers of this table must stay below the core's reading-back and verify texts.

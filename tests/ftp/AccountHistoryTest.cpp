@@ -42,8 +42,15 @@ SourceAccountFields Source(const std::string& host) {
   return f;
 }
 
+DestinationAccountFields Plain(DestinationAccountFields f, bool warned = false) {
+  f.tls = false;
+  f.plainWarned = warned;
+  return f;
+}
+
 auto Fields(const DestinationAccountFields& f) {
-  return std::tie(f.hostEnabled, f.host, f.port, f.userName, f.password, f.anonymous, f.remotePath, f.passive);
+  return std::tie(f.hostEnabled, f.host, f.port, f.userName, f.password, f.anonymous, f.remotePath, f.passive, f.tls,
+                  f.plainWarned);
 }
 
 // The two account files of one test, in a folder of their own.
@@ -99,10 +106,16 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         StoreCase{"destination: five keys in order", nullptr,
                   [](const AccountFiles& a) { return StoreDestinationAccount(Destination("ftp.example.com"), a.dest); },
-                  false, "[ftp.example.com]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\n"},
+                  false,
+                  "[ftp.example.com]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\nTLS=1\n"},
+        StoreCase{
+            "plain FTP, the user told", nullptr,
+            [](const AccountFiles& a) { return StoreDestinationAccount(Plain(Destination("p.host"), true), a.dest); },
+            false,
+            "[p.host]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\nTLS=0\nPLAINWARNED=1\n"},
         StoreCase{"anonymous: no credentials", nullptr,
                   [](const AccountFiles& a) { return StoreDestinationAccount(Anonymous("anon.host"), a.dest); }, false,
-                  "[anon.host]\nPORT=2121\nUSERNAME=\nPASSWORD=\nINIDIR=/backup\nPASSIVE=0\n"},
+                  "[anon.host]\nPORT=2121\nUSERNAME=\nPASSWORD=\nINIDIR=/backup\nPASSIVE=0\nTLS=1\n"},
         StoreCase{"host spellings share one section; a change of case is saved", nullptr,
                   [](const AccountFiles& a) {
                     DestinationAccountFields again = Destination("ftp.EXAMPLE.com");
@@ -110,13 +123,15 @@ INSTANTIATE_TEST_SUITE_P(
                     const Status first = StoreDestinationAccount(Destination("FTP.example.com"), a.dest);
                     return first.ok() ? StoreDestinationAccount(again, a.dest) : first;
                   },
-                  false, "[FTP.example.com]\nPORT=2121\nUSERNAME=bob\nPASSWORD=S3CRET\nINIDIR=/backup\nPASSIVE=1\n"},
+                  false,
+                  "[FTP.example.com]\nPORT=2121\nUSERNAME=bob\nPASSWORD=S3CRET\nINIDIR=/backup\nPASSIVE=1\nTLS=1\n"},
         StoreCase{"an empty host changes nothing", "[a.host]\nPORT=21\nUSERNAME=u\nPASSWORD=p\n",
                   [](const AccountFiles& a) { return StoreDestinationAccount(Destination(""), a.dest); }, false,
                   "[a.host]\nPORT=21\nUSERNAME=u\nPASSWORD=p\n"},
-        StoreCase{"source: six keys in order", nullptr,
-                  [](const AccountFiles& a) { return StoreSourceAccount(Source("src.host"), a.src); }, true,
-                  "[src.host]\nPORT=21\nUSERNAME=ann\nPASSWORD=pw\nPASSIVE=0\nINIDIR=/pub\nSERVERTYPE=Unix Server\n"},
+        StoreCase{
+            "source: six keys in order", nullptr,
+            [](const AccountFiles& a) { return StoreSourceAccount(Source("src.host"), a.src); }, true,
+            "[src.host]\nPORT=21\nUSERNAME=ann\nPASSWORD=pw\nPASSIVE=0\nINIDIR=/pub\nSERVERTYPE=Unix Server\nTLS=1\n"},
         StoreCase{
             "source: no server type selected stores Windows", "[src.host]\nPORT=21\n",
             [](const AccountFiles& a) {
@@ -125,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
               return StoreSourceAccount(none, a.src);
             },
             true,
-            "[other.host]\nPORT=21\nUSERNAME=ann\nPASSWORD=pw\nPASSIVE=0\nINIDIR=/pub\nSERVERTYPE=Windows Server\n",
+            "[other.host]\nPORT=21\nUSERNAME=ann\nPASSWORD=pw\nPASSIVE=0\nINIDIR=/pub\nSERVERTYPE=Windows Server\nTLS=1\n",
             false}));
 
 // A destination recall over a file's text: the fields before and after.
@@ -192,19 +207,29 @@ DestinationAccountFields Disabled(DestinationAccountFields f) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, DestinationRecallTest,
-    ::testing::Values(RecallCase{"stored account", kStored, Host("ftp.example.com"), "other.host", "/profile/path",
-                                 Recalled("ftp.example.com", "/backup")},
+    ::testing::Values(RecallCase{"stored account, before TLS: plain", kStored, Host("ftp.example.com"), "other.host",
+                                 "/profile/path", Plain(Recalled("ftp.example.com", "/backup"))},
+                      RecallCase{"TLS and the warning read back",
+                                 "[t.host]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\n"
+                                 "INIDIR=/backup\nPASSIVE=1\nTLS=1\nPLAINWARNED=1\n",
+                                 Plain(Host("t.host")), "", "",
+                                 [] {
+                                   DestinationAccountFields f = Recalled("t.host", "/backup");
+                                   f.plainWarned = true;
+                                   return f;
+                                 }()},
                       // A user name without a password also recalls as anonymous, with both fields emptied.
                       RecallCase{"user without password is anonymous", "[half.host]\nUSERNAME=joe\nPORT=21\n",
                                  Destination("half.host"), "", "",
-                                 WithoutRemote(Cleared(Destination("half.host"), "21"))},
+                                 Plain(WithoutRemote(Cleared(Destination("half.host"), "21")))},
+                      // Not stored: a new account, TLS as the dialog has it (on).
                       RecallCase{"unknown host clears the fields", nullptr, Destination("never.seen"), "", "",
                                  WithoutRemote(Cleared(Destination("never.seen"), ""))},
                       RecallCase{"the profile's own host keeps the profile's remote path", kMixedCase, Host("Ftp.Host"),
-                                 "Ftp.Host", "/from/profile", Recalled("Ftp.Host", "/from/profile")},
+                                 "Ftp.Host", "/from/profile", Plain(Recalled("Ftp.Host", "/from/profile"))},
                       // Another spelling finds the same section but is not the profile's host.
                       RecallCase{"the profile's host is compared exactly", kMixedCase, Host("ftp.host"), "Ftp.Host",
-                                 "/from/profile", Recalled("ftp.host", "/backup")},
+                                 "/from/profile", Plain(Recalled("ftp.host", "/backup"))},
                       RecallCase{"an empty host changes nothing", "[a.host]\nPORT=21\nUSERNAME=u\nPASSWORD=p\n",
                                  Destination(""), "", "", Destination("")},
                       RecallCase{"a disabled host field changes nothing", "[a.host]\nPORT=21\nUSERNAME=u\nPASSWORD=p\n",
@@ -234,6 +259,7 @@ TEST_P(SourceRecallTest, TheServerTypeIsTheFirstEntryTheStoredTextBegins) {
   EXPECT_EQ(f.initialPath, "/in");
   EXPECT_TRUE(f.passive);
   EXPECT_FALSE(f.anonymous);
+  EXPECT_FALSE(f.tls) << "stored before TLS: plain";
 }
 
 INSTANTIATE_TEST_SUITE_P(Prefixes, SourceRecallTest,

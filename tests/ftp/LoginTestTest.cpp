@@ -4,6 +4,7 @@
 
 #include <mutex>
 
+#include "app/StringTable.h"
 #include "support/FtpTestServer.h"
 
 namespace tarnwick {
@@ -18,7 +19,7 @@ class DialogLines : public LoginTestObserver {
 
   void OnConnecting() override { Add(LoginTestEvent::Connecting); }
   void OnConnected() override { Add(LoginTestEvent::Connected); }
-  void OnFailed() override { Add(LoginTestEvent::Failed); }
+  void OnFailed(const FtpTlsProblem& tls) override { Add(LoginTestEvent::Failed, false, tls); }
   void OnDirectory(bool changed) override { Add(LoginTestEvent::Directory, changed); }
   void OnSucceeded() override { Add(LoginTestEvent::Succeeded); }
 
@@ -28,9 +29,9 @@ class DialogLines : public LoginTestObserver {
   }
 
  private:
-  void Add(LoginTestEvent event, bool changed = false) {
+  void Add(LoginTestEvent event, bool changed = false, const FtpTlsProblem& tls = {}) {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (std::string& line : LoginTestLines(event, request_, changed)) lines_.push_back(std::move(line));
+    for (std::string& line : LoginTestLines(event, request_, changed, tls)) lines_.push_back(std::move(line));
   }
 
   const LoginTestRequest request_;
@@ -91,6 +92,30 @@ TEST(LoginTestTest, RefusedOrUnreachableLoginEndsWithTheFailureLine) {
   ASSERT_EQ(unreachable.size(), 4u);
   EXPECT_EQ(unreachable[1], "Socket connected.");
   EXPECT_EQ(unreachable[3], "Unable to login to host 127.0.0.1.");
+}
+
+// A TLS login shows that it was secured, and a certificate that does not verify shows why with its
+// fingerprint, so that the user can compare it with the server's before trusting it.
+TEST(LoginTestTest, TlsLoginsTellSecuredOrWhyNot) {
+  const test::TestCertificates certs;
+  FtpTestServer trusted(certs.Server("trusted"));
+  LoginTestRequest request = Request(trusted);
+  request.tls = true;
+  request.caFile = certs.Ca();
+  request.trustFile = certs.Pem("no-trust-file");
+  EXPECT_EQ(RunTest(request).at(3), LoadString(IDS_LOGIN_TEST_TLS));
+
+  FtpTestServer selfSigned(certs.Server("selfsigned"));
+  request.port = selfSigned.port();
+  const std::vector<std::string> untrusted = RunTest(request);
+  ASSERT_EQ(untrusted.size(), 5u);
+  EXPECT_EQ(untrusted[3], "Unable to login to host 127.0.0.1.");
+  EXPECT_EQ(untrusted[4].rfind("Server certificate not trusted: the certificate is self-signed (SHA-256 ", 0), 0u)
+      << untrusted[4];
+
+  FtpTestServer plain;
+  request.port = plain.port();
+  EXPECT_EQ(RunTest(request).back(), "Server does not offer TLS.");
 }
 
 TEST(LoginTestTest, PortTextIsShownAsItsNumber) {

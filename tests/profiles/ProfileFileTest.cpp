@@ -192,6 +192,27 @@ TEST_F(ProfileFileTest, VerifyOptionIsStoredLastInConfigAndMissingMeansOff) {
       << "an unchecked profile writes what older ones did";
 }
 
+// Each account's TLS flag goes last in its FTPITEM, where readers that do not know it never
+// search; an account without it (an older file) reads as plain FTP.
+TEST_F(ProfileFileTest, TlsFlagsAreStoredLastInEachAccountAndMissingMeansPlain) {
+  Profile p = SampleQuickProfile("Secured");
+  p.ftpDest.tls = true;
+  p.remoteSources.push_back(p.remoteSources.front());
+  p.remoteSources.back().site.tls = true;
+  const Profile secured = RoundTrip(p);
+  ExpectSameProfile(secured, AsReadBack(p, TestNow()));
+  const std::string text = ReadFile(p.filePath);
+  EXPECT_NE(text.find("</SUBITEM>\r\n<TLS>1</TLS>\r\n</FTPITEM>\r\n</REMOTESRC>"), std::string::npos) << text;
+  EXPECT_NE(text.find("<PASSIVE>1</PASSIVE>\r\n<TLS>1</TLS>\r\n</FTPITEM>"), std::string::npos) << text;
+  EXPECT_EQ(text.find("<TLS>"), text.rfind("<TLS>", text.find("</REMOTESRC>"))) << "the plain source has none";
+
+  p.ftpDest.tls = false;
+  p.remoteSources.back().site.tls = false;
+  const Profile plain = RoundTrip(p);
+  ExpectSameProfile(plain, AsReadBack(p, TestNow()));
+  EXPECT_EQ(ReadFile(p.filePath).find("TLS"), std::string::npos) << "plain accounts write what older files hold";
+}
+
 TEST_F(ProfileFileTest, EveryScheduleTypeRoundTrips) {
   auto scheduled = [](std::int32_t type, bool enabled, bool repeat) {
     Profile p = SampleQuickProfile("s" + std::to_string(type) + (enabled ? "e" : "d") + (repeat ? "r" : ""));

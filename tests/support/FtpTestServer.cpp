@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -83,6 +84,7 @@ FtpTestServer::FtpTestServer(FtpTestServerOptions options)
   }
   if (!options.endless.empty()) args.insert(args.end(), {"--endless", options.endless});
   if (!options.loop.empty()) args.insert(args.end(), {"--loop", options.loop});
+  if (!options.tlsCertificate.empty()) args.insert(args.end(), {"--tls", options.tlsCertificate, options.tlsKey});
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
@@ -182,5 +184,22 @@ SilentListener::SilentListener() {
 }
 
 SilentListener::~SilentListener() { close(fd_); }
+
+}  // namespace tarnwick::test
+
+namespace tarnwick::test {
+
+TestCertificates::TestCertificates() {
+  const std::string command = "/usr/bin/python3 '" + std::string(TARNWICK_TEST_SOURCE_DIR) +
+                              "/tests/support/make_test_certs.py' '" + dir_.path().string() + "'";
+  if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot make test certificates: " + command);
+}
+
+FtpTestServerOptions TestCertificates::Server(const std::string& stem) const {
+  FtpTestServerOptions options;
+  options.tlsCertificate = Pem(stem);
+  options.tlsKey = Key(stem);
+  return options;
+}
 
 }  // namespace tarnwick::test

@@ -34,6 +34,27 @@ struct FtpTestServerOptions {
   std::vector<std::pair<std::string, std::string>> crafted{};  // folder, the raw listing its MLSD and LIST send
   std::string endless{};                                       // a folder whose listing never ends
   std::string loop{};  // a folder that, with every folder below it, lists sub-folders a and b
+  // Explicit TLS, required on control and data connections, with this certificate and key (PEM
+  // files, see TestCertificates); empty: plain FTP only.
+  std::string tlsCertificate{};
+  std::string tlsKey{};
+};
+
+// Certificates made for one test by make_test_certs.py, in a temporary folder: a test authority
+// and servers' certificates with their keys. Throws when they cannot be made.
+class TestCertificates {
+ public:
+  TestCertificates();
+  std::string Ca() const { return Pem("ca"); }
+  // "trusted" (issued by Ca() for 127.0.0.1), "mismatch" (issued for another name), "expired",
+  // "selfsigned".
+  std::string Pem(const std::string& stem) const { return (dir_.path() / (stem + ".pem")).string(); }
+  std::string Key(const std::string& stem) const { return (dir_.path() / (stem + ".key")).string(); }
+  // A server options record that speaks TLS with that certificate.
+  FtpTestServerOptions Server(const std::string& stem) const;
+
+ private:
+  TempDir dir_;
 };
 
 class FtpTestServer {

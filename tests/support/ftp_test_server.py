@@ -16,6 +16,7 @@ closed, so it never outlives the test program that started it.
   --crafted FOLDER=FILE                  MLSD and LIST of FOLDER (from the home) send FILE's bytes as they are
   --endless FOLDER                       MLSD and LIST of FOLDER never end
   --loop FOLDER                          FOLDER and every folder below it list two sub-folders, a and b
+  --tls CERT KEY                         explicit TLS with this certificate, required on control and data
 """
 
 import argparse
@@ -29,8 +30,8 @@ from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 
 
-def make_dtp(drop_after, stall_after):
-    class FaultyDTP(DTPHandler):
+def make_dtp(base, drop_after, stall_after):
+    class FaultyDTP(base):
         """Data channel with the fault switches."""
 
         _stalled = False
@@ -67,7 +68,7 @@ def make_dtp(drop_after, stall_after):
                     self._hit_limit()
                     return 0
                 data = data[:room]
-            sent = DTPHandler.send(self, data)
+            sent = base.send(self, data)
             if limit >= 0:
                 self._hit_limit()
             return sent
@@ -77,7 +78,7 @@ def make_dtp(drop_after, stall_after):
                 return
             limit = self._limit()
             if limit < 0:
-                return DTPHandler.handle_read(self)
+                return base.handle_read(self)
             room = limit - self.get_transmitted_bytes()
             if room > 0:
                 chunk = self.recv(min(room, self.ac_in_buffer_size))
@@ -88,8 +89,15 @@ def make_dtp(drop_after, stall_after):
                 self.file_obj.write(chunk)
             self._hit_limit()
 
-        # The base class binds this alias to its own handle_read.
-        handle_read_event = handle_read
+        # The base class binds this alias to its own handle_read. The TLS one must keep its own,
+        # which runs the handshake first (its uploads then go without the fault switches).
+        if base is DTPHandler:
+            handle_read_event = handle_read
+        else:
+            def readable(self):
+                # pyftpdlib 1.5.7 ignores a data connection that is still in its TLS handshake and
+                # then drops it (clients that start TLS at once, as libcurl does, never get through).
+                return self._ssl_accepting or base.readable(self)
 
     return FaultyDTP
 
@@ -111,6 +119,7 @@ def main():
     parser.add_argument("--crafted", action="append", default=[])
     parser.add_argument("--endless")
     parser.add_argument("--loop")
+    parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
     args = parser.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.INFO)
@@ -164,7 +173,13 @@ def main():
             return b"drwxr-xr-x 2 u g 0 Jan 01  2020 a\r\ndrwxr-xr-x 2 u g 0 Jan 01  2020 b\r\n"
         return None
 
-    class Handler(FTPHandler):
+    base_handler, base_dtp = FTPHandler, DTPHandler
+    if args.tls:
+        # Only imported here: servers without TLS run without pyOpenSSL.
+        from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
+        base_handler, base_dtp = TLS_FTPHandler, TLS_DTPHandler
+
+    class Handler(base_handler):
         def _hostile(self, path, cmd):
             data = hostile_listing(path, cmd)
             if data is None:
@@ -174,29 +189,34 @@ def main():
 
         def ftp_LIST(self, path):
             if not self._hostile(path, "LIST"):
-                return FTPHandler.ftp_LIST(self, path)
+                return base_handler.ftp_LIST(self, path)
             return path
 
         def ftp_QUIT(self, line):
             if not args.ignore_quit:
-                FTPHandler.ftp_QUIT(self, line)
+                base_handler.ftp_QUIT(self, line)
 
         def ftp_MLSD(self, path):
             if args.refuse_mlsd:
                 self.respond("%d MLSD refused by the fault switch." % args.refuse_mlsd)
             elif not self._hostile(path, "MLSD"):
-                FTPHandler.ftp_MLSD(self, path)
+                base_handler.ftp_MLSD(self, path)
 
     Handler.authorizer = authorizer
     Handler.use_sendfile = False
     Handler.auth_failed_timeout = 0  # refused logins answer at once
     Handler.permit_foreign_addresses = False
-    Handler.dtp_handler = make_dtp(args.drop_after, args.stall_after)
+    Handler.dtp_handler = make_dtp(base_dtp, args.drop_after, args.stall_after)
+    if args.tls:
+        Handler.certfile, Handler.keyfile = args.tls
+        Handler.tls_control_required = True
+        Handler.tls_data_required = True
     # Data-connection, listing and option commands in the log, so tests can see which mode and
     # which listing command a client used, and what it switched on.
-    Handler.log_cmds_list = FTPHandler.log_cmds_list + ["PORT", "EPRT", "PASV", "EPSV", "MLSD", "LIST", "OPTS"]
+    Handler.log_cmds_list = FTPHandler.log_cmds_list + ["PORT", "EPRT", "PASV", "EPSV", "MLSD", "LIST", "OPTS", "AUTH",
+                                                        "PROT"]
     if args.no_mlsd:
-        Handler.proto_cmds = {k: v for k, v in FTPHandler.proto_cmds.items() if k not in ("MLSD", "MLST")}
+        Handler.proto_cmds = {k: v for k, v in base_handler.proto_cmds.items() if k not in ("MLSD", "MLST")}
 
     server = FTPServer(("127.0.0.1", 0), Handler)
     print(server.address[1], flush=True)

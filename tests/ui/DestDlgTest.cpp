@@ -13,6 +13,7 @@
 #include "ui/BackupDestDlg.h"
 #include "ui/HistoryComboBox.h"
 #include "ui/LoginTestDlg.h"
+#include "ui/UiStrings.h"
 
 namespace tarnwick::ui::test {
 namespace {
@@ -151,13 +152,29 @@ TEST_F(DestFixture, OkWritesTheFtpDestinationAndTheAccountFile) {
   dialog->accept();
   ASSERT_EQ(dialog->result(), QDialog::Accepted);
   EXPECT_FALSE(profile.destIsLocal);
-  EXPECT_EQ(profile.ftpDest, (FtpSite{"ftp.example.test", "2121", "bob", "s3cret", "/backup", "1", false}));
+  EXPECT_EQ(profile.ftpDest, (FtpSite{"ftp.example.test", "2121", "bob", "s3cret", "/backup", "1", false, true}))
+      << "a new account uses TLS";
   EXPECT_FALSE(choices.maskPassword);
   EXPECT_TRUE(choices.saveAccountInfo);
   EXPECT_EQ(ReadFile(sandbox / "bin/ftpac.ini"),
-            "[ftp.example.test]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\n");
+            "[ftp.example.test]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\nTLS=1\n");
   EXPECT_EQ(fs::status(sandbox / "bin/ftpac.ini").permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// Choosing plain FTP tells once per account that the password travels in clear, and the account
+// file remembers that it was told.
+TEST_F(DestFixture, PlainFtpIsExplainedOncePerAccount) {
+  auto dialog = Open();
+  Ftp(*dialog, "plain.test", "21", "bob", "pw", "");
+  ASSERT_TRUE(dialog->Account().tls->isChecked()) << "a new account starts with TLS";
+  dialog->Account().tls->click();
+  dialog->Account().tls->click();
+  dialog->Account().tls->click();
+  EXPECT_EQ(world.prompts.messages, std::vector<std::string>{UiString(IDS_FTP_PLAIN_WARNING).toStdString()});
+  dialog->accept();
+  EXPECT_FALSE(profile.ftpDest.tls);
+  EXPECT_NE(ReadFile(sandbox / "bin/ftpac.ini").find("TLS=0\nPLAINWARNED=1\n"), std::string::npos);
 }
 
 TEST_F(DestFixture, AnonymousAccountIsStoredWithoutCredentialsAndNothingWithoutSaveAccount) {
@@ -168,7 +185,8 @@ TEST_F(DestFixture, AnonymousAccountIsStoredWithoutCredentialsAndNothingWithoutS
     dialog->accept();
     EXPECT_TRUE(profile.anonymousLogin);
   }
-  EXPECT_EQ(ReadFile(sandbox / "bin/ftpac.ini"), "[anon.test]\nPORT=21\nUSERNAME=\nPASSWORD=\nINIDIR=\nPASSIVE=0\n");
+  EXPECT_EQ(ReadFile(sandbox / "bin/ftpac.ini"),
+            "[anon.test]\nPORT=21\nUSERNAME=\nPASSWORD=\nINIDIR=\nPASSIVE=0\nTLS=1\n");
   auto dialog = Open();
   Ftp(*dialog, "other.test", "21", "u", "p");
   dialog->Account().saveAccount->setChecked(false);

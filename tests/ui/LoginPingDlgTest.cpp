@@ -127,6 +127,7 @@ TEST(LoginTestDlg, DestinationDialogPassesTheFieldsAndAnonymousAsNoUser) {
   dest.Account().port->setText("0" + QString::number(server.port()));  // leading zeros count for nothing
   dest.Account().user->setText("typed");
   dest.Account().anonymous->setChecked(true);
+  dest.Account().tls->setChecked(false);  // the test server speaks plain FTP
   std::vector<std::string> lines;
   WhenModal<CLoginTestDlg>([&lines](CLoginTestDlg& test) {
     WaitFor([&] { return test.Lines()->count() >= 4; });

@@ -201,6 +201,7 @@ TEST_F(RemoteFixture, BrowsedItemsBecomeTheAccountsSourceAndOkStoresTheAccount) 
   CRemoteSourceDlg dialog(profile, world.services);
   dialog.show();
   dialog.Account().host->setEditText(QString::fromStdString(server.host()));
+  dialog.Account().tls->setChecked(false);  // the test server speaks plain FTP
   dialog.Account().port->setText(QString::number(server.port()));
   dialog.Account().user->setText(QString::fromStdString(server.user()));
   dialog.Account().password->setText(QString::fromStdString(server.password()));
@@ -226,7 +227,7 @@ TEST_F(RemoteFixture, BrowsedItemsBecomeTheAccountsSourceAndOkStoresTheAccount) 
   dialog.accept();
   EXPECT_EQ(ReadFile(sandbox / "bin/ftpsrc.ini"), "[127.0.0.1]\nPORT=" + std::to_string(server.port()) +
                                                       "\nUSERNAME=backup\nPASSWORD=s3cret pass\nPASSIVE=0\nINIDIR=\n"
-                                                      "SERVERTYPE=Unix Server\n");
+                                                      "SERVERTYPE=Unix Server\nTLS=0\n");
   CRemoteSourceDlg reopened(profile, world.services);  // the last host comes back with its account
   EXPECT_EQ(reopened.Account().host->currentText().toStdString(), server.host());
   EXPECT_EQ(reopened.Account().user->text().toStdString(), server.user());

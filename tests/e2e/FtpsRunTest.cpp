@@ -1,0 +1,62 @@
+// tarnwick-cli runs to a server that requires TLS, and a TLS profile against one without it.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ctime>
+#include <string>
+
+#include "app/ProgramFolder.h"
+#include "profiles/Profile.h"
+#include "support/CliSandbox.h"
+#include "support/FtpTestServer.h"
+#include "support/ScopedEnv.h"
+
+namespace tarnwick::test {
+namespace {
+
+struct FtpsCase {
+  const char* what;
+  bool serverTls;
+  int exitStatus;
+  const char* row;  // a row the run must log
+};
+
+class FtpsRunTest : public ::testing::TestWithParam<FtpsCase> {};
+
+TEST_P(FtpsRunTest, UploadsOverTlsOrRefusesAServerWithoutIt) {
+  const TestCertificates certs;
+  // The test authority stands in for the system's store, in the program started below.
+  const ScopedEnv ca("TARNWICK_CA_FILE", certs.Ca());
+  FtpTestServer server(GetParam().serverTls ? certs.Server("trusted") : FtpTestServerOptions{});
+  CliSandbox dir;
+  WriteFile(dir / "src/a.txt", std::string(300000, 'a'));
+  Profile p;
+  ResetSchedule(p.schedule, std::time(nullptr));
+  p.name = "secured";
+  p.localSources = {{(dir / "src/a.txt").string(), "", ItemKind::LocalFile, false}};
+  p.destIsLocal = false;
+  p.ftpDest =
+      FtpSite{server.host(), std::to_string(server.port()), server.user(), server.password(), "/backup", "1", false};
+  p.ftpDest.tls = true;
+  ProfilePathFor(p);
+  ASSERT_TRUE(WriteProfile(p, std::time(nullptr)).ok());
+
+  const ProcessResult result = dir.Run({"run", "secured"});
+  EXPECT_EQ(result.status, GetParam().exitStatus) << result.out << result.err << server.Log();
+  EXPECT_NE(result.out.find(GetParam().row), std::string::npos) << result.out;
+  if (GetParam().serverTls) {
+    EXPECT_EQ(ReadFile(server.root() / "backup/a.txt"), std::string(300000, 'a'));
+    EXPECT_NE(server.Log().find("PROT P"), std::string::npos);
+  } else {
+    EXPECT_EQ(server.Log().find("USER"), std::string::npos) << "nothing sent in clear";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, FtpsRunTest,
+                         ::testing::Values(FtpsCase{"tls", true, 0, "LOGINOK\tUser login OK."},
+                                           FtpsCase{"plain", false, 1, "CONNECTFAILED\tServer does not offer TLS."}),
+                         [](const auto& tested) { return std::string(tested.param.what); });
+
+}  // namespace
+}  // namespace tarnwick::test
