@@ -266,6 +266,12 @@ constexpr Entry kEntries[] = {
     {IDS_SCHEDULER_HOLDER_MONITOR, "the background service (tarnwick-cli monitor, process %ld)"},
     {IDS_SCHEDULER_HOLDER_WINDOW, "the Tarnwick window (process %ld)"},
     {IDS_SCHEDULES_RUN_ELSEWHERE, "Scheduled profiles are run by %s; standing by until it ends."},
+    {IDS_NOTIFY_RUN_FAILED, "Backup %s ended with errors"},
+    {IDS_NOTIFY_LAUNCH_FAILED, "Backup %s could not start"},
+    {IDS_NOTIFY_RUN_MISSED, "Backup %s was missed"},
+    {IDS_NOTIFY_MORE_ROWS, "... and %d more in the log"},
+    {IDS_NOTIFY_EXIT_CODE, "The backup ended with exit code %d."},
+    {IDS_RUN_MISSED_ROW, "The run of %s due at %s was missed: \"Run missed task\" is off."},
 };
 
 // The lookup below is a binary search.

@@ -243,6 +243,14 @@ enum StringId : unsigned {
   IDS_SCHEDULER_HOLDER_MONITOR = 62990,  // who holds the scheduler lock: process id
   IDS_SCHEDULER_HOLDER_WINDOW = 62991,   // who holds the scheduler lock: process id
   IDS_SCHEDULES_RUN_ELSEWHERE = 62992,   // standing by: the holder's text
+
+  // Desktop notifications and the missed-run row.
+  IDS_NOTIFY_RUN_FAILED = 63000,     // notice title: profile
+  IDS_NOTIFY_LAUNCH_FAILED = 63001,  // notice title: profile
+  IDS_NOTIFY_RUN_MISSED = 63002,     // notice title: profile
+  IDS_NOTIFY_MORE_ROWS = 63003,      // notice line: number of failure rows left out
+  IDS_NOTIFY_EXIT_CODE = 63004,      // notice body of a failed run without failure rows: exit code
+  IDS_RUN_MISSED_ROW = 63005,        // log row: profile, due time
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

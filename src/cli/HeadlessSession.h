@@ -9,6 +9,7 @@
 #include "app/ConsolePrompts.h"
 #include "cli/ConsoleReporter.h"
 #include "engine/BackupController.h"
+#include "engine/RunNotifier.h"
 #include "log/ActivityLog.h"
 #include "profiles/ProfileCatalogue.h"
 
@@ -36,7 +37,8 @@ struct HeadlessSession {
   CConsoleReporter reporter;
   CActivityLog log{clock};
   CProfileCatalogue catalogue{prompts, clock};
-  CBackupController controller{log, reporter, prompts, clock, catalogue};
+  CRunWatch watch{reporter, log};  // tells failures to a notifier once one is set
+  CBackupController controller{log, watch, prompts, clock, catalogue};
 };
 
 }  // namespace tarnwick

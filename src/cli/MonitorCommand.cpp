@@ -1,6 +1,7 @@
 // tarnwick-cli monitor: the schedule monitor without a window, the background service. Ticks once
 // a second against the catalogue, launches due scheduled profiles one at a time, prints the log
-// rows and appends them to the month's run history, until SIGINT or SIGTERM, which stop a running
+// rows and appends them to the month's run history (failed, unstartable and missed runs also go to
+// the desktop as notifications), until SIGINT or SIGTERM, which stop a running
 // backup first. Only the holder of the scheduler lock launches: while the window (or another
 // monitor) holds it, this one stands by and takes over when the other ends.
 #include <unistd.h>
@@ -20,6 +21,7 @@
 #include "cli/StopSignals.h"
 #include "engine/BackupController.h"
 #include "engine/SchedulerLock.h"
+#include "engine/SessionBusNotifier.h"
 #include "log/RunLogFile.h"
 #include "profiles/Profile.h"
 #include "profiles/ProfileCatalogue.h"
@@ -43,8 +45,10 @@ int RunMonitor(const std::vector<std::string>& args) {
   // Declared before the session, so the rows of a backup stopped at the end still reach it.
   SystemClock historyClock;
   CRunLogFile history(CRunLogFile::DefaultFolder(), historyClock);
+  CSessionBusNotifier notifier;  // desktop notices while a session bus is there
   HeadlessSession session(::isatty(STDERR_FILENO) != 0);
   session.log.AddListener(&history);
+  session.watch.SetNotifier(&notifier);
   CBackupController& controller = session.controller;
   CProfileCatalogue& catalogue = session.catalogue;
   CScheduleMonitor& monitor = controller.Monitor();

@@ -35,6 +35,12 @@ class JobObserver {
     (void)profileName;
     (void)reason;
   }
+  // A scheduled run whose time went by while "run missed" is off: it will not be made up for.
+  // `logText` is the row the log shows about it. Told once per due time, on the tick's thread.
+  virtual void OnRunMissed(const std::string& profileName, const std::string& logText) {
+    (void)profileName;
+    (void)logText;
+  }
 };
 
 }  // namespace tarnwick

@@ -1,9 +1,11 @@
 #include "engine/ScheduleMonitor.h"
 
+#include <ctime>
 #include <filesystem>
 
 #include "app/ProgramFolder.h"
 #include "app/ProgramSettings.h"
+#include "app/StringTable.h"
 #include "schedule/ScheduleRecord.h"
 
 namespace tarnwick {
@@ -32,6 +34,10 @@ bool CScheduleMonitor::OnTick(std::time_t now) {
   std::string launchPath;
   for (const ScheduleRecord& entry : catalogue_.ScheduleTable()) {
     if (!entry.enabled) continue;
+    // A run in progress is not disturbed by the rows; the missed one is told when it ends.
+    if (entry.nextRun < now && !runMissed_ && entry.nextRunValid != 0 && !launcher_.IsBusy()) {
+      ReportMissedRun(entry.profilePath, entry.nextRun);
+    }
     const bool due = entry.nextRun == now || (entry.nextRun < now && runMissed_);
     if (!due || entry.nextRunValid == 0) continue;
     if (entry.lastRunStamp == minuteKey) continue;  // it ran, or was saved, in this minute
@@ -64,6 +70,21 @@ void CScheduleMonitor::LaunchScheduledProfile(const std::string& path, std::time
   const Status started = launcher_.StartJob(profile);
   if (!started.ok() && started.code() != StatusCode::Busy) ReportLaunchFailure(name, started);
   if (const Status written = WriteProfile(profile, now); !written.ok()) ReportLaunchFailure(name, written);
+}
+
+void CScheduleMonitor::ReportMissedRun(const std::string& path, std::time_t due) {
+  // The profile keeps its past due time until it is saved or run again: one notice is enough.
+  if (!missedReported_.emplace(path, due).second) return;
+  const std::string name = std::filesystem::path(path).stem().string();
+  std::tm local{};
+  localtime_r(&due, &local);
+  char dueText[32];
+  if (std::strftime(dueText, sizeof dueText, "%Y-%m-%d %H:%M", &local) == 0) dueText[0] = '\0';
+  const std::string row = FormatString(IDS_RUN_MISSED_ROW, name.c_str(), dueText);
+  // Rows of its own, so the run history's last run is the missed one and not the run before it.
+  launcher_.LogTaskStart(name);
+  log_.LogActionText(LOG_ERROR, row);
+  observer_.OnRunMissed(name, row);
 }
 
 void CScheduleMonitor::ReportLaunchFailure(const std::string& name, const Status& reason) {

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <ctime>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "engine/JobLauncher.h"
 #include "engine/JobObserver.h"
@@ -34,8 +36,9 @@ class CScheduleMonitor {
 
   // One tick at `now`: walks the catalogue's schedule table and launches the first due entry (an
   // entry whose next run is this very second, or already past with runMissed on, that has not run
-  // in this minute). True when an entry was due: its two log rows were written, its launch tried
-  // (a running job holds it back, silently) and the catalogue reloaded.
+  // in this minute). With runMissed off, an entry whose time went by is logged and told to the
+  // observer's OnRunMissed once per due time, while no job runs. True when an entry was due: its two log rows were
+  // written, its launch tried (a running job holds it back, silently) and the catalogue reloaded.
   bool OnTick(std::time_t now);
 
   // Launches the scheduled profile file at `path` unless a job runs: stamps its last run,
@@ -47,6 +50,7 @@ class CScheduleMonitor {
 
  private:
   void ReportLaunchFailure(const std::string& name, const Status& reason);
+  void ReportMissedRun(const std::string& path, std::time_t due);
 
   JobLauncher& launcher_;
   CProfileCatalogue& catalogue_;
@@ -54,6 +58,7 @@ class CScheduleMonitor {
   JobObserver& observer_;
   bool runMissed_ = false;
   std::string currentTaskName_;
+  std::set<std::pair<std::string, std::time_t>> missedReported_;  // profile file, due time
 };
 
 }  // namespace tarnwick

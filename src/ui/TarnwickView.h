@@ -14,8 +14,10 @@
 #include "app/Status.h"
 #include "app/UserPrompts.h"
 #include "engine/BackupController.h"
+#include "engine/RunNotifier.h"
 #include "engine/SchedulerLock.h"
 #include "ui/ActivityLogAdapter.h"
+#include "ui/DesktopNotifier.h"
 #include "ui/JobObserverAdapter.h"
 #include "ui/ProfileEditorLauncher.h"
 
@@ -117,6 +119,8 @@ class CTarnwickView : public QWidget {
   CMainFrame& frame_;
   ViewServices services_;
   CJobObserverAdapter observer_;
+  CDesktopNotifier notifier_;
+  CRunWatch watch_;  // between the controller and observer_: tells failures to notifier_
   CActivityLogModel* logModel_;
   CActivityLogAdapter logAdapter_;
   CBackupController controller_;

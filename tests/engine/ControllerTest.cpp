@@ -340,8 +340,13 @@ TEST_F(ControllerTest, MissedRunsLaunchOnlyWithRunMissed) {
   catalogue.LoadCatalogue();
   EXPECT_FALSE(TickAt(10, 5, 0));
   EXPECT_TRUE(prompts.messages.empty());
+  // Without it the missed run is logged and told once, not at every tick.
+  EXPECT_FALSE(TickAt(10, 5, 1));
+  EXPECT_EQ(observer.Missed(), (std::vector<std::string>{"daily"}));
+  ASSERT_EQ(CountRows("ERROR"), 1u);
+  EXPECT_EQ(Rows().back(), "ERROR The run of daily due at 2024-03-05 10:00 was missed: \"Run missed task\" is off.");
   controller.Monitor().SetRunMissed(true);
-  EXPECT_TRUE(TickAt(10, 5, 1));
+  EXPECT_TRUE(TickAt(10, 5, 2));
   EXPECT_EQ(CountRows("BACKUPEND"), 1u);
 }
 

@@ -47,6 +47,14 @@ class RecordingObserver : public JobObserver {
     std::lock_guard lock(mutex_);
     launchFailures_.push_back(profileName);
   }
+  void OnRunMissed(const std::string& profileName, const std::string&) override {
+    std::lock_guard lock(mutex_);
+    missed_.push_back(profileName);
+  }
+  std::vector<std::string> Missed() const {
+    std::lock_guard lock(mutex_);
+    return missed_;
+  }
 
   std::vector<std::string> Texts() const {
     std::lock_guard lock(mutex_);
@@ -78,6 +86,7 @@ class RecordingObserver : public JobObserver {
   std::vector<std::string> texts_;
   std::vector<long long> positions_;
   std::vector<long long> ranges_;
+  std::vector<std::string> missed_;
   int clears_ = 0;
   std::vector<JobEnd> ends_;
   std::vector<std::string> launchFailures_;

@@ -1,0 +1,68 @@
+// Notices for a user who is not watching: a run that ended with failures, a run that could not
+// start, a scheduled run that was missed. The texts are those of the log; a front end only carries
+// them to the desktop (the window through Qt D-Bus, the service through gdbus).
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/JobObserver.h"
+#include "log/ActivityLog.h"
+
+namespace tarnwick {
+
+class RunNotifier {
+ public:
+  virtual ~RunNotifier() = default;
+  // `logText` is what the log shows about it (its failure rows, the launch failure, the missed-run row).
+  void RunFailed(const std::string& profileName, const std::string& logText);
+  void LaunchFailed(const std::string& profileName, const std::string& logText);
+  void RunMissed(const std::string& profileName, const std::string& logText);
+
+ protected:
+  // Shows one notice; called on the thread of the event (a worker's, the tick's), so it must not
+  // wait long.
+  virtual void Send(const std::string& summary, const std::string& body) = 0;
+};
+
+// Passes every report on to the front end's observer and watches the log's rows for failures: a
+// job that logged an ERROR, CONNECTFAILED or LOGINFAILED row, or ended with a non-zero exit code
+// without being stopped, is told to the notifier with its failure rows.
+class CRunWatch : public JobObserver, public ActivityLogListener {
+ public:
+  static constexpr std::size_t kRowsInNotice = 3;  // failure rows quoted in one notice
+
+  // Listens to `log` until it is destroyed; `notifier` may be null (nothing is told).
+  CRunWatch(JobObserver& inner, CActivityLog& log, RunNotifier* notifier = nullptr);
+  ~CRunWatch() override;
+  CRunWatch(const CRunWatch&) = delete;
+  CRunWatch& operator=(const CRunWatch&) = delete;
+
+  void SetNotifier(RunNotifier* notifier);
+
+  void OnStatusText(const std::string& text) override { inner_.OnStatusText(text); }
+  void OnClearStatus() override { inner_.OnClearStatus(); }
+  void OnProgress(long long position, long long range) override { inner_.OnProgress(position, range); }
+  void OnResetProgress() override { inner_.OnResetProgress(); }
+  void OnJobEnded(const JobEnd& end) override;
+  void OnLaunchFailed(const std::string& profileName, const Status& reason) override;
+  void OnRunMissed(const std::string& profileName, const std::string& logText) override;
+
+  void OnRowInserted(std::size_t position, const LogRow& row) override;
+  void OnCleared() override {}
+  void OnRowsLoaded(std::size_t, std::size_t) override {}
+
+ private:
+  // The notifier, and the watch reset for the next run.
+  RunNotifier* TakeRun(RunOutcome* outcome, std::vector<std::string>* failures);
+
+  JobObserver& inner_;
+  CActivityLog& log_;
+  std::mutex mutex_;  // guards the members below
+  RunNotifier* notifier_;
+  RunOutcome outcome_;
+  std::vector<std::string> failures_;  // the failure rows' texts since the last notice
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,28 @@
+// The window's notifier: each notice is an org.freedesktop.Notifications Notify call on the
+// session bus. Notices come from the worker or the tick and are sent from the window's thread;
+// without a session bus they are dropped (the log holds the same texts).
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+
+#include "engine/RunNotifier.h"
+
+namespace tarnwick::ui {
+
+class CDesktopNotifier : public QObject, public RunNotifier {
+  Q_OBJECT
+ public:
+  explicit CDesktopNotifier(QDBusConnection bus = QDBusConnection::sessionBus(), QObject* parent = nullptr)
+      : QObject(parent), bus_(std::move(bus)) {}
+
+ protected:
+  void Send(const std::string& summary, const std::string& body) override;
+
+ private:
+  void SendNow(const QString& summary, const QString& body);
+
+  QDBusConnection bus_;
+};
+
+}  // namespace tarnwick::ui

@@ -1,0 +1,76 @@
+#include "support/PrivateSessionBus.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+namespace tarnwick::test {
+
+PrivateSessionBus::PrivateSessionBus() {
+  std::FILE* out = ::popen("dbus-daemon --session --fork --print-address=1 --print-pid=1 2>/dev/null", "r");
+  if (out == nullptr) return;
+  char address[512] = {};
+  long pid = 0;
+  const bool read = std::fgets(address, sizeof address, out) != nullptr && std::fscanf(out, "%ld", &pid) == 1;
+  ::pclose(out);
+  if (!read || pid <= 0) return;
+  daemon_ = static_cast<pid_t>(pid);
+  std::string bus = address;
+  while (!bus.empty() && (bus.back() == '\n' || bus.back() == '\r')) bus.pop_back();
+
+  const std::string log = (dir_.path() / "monitor.txt").string();
+  std::string args[] = {"dbus-monitor", "--address", bus, "interface='org.freedesktop.Notifications'"};
+  char* argv[] = {args[0].data(), args[1].data(), args[2].data(), args[3].data(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const bool spawned = ::posix_spawnp(&monitor_, "dbus-monitor", &actions, nullptr, argv, environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  if (!spawned) return;
+  // dbus-monitor gives up its unique name once it has become a monitor: from then on it sees all.
+  for (int i = 0; i < 100 && MonitorText().find("NameLost") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (MonitorText().find("NameLost") != std::string::npos) address_ = bus;
+}
+
+PrivateSessionBus::~PrivateSessionBus() {
+  if (monitor_ > 0) {
+    ::kill(monitor_, SIGTERM);
+    ::waitpid(monitor_, nullptr, 0);
+  }
+  if (daemon_ > 0) ::kill(daemon_, SIGTERM);
+}
+
+std::string PrivateSessionBus::MonitorText() const {
+  std::ifstream in(dir_.path() / "monitor.txt");
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> PrivateSessionBus::NotifyCalls(std::size_t atLeast, std::chrono::milliseconds wait) const {
+  const auto until = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    const std::string text = MonitorText();
+    std::vector<std::string> calls;
+    for (std::size_t at = text.find("member=Notify"); at != std::string::npos;) {
+      const std::size_t next = text.find("member=Notify", at + 1);
+      calls.push_back(text.substr(at, next == std::string::npos ? std::string::npos : next - at));
+      at = next;
+    }
+    if (calls.size() >= atLeast || std::chrono::steady_clock::now() >= until) return calls;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+}  // namespace tarnwick::test
