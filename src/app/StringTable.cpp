@@ -266,6 +266,12 @@ constexpr Entry kEntries[] = {
     {IDS_SCHEDULER_HOLDER_MONITOR, "the background service (tarnwick-cli monitor, process %ld)"},
     {IDS_SCHEDULER_HOLDER_WINDOW, "the Tarnwick window (process %ld)"},
     {IDS_SCHEDULES_RUN_ELSEWHERE, "Scheduled profiles are run by %s; standing by until it ends."},
+    {IDS_SFTP_HOST_KEY_UNKNOWN,
+     "Unknown SSH host key %s: it is not in %s. Accept it in the login test if it is the server's."},
+    {IDS_SFTP_HOST_KEY_CHANGED,
+     "SSH host key changed: the server shows %s, which is not the key %s holds for it. Connection refused."},
+    {IDS_SFTP_NO_SUCH_FILE, "No such file."},
+    {IDS_LOGIN_TEST_SFTP, "Connection secured with SSH, host key known."},
 };
 
 // The lookup below is a binary search.

@@ -243,6 +243,12 @@ enum StringId : unsigned {
   IDS_SCHEDULER_HOLDER_MONITOR = 62990,  // who holds the scheduler lock: process id
   IDS_SCHEDULER_HOLDER_WINDOW = 62991,   // who holds the scheduler lock: process id
   IDS_SCHEDULES_RUN_ELSEWHERE = 62992,   // standing by: the holder's text
+
+  // SFTP (63020-63049).
+  IDS_SFTP_HOST_KEY_UNKNOWN = 63020,  // connection failure: fingerprint, known-hosts file
+  IDS_SFTP_HOST_KEY_CHANGED = 63021,  // connection failure: fingerprint, known-hosts file
+  IDS_SFTP_NO_SUCH_FILE = 63022,      // FileSize refusal
+  IDS_LOGIN_TEST_SFTP = 63023,        // login test line
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.
