@@ -21,11 +21,9 @@ std::string KeygenFingerprint(const std::string& publicKeyFile) {
 class SftpSessionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    try {
-      server_ = std::make_unique<SshTestServer>();
-    } catch (const std::exception& e) {
-      GTEST_SKIP() << "no OpenSSH server for SFTP tests: " << e.what();
-    }
+    std::string whyNot;
+    server_ = test::StartSshTestServer(whyNot);
+    if (!server_) GTEST_SKIP() << whyNot;
   }
   std::unique_ptr<SshTestServer> server_;
 };

@@ -112,4 +112,13 @@ std::string SshTestServer::Log() const {
   return std::filesystem::exists(dir_ / "sshd.log", error) ? ReadFile(dir_ / "sshd.log") : std::string();
 }
 
+std::unique_ptr<SshTestServer> StartSshTestServer(std::string& whyNot) {
+  try {
+    return std::make_unique<SshTestServer>();
+  } catch (const std::exception& e) {
+    whyNot = std::string("no OpenSSH server for SFTP tests: ") + e.what();
+    return nullptr;
+  }
+}
+
 }  // namespace tarnwick::test

@@ -13,6 +13,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "ftp/FtpSession.h"
@@ -46,5 +47,8 @@ class SshTestServer {
   pid_t pid_ = -1;
   int port_ = 0;
 };
+
+// A started server, or null with the reason in `whyNot` (for the test to skip with).
+std::unique_ptr<SshTestServer> StartSshTestServer(std::string& whyNot);
 
 }  // namespace tarnwick::test
