@@ -2,13 +2,13 @@
 
 #include <fcntl.h>
 #include <openssl/evp.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
+
+#include "app/ProgramFolder.h"
 
 namespace tarnwick {
 
@@ -25,14 +25,7 @@ std::string Base64(std::string_view bytes) {
 
 }  // namespace
 
-std::string DefaultKnownHostsFile() {
-  const char* home = std::getenv("HOME");
-  if (!home || !*home) {
-    const passwd* user = getpwuid(getuid());
-    home = user ? user->pw_dir : "";
-  }
-  return (std::filesystem::path(home) / ".ssh" / "known_hosts").string();
-}
+std::string DefaultKnownHostsFile() { return (UserHomeFolder() / ".ssh" / "known_hosts").string(); }
 
 std::string SshKeyFingerprint(std::string_view keyBlob) {
   unsigned char digest[EVP_MAX_MD_SIZE];

@@ -9,7 +9,7 @@
 
 namespace tarnwick {
 
-// $HOME/.ssh/known_hosts (the password database's home when HOME is not set).
+// ~/.ssh/known_hosts of the user (UserHomeFolder).
 std::string DefaultKnownHostsFile();
 
 // "SHA256:" and the unpadded base64 of the SHA-256 of the key blob, as ssh-keygen -l shows it.

@@ -80,6 +80,19 @@ TEST_F(SftpSessionTest, FoldersFilesAndListingsWorkAsOverFtp) {
   EXPECT_EQ(back.substr(0, total), data);
   EXPECT_FALSE(session.OpenFile("missing.bin", FtpFileMode::Read, file).ok());
 
+  // Stop ends a transfer as over FTP.
+  std::atomic<bool> stop{false};
+  session.SetTransferInterruptFlag(&stop);
+  const Status reopened = session.OpenFile("a file.bin", FtpFileMode::Read, file);
+  ASSERT_TRUE(reopened.ok()) << reopened.ToString();
+  stop = true;
+  std::size_t read = 0;
+  Status stopped;
+  for (std::size_t i = 0; i < 10 && stopped.ok(); ++i) stopped = file->Read(back.data(), 65536, read);
+  EXPECT_EQ(stopped.code(), StatusCode::Stopped);
+  stop = false;
+  file.reset();
+
   session.SetListingLimit(100);
   ASSERT_TRUE(session.List(server.root().string(), entries).ok());
   EXPECT_TRUE(session.LastListingWasCut());

@@ -35,8 +35,12 @@ std::string PublicKey(const std::filesystem::path& file) {
 }  // namespace
 
 SshTestServer::SshTestServer() : root_(dir_ / "files") {
-  const passwd* account = getpwuid(getuid());
-  if (!account) throw std::runtime_error("no user name");
+  passwd record{};
+  passwd* account = nullptr;
+  char buffer[4096];
+  if (getpwuid_r(getuid(), &record, buffer, sizeof buffer, &account) != 0 || !account) {
+    throw std::runtime_error("no user name");
+  }
   user_ = account->pw_name;
   std::filesystem::create_directories(root_);
   MakeKey(dir_ / "host_key");
