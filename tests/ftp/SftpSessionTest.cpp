@@ -2,6 +2,7 @@
 
 #include "ftp/FtpSession.h"
 #include "ftp/KnownHosts.h"
+#include "support/FtpTestServer.h"
 #include "support/SshTestServer.h"
 
 namespace tarnwick {
@@ -133,6 +134,16 @@ TEST_F(SftpSessionTest, UnknownAndChangedHostKeysAreRefused) {
   EXPECT_FALSE(session.Connect(server.Account()).ok());
   ASSERT_TRUE(AddKnownHost(server.knownHostsFile(), session.TlsProblem().knownHostsLine).ok());
   EXPECT_TRUE(session.Connect(server.Account()).ok()) << ReadFile(server.knownHostsFile());
+}
+
+TEST(SftpTimeoutTest, AServerThatNeverSpeaksFailsWithinTheConnectTimeout) {
+  const test::SilentListener silent;
+  FtpConnectParams params{"127.0.0.1", silent.port(), "u", ""};
+  params.sftp = true;
+  CFtpSession session({std::chrono::milliseconds(300), std::chrono::milliseconds(300)});
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(session.Connect(params).code(), StatusCode::NetworkError);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 }  // namespace
