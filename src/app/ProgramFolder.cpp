@@ -58,26 +58,24 @@ bool FolderIsWritable(const fs::path& folder) {
   return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0 && fs::is_directory(folder, ec);
 }
 
+fs::path UserHomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0') return home;
+  // getpwuid_r: the home may be asked for from more than one thread.
+  struct passwd record {};
+  struct passwd* entry = nullptr;
+  char buffer[4096];
+  if (::getpwuid_r(::geteuid(), &record, buffer, sizeof buffer, &entry) == 0 && entry != nullptr) return entry->pw_dir;
+  return {};
+}
+
 fs::path UserDataFolder() {
   // Relative values are invalid by the base-directory rules and are ignored.
   const char* dataHome = std::getenv("XDG_DATA_HOME");
   if (dataHome != nullptr && dataHome[0] == '/') return fs::path(dataHome) / "tarnwick";
-  const char* home = std::getenv("HOME");
-  if (home == nullptr || home[0] == '\0') {
-    // getpwuid_r: the data folder may be asked for from more than one thread.
-    static thread_local std::string homeFromPasswd;
-    struct passwd record {};
-    struct passwd* entry = nullptr;
-    char buffer[4096];
-    if (::getpwuid_r(::geteuid(), &record, buffer, sizeof buffer, &entry) == 0 && entry != nullptr) {
-      homeFromPasswd = entry->pw_dir;
-      home = homeFromPasswd.c_str();
-    } else {
-      home = nullptr;
-    }
-  }
-  if (home == nullptr || home[0] == '\0') return {};
-  return fs::path(home) / ".local/share/tarnwick";
+  const fs::path home = UserHomeFolder();
+  if (home.empty()) return {};
+  return home / ".local/share/tarnwick";
 }
 
 ProgramLocations ResolveProgramLocations(const std::string& programPath, const FolderProbe& probe) {

@@ -43,6 +43,9 @@ FolderProbe SystemFolderProbe();
 // Root may write almost anywhere, which is why the installed bin folder also counts as installed.
 bool FolderIsWritable(const std::filesystem::path& folder);
 
+// The user's home: $HOME, or when unset or empty the user database's; empty when neither is known.
+std::filesystem::path UserHomeFolder();
+
 // The per-user data folder: $XDG_DATA_HOME/tarnwick when that variable holds an absolute path,
 // else <home>/.local/share/tarnwick with <home> from $HOME or, when unset, the user database.
 // Empty when no home can be found. Nothing is created.

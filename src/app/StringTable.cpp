@@ -272,6 +272,12 @@ constexpr Entry kEntries[] = {
     {IDS_NOTIFY_MORE_ROWS, "... and %d more in the log"},
     {IDS_NOTIFY_EXIT_CODE, "The backup ended with exit code %d."},
     {IDS_RUN_MISSED_ROW, "The run of %s due at %s was missed: \"Run missed task\" is off."},
+    {IDS_SFTP_HOST_KEY_UNKNOWN,
+     "Unknown SSH host key %s: it is not in %s. Accept it in the login test if it is the server's."},
+    {IDS_SFTP_HOST_KEY_CHANGED,
+     "SSH host key changed: the server shows %s, which is not the key %s holds for it. Connection refused."},
+    {IDS_SFTP_NO_SUCH_FILE, "No such file."},
+    {IDS_LOGIN_TEST_SFTP, "Connection secured with SSH, host key known."},
 };
 
 // The lookup below is a binary search.

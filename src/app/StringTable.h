@@ -251,6 +251,12 @@ enum StringId : unsigned {
   IDS_NOTIFY_MORE_ROWS = 63003,      // notice line: number of failure rows left out
   IDS_NOTIFY_EXIT_CODE = 63004,      // notice body of a failed run without failure rows: exit code
   IDS_RUN_MISSED_ROW = 63005,        // log row: profile, due time
+
+  // SFTP (63020-63049).
+  IDS_SFTP_HOST_KEY_UNKNOWN = 63020,  // connection failure: fingerprint, known-hosts file
+  IDS_SFTP_HOST_KEY_CHANGED = 63021,  // connection failure: fingerprint, known-hosts file
+  IDS_SFTP_NO_SUCH_FILE = 63022,      // FileSize refusal
+  IDS_LOGIN_TEST_SFTP = 63023,        // login test line
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

@@ -29,11 +29,14 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
   params.password = site.password;
   params.passive = PassiveFromText(site.passive);
   params.tls = site.tls;
+  params.sftp = site.sftp;
+  params.keyFile = site.keyFile;
   // Reaching the server and logging in happen in one step here; a server that cannot be reached
   // is reported as such rather than as a refused login, so the user looks for the right fault.
   const Status result = connection->Session().Connect(params);  // a port of -1 cannot connect
   if (!result.ok() && result.code() != StatusCode::Refused) {
-    // A connection that could not be secured says why: the user must act on it, not retry.
+    // A connection that could not be secured (TLS, or an SSH host key) says why: the user must act
+    // on it, not retry.
     if (connection->Session().TlsProblem().kind != FtpTlsFailure::None) {
       log.LogActionText(LOG_CONNECTFAILED, result.message());
     } else {

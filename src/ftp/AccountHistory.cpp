@@ -20,6 +20,8 @@ constexpr const char* kKeyPassive = "PASSIVE";
 constexpr const char* kKeyServerType = "SERVERTYPE";
 constexpr const char* kKeyTls = "TLS";
 constexpr const char* kKeyPlainWarned = "PLAINWARNED";
+constexpr const char* kKeySftp = "SFTP";
+constexpr const char* kKeyKeyFile = "KEYFILE";
 
 enum class Access { Read, Update };
 
@@ -65,6 +67,9 @@ void WriteSecurity(CIniFile& ini, const Fields& f) {
   SetExactIniValue(ini, f.host, kKeyTls, PassiveText(f.tls));
   // Once told, always told: the key is never written back to "0".
   if (f.plainWarned) SetExactIniValue(ini, f.host, kKeyPlainWarned, "1");
+  // Written only while on; an account turned back to FTP says "0" rather than losing its key file.
+  if (f.sftp || !ini.GetValue(f.host, kKeySftp).empty()) SetExactIniValue(ini, f.host, kKeySftp, PassiveText(f.sftp));
+  if (f.sftp || !ini.GetValue(f.host, kKeyKeyFile).empty()) SetExactIniValue(ini, f.host, kKeyKeyFile, f.keyFile);
 }
 
 // A stored account without a TLS key was stored before there was one, and worked in plain FTP; an
@@ -75,6 +80,8 @@ void ReadSecurity(const CIniFile& ini, Fields& f) {
   if (ini.GetValue(f.host, kKeyPort, kMissing) == kMissing) return;
   f.tls = ini.GetValue(f.host, kKeyTls) == "1";
   f.plainWarned = ini.GetValue(f.host, kKeyPlainWarned) == "1";
+  f.sftp = ini.GetValue(f.host, kKeySftp) == "1";
+  f.keyFile = ini.GetValue(f.host, kKeyKeyFile);
 }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {

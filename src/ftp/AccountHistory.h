@@ -32,6 +32,8 @@ struct DestinationAccountFields {
   // "Use &TLS (FTPS)": on for an account not stored yet, off for one stored before the key was.
   bool tls = true;
   bool plainWarned = false;  // the user was told once that plain FTP sends the password in clear
+  bool sftp = false;         // SFTP instead of FTP
+  std::string keyFile;       // SFTP: the private key to log in with; empty: the password
 };
 
 // The fields of the "Add Remote Folders/Files" dialog that the account file reads and sets.
@@ -47,6 +49,8 @@ struct SourceAccountFields {
   // "Use &TLS (FTPS)": on for an account not stored yet, off for one stored before the key was.
   bool tls = true;
   bool plainWarned = false;         // the user was told once that plain FTP sends the password in clear
+  bool sftp = false;                // SFTP instead of FTP
+  std::string keyFile;              // SFTP: the private key to log in with; empty: the password
   int serverType = kWindowsServer;  // kWindowsServer or kUnixServer; -1 when none is selected
 };
 
@@ -56,8 +60,9 @@ struct SourceAccountFields {
 // goes on regardless); a store that cannot write the file back answers IoError with the file and
 // the system's reason.
 
-// Both files also keep TLS ("1" or "0") and PLAINWARNED ("1" once told, else absent) last in the section,
-// where older copies of the program, which read by key, never look.
+// Both files also keep TLS ("1" or "0"), PLAINWARNED ("1" once told, else absent), and for SFTP
+// accounts SFTP ("1") and KEYFILE (when there is one), last in the section, where older copies of
+// the program, which read by key, never look.
 
 // Writes PORT, USERNAME, PASSWORD, INIDIR, PASSIVE, TLS, PLAINWARNED of the host's section (user name and password
 // empty when anonymous). An empty host stores nothing.

@@ -19,6 +19,7 @@
 #include "app/StringTable.h"
 #include "app/Wildcard.h"
 #include "ftp/CertificateTrust.h"
+#include "ftp/KnownHosts.h"
 
 namespace tarnwick {
 
@@ -41,10 +42,32 @@ namespace tarnwick {
 // fingerprint) can pass while any other failure ends the handshake before USER/PASS are sent. The
 // hook needs libcurl's OpenSSL back end; with another one a TLS connection is refused, never made
 // without the check.
+//
+// SFTP runs through the same handles and drive loop with libcurl's sftp:// transport: URLs carry
+// plain absolute paths, folder commands are libcurl's SFTP quote commands (their failure is the
+// refusal), a folder URL ending in "/" lists in "ls -l" form for the LIST parser, and the host key
+// is checked in our key hook against the known-hosts file, refusing a missing or changed key.
 
 namespace {
 
 constexpr int kDefaultPort = 21;
+constexpr int kDefaultSshPort = 22;
+
+// A path for an SFTP quote command: quoted, with quotes and backslashes escaped.
+std::string QuotedSftpPath(std::string_view path) {
+  std::string text = "\"";
+  for (char c : path) {
+    if (c == '"' || c == '\\') text += '\\';
+    text += c;
+  }
+  return text + '"';
+}
+
+// What libcurl answers when an SFTP server refused an operation (an SFTP failure status).
+bool IsSftpRefusal(CURLcode code) {
+  return code == CURLE_QUOTE_ERROR || code == CURLE_REMOTE_FILE_NOT_FOUND || code == CURLE_REMOTE_ACCESS_DENIED ||
+         code == CURLE_REMOTE_DISK_FULL || code == CURLE_REMOTE_FILE_EXISTS || code == CURLE_UPLOAD_FAILED;
+}
 
 void InitCurlOnce() {
   static std::once_flag once;
@@ -249,7 +272,7 @@ struct CFtpSession::Impl {
   }
 
   std::string Url(std::string_view absolute, bool folder) const {
-    std::string url = baseUrl + "%2F" + EncodePath(absolute.substr(1));
+    std::string url = params.sftp ? baseUrl + EncodePath(absolute) : baseUrl + "%2F" + EncodePath(absolute.substr(1));
     if (folder && absolute.size() > 1) url += '/';
     return url;
   }
@@ -269,19 +292,23 @@ struct CFtpSession::Impl {
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "ftp");
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, params.sftp ? "sftp" : "ftp");
     if (!params.user.empty()) {
       curl_easy_setopt(easy, CURLOPT_USERNAME, params.user.c_str());
       curl_easy_setopt(easy, CURLOPT_PASSWORD, params.password.c_str());
     }
-    curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
-    if (!params.passive) curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeouts.connect.count()));
-    curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(timeouts.stall.count()));
-    // Our watchdog covers replies during operations; this one also bounds the wait for the reply
-    // to QUIT when the session closes (libcurl's own default is two minutes).
-    const auto stallSeconds = std::chrono::ceil<std::chrono::seconds>(timeouts.stall).count();
-    curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>(std::max<long long>(stallSeconds, 1)));
+    if (params.sftp) {
+      PrepareSsh();
+    } else {
+      curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+      if (!params.passive) curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
+      curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(timeouts.stall.count()));
+      // Our watchdog covers replies during operations; this one also bounds the wait for the reply
+      // to QUIT when the session closes (libcurl's own default is two minutes).
+      const auto stallSeconds = std::chrono::ceil<std::chrono::seconds>(timeouts.stall).count();
+      curl_easy_setopt(easy, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>(std::max<long long>(stallSeconds, 1)));
+    }
     curl_easy_setopt(easy, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(easy, CURLOPT_DEBUGFUNCTION, &Impl::OnDebug);
     curl_easy_setopt(easy, CURLOPT_DEBUGDATA, this);
@@ -291,7 +318,7 @@ struct CFtpSession::Impl {
     curl_easy_setopt(easy, CURLOPT_OPENSOCKETDATA, this);
     curl_easy_setopt(easy, CURLOPT_CLOSESOCKETFUNCTION, &Impl::OnCloseSocket);
     curl_easy_setopt(easy, CURLOPT_CLOSESOCKETDATA, this);
-    if (params.tls) {
+    if (params.tls && !params.sftp) {
       curl_easy_setopt(easy, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_ALL));
       curl_easy_setopt(easy, CURLOPT_FTPSSLAUTH, static_cast<long>(CURLFTPAUTH_TLS));
       curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L);
@@ -300,6 +327,35 @@ struct CFtpSession::Impl {
       curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &Impl::OnSslContext);
       curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
     }
+  }
+
+  void PrepareSsh() {
+    if (params.keyFile.empty()) {
+      curl_easy_setopt(easy, CURLOPT_SSH_AUTH_TYPES, static_cast<long>(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
+    } else {
+      curl_easy_setopt(easy, CURLOPT_SSH_AUTH_TYPES, static_cast<long>(CURLSSH_AUTH_PUBLICKEY));
+      curl_easy_setopt(easy, CURLOPT_SSH_PRIVATE_KEYFILE, params.keyFile.c_str());
+      // Empty: the public key is worked out from the private one, not looked for in ~/.ssh.
+      curl_easy_setopt(easy, CURLOPT_SSH_PUBLIC_KEYFILE, "");
+      if (!params.keyPassphrase.empty()) curl_easy_setopt(easy, CURLOPT_KEYPASSWD, params.keyPassphrase.c_str());
+    }
+    curl_easy_setopt(easy, CURLOPT_SSH_KNOWNHOSTS, params.knownHostsFile.c_str());
+    curl_easy_setopt(easy, CURLOPT_SSH_KEYFUNCTION, &Impl::OnHostKey);
+    curl_easy_setopt(easy, CURLOPT_SSH_KEYDATA, this);
+  }
+
+  // Only a key the known-hosts file holds for this host and port passes; nothing is ever added to
+  // the file here, so a job cannot learn a key by itself.
+  static int OnHostKey(CURL*, const curl_khkey*, const curl_khkey* found, curl_khmatch match, void* self) {
+    if (match == CURLKHMATCH_OK) return CURLKHSTAT_FINE;
+    Impl& s = *static_cast<Impl*>(self);
+    const std::string_view blob =
+        found && found->len > 0 ? std::string_view(found->key, found->len) : std::string_view();
+    s.tlsProblem = {match == CURLKHMATCH_MISMATCH ? FtpTlsFailure::HostKeyChanged : FtpTlsFailure::HostKeyUnknown,
+                    {},
+                    SshKeyFingerprint(blob),
+                    KnownHostsLine(s.params.host, s.params.port == 0 ? kDefaultSshPort : s.params.port, blob)};
+    return CURLKHSTAT_REJECT;
   }
 
   static CURLcode OnSslContext(CURL*, void* context, void* self) {
@@ -501,11 +557,19 @@ struct CFtpSession::Impl {
           FormatString(IDS_FTP_CERT_UNTRUSTED, tlsProblem.reason.c_str(), tlsProblem.sha256.c_str()), target);
       return;
     }
+    if (tlsProblem.kind == FtpTlsFailure::HostKeyUnknown || tlsProblem.kind == FtpTlsFailure::HostKeyChanged) {
+      const int text =
+          tlsProblem.kind == FtpTlsFailure::HostKeyUnknown ? IDS_SFTP_HOST_KEY_UNKNOWN : IDS_SFTP_HOST_KEY_CHANGED;
+      failure =
+          Status::NetworkError(FormatString(text, tlsProblem.sha256.c_str(), params.knownHostsFile.c_str()), target);
+      return;
+    }
     std::string reason = errorBuffer[0] ? errorBuffer : curl_easy_strerror(result);
     const Exchange* last = transcript.empty() ? nullptr : &transcript.back();
     if (last && !last->reply.empty()) reason += " (" + last->reply + ")";
     TrimLineBreaks(reason);
-    const bool refused = result == CURLE_LOGIN_DENIED || (last && last->code >= 500);
+    const bool refused =
+        result == CURLE_LOGIN_DENIED || (last && last->code >= 500) || (params.sftp && IsSftpRefusal(result));
     failure = refused ? Status::Refused(reason, target) : Status::NetworkError(reason, target);
   }
 
@@ -552,11 +616,50 @@ struct CFtpSession::Impl {
     return true;
   }
 
+  // Logs in over SSH with a request that moves no data; the login folder becomes the current one.
+  Status ConnectSftp() {
+    Prepare(baseUrl + "/");
+    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    if (!Run()) {
+      Status failed = failure;
+      if (failed.code() != StatusCode::Stopped) {
+        failed = result == CURLE_LOGIN_DENIED ? Status::Refused(failed.message(), params.host)
+                                              : Status::NetworkError(failed.message(), params.host);
+      }
+      Drop();
+      return failed;
+    }
+    connected = true;
+    char* entry = nullptr;
+    if (curl_easy_getinfo(easy, CURLINFO_FTP_ENTRY_PATH, &entry) == CURLE_OK && entry && *entry) {
+      cwd = entry;
+      hasCwd = true;
+    }
+    return {};
+  }
+
+  // Runs one SFTP quote command; true when the server accepted it.
+  bool SftpCommand(const std::string& command) {
+    if (HasLineBreakOrNul(command)) return Fail(Status::InvalidArgument(LoadString(IDS_FTP_BAD_PATH), target));
+    Prepare(baseUrl + "/");
+    quote = curl_slist_append(quote, command.c_str());
+    curl_easy_setopt(easy, CURLOPT_QUOTE, quote);
+    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    return Run();
+  }
+
   // Lists one folder's contents; false when the server would not list it.
   bool ListFolder(const std::string& folder, std::vector<FtpFileInfo>& entries) {
     if (HasLineBreakOrNul(folder)) return Fail(Status::InvalidArgument(LoadString(IDS_FTP_BAD_PATH), folder));
     bool useMlsd = mlsd;
     listingCut = false;
+    if (params.sftp) {
+      // libcurl lists an SFTP folder as "ls -l" lines, which the LIST parser reads.
+      Prepare(Url(folder, true));
+      const TransferScope scope(transferring);
+      if (!Run() && !listingCut) return false;
+      useMlsd = false;
+    }
     if (useMlsd && !RunListing(folder, "MLSD") && !listingCut) {
       // Some servers name MLSD in FEAT and then refuse it, for some folders or altogether; LIST
       // may still work there. A 501 is the standard answer for a path that is no folder, and a
@@ -567,7 +670,7 @@ struct CFtpSession::Impl {
       if (refused->code == 500 || refused->code == 502) mlsd = false;
       useMlsd = false;
     }
-    if (!useMlsd && !RunListing(folder, "LIST") && !listingCut) return false;
+    if (!params.sftp && !useMlsd && !RunListing(folder, "LIST") && !listingCut) return false;
     // What a cut listing brought is read up to its last whole line.
     if (listingCut) body.erase(body.rfind('\n') == std::string::npos ? 0 : body.rfind('\n') + 1);
     // A 450 ("no files") ends a listing without data and without an error.
@@ -595,7 +698,9 @@ Status CFtpSession::Connect(const FtpConnectParams& params) {
   if (s.params.caFile.empty()) {
     if (const char* caFile = std::getenv("TARNWICK_CA_FILE")) s.params.caFile = caFile;
   }
-  s.trusted = params.tls ? TrustedCertificate(params.host, params.port, params.trustFile) : std::string();
+  if (s.params.sftp && s.params.knownHostsFile.empty()) s.params.knownHostsFile = DefaultKnownHostsFile();
+  s.trusted =
+      params.tls && !params.sftp ? TrustedCertificate(params.host, params.port, params.trustFile) : std::string();
   s.cwd.clear();
   s.hasCwd = false;
   s.mlsd = false;
@@ -606,19 +711,22 @@ Status CFtpSession::Connect(const FtpConnectParams& params) {
     return Status::InvalidArgument(LoadString(IDS_FTP_BAD_HOST), host);
   }
   // Such a login cannot be sent, so it can never be accepted: a refusal, as the server's would be.
-  if (HasLineBreakOrNul(params.user) || HasLineBreakOrNul(params.password)) {
+  if (HasLineBreakOrNul(params.user) || HasLineBreakOrNul(params.password) || HasLineBreakOrNul(params.keyFile)) {
     return Status::Refused(LoadString(IDS_FTP_BAD_CREDENTIALS), host);
   }
   // An IPv6 address goes into brackets; a name or IPv4 address as it is.
   const bool bracket = host.find(':') != std::string::npos && host.front() != '[';
-  s.baseUrl = "ftp://" + (bracket ? "[" + host + "]" : host) + ":" +
-              std::to_string(params.port == 0 ? kDefaultPort : params.port) + "/";
+  const int defaultPort = params.sftp ? kDefaultSshPort : kDefaultPort;
+  // SFTP paths follow the host as they are, so its base has no "/" of its own.
+  s.baseUrl = (params.sftp ? "sftp://" : "ftp://") + (bracket ? "[" + host + "]" : host) + ":" +
+              std::to_string(params.port == 0 ? defaultPort : params.port) + (params.sftp ? "" : "/");
   s.easy = curl_easy_init();
   s.multi = curl_multi_init();
   if (!s.easy || !s.multi) {
     s.Drop();
     return Status::NetworkError(LoadString(IDS_FTP_OUT_OF_MEMORY), host);
   }
+  if (params.sftp) return s.ConnectSftp();
   // Logging in happens with the first request; FEAT tells whether MLSD is there.
   s.Prepare(s.baseUrl);
   if (params.tls && curl_easy_setopt(s.easy, CURLOPT_SSL_CTX_FUNCTION, &Impl::OnSslContext) != CURLE_OK) {
@@ -682,6 +790,14 @@ Status CFtpSession::SetCurrentDirectory(const std::string& path) {
   Impl& s = *impl_;
   const std::string target = AbsolutePath(path);
   if (!s.Begin(target)) return s.failure;
+  if (s.params.sftp) {
+    // SFTP has no current folder of its own: a folder that lists is one to be in.
+    std::vector<FtpFileInfo> entries;
+    if (!s.ListFolder(target, entries)) return s.failure;
+    s.cwd = target;
+    s.hasCwd = true;
+    return {};
+  }
   if (!s.Commands({"CWD " + target, "PWD"})) {
     // PWD cannot fail after an accepted CWD on any sane server, but be sure which one failed.
     const Exchange* cwd = s.Reply("CWD ");
@@ -736,6 +852,16 @@ void CFtpSession::SetListingLimit(std::size_t bytes) { impl_->listingLimit = byt
 Status CFtpSession::FileSize(const std::string& path, std::uint64_t& size) {
   Impl& s = *impl_;
   const std::string absolute = AbsolutePath(path);
+  if (s.params.sftp) {
+    // SFTP listings give exact sizes; the file's own entry is its size.
+    std::vector<FtpFileInfo> entries;
+    if (Status listed = List(absolute, entries); !listed.ok()) return listed;
+    if (entries.size() != 1 || entries[0].isDirectory || entries[0].unparsed) {
+      return Status::Refused(LoadString(IDS_SFTP_NO_SUCH_FILE), absolute);
+    }
+    size = entries[0].size;
+    return {};
+  }
   // Servers answer SIZE in ASCII mode with a count of converted bytes, or not at all.
   if (!s.Begin(absolute) || !s.Commands({"TYPE I", "SIZE " + absolute})) return s.failure;
   const Exchange* answer = s.Reply("SIZE ");
@@ -752,19 +878,29 @@ Status CFtpSession::FileSize(const std::string& path, std::uint64_t& size) {
 }
 
 Status CFtpSession::CreateDirectory(const std::string& path) {
+  Impl& s = *impl_;
   const std::string absolute = AbsolutePath(path);
-  return impl_->Result(impl_->Begin(absolute) && impl_->Commands({"MKD " + absolute}));
+  if (!s.Begin(absolute)) return s.failure;
+  return s.Result(s.params.sftp ? s.SftpCommand("mkdir " + QuotedSftpPath(absolute)) : s.Commands({"MKD " + absolute}));
 }
 
 Status CFtpSession::DeleteFile(const std::string& path) {
+  Impl& s = *impl_;
   const std::string absolute = AbsolutePath(path);
-  return impl_->Result(impl_->Begin(absolute) && impl_->Commands({"DELE " + absolute}));
+  if (!s.Begin(absolute)) return s.failure;
+  return s.Result(s.params.sftp ? s.SftpCommand("rm " + QuotedSftpPath(absolute)) : s.Commands({"DELE " + absolute}));
 }
 
 Status CFtpSession::Rename(const std::string& from, const std::string& to) {
+  Impl& s = *impl_;
   const std::string absolute = AbsolutePath(from);
-  return impl_->Result(impl_->Begin(absolute) && impl_->Commands({"RNFR " + absolute, "RNTO " + AbsolutePath(to)}));
+  if (!s.Begin(absolute)) return s.failure;
+  const std::string target = AbsolutePath(to);
+  return s.Result(s.params.sftp ? s.SftpCommand("rename " + QuotedSftpPath(absolute) + " " + QuotedSftpPath(target))
+                                : s.Commands({"RNFR " + absolute, "RNTO " + target}));
 }
+
+bool CFtpSession::IsSftp() const { return impl_->params.sftp; }
 
 Status CFtpSession::OpenFile(const std::string& path, FtpFileMode mode, std::unique_ptr<CFtpFile>& file) {
   Impl& s = *impl_;

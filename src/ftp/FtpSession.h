@@ -4,9 +4,9 @@
 //
 // Every operation answers with a Status: ok() is the operation's success as the FTP client
 // services describe it, and a failure says why, for a window to show:
-//   Refused          the server said no: a login it did not accept, or a permanent (5xx) answer to
-//                    a command or transfer; the message is the server's reply, the path the
-//                    remote path (the host for a login)
+//   Refused          the server said no: a login it did not accept, or a permanent (5xx, or an
+//                    SFTP failure status) answer to a command or transfer; the message is the
+//                    server's reply, the path the remote path (the host for a login)
 //   NetworkError     the server could not be reached, stopped answering or broke the connection
 //                    (libcurl's words and the server's last reply), or the session is not connected
 //   InvalidArgument  a host, path, user name or password that cannot be sent, or a remote file
@@ -49,19 +49,31 @@ struct FtpConnectParams {
   std::string caFile{};
   // The file of certificates the user trusted (CertificateTrust.h); empty: the one beside the program.
   std::string trustFile{};
+  // SFTP (the SSH file transfer protocol) instead of FTP; passive, tls, caFile and trustFile then
+  // mean nothing, and port 0 stands for the standard SSH port. The server's host key must be the
+  // one the known-hosts file holds for the host and port.
+  bool sftp = false;
+  std::string keyFile{};         // SFTP: a private key file to log in with; empty: the password
+  std::string keyPassphrase{};   // the key file's passphrase, when it has one
+  std::string knownHostsFile{};  // empty: ~/.ssh/known_hosts
 };
 
-// Why a TLS login failed before the password was sent.
+// Why a secured login (FTP over TLS, or SFTP) failed before the password was sent.
 enum class FtpTlsFailure {
   None,
-  NotOffered,  // the server refused AUTH TLS
-  Untrusted,   // its certificate did not verify and is not the one trusted for the host
+  NotOffered,      // the server refused AUTH TLS
+  Untrusted,       // its certificate did not verify and is not the one trusted for the host
+  HostKeyUnknown,  // SFTP: the known-hosts file holds no key for the host and port
+  HostKeyChanged,  // SFTP: it holds another key for them
 };
 
 struct FtpTlsProblem {
   FtpTlsFailure kind = FtpTlsFailure::None;
   std::string reason;  // Untrusted: why, in words (expired, unknown issuer, name mismatch, ...)
-  std::string sha256;  // Untrusted: the certificate's SHA-256 fingerprint, "AB:CD:..."
+  // Untrusted: the certificate's SHA-256 fingerprint, "AB:CD:..."; host keys: "SHA256:..." as
+  // OpenSSH shows it.
+  std::string sha256;
+  std::string knownHostsLine{};  // host keys: the line that would make the key known
 };
 
 // Network time-outs. Nothing is retried.
@@ -133,6 +145,9 @@ class CFtpSession {
   // Opens a remote file for a binary transfer into `file` (null on failure). The session must
   // outlive the file, and no other operation may run on the session while the file is open.
   Status OpenFile(const std::string& path, FtpFileMode mode, std::unique_ptr<CFtpFile>& file);
+
+  // Whether the session speaks SFTP (as the last Connect asked).
+  bool IsSftp() const;
 
   // The absolute form of `path` after the current folder, with "." and ".." folded.
   std::string AbsolutePath(const std::string& path) const;

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "app/StringTable.h"
+#include "ftp/KnownHosts.h"
 
 namespace tarnwick {
 
@@ -22,12 +23,19 @@ std::vector<std::string> LoginTestLines(LoginTestEvent event, const LoginTestReq
       if (tls.kind == FtpTlsFailure::Untrusted) {
         lines.push_back(FormatString(IDS_FTP_CERT_UNTRUSTED, tls.reason.c_str(), tls.sha256.c_str()));
       }
+      if (tls.kind == FtpTlsFailure::HostKeyUnknown || tls.kind == FtpTlsFailure::HostKeyChanged) {
+        const std::string file = request.knownHostsFile.empty() ? DefaultKnownHostsFile() : request.knownHostsFile;
+        const int text =
+            tls.kind == FtpTlsFailure::HostKeyUnknown ? IDS_SFTP_HOST_KEY_UNKNOWN : IDS_SFTP_HOST_KEY_CHANGED;
+        lines.push_back(FormatString(text, tls.sha256.c_str(), file.c_str()));
+      }
       return lines;
     }
     case LoginTestEvent::Directory:
       return {FormatString(directoryChanged ? IDS_LOGIN_TEST_DIRECTORY_OK : IDS_LOGIN_TEST_DIRECTORY_FAILED,
                            request.remoteFolder.c_str())};
     case LoginTestEvent::Succeeded:
+      if (request.sftp) return {LoadString(IDS_LOGIN_TEST_SFTP), LoadString(IDS_LOGIN_TEST_SUCCEEDED)};
       if (request.tls) return {LoadString(IDS_LOGIN_TEST_TLS), LoadString(IDS_LOGIN_TEST_SUCCEEDED)};
       return {LoadString(IDS_LOGIN_TEST_SUCCEEDED)};
   }
@@ -77,8 +85,9 @@ void CLoginTest::Run() {
   session.SetCancelFlag(&cancel_);
   // The session object stands for the client's root handle, which always opens here.
   Report([](LoginTestObserver& o) { o.OnConnected(); });
-  const FtpConnectParams params{request_.host,    request_.port, request_.user,   request_.password,
-                                request_.passive, request_.tls,  request_.caFile, request_.trustFile};
+  const FtpConnectParams params{request_.host,    request_.port,    request_.user,          request_.password,
+                                request_.passive, request_.tls,     request_.caFile,        request_.trustFile,
+                                request_.sftp,    request_.keyFile, request_.keyPassphrase, request_.knownHostsFile};
   if (!session.Connect(params).ok()) {
     Report([tls = session.TlsProblem()](LoginTestObserver& o) { o.OnFailed(tls); });
   } else {

@@ -21,8 +21,12 @@ struct LoginTestRequest {
   bool passive = false;
   int port = 0;  // PortFromText of the account's port text
   bool tls = false;
-  std::string caFile{};     // as FtpConnectParams has them
-  std::string trustFile{};  // as FtpConnectParams has them
+  std::string caFile{};          // as FtpConnectParams has them
+  std::string trustFile{};       // as FtpConnectParams has them
+  bool sftp = false;             // as FtpConnectParams has them
+  std::string keyFile{};         // as FtpConnectParams has them
+  std::string keyPassphrase{};   // as FtpConnectParams has them
+  std::string knownHostsFile{};  // as FtpConnectParams has them
 };
 
 // The dialog's own texts are IDS_LOGIN_TEST_PLEASE_WAIT (its static line) and

@@ -48,6 +48,10 @@ struct FtpSite {
   // FTP over explicit TLS. Off for a file that does not say (older files); the dialogs start a
   // new account with it on.
   bool tls = false;
+  // SFTP instead of FTP (tls and passive then mean nothing), logging in with the private key in
+  // keyFile, or with the password when it is empty. A key's passphrase is never stored.
+  bool sftp = false;
+  std::string keyFile{};
 
   friend bool operator==(const FtpSite&, const FtpSite&) = default;
 };

@@ -149,8 +149,12 @@ void ReadAccount(Reader& in, FtpSite& site) {
   in.Text("PASSWORD", site.password);
 }
 
-// Last in its FTPITEM, where readers that do not know it never look.
-void ReadTls(Reader& in, FtpSite& site) { site.tls = NumberOrZero(in.TextOrEmpty("TLS")) != 0; }
+// Last in its FTPITEM, in this order, where readers that do not know them never look.
+void ReadSecurity(Reader& in, FtpSite& site) {
+  site.tls = NumberOrZero(in.TextOrEmpty("TLS")) != 0;
+  site.sftp = NumberOrZero(in.TextOrEmpty("SFTP")) != 0;
+  if (site.sftp) in.Text("KEYFILE", site.keyFile);
+}
 
 // Reads the document whose root PROFILE is the current element.
 void ReadDocument(CXmlDocument& doc, Profile& profile) {
@@ -169,7 +173,7 @@ void ReadDocument(CXmlDocument& doc, Profile& profile) {
       doc.EnterChild();
       ReadAccount(in, source.site);
       ReadItems(doc, in, source.items, ItemKind::FtpFolder, ItemKind::FtpFile);
-      ReadTls(in, source.site);
+      ReadSecurity(in, source.site);
       doc.LeaveElement();
       profile.remoteSources.push_back(std::move(source));
     }
@@ -189,7 +193,7 @@ void ReadDocument(CXmlDocument& doc, Profile& profile) {
       if (in.Enter("FTPITEM")) {
         ReadAccount(in, profile.ftpDest);
         in.Text("PASSIVE", profile.ftpDest.passive);
-        ReadTls(in, profile.ftpDest);
+        ReadSecurity(in, profile.ftpDest);
         in.Leave();
       }
       in.Text("FILEURL", url);
@@ -274,6 +278,14 @@ void WriteAccount(Writer& out, const FtpSite& site) {
   out.Text("PASSWORD", site.password);
 }
 
+// Last in its FTPITEM, and only what is on, so that older readers find nothing new.
+void WriteSecurity(Writer& out, const FtpSite& site) {
+  if (site.tls) out.Flag("TLS", true);
+  if (!site.sftp) return;
+  out.Flag("SFTP", true);
+  if (!site.keyFile.empty()) out.Text("KEYFILE", site.keyFile);
+}
+
 void WriteSchedulePart(Writer& out, const ScheduleRecord& stored, std::time_t now) {
   ScheduleRecord record = stored;
   const std::time_t nextRun = ComputeNextRun(record, now);
@@ -346,7 +358,7 @@ std::string ProfileText(const Profile& profile, std::time_t now) {
       out.Enter("FTPITEM", {{"TYPE", source.site.serverIsUnix ? "UNIX" : "WINDOWS"}});
       WriteAccount(out, source.site);
       WriteItems(out, source.items);
-      if (source.site.tls) out.Flag("TLS", true);
+      WriteSecurity(out, source.site);
       out.Leave();
     }
     out.Leave();
@@ -359,7 +371,7 @@ std::string ProfileText(const Profile& profile, std::time_t now) {
     out.Enter("FTPITEM");
     WriteAccount(out, profile.ftpDest);
     out.Text("PASSIVE", profile.ftpDest.passive);
-    if (profile.ftpDest.tls) out.Flag("TLS", true);
+    WriteSecurity(out, profile.ftpDest);
     out.Leave();
     out.Text("FILEURL", profile.ftpDest.remotePath);
   }

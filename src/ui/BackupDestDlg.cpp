@@ -65,6 +65,7 @@ CBackupDestDlg::CBackupDestDlg(Profile& profile, DestinationChoices& choices, Ed
   grid->addWidget(ping_, 7, 2);
   grid->addWidget(testLogin_, 7, 3);
   grid->addWidget(account_.tls, 8, 1);
+  account_.AddProtocolRows(grid, 9);
   grid->setColumnStretch(1, 1);
   grid->setColumnMinimumWidth(0, 90);
 
@@ -81,7 +82,7 @@ CBackupDestDlg::CBackupDestDlg(Profile& profile, DestinationChoices& choices, Ed
 
   const FtpAccountControls& a = account_;
   SetTabOrder({local_, folder_, browse_, ftp_, a.host, a.port, a.user, a.anonymous, a.password, a.mask, remotePath_,
-               passive_, a.saveAccount, ping_, testLogin_, a.tls, dateFolder_});
+               passive_, a.saveAccount, ping_, testLogin_, a.tls, a.protocol, a.keyFile, dateFolder_});
   account_.mask->setChecked(choices.maskPassword);
   account_.saveAccount->setChecked(choices.saveAccountInfo);
   dateFolder_->setChecked(profile.useDateFolder);
@@ -89,6 +90,7 @@ CBackupDestDlg::CBackupDestDlg(Profile& profile, DestinationChoices& choices, Ed
   passive_->setChecked(profile.ftpDest.passive == "1");
   // A profile without an FTP destination yet gets a new account: TLS on.
   account_.ShowSecurity(profile.ftpDest.host.empty() || profile.ftpDest.tls, false);
+  account_.ShowProtocol(profile.ftpDest.sftp, profile.ftpDest.keyFile);
   account_.port->setText(QString::fromStdString(profile.ftpDest.port.empty() ? kDefaultPort : profile.ftpDest.port));
   account_.user->setText(QString::fromStdString(profile.ftpDest.user));
   account_.password->setText(QString::fromStdString(profile.ftpDest.password));
@@ -114,9 +116,10 @@ void CBackupDestDlg::UpdateEnabling() {
   const bool local = local_->isChecked();
   folder_->setEnabled(local);
   browse_->setEnabled(local);
-  for (QWidget* control : std::initializer_list<QWidget*>{
-           account_.host, account_.port, account_.user, account_.password, account_.anonymous, account_.mask,
-           remotePath_, passive_, account_.saveAccount, ping_, testLogin_, account_.tls}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{account_.host, account_.port, account_.user, account_.password,
+                                       account_.anonymous, account_.mask, remotePath_, passive_, account_.saveAccount,
+                                       ping_, testLogin_, account_.tls, account_.protocol, account_.keyFile}) {
     control->setEnabled(!local);
   }
 }
@@ -135,6 +138,7 @@ void CBackupDestDlg::RecallAccount() {
   remotePath_->setText(QString::fromStdString(fields.remotePath));
   passive_->setChecked(fields.passive);
   account_.ShowSecurity(fields.tls, fields.plainWarned);
+  account_.ShowProtocol(fields.sftp, fields.keyFile);
 }
 
 void CBackupDestDlg::OnBrowse() {
@@ -166,6 +170,8 @@ void CBackupDestDlg::OnTestLogin() {
   request.passive = passive_->isChecked();
   request.port = PortFromText(input.port);
   request.tls = account_.tls->isChecked();
+  request.sftp = account_.Sftp();
+  request.keyFile = request.sftp ? account_.keyFile->text().toStdString() : std::string();
   CLoginTestDlg dialog(request, services_.prompts, services_.ftpTimeouts, this);
   dialog.exec();
 }
@@ -200,6 +206,8 @@ bool CBackupDestDlg::AcceptFtp() {
   profile_.ftpDest.remotePath = input.remotePath;
   profile_.ftpDest.passive = std::string(1, passive_->isChecked() ? '1' : '0');
   profile_.ftpDest.tls = account_.tls->isChecked();
+  profile_.ftpDest.sftp = account_.Sftp();
+  profile_.ftpDest.keyFile = profile_.ftpDest.sftp ? account_.keyFile->text().toStdString() : std::string();
   choices_.maskPassword = account_.mask->isChecked();
   choices_.saveAccountInfo = account_.saveAccount->isChecked();
   profile_.anonymousLogin = input.anonymous;
@@ -213,7 +221,9 @@ bool CBackupDestDlg::AcceptFtp() {
                                           input.remotePath,
                                           passive_->isChecked(),
                                           account_.tls->isChecked(),
-                                          account_.plainWarned};
+                                          account_.plainWarned,
+                                          profile_.ftpDest.sftp,
+                                          profile_.ftpDest.keyFile};
     if (const Status stored = StoreDestinationAccount(fields); !stored.ok()) {
       services_.prompts.ShowMessage(stored.ToString());
     }

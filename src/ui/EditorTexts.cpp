@@ -68,7 +68,8 @@ FtpInputProblem CheckFtpAccount(const FtpAccountInput& input) {
   if (input.port.empty()) return {FtpField::Port, UiString(IDS_FTP_NO_PORT)};
   if (value.field == FtpField::Port) return value;
   if (!input.anonymous && input.user.empty()) return {FtpField::User, UiString(IDS_FTP_NO_USER)};
-  if (!input.anonymous && input.password.empty()) return {FtpField::Password, UiString(IDS_FTP_NO_PASSWORD)};
+  if (!input.anonymous && !input.keyLogin && input.password.empty())
+    return {FtpField::Password, UiString(IDS_FTP_NO_PASSWORD)};
   return value;
 }
 

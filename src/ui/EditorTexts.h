@@ -41,6 +41,7 @@ struct FtpAccountInput {
   std::string password;
   bool anonymous = false;
   std::string remotePath;
+  bool keyLogin = false;  // SFTP with a private key: no password needed
 };
 
 enum class FtpField { None, Host, Port, User, Password, RemotePath };

@@ -1,6 +1,7 @@
 #include "ui/FtpAccountControls.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,7 +38,17 @@ FtpAccountControls::FtpAccountControls(HistoryStore& history, UserPrompts& promp
       password(new QLineEdit(parent)),
       mask(new QCheckBox(UiString(IDS_FTP_MASK_PASSWORD), parent)),
       saveAccount(new QCheckBox(UiString(IDS_FTP_SAVE_ACCOUNT), parent)),
-      tls(new QCheckBox(UiString(IDS_FTP_USE_TLS), parent)) {
+      tls(new QCheckBox(UiString(IDS_FTP_USE_TLS), parent)),
+      protocol(new QComboBox(parent)),
+      keyFile(new QLineEdit(parent)) {
+  protocol->addItems({QStringLiteral("FTP"), QStringLiteral("SFTP")});
+  keyFile->setPlaceholderText(UiString(IDS_FTP_KEY_FILE_HINT));
+  QObject::connect(protocol, &QComboBox::currentIndexChanged, port, [this](int index) {
+    // TLS belongs to FTP only; SSH secures SFTP by itself.
+    tls->setVisible(index == 0);
+    const QString from = index == 0 ? QStringLiteral("22") : QStringLiteral("21");
+    if (port->text() == from) port->setText(index == 0 ? QStringLiteral("21") : QStringLiteral("22"));
+  });
   tls->setChecked(true);
   // clicked, not toggled: only the user's own choice warns, never a recalled account.
   QObject::connect(tls, &QCheckBox::clicked, tls, [this, &prompts](bool on) {
@@ -55,8 +66,9 @@ FtpAccountControls::FtpAccountControls(HistoryStore& history, UserPrompts& promp
 }
 
 FtpAccountInput FtpAccountControls::Input(const QLineEdit* remotePath) const {
-  return {host->currentText().toStdString(), port->text().toStdString(), user->text().toStdString(),
-          password->text().toStdString(),    anonymous->isChecked(),     remotePath->text().toStdString()};
+  return {host->currentText().toStdString(),   port->text().toStdString(), user->text().toStdString(),
+          password->text().toStdString(),      anonymous->isChecked(),     remotePath->text().toStdString(),
+          Sftp() && !keyFile->text().isEmpty()};
 }
 
 bool FtpAccountControls::Check(UserPrompts& prompts, QLineEdit* remotePath) const {
@@ -78,6 +90,24 @@ void FtpAccountControls::ShowRecalled(const std::string& userName, const std::st
 void FtpAccountControls::ShowSecurity(bool tlsOn, bool warned) {
   plainWarned = warned;
   tls->setChecked(tlsOn);
+}
+
+bool FtpAccountControls::Sftp() const { return protocol->currentIndex() == 1; }
+
+void FtpAccountControls::ShowProtocol(bool sftp, const std::string& keyFileText) {
+  // Signals off: a stored account's port is what it is, not swapped to the protocol's standard one.
+  const bool blocked = protocol->blockSignals(true);
+  protocol->setCurrentIndex(sftp ? 1 : 0);
+  protocol->blockSignals(blocked);
+  tls->setVisible(!sftp);
+  keyFile->setText(QString::fromStdString(keyFileText));
+}
+
+void FtpAccountControls::AddProtocolRows(QGridLayout* grid, int row) const {
+  grid->addWidget(Label(IDS_FTP_PROTOCOL, protocol), row, 0);
+  grid->addWidget(protocol, row, 1);
+  grid->addWidget(Label(IDS_FTP_KEY_FILE, keyFile), row + 1, 0);
+  grid->addWidget(keyFile, row + 1, 1, 1, 3);
 }
 
 void FtpAccountControls::AddRows(QGridLayout* grid, int row) const {

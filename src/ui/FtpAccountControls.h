@@ -11,6 +11,7 @@
 #include "ui/EditorTexts.h"
 
 class QCheckBox;
+class QComboBox;
 class QGridLayout;
 class QLineEdit;
 class QWidget;
@@ -37,6 +38,12 @@ struct FtpAccountControls {
   void ShowSecurity(bool tlsOn, bool warned);
   // Host, port, user and password in rows of `grid` from `row` on, labels in column 0.
   void AddRows(QGridLayout* grid, int row) const;
+  // Whether "SFTP" is the protocol chosen.
+  bool Sftp() const;
+  // An account's protocol and key file.
+  void ShowProtocol(bool sftp, const std::string& keyFileText);
+  // The protocol and key file rows of `grid` from `row` on, labels in column 0.
+  void AddProtocolRows(QGridLayout* grid, int row) const;
 
   CHistoryComboBox* host;
   QLineEdit* port;
@@ -46,6 +53,8 @@ struct FtpAccountControls {
   QCheckBox* mask;
   QCheckBox* saveAccount;
   QCheckBox* tls;
+  QComboBox* protocol;  // "FTP" or "SFTP"; choosing one swaps the other's standard port
+  QLineEdit* keyFile;
   bool plainWarned = false;  // told already that this account's password travels in clear
 };
 

@@ -165,6 +165,8 @@ void CFtpBrowseDlg::Send(Request request, const std::string& path) {
     FtpConnectParams params{account_.host, PortFromText(account_.portText), account_.user, account_.password,
                             account_.passive};
     params.tls = account_.tls;
+    params.sftp = account_.sftp;
+    params.keyFile = account_.keyFile;
     session_->Open(params, path, std::move(reply));
   } else {
     session_->Change(path, std::move(reply));

@@ -35,6 +35,8 @@ struct FtpBrowseAccount {
   bool passive = false;
   bool unixServer = false;
   bool tls = false;
+  bool sftp = false;
+  std::string keyFile{};
 };
 
 class CFtpBrowseDlg : public QDialog {

@@ -9,6 +9,7 @@
 
 #include "app/StringTable.h"
 #include "ftp/CertificateTrust.h"
+#include "ftp/KnownHosts.h"
 #include "ui/GuiPost.h"
 #include "ui/UiStrings.h"
 
@@ -70,9 +71,27 @@ void CLoginTestDlg::OnEvent(LoginTestEvent event, bool directoryChanged, const F
     untrusted_ = tls.sha256;
     trust_->show();
   }
+  // Only an unknown key may be accepted here; a changed one needs the user to mend known_hosts.
+  if (tls.kind == FtpTlsFailure::HostKeyUnknown && !tls.knownHostsLine.empty()) {
+    unknownKeyLine_ = tls.knownHostsLine;
+    trust_->setText(UiString(IDS_LOGIN_ACCEPT_HOST_KEY));
+    trust_->show();
+  }
 }
 
 void CLoginTestDlg::OnTrust() {
+  if (!unknownKeyLine_.empty()) {
+    const std::string file = request_.knownHostsFile.empty() ? DefaultKnownHostsFile() : request_.knownHostsFile;
+    if (const Status added = AddKnownHost(file, unknownKeyLine_); !added.ok()) {
+      prompts_.ShowMessage(added.ToString());
+      return;
+    }
+    trust_->hide();
+    unknownKeyLine_.clear();
+    lines_->addItem(
+        UiString(IDS_LOGIN_HOST_KEY_ACCEPTED).arg(QString::fromStdString(request_.host), QString::fromStdString(file)));
+    return;
+  }
   if (const Status trusted = TrustCertificate(request_.host, request_.port, untrusted_, request_.trustFile);
       !trusted.ok()) {
     prompts_.ShowMessage(trusted.ToString());

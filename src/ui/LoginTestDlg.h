@@ -41,7 +41,8 @@ class CLoginTestDlg : public QDialog {
   UserPrompts& prompts_;
   QListWidget* lines_;
   QPushButton* trust_;
-  std::string untrusted_;  // the fingerprint the trust button would trust
+  std::string untrusted_;       // the fingerprint the trust button would trust
+  std::string unknownKeyLine_;  // or the known-hosts line it would add
   std::unique_ptr<LoginTestObserver> observer_;
   std::unique_ptr<CLoginTest> test_;  // after the observer: it goes first
 };

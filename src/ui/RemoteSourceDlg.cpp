@@ -58,6 +58,7 @@ CRemoteSourceDlg::CRemoteSourceDlg(Profile& profile, EditorServices& services, Q
   grid->addWidget(account_.saveAccount, 3, 2, 1, 2);
   grid->addWidget(passive_, 4, 2, 1, 2);
   grid->addWidget(account_.tls, 5, 2, 1, 2);
+  account_.AddProtocolRows(grid, 6);
   grid->setColumnStretch(1, 1);
 
   auto* itemsLabel = new QLabel(UiString(IDS_REMOTE_ITEMS), this);
@@ -79,7 +80,7 @@ CRemoteSourceDlg::CRemoteSourceDlg(Profile& profile, EditorServices& services, Q
 
   const FtpAccountControls& a = account_;
   SetTabOrder({a.host, a.port, a.user, a.anonymous, a.password, a.mask, initialPath_, a.saveAccount, serverType_,
-               passive_, a.tls, browse_, itemList_});
+               passive_, a.tls, a.protocol, a.keyFile, browse_, itemList_});
   account_.host->Load(kHistorySrcHostSection);
   account_.saveAccount->setChecked(true);
   serverType_->addItem(QString::fromUtf8(ServerTypeName(kWindowsServer)));
@@ -111,6 +112,7 @@ void CRemoteSourceDlg::RecallAccount() {
   serverType_->setCurrentIndex(fields.serverType == kUnixServer ? 1 : 0);
   passive_->setChecked(fields.passive);
   account_.ShowSecurity(fields.tls, fields.plainWarned);
+  account_.ShowProtocol(fields.sftp, fields.keyFile);
   TakeItemsOfAccount();
 }
 
@@ -122,6 +124,7 @@ void CRemoteSourceDlg::TakeItemsOfAccount() {
     if (source.site.host == host && source.site.user == user) {
       items_ = source.items;
       account_.ShowSecurity(source.site.tls, account_.plainWarned);  // the profile's own choice
+      account_.ShowProtocol(source.site.sftp, source.site.keyFile);
       break;
     }
   }
@@ -146,7 +149,9 @@ void CRemoteSourceDlg::OnBrowse() {
                           initialPath_->text().toStdString(),
                           passive_->isChecked(),
                           unixServer,
-                          account_.tls->isChecked()};
+                          account_.tls->isChecked(),
+                          account_.Sftp(),
+                          account_.Sftp() ? account_.keyFile->text().toStdString() : std::string()};
   CFtpBrowseDlg dialog(browse, items_, services_.prompts, services_.ftpTimeouts, this);
   const int result = dialog.exec();
   ShowItems();
@@ -164,6 +169,8 @@ void CRemoteSourceDlg::OnBrowse() {
   source.site.passive = std::string(1, browse.passive ? '1' : '0');
   source.site.serverIsUnix = unixServer;
   source.site.tls = browse.tls;
+  source.site.sftp = browse.sftp;
+  source.site.keyFile = browse.keyFile;
   source.items = items_;
   if (!source.items.empty()) profile_.remoteSources.push_back(std::move(source));
 }
@@ -184,6 +191,8 @@ void CRemoteSourceDlg::accept() {
     fields.serverType = serverType_->currentIndex();
     fields.tls = account_.tls->isChecked();
     fields.plainWarned = account_.plainWarned;
+    fields.sftp = account_.Sftp();
+    fields.keyFile = fields.sftp ? account_.keyFile->text().toStdString() : std::string();
     if (const Status stored = StoreSourceAccount(fields); !stored.ok())
       services_.prompts.ShowMessage(stored.ToString());
   }

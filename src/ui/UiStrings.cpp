@@ -216,6 +216,11 @@ constexpr Entry kEntries[] = {
      "readable by anyone on the way."},
     {IDS_LOGIN_TRUST_CERTIFICATE, "&Trust This Certificate"},
     {IDS_LOGIN_CERTIFICATE_TRUSTED, "This certificate is now trusted for %1:%2."},
+    {IDS_FTP_PROTOCOL, "Pro&tocol:"},
+    {IDS_FTP_KEY_FILE, "Private &key file:"},
+    {IDS_FTP_KEY_FILE_HINT, "SFTP only; empty: log in with the password"},
+    {IDS_LOGIN_ACCEPT_HOST_KEY, "&Accept This Host Key"},
+    {IDS_LOGIN_HOST_KEY_ACCEPTED, "This host key is now known for %1 (added to %2)."},
 };
 
 // The numbers of this table must stay below the core's reading-back and verify texts.

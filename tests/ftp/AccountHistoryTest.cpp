@@ -50,7 +50,7 @@ DestinationAccountFields Plain(DestinationAccountFields f, bool warned = false) 
 
 auto Fields(const DestinationAccountFields& f) {
   return std::tie(f.hostEnabled, f.host, f.port, f.userName, f.password, f.anonymous, f.remotePath, f.passive, f.tls,
-                  f.plainWarned);
+                  f.plainWarned, f.sftp, f.keyFile);
 }
 
 // The two account files of one test, in a folder of their own.
@@ -113,6 +113,18 @@ INSTANTIATE_TEST_SUITE_P(
             [](const AccountFiles& a) { return StoreDestinationAccount(Plain(Destination("p.host"), true), a.dest); },
             false,
             "[p.host]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\nTLS=0\nPLAINWARNED=1\n"},
+        StoreCase{"SFTP with its key file, last; back to FTP keeps the key file", nullptr,
+                  [](const AccountFiles& a) {
+                    DestinationAccountFields f = Destination("s.host");
+                    f.sftp = true;
+                    f.keyFile = "/k/id";
+                    const Status first = StoreDestinationAccount(f, a.dest);
+                    f.sftp = false;
+                    return first.ok() ? StoreDestinationAccount(f, a.dest) : first;
+                  },
+                  false,
+                  "[s.host]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\nTLS=1\nSFTP=0\n"
+                  "KEYFILE=/k/id\n"},
         StoreCase{"anonymous: no credentials", nullptr,
                   [](const AccountFiles& a) { return StoreDestinationAccount(Anonymous("anon.host"), a.dest); }, false,
                   "[anon.host]\nPORT=2121\nUSERNAME=\nPASSWORD=\nINIDIR=/backup\nPASSIVE=0\nTLS=1\n"},
@@ -216,6 +228,17 @@ INSTANTIATE_TEST_SUITE_P(
                                  [] {
                                    DestinationAccountFields f = Recalled("t.host", "/backup");
                                    f.plainWarned = true;
+                                   return f;
+                                 }()},
+                      RecallCase{"SFTP and its key file read back",
+                                 "[k.host]\nPORT=22\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\n"
+                                 "TLS=0\nSFTP=1\nKEYFILE=/k/id\n",
+                                 Host("k.host"), "", "",
+                                 [] {
+                                   DestinationAccountFields f = Plain(Recalled("k.host", "/backup"));
+                                   f.port = "22";
+                                   f.sftp = true;
+                                   f.keyFile = "/k/id";
                                    return f;
                                  }()},
                       // A user name without a password also recalls as anonymous, with both fields emptied.

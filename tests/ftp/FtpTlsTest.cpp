@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <vector>
 
 #include "app/StringTable.h"
@@ -21,13 +19,8 @@ using test::WriteFile;
 
 // The fingerprint as the openssl tool computes it, to check ours against.
 std::string OpensslFingerprint(const std::string& pem) {
-  FILE* pipe = popen(("openssl x509 -noout -fingerprint -sha256 -in '" + pem + "'").c_str(), "r");
-  std::array<char, 256> line{};
-  std::string text = pipe && fgets(line.data(), line.size(), pipe) ? line.data() : "";
-  if (pipe) pclose(pipe);
-  text = text.substr(text.find('=') + 1);
-  while (!text.empty() && text.back() == '\n') text.pop_back();
-  return text;
+  const std::string text = test::FirstOutputLine("openssl x509 -noout -fingerprint -sha256 -in '" + pem + "'");
+  return text.substr(text.find('=') + 1);
 }
 
 class FtpTlsTest : public ::testing::Test {

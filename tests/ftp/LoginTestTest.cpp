@@ -6,6 +6,8 @@
 
 #include "app/StringTable.h"
 #include "support/FtpTestServer.h"
+#include "support/SshTestServer.h"
+#include "support/TempDir.h"
 
 namespace tarnwick {
 namespace {
@@ -116,6 +118,24 @@ TEST(LoginTestTest, TlsLoginsTellSecuredOrWhyNot) {
   FtpTestServer plain;
   request.port = plain.port();
   EXPECT_EQ(RunTest(request).back(), "Server does not offer TLS.");
+}
+
+TEST(LoginTestTest, SftpLoginsTellTheHostKeyTheyDoNotKnow) {
+  std::string whyNot;
+  const auto server = test::StartSshTestServer(whyNot);
+  if (!server) GTEST_SKIP() << whyNot;
+  const FtpConnectParams account = server->Account();
+  LoginTestRequest request{account.host, account.user, "", "", false, account.port};
+  request.sftp = true;
+  request.keyFile = account.keyFile;
+  request.knownHostsFile = account.knownHostsFile;
+  EXPECT_EQ(RunTest(request).at(3), LoadString(IDS_LOGIN_TEST_SFTP));
+
+  test::WriteFile(account.knownHostsFile, "");
+  const std::vector<std::string> unknown = RunTest(request);
+  ASSERT_EQ(unknown.size(), 5u);
+  EXPECT_EQ(unknown[4].rfind("Unknown SSH host key SHA256:", 0), 0u) << unknown[4];
+  EXPECT_NE(unknown[4].find(account.knownHostsFile), std::string::npos) << unknown[4];
 }
 
 TEST(LoginTestTest, PortTextIsShownAsItsNumber) {

@@ -213,6 +213,23 @@ TEST_F(ProfileFileTest, TlsFlagsAreStoredLastInEachAccountAndMissingMeansPlain) 
   EXPECT_EQ(ReadFile(p.filePath).find("TLS"), std::string::npos) << "plain accounts write what older files hold";
 }
 
+// SFTP and its key file follow TLS, only when on; a key-less SFTP account writes no KEYFILE.
+TEST_F(ProfileFileTest, SftpAccountsAreStoredAfterTheTlsFlag) {
+  Profile p = SampleQuickProfile("Ssh");
+  p.ftpDest.sftp = true;
+  p.ftpDest.keyFile = "/home/me/.ssh/id_ed25519";
+  p.remoteSources.back().site.sftp = true;
+  p.remoteSources.back().site.tls = true;
+  const Profile read = RoundTrip(p);
+  ExpectSameProfile(read, AsReadBack(p, TestNow()));
+  const std::string text = ReadFile(p.filePath);
+  EXPECT_NE(text.find("<TLS>1</TLS>\r\n<SFTP>1</SFTP>\r\n</FTPITEM>\r\n</REMOTESRC>"), std::string::npos) << text;
+  EXPECT_NE(text.find("<PASSIVE>1</PASSIVE>\r\n<SFTP>1</SFTP>\r\n<KEYFILE>/home/me/.ssh/id_ed25519</KEYFILE>\r\n"
+                      "</FTPITEM>"),
+            std::string::npos)
+      << text;
+}
+
 TEST_F(ProfileFileTest, EveryScheduleTypeRoundTrips) {
   auto scheduled = [](std::int32_t type, bool enabled, bool repeat) {
     Profile p = SampleQuickProfile("s" + std::to_string(type) + (enabled ? "e" : "d") + (repeat ? "r" : ""));

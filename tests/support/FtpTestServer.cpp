@@ -40,7 +40,9 @@ int BoundLoopbackSocket(int& port) {
   return fd;
 }
 
-bool Accepts(int port) {
+}  // namespace
+
+bool LoopbackAccepts(int port) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   sockaddr_in address{};
@@ -51,8 +53,6 @@ bool Accepts(int port) {
   close(fd);
   return ok;
 }
-
-}  // namespace
 
 FtpTestServer::FtpTestServer(FtpTestServerOptions options)
     : root_(dir_.path() / "home"), anonRoot_(dir_.path() / "anon") {
@@ -132,10 +132,10 @@ FtpTestServer::FtpTestServer(FtpTestServerOptions options)
   }
   close(out[0]);
   port_ = std::atoi(line.c_str());
-  while (port_ > 0 && !Accepts(port_) && Clock::now() < deadline) {
+  while (port_ > 0 && !LoopbackAccepts(port_) && Clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  if (port_ <= 0 || !Accepts(port_)) {
+  if (port_ <= 0 || !LoopbackAccepts(port_)) {
     const std::string log = Log();
     Stop();
     throw std::runtime_error("the FTP test server did not start:\n" + log);

@@ -88,6 +88,9 @@ class FtpTestServer {
   int port_ = 0;
 };
 
+// Whether something on 127.0.0.1 accepts connections on the port.
+bool LoopbackAccepts(int port);
+
 // A loopback port nothing listens on (it was free a moment ago): "could not connect".
 int ClosedLoopbackPort();
 

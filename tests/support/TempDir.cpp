@@ -1,5 +1,7 @@
 #include "support/TempDir.h"
 
+#include <array>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -34,6 +36,15 @@ std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path.string());
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string FirstOutputLine(const std::string& command) {
+  FILE* pipe = popen(command.c_str(), "r");
+  std::array<char, 1024> line{};
+  std::string text = pipe && fgets(line.data(), line.size(), pipe) ? line.data() : "";
+  if (pipe) pclose(pipe);
+  while (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
 }
 
 }  // namespace tarnwick::test

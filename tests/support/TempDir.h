@@ -24,4 +24,7 @@ class TempDir {
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::string ReadFile(const std::filesystem::path& path);
 
+// The first line a shell command prints, without its line break ("" when it prints nothing).
+std::string FirstOutputLine(const std::string& command);
+
 }  // namespace tarnwick::test

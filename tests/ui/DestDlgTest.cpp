@@ -1,6 +1,7 @@
 // "Backup Destination": OK's checks and focus, what it writes, the history lists, account recall and
 // storage, and the password field.
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -160,6 +161,27 @@ TEST_F(DestFixture, OkWritesTheFtpDestinationAndTheAccountFile) {
             "[ftp.example.test]\nPORT=2121\nUSERNAME=bob\nPASSWORD=s3cret\nINIDIR=/backup\nPASSIVE=1\nTLS=1\n");
   EXPECT_EQ(fs::status(sandbox / "bin/ftpac.ini").permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// SFTP swaps the standard port, needs no password with a key, and goes into the profile and the
+// account file.
+TEST_F(DestFixture, AnSftpAccountWithAKeyIsStoredWithoutAPassword) {
+  auto dialog = Open();
+  Ftp(*dialog, "ssh.example.test", "21", "bob", "", "/backup");
+  dialog->Account().protocol->setCurrentIndex(1);
+  EXPECT_EQ(dialog->Account().port->text(), "22");
+  dialog->Account().keyFile->setText("/home/bob/.ssh/id_ed25519");
+  dialog->accept();
+  ASSERT_EQ(dialog->result(), QDialog::Accepted) << testing::PrintToString(world.prompts.messages);
+  EXPECT_TRUE(profile.ftpDest.sftp);
+  EXPECT_EQ(profile.ftpDest.keyFile, "/home/bob/.ssh/id_ed25519");
+  EXPECT_EQ(profile.ftpDest.port, "22");
+  EXPECT_NE(ReadFile(sandbox / "bin/ftpac.ini").find("SFTP=1\nKEYFILE=/home/bob/.ssh/id_ed25519\n"), std::string::npos);
+
+  auto again = Open();
+  EXPECT_EQ(again->Account().protocol->currentIndex(), 1);
+  again->Account().protocol->setCurrentIndex(0);
+  EXPECT_EQ(again->Account().port->text(), "21");
 }
 
 // Choosing plain FTP tells once per account that the password travels in clear, and the account

@@ -14,6 +14,8 @@
 
 #include "EditorHarness.h"
 #include "support/FtpTestServer.h"
+#include "support/ScopedEnv.h"
+#include "support/SshTestServer.h"
 #include "ui/FtpBrowseDlg.h"
 #include "ui/HistoryComboBox.h"
 #include "ui/RemoteSourceDlg.h"
@@ -90,6 +92,36 @@ TEST_F(BrowseFixture, ListsFoldersFirstAndWalksDownAndUp) {
   EXPECT_EQ(Names(dialog->List()), QStringList({"Parent Directory"}));  // an empty folder
   EXPECT_TRUE(dialog->isVisible());                                     // Enter there did not close the dialog
   EXPECT_TRUE(prompts.messages.empty());
+}
+
+// The same browser over SFTP, trusting the host key the user's known_hosts holds.
+TEST(SftpBrowse, WalksAnSshServersFolders) {
+  std::string whyNot;
+  const auto server = tarnwick::test::StartSshTestServer(whyNot);
+  if (!server) GTEST_SKIP() << whyNot;
+  Sandbox sandbox;
+  WriteFile(sandbox / "home/.ssh/known_hosts", ReadFile(server->knownHostsFile()));
+  const tarnwick::test::ScopedEnv home("HOME", (sandbox / "home").c_str());
+  WriteFile(server->root() / "pub/a.txt", "a");
+  RecordingPrompts prompts;
+  std::vector<SourceItem> target;
+  FtpBrowseAccount account{"127.0.0.1",
+                           std::to_string(server->port()),
+                           server->user(),
+                           "",
+                           server->root().string(),
+                           false,
+                           true,
+                           false,
+                           true,
+                           server->keyFile()};
+  CFtpBrowseDlg dialog(std::move(account), target, prompts, kTestTimeouts);
+  dialog.show();
+  ASSERT_TRUE(WaitFor([&] { return !dialog.Busy(); })) << server->Log();
+  EXPECT_EQ(Names(dialog.List()), QStringList({"Parent Directory", "pub"}));
+  dialog.OnRowActivated(1);
+  ASSERT_TRUE(WaitFor([&] { return !dialog.Busy(); }));
+  EXPECT_EQ(Names(dialog.List()), QStringList({"Parent Directory", "a.txt"}));
 }
 
 TEST_F(BrowseFixture, RefusedFoldersSayWhyInTheirOwnWords) {

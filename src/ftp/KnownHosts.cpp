@@ -1,0 +1,79 @@
+#include "ftp/KnownHosts.h"
+
+#include <fcntl.h>
+#include <openssl/evp.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "app/ProgramFolder.h"
+
+namespace tarnwick {
+
+namespace {
+
+std::string Base64(std::string_view bytes) {
+  std::string text(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+  const int length =
+      EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()),
+                      reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+}  // namespace
+
+std::string DefaultKnownHostsFile() { return (UserHomeFolder() / ".ssh" / "known_hosts").string(); }
+
+std::string SshKeyFingerprint(std::string_view keyBlob) {
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (EVP_Digest(keyBlob.data(), keyBlob.size(), digest, &length, EVP_sha256(), nullptr) != 1) return {};
+  std::string text = Base64(std::string_view(reinterpret_cast<const char*>(digest), length));
+  while (!text.empty() && text.back() == '=') text.pop_back();
+  return "SHA256:" + text;
+}
+
+std::string KnownHostsLine(const std::string& host, int port, std::string_view keyBlob) {
+  if (keyBlob.size() < 4) return {};
+  const auto* b = reinterpret_cast<const unsigned char*>(keyBlob.data());
+  const std::size_t typeLength = (std::size_t{b[0]} << 24) | (std::size_t{b[1]} << 16) | (b[2] << 8) | b[3];
+  if (typeLength == 0 || typeLength > keyBlob.size() - 4) return {};
+  const std::string_view type = keyBlob.substr(4, typeLength);
+  if (type.find_first_of(" \t\r\n") != std::string_view::npos) return {};
+  const std::string name = port == 0 || port == 22 ? host : "[" + host + "]:" + std::to_string(port);
+  return name + " " + std::string(type) + " " + Base64(keyBlob);
+}
+
+Status AddKnownHost(const std::string& file, const std::string& line) {
+  const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+  if (!folder.empty() && !std::filesystem::exists(folder)) {
+    std::error_code error;
+    std::filesystem::create_directories(folder, error);
+    if (error) return Status::IoError(folder.string(), error.value());
+    chmod(folder.c_str(), 0700);
+  }
+  const int fd = open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+  if (fd < 0) return Status::IoError(file, errno);
+  // A file whose last line has no line break must not glue the new key onto it.
+  std::string text = line + "\n";
+  struct stat info {};
+  if (fstat(fd, &info) == 0 && info.st_size > 0) {
+    char last = '\n';
+    const int reader = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (reader >= 0) {
+      if (pread(reader, &last, 1, info.st_size - 1) != 1) last = '\n';
+      close(reader);
+    }
+    if (last != '\n') text.insert(0, "\n");
+  }
+  const ssize_t written = write(fd, text.data(), text.size());
+  const int error = errno;
+  close(fd);
+  if (written != static_cast<ssize_t>(text.size())) return Status::IoError(file, written < 0 ? error : EIO);
+  return {};
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,54 @@
+// A real OpenSSH server (Debian's /usr/sbin/sshd, with a configuration of its own, not the
+// system's) on a free loopback port for one test: its own host key, key login only for the user
+// running the test, SFTP through the built-in server.
+//
+//   root()            a folder for the test's files (an absolute path on the server too)
+//   keyFile()         the private key the server accepts; otherKey() one it does not know
+//   knownHostsFile()  a known-hosts file that holds the server's host key
+//
+// The constructor throws with sshd's log when the server cannot start; tests then skip. The
+// destructor ends the server, which also ends with this program.
+#pragma once
+
+#include <sys/types.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "ftp/FtpSession.h"
+#include "support/TempDir.h"
+
+namespace tarnwick::test {
+
+class SshTestServer {
+ public:
+  SshTestServer();
+  ~SshTestServer();
+  SshTestServer(const SshTestServer&) = delete;
+  SshTestServer& operator=(const SshTestServer&) = delete;
+
+  int port() const { return port_; }
+  const std::string& user() const { return user_; }
+  const std::filesystem::path& root() const { return root_; }
+  std::string keyFile() const { return (dir_ / "user_key").string(); }
+  std::string otherKey() const { return (dir_ / "other_key").string(); }
+  std::string knownHostsFile() const { return (dir_ / "known_hosts").string(); }
+  // A known-hosts line for this host and port with another key, as after a server was replaced.
+  std::string ChangedKnownHostsLine() const;
+  // Connection parameters for a key login that trusts the server's key.
+  FtpConnectParams Account() const;
+  std::string Log() const;
+
+ private:
+  TempDir dir_;
+  std::filesystem::path root_;
+  std::string user_;
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+// A started server, or null with the reason in `whyNot` (for the test to skip with).
+std::unique_ptr<SshTestServer> StartSshTestServer(std::string& whyNot);
+
+}  // namespace tarnwick::test
