@@ -273,11 +273,15 @@ constexpr Entry kEntries[] = {
     {IDS_NOTIFY_EXIT_CODE, "The backup ended with exit code %d."},
     {IDS_RUN_MISSED_ROW, "The run of %s due at %s was missed: \"Run missed task\" is off."},
     {IDS_SFTP_HOST_KEY_UNKNOWN,
-     "Unknown SSH host key %s: it is not in %s. Accept it in the login test if it is the server's."},
+     "Unknown SSH host key %s: it is not in %s. Accept it in the login test or with \"tarnwick-cli trust\" if it "
+     "is the server's."},
     {IDS_SFTP_HOST_KEY_CHANGED,
      "SSH host key changed: the server shows %s, which is not the key %s holds for it. Connection refused."},
     {IDS_SFTP_NO_SUCH_FILE, "No such file."},
     {IDS_LOGIN_TEST_SFTP, "Connection secured with SSH, host key known."},
+    {IDS_KEY_PASSPHRASE_MISSING_ROW,
+     "The private key %s is protected by a passphrase and none was given: type it when asked, or add the key to an "
+     "SSH agent."},
 };
 
 // The lookup below is a binary search.

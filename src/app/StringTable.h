@@ -257,6 +257,9 @@ enum StringId : unsigned {
   IDS_SFTP_HOST_KEY_CHANGED = 63021,  // connection failure: fingerprint, known-hosts file
   IDS_SFTP_NO_SUCH_FILE = 63022,      // FileSize refusal
   IDS_LOGIN_TEST_SFTP = 63023,        // login test line
+
+  // Passphrases of private keys (63090-63099).
+  IDS_KEY_PASSPHRASE_MISSING_ROW = 63090,  // LOGINFAILED row: key file
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

@@ -8,6 +8,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/HeadlessSession.h"
+#include "cli/KeyPassphraseInput.h"
 #include "cli/SavedProfile.h"
 #include "cli/StopSignals.h"
 #include "engine/BackupController.h"
@@ -19,6 +20,7 @@ namespace {
 struct RunArguments {
   std::string name;
   std::string logFile;
+  bool passphraseFromStdin = false;
 };
 
 bool ParseArguments(const std::vector<std::string>& args, RunArguments& parsed) {
@@ -26,6 +28,8 @@ bool ParseArguments(const std::vector<std::string>& args, RunArguments& parsed) 
     if (args[i] == "--log") {
       if (i + 1 >= args.size()) return false;
       parsed.logFile = args[++i];
+    } else if (args[i] == kPassphraseStdinOption) {
+      parsed.passphraseFromStdin = true;
     } else if (parsed.name.empty() && !args[i].empty()) {
       parsed.name = args[i];
     } else {
@@ -49,12 +53,13 @@ std::string ChosenLogName(const std::string& file) {
 int RunProfile(const std::vector<std::string>& args) {
   RunArguments parsed;
   if (!ParseArguments(args, parsed)) {
-    std::fprintf(stderr, "tarnwick-cli: usage: run NAME [--log FILE]\n");
+    std::fprintf(stderr, "tarnwick-cli: usage: run NAME [--log FILE] [--passphrase-stdin]\n");
     return kExitCannotStart;
   }
   ConsolePrompts prompts(stderr);
   Profile profile;
   if (const int read = ReadSavedProfile(parsed.name, profile, prompts); read != kExitOk) return read;
+  AskKeyPassphrases(profile, stdin, parsed.passphraseFromStdin);
 
   HeadlessSession session(::isatty(STDERR_FILENO) != 0);
   CBackupController& controller = session.controller;
@@ -72,7 +77,7 @@ int RunProfile(const std::vector<std::string>& args) {
 }
 
 const CliCommandRegistration registration(
-    {"run", "NAME [--log FILE]", "run a saved profile now and print its log (exit 0 only when it fully succeeded)",
+    {"run", "NAME [--log FILE] [--passphrase-stdin]", "run a saved profile now and print its log (exit 0 only when it fully succeeded)",
      RunProfile});
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "cli/CliCommand.h"
 #include "cli/HeadlessSession.h"
+#include "cli/KeyPassphraseInput.h"
 #include "cli/SavedProfile.h"
 #include "cli/StopSignals.h"
 #include "engine/BackupVerify.h"
@@ -19,13 +20,15 @@ namespace tarnwick::cli {
 namespace {
 
 int VerifyProfile(const std::vector<std::string>& args) {
-  if (args.size() != 1 || args[0].empty()) {
-    std::fprintf(stderr, "tarnwick-cli: usage: verify NAME\n");
+  const bool passphraseFromStdin = args.size() == 2 && args[1] == kPassphraseStdinOption;
+  if ((args.size() != 1 && !passphraseFromStdin) || args[0].empty()) {
+    std::fprintf(stderr, "tarnwick-cli: usage: verify NAME [--passphrase-stdin]\n");
     return kExitCannotStart;
   }
   ConsolePrompts prompts(stderr);
   Profile profile;
   if (const int read = ReadSavedProfile(args[0], profile, prompts); read != kExitOk) return read;
+  AskKeyPassphrases(profile, stdin, passphraseFromStdin);
   // The same checks as a run: a profile that could not run has no backup to check.
   if (const Status problem = ProfileProblem(profile); !problem.ok()) {
     prompts.ShowMessage(problem.ToString());
@@ -48,7 +51,7 @@ int VerifyProfile(const std::vector<std::string>& args) {
 }
 
 const CliCommandRegistration registration(
-    {"verify", "NAME",
+    {"verify", "NAME [--passphrase-stdin]",
      "check a saved profile's backup at its destination without backing up (exit 0 only when all of it matches)",
      VerifyProfile});
 

@@ -1,6 +1,9 @@
 #include "engine/FtpJobConnection.h"
 
+#include <algorithm>
+
 #include "app/StringTable.h"
+#include "ftp/KeyPassphrase.h"
 
 namespace tarnwick {
 
@@ -16,12 +19,7 @@ std::string ResolveRemotePath(const std::string& currentFolder, const std::strin
   return currentFolder + "/" + path;
 }
 
-FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestination) {
-  CActivityLog& log = context.log;
-  log.LogActionText(LOG_CONNECTING, FormatString(IDS_CONNECTING_ROW, site.host.c_str(), site.port.c_str()));
-  FtpJobConnection connection(new CFtpJobConnection());
-  // Stop then ends a transfer at once, also one waiting on a server that stopped moving data.
-  connection->Session().SetTransferInterruptFlag(&context.stopRequested);
+FtpConnectParams ConnectParamsOf(const FtpSite& site) {
   FtpConnectParams params;
   params.host = site.host;
   params.port = PortFromText(site.port);
@@ -31,6 +29,17 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
   params.tls = site.tls;
   params.sftp = site.sftp;
   params.keyFile = site.keyFile;
+  params.keyPassphrase = site.sftp ? RememberedKeyPassphrase(site.keyFile) : std::string();
+  return params;
+}
+
+FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestination) {
+  CActivityLog& log = context.log;
+  log.LogActionText(LOG_CONNECTING, FormatString(IDS_CONNECTING_ROW, site.host.c_str(), site.port.c_str()));
+  FtpJobConnection connection(new CFtpJobConnection());
+  // Stop then ends a transfer at once, also one waiting on a server that stopped moving data.
+  connection->Session().SetTransferInterruptFlag(&context.stopRequested);
+  const FtpConnectParams params = ConnectParamsOf(site);
   // Reaching the server and logging in happen in one step here; a server that cannot be reached
   // is reported as such rather than as a refused login, so the user looks for the right fault.
   const Status result = connection->Session().Connect(params);  // a port of -1 cannot connect
@@ -48,6 +57,9 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
   log.LogActionText(LOG_LOGGINGIN, FormatString(IDS_LOGGING_IN_ROW, site.user.c_str()));
   if (!result.ok()) {
     log.LogAction(LOG_LOGINFAILED, IDS_LOGIN_FAILED);
+    if (params.sftp && params.keyPassphrase.empty() && KeyNeedsPassphrase(params.keyFile)) {
+      log.LogActionText(LOG_LOGINFAILED, FormatString(IDS_KEY_PASSPHRASE_MISSING_ROW, params.keyFile.c_str()));
+    }
     return nullptr;
   }
   log.LogAction(LOG_LOGINOK, IDS_USER_LOGIN_OK);
@@ -58,6 +70,23 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
       site.remotePath = ResolveRemotePath(current, site.remotePath);
   }
   return connection;
+}
+
+std::vector<const FtpSite*> ServerAccounts(const Profile& profile) {
+  std::vector<const FtpSite*> sites;
+  if (!profile.destIsLocal) sites.push_back(&profile.ftpDest);
+  for (const FtpSource& source : profile.remoteSources) sites.push_back(&source.site);
+  return sites;
+}
+
+std::vector<std::string> KeysAwaitingPassphrase(const Profile& profile) {
+  std::vector<std::string> keys;
+  for (const FtpSite* site : ServerAccounts(profile)) {
+    const std::string& key = site->keyFile;
+    if (!site->sftp || key.empty() || std::find(keys.begin(), keys.end(), key) != keys.end()) continue;
+    if (RememberedKeyPassphrase(key).empty() && KeyNeedsPassphrase(key)) keys.push_back(key);
+  }
+  return keys;
 }
 
 void CloseJobConnection(FtpJobConnection& connection) { connection.reset(); }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "engine/JobContext.h"
 #include "ftp/FtpSession.h"
@@ -39,12 +40,24 @@ struct FtpJobConnectionCloser {
 };
 using FtpJobConnection = std::unique_ptr<CFtpJobConnection, FtpJobConnectionCloser>;
 
+// How a session on `site` is opened: its account, and the passphrase given in this process for its
+// key.
+FtpConnectParams ConnectParamsOf(const FtpSite& site);
+
 // Opens and logs in a session on `site` with the job's log rows (CONNECTING, CONNECTED or
 // CONNECTFAILED, LOGGINGIN, LOGINOK or LOGINFAILED); passive mode when `site.passive` is "1". For
 // the destination (`isDestination`) a `remotePath` without a leading "/" is made absolute against
 // the server's current folder and written back into `site`. Null on failure; the rows say why.
 // The job's stop flag interrupts the session's transfers, so `context` must outlive it.
 FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestination);
+
+// The profile's server accounts: its FTP destination first, then its remote sources.
+std::vector<const FtpSite*> ServerAccounts(const Profile& profile);
+
+// The private key files of the profile's SFTP accounts (destination and remote sources) that are
+// protected by a passphrase this process has not been given, each once: what a front end asks the
+// user for before it starts a run. A job without the passphrase still tries an SSH agent.
+std::vector<std::string> KeysAwaitingPassphrase(const Profile& profile);
 
 // Closes the session; `connection` is null afterwards.
 void CloseJobConnection(FtpJobConnection& connection);

@@ -333,7 +333,9 @@ struct CFtpSession::Impl {
     if (params.keyFile.empty()) {
       curl_easy_setopt(easy, CURLOPT_SSH_AUTH_TYPES, static_cast<long>(CURLSSH_AUTH_PASSWORD | CURLSSH_AUTH_KEYBOARD));
     } else {
-      curl_easy_setopt(easy, CURLOPT_SSH_AUTH_TYPES, static_cast<long>(CURLSSH_AUTH_PUBLICKEY));
+      // After the key file, an SSH agent holding the key: how a run nobody watches logs in with a
+      // key whose passphrase it was never told.
+      curl_easy_setopt(easy, CURLOPT_SSH_AUTH_TYPES, static_cast<long>(CURLSSH_AUTH_PUBLICKEY | CURLSSH_AUTH_AGENT));
       curl_easy_setopt(easy, CURLOPT_SSH_PRIVATE_KEYFILE, params.keyFile.c_str());
       // Empty: the public key is worked out from the private one, not looked for in ~/.ssh.
       curl_easy_setopt(easy, CURLOPT_SSH_PUBLIC_KEYFILE, "");

@@ -35,8 +35,9 @@ class SftpRunTest : public ::testing::Test {
     return site;
   }
 
-  // Saves a profile sending local.txt and the server's "remote file.txt" to /backup on it.
-  void SaveProfile(bool compress) {
+  // Saves a profile sending local.txt and the server's "remote file.txt" to /backup on it, logging
+  // in with `keyFile` when given.
+  void SaveProfile(bool compress, const std::string& keyFile = {}) {
     Profile p;
     ResetSchedule(p.schedule, std::time(nullptr));
     p.name = "ssh";
@@ -44,15 +45,17 @@ class SftpRunTest : public ::testing::Test {
     p.remoteSources = {FtpSource{Site(""), {{(server_->root() / "pub").string(), "+[*]", ItemKind::FtpFolder, false}}}};
     p.destIsLocal = false;
     p.ftpDest = Site((server_->root() / "backup").string());
+    if (!keyFile.empty()) p.remoteSources[0].site.keyFile = p.ftpDest.keyFile = keyFile;
     p.compress = compress;
     p.zipFileName = "all.zip";
     ProfilePathFor(p);
     ASSERT_TRUE(WriteProfile(p, std::time(nullptr)).ok());
   }
 
-  ProcessResult Run() {
+  ProcessResult Run(const std::vector<std::string>& args = {"run", "ssh"}, const std::string& input = {}) {
     const ScopedEnv home("HOME", (dir_ / "home").c_str());
-    return dir_.Run({"run", "ssh"});
+    const ScopedEnv noAgent("SSH_AUTH_SOCK", nullptr);
+    return dir_.RunWithInput(args, input);
   }
 
   std::unique_ptr<SshTestServer> server_;
@@ -86,6 +89,53 @@ TEST_F(SftpRunTest, AnUnknownOrChangedHostKeyEndsTheRunWithARowSayingSo) {
     EXPECT_FALSE(std::filesystem::exists(server_->root() / "backup"));
     EXPECT_EQ(ReadFile(dir_ / "home/.ssh/known_hosts"), knownHosts) << "a job never learns a key";
   }
+}
+
+TEST_F(SftpRunTest, AProtectedKeyLogsInOnlyWithItsPassphraseAndTheRunSaysWhatIsMissing) {
+  const std::string key = (dir_ / "protected_key").string();
+  ASSERT_EQ(std::system(("ssh-keygen -q -t ed25519 -N 'open sesame' -f '" + key + "' >/dev/null").c_str()), 0);
+  server_->Authorize(key + ".pub");
+  SaveProfile(false, key);
+  struct Case {
+    std::vector<std::string> args;
+    std::string input;
+    int status;
+    std::string row;
+  };
+  const std::string missing = "LOGINFAILED\tThe private key " + key + " is protected by a passphrase";
+  for (const Case& c : {Case{{"run", "ssh"}, "open sesame\n", 1, missing},  // a pipe is read only when asked to
+                        Case{{"run", "ssh", "--passphrase-stdin"}, "wrong\n", 1, "LOGINFAILED\tLogin Failed."},
+                        Case{{"run", "ssh", "--passphrase-stdin"}, "open sesame\n", 0, "LOGINOK"}}) {
+    const ProcessResult result = Run(c.args, c.input);
+    EXPECT_EQ(result.status, c.status) << c.input << result.out << result.err;
+    EXPECT_NE(result.out.find(c.row), std::string::npos) << result.out;
+    EXPECT_EQ((result.out + result.err).find(c.input.substr(0, c.input.size() - 1)), std::string::npos);
+  }
+  EXPECT_EQ(ReadFile(server_->root() / "backup/local.txt"), std::string(200000, 'l'));
+}
+
+TEST_F(SftpRunTest, TrustAddsAnUnknownHostKeyOnlyWhenItsFingerprintIsNamedAndNeverReplacesOne) {
+  SaveProfile(false);
+  const std::string knownHosts = (dir_ / "home/.ssh/known_hosts").string();
+  WriteFile(knownHosts, "");
+  ProcessResult shown = Run({"trust", "ssh"});
+  EXPECT_EQ(shown.status, 1) << shown.out << shown.err;
+  const std::size_t at = shown.out.find("unknown SSH host key SHA256:");
+  ASSERT_NE(at, std::string::npos) << shown.out;
+  const std::string fingerprint = shown.out.substr(at + 21, shown.out.find('\n', at) - at - 21);
+  EXPECT_EQ(ReadFile(knownHosts), "") << "nothing is added unasked";
+
+  EXPECT_EQ(Run({"trust", "ssh", "--accept", "SHA256:other"}).status, 1);
+  const ProcessResult accepted = Run({"trust", "ssh", "--accept", fingerprint});
+  EXPECT_EQ(accepted.status, 0) << accepted.out;
+  EXPECT_EQ(ReadFile(knownHosts), ReadFile(server_->knownHostsFile()));
+  EXPECT_EQ(Run().status, 0);
+
+  WriteFile(knownHosts, server_->ChangedKnownHostsLine() + "\n");
+  const ProcessResult changed = Run({"trust", "ssh", "--accept", fingerprint});
+  EXPECT_EQ(changed.status, 1);
+  EXPECT_NE(changed.out.find("SSH host key changed"), std::string::npos) << changed.out;
+  EXPECT_EQ(ReadFile(knownHosts), server_->ChangedKnownHostsLine() + "\n");
 }
 
 }  // namespace

@@ -18,12 +18,12 @@ namespace tarnwick::test {
 namespace fs = std::filesystem;
 
 pid_t StartProcess(const std::vector<std::string>& command, const fs::path& workdir, const fs::path& out,
-                   const fs::path& err, int errFd) {
+                   const fs::path& err, int errFd, const fs::path& inFile) {
   // fork rather than posix_spawn: the child changes its directory before it starts the program.
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
   if (!workdir.empty() && ::chdir(workdir.c_str()) != 0) ::_exit(126);
-  const int in = ::open("/dev/null", O_RDONLY);
+  const int in = ::open(inFile.c_str(), O_RDONLY);
   const int outFd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   const int errTarget = errFd >= 0 ? errFd : ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   if (in < 0 || outFd < 0 || errTarget < 0) ::_exit(126);
@@ -60,6 +60,11 @@ std::vector<std::string> CliSandbox::Command(const std::vector<std::string>& arg
 
 pid_t CliSandbox::Start(const std::vector<std::string>& args, int errFd) const {
   return StartProcess(Command(args), dir_.path(), dir_ / "out", dir_ / "err", errFd);
+}
+
+ProcessResult CliSandbox::RunWithInput(const std::vector<std::string>& args, const std::string& input) const {
+  WriteFile(dir_ / "in", input);
+  return Finish(StartProcess(Command(args), dir_.path(), dir_ / "out", dir_ / "err", -1, dir_ / "in"));
 }
 
 ProcessResult CliSandbox::Finish(pid_t pid) const { return Collect(pid, "out", "err"); }

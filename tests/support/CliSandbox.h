@@ -18,10 +18,11 @@ struct ProcessResult {
   std::string err;
 };
 
-// Starts `command` (command[0] is the program's path) in `workdir` with standard input from
-// /dev/null and standard output and error to the given files; `errFd` >= 0 replaces the error file.
+// Starts `command` (command[0] is the program's path) in `workdir` with standard input from `in`
+// and standard output and error to the given files; `errFd` >= 0 replaces the error file.
 pid_t StartProcess(const std::vector<std::string>& command, const std::filesystem::path& workdir,
-                   const std::filesystem::path& out, const std::filesystem::path& err, int errFd = -1);
+                   const std::filesystem::path& out, const std::filesystem::path& err, int errFd = -1,
+                   const std::filesystem::path& in = "/dev/null");
 
 // Waits for the process; its exit status, or -1.
 int WaitProcess(pid_t pid);
@@ -41,6 +42,8 @@ class CliSandbox {
   // Waits for a started run and collects its output.
   ProcessResult Finish(pid_t pid) const;
   ProcessResult Run(const std::vector<std::string>& args) const { return Finish(Start(args)); }
+  // Runs it with `input` as its standard input.
+  ProcessResult RunWithInput(const std::vector<std::string>& args, const std::string& input) const;
   // Waits until the running program has printed `text` (at most 20 s).
   bool WaitForOutput(const std::string& text) const { return WaitForText("out", text); }
 

@@ -100,6 +100,10 @@ std::string SshTestServer::ChangedKnownHostsLine() const {
   return "[127.0.0.1]:" + std::to_string(port_) + " " + PublicKey(dir_ / "other_host_key.pub");
 }
 
+void SshTestServer::Authorize(const std::string& publicKeyFile) const {
+  WriteFile(dir_ / "authorized_keys", ReadFile(dir_ / "authorized_keys") + ReadFile(publicKeyFile));
+}
+
 FtpConnectParams SshTestServer::Account() const {
   FtpConnectParams params;
   params.host = "127.0.0.1";

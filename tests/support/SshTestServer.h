@@ -36,6 +36,8 @@ class SshTestServer {
   std::string knownHostsFile() const { return (dir_ / "known_hosts").string(); }
   // A known-hosts line for this host and port with another key, as after a server was replaced.
   std::string ChangedKnownHostsLine() const;
+  // Lets the key of the public key file log in too (sshd reads the list at each login).
+  void Authorize(const std::string& publicKeyFile) const;
   // Connection parameters for a key login that trusts the server's key.
   FtpConnectParams Account() const;
   std::string Log() const;
