@@ -282,6 +282,7 @@ constexpr Entry kEntries[] = {
     {IDS_KEY_PASSPHRASE_MISSING_ROW,
      "The private key %s is protected by a passphrase and none was given: type it when asked, or add the key to an "
      "SSH agent."},
+    {IDS_KEY_PASSPHRASE_PROMPT, "Passphrase for the private key %s:"},
 };
 
 // The lookup below is a binary search.

@@ -260,6 +260,7 @@ enum StringId : unsigned {
 
   // Passphrases of private keys (63090-63099).
   IDS_KEY_PASSPHRASE_MISSING_ROW = 63090,  // LOGINFAILED row: key file
+  IDS_KEY_PASSPHRASE_PROMPT = 63091,       // question: key file
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

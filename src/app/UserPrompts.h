@@ -17,6 +17,10 @@ class UserPrompts {
 
   // A Yes/No question. `defaultNo` makes No the default button.
   virtual Answer AskYesNo(const std::string& text, bool defaultNo = false) = 0;
+
+  // Asks for a secret (a key's passphrase) without showing it. False when the user gave none or
+  // there is nobody to ask, which is all a front end without a way to ask says.
+  virtual bool AskSecret(const std::string& /*text*/, std::string& /*secret*/) { return false; }
 };
 
 // Says nothing and answers every question with the answer it was built with.

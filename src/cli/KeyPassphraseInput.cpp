@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/StringTable.h"
 #include "engine/FtpJobConnection.h"
 #include "ftp/KeyPassphrase.h"
 
@@ -47,7 +48,7 @@ void AskKeyPassphrases(const Profile& profile, std::FILE* input, bool fromPipe) 
   const bool terminal = fd >= 0 && isatty(fd) != 0;
   if (!terminal && !fromPipe) return;
   for (const std::string& key : KeysAwaitingPassphrase(profile)) {
-    std::fprintf(stderr, "Passphrase for the private key %s: ", key.c_str());
+    std::fprintf(stderr, "%s ", FormatString(IDS_KEY_PASSPHRASE_PROMPT, key.c_str()).c_str());
     std::fflush(stderr);
     std::string passphrase;
     {

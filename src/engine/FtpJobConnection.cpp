@@ -89,6 +89,14 @@ std::vector<std::string> KeysAwaitingPassphrase(const Profile& profile) {
   return keys;
 }
 
+bool UnlockProfileKeys(const Profile& profile, UserPrompts& prompts) {
+  std::string passphrase;
+  for (const std::string& key : KeysAwaitingPassphrase(profile)) {
+    if (!UnlockKey(key, prompts, passphrase)) return false;
+  }
+  return true;
+}
+
 void CloseJobConnection(FtpJobConnection& connection) { connection.reset(); }
 
 bool CreateRemoteFolderChain(CFtpJobConnection& connection, const std::string& path) {

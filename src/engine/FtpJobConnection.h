@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/UserPrompts.h"
 #include "engine/JobContext.h"
 #include "ftp/FtpSession.h"
 
@@ -58,6 +59,10 @@ std::vector<const FtpSite*> ServerAccounts(const Profile& profile);
 // protected by a passphrase this process has not been given, each once: what a front end asks the
 // user for before it starts a run. A job without the passphrase still tries an SSH agent.
 std::vector<std::string> KeysAwaitingPassphrase(const Profile& profile);
+
+// Asks through `prompts` for each of KeysAwaitingPassphrase(profile); false as soon as the user
+// gives none for one (the run should then not start).
+bool UnlockProfileKeys(const Profile& profile, UserPrompts& prompts);
 
 // Closes the session; `connection` is null afterwards.
 void CloseJobConnection(FtpJobConnection& connection);

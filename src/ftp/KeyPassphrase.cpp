@@ -9,6 +9,7 @@
 #include <map>
 
 #include "app/Mutex.h"
+#include "app/StringTable.h"
 #include "formats/FileIo.h"
 
 namespace tarnwick {
@@ -116,5 +117,13 @@ void RememberKeyPassphrase(const std::string& keyFile, const std::string& passph
 }
 
 void ForgetKeyPassphrase(const std::string& keyFile) { Memory().Forget(keyFile); }
+
+bool UnlockKey(const std::string& keyFile, UserPrompts& prompts, std::string& passphrase) {
+  passphrase = RememberedKeyPassphrase(keyFile);
+  if (!passphrase.empty() || !KeyNeedsPassphrase(keyFile)) return true;
+  if (!prompts.AskSecret(FormatString(IDS_KEY_PASSPHRASE_PROMPT, keyFile.c_str()), passphrase)) return false;
+  RememberKeyPassphrase(keyFile, passphrase);
+  return true;
+}
 
 }  // namespace tarnwick

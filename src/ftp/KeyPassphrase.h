@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/UserPrompts.h"
+
 namespace tarnwick {
 
 // Whether the text of a private key file is protected by a passphrase: an OpenSSH key whose cipher
@@ -21,5 +23,10 @@ bool KeyNeedsPassphrase(const std::string& keyFile);
 std::string RememberedKeyPassphrase(const std::string& keyFile);
 void RememberKeyPassphrase(const std::string& keyFile, const std::string& passphrase);
 void ForgetKeyPassphrase(const std::string& keyFile);
+
+// The passphrase to log in with `keyFile`: "" for a key that needs none, the one remembered, or
+// one asked through `prompts` (and remembered). False when the key needs one and the user gave
+// none: the caller then does not go on.
+bool UnlockKey(const std::string& keyFile, UserPrompts& prompts, std::string& passphrase);
 
 }  // namespace tarnwick

@@ -14,6 +14,7 @@
 
 #include "ftp/AccountHistory.h"
 #include "ftp/HistoryList.h"
+#include "ftp/KeyPassphrase.h"
 #include "ftp/LoginTest.h"
 #include "ui/HistoryComboBox.h"
 #include "ui/LoginTestDlg.h"
@@ -172,6 +173,7 @@ void CBackupDestDlg::OnTestLogin() {
   request.tls = account_.tls->isChecked();
   request.sftp = account_.Sftp();
   request.keyFile = request.sftp ? account_.keyFile->text().toStdString() : std::string();
+  if (!UnlockKey(request.keyFile, services_.prompts, request.keyPassphrase)) return;
   CLoginTestDlg dialog(request, services_.prompts, services_.ftpTimeouts, this);
   dialog.exec();
 }

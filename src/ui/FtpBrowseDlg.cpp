@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "engine/PathFilter.h"
+#include "ftp/KeyPassphrase.h"
 #include "ui/EditorTexts.h"
 #include "ui/FtpBrowseSession.h"
 #include "ui/GuiPost.h"
@@ -167,6 +168,11 @@ void CFtpBrowseDlg::Send(Request request, const std::string& path) {
     params.tls = account_.tls;
     params.sftp = account_.sftp;
     params.keyFile = account_.keyFile;
+    // A key whose passphrase the user would not give: nothing to browse with.
+    if (params.sftp && !UnlockKey(params.keyFile, prompts_, params.keyPassphrase)) {
+      QMetaObject::invokeMethod(this, [this] { done(kNotConnected); }, Qt::QueuedConnection);
+      return;
+    }
     session_->Open(params, path, std::move(reply));
   } else {
     session_->Change(path, std::move(reply));

@@ -1,6 +1,7 @@
 #include "ui/MessageBoxPrompts.h"
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QThread>
 
@@ -40,6 +41,20 @@ UserPrompts::Answer MessageBoxPrompts::AskYesNo(const std::string& text, bool de
                                     QMessageBox::Yes | QMessageBox::No, defaultNo ? QMessageBox::No : QMessageBox::Yes);
   });
   return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+bool MessageBoxPrompts::AskSecret(const std::string& text, std::string& secret) {
+  bool given = false;
+  OnGuiThread([&] {
+    QInputDialog dialog(Owner());
+    dialog.setObjectName(QStringLiteral("secretInput"));
+    dialog.setWindowTitle(Title({}));
+    dialog.setLabelText(QString::fromStdString(text));
+    dialog.setTextEchoMode(QLineEdit::Password);
+    given = dialog.exec() == QDialog::Accepted && !dialog.textValue().isEmpty();
+    if (given) secret = dialog.textValue().toStdString();
+  });
+  return given;
 }
 
 }  // namespace tarnwick::ui

@@ -16,6 +16,7 @@ class MessageBoxPrompts : public UserPrompts {
 
   void ShowMessage(const std::string& text, const std::string& title = {}) override;
   Answer AskYesNo(const std::string& text, bool defaultNo = false) override;
+  bool AskSecret(const std::string& text, std::string& secret) override;
 
  private:
   QWidget* Owner() const;

@@ -13,6 +13,7 @@
 
 #include "app/StringTable.h"
 #include "engine/BackupController.h"
+#include "engine/FtpJobConnection.h"
 #include "profiles/ProfileCatalogue.h"
 #include "ui/EditorTexts.h"
 #include "ui/HelpWindow.h"
@@ -254,6 +255,9 @@ void CProfileDlg::accept() {
     services_.prompts.ShowMessage(LoadString(IDS_ANOTHER_JOB_RUNNING));
     return;
   }
+  // A key's passphrase is asked before anything is saved or run: a quick run needs it now, and the
+  // runs of a scheduled profile in this window find it later (they are never asked themselves).
+  if (!UnlockProfileKeys(profile_, services_.prompts) && !scheduled_) return;
   if (save) {
     const Status saved = services_.catalogue.SaveProfileAs(profile_, scheduled_);
     // No to the overwrite question: nothing written, nothing run, the editor stays.

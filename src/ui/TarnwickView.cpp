@@ -13,6 +13,7 @@
 
 #include "app/ProgramFolder.h"
 #include "app/StringTable.h"
+#include "engine/FtpJobConnection.h"
 #include "ui/AboutDlg.h"
 #include "ui/ActivityLogModel.h"
 #include "ui/CommandTable.h"
@@ -37,6 +38,7 @@ class AnsweredPrompts : public UserPrompts {
   AnsweredPrompts(UserPrompts& inner, Answer answer) : inner_(inner), answer_(answer) {}
   void ShowMessage(const std::string& text, const std::string& title) override { inner_.ShowMessage(text, title); }
   Answer AskYesNo(const std::string&, bool) override { return answer_; }
+  bool AskSecret(const std::string& text, std::string& secret) override { return inner_.AskSecret(text, secret); }
 
  private:
   UserPrompts& inner_;
@@ -337,6 +339,7 @@ void CTarnwickView::OnLaunchQuick() {
   }
   // The list shows the file's name: the run is logged and stamped under it.
   profile.name = name;
+  if (!UnlockProfileKeys(profile, services_.prompts)) return;
   controller_.RunNow(profile);
   ReloadCatalogue();
   UpdateCommandStates();

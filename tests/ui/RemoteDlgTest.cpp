@@ -267,6 +267,54 @@ TEST_F(RemoteFixture, BrowsedItemsBecomeTheAccountsSourceAndOkStoresTheAccount) 
   EXPECT_EQ(Names(reopened.ItemList()), QStringList({"/Small.txt"}));
 }
 
+// An SFTP source typed into the dialog: its key's passphrase is asked once, when the browser
+// first logs in, and only the key's path is kept.
+TEST(SftpRemoteSource, AProtectedKeyIsAskedForOnceAndTheAccountKeepsOnlyItsPath) {
+  std::string whyNot;
+  const auto server = tarnwick::test::StartSshTestServer(whyNot);
+  if (!server) GTEST_SKIP() << whyNot;
+  Sandbox sandbox;
+  EditorWorld world;
+  WriteFile(sandbox / "home/.ssh/known_hosts", ReadFile(server->knownHostsFile()));
+  const tarnwick::test::ScopedEnv home("HOME", (sandbox / "home").c_str());
+  const tarnwick::test::ScopedEnv noAgent("SSH_AUTH_SOCK", nullptr);
+  const std::string key = (sandbox / "protected_key").string();
+  ASSERT_EQ(std::system(("ssh-keygen -q -t ed25519 -N 'open sesame' -f '" + key + "' >/dev/null").c_str()), 0);
+  server->Authorize(key + ".pub");
+  WriteFile(server->root() / "a.txt", "a");
+  world.prompts.secrets = {"open sesame"};
+
+  Profile profile;
+  CRemoteSourceDlg dialog(profile, world.services);
+  dialog.show();
+  const FtpAccountControls& account = dialog.Account();
+  account.host->setEditText("127.0.0.1");
+  account.protocol->setCurrentText("SFTP");
+  EXPECT_TRUE(account.keyFile->isVisible());
+  account.port->setText(QString::number(server->port()));
+  account.user->setText(QString::fromStdString(server->user()));
+  account.keyFile->setText(QString::fromStdString(key));
+  dialog.InitialPathEdit()->setText(QString::fromStdString(server->root().string()));
+  for (int browse = 0; browse < 2; ++browse) {
+    WhenModal<CFtpBrowseDlg>([](CFtpBrowseDlg& browser) {
+      ASSERT_TRUE(WaitFor([&] { return !browser.Busy(); }));
+      ASSERT_NE(browser.Row("a.txt"), nullptr);
+      browser.Row("a.txt")->setSelected(true);
+      browser.OnAddToList();
+      browser.accept();
+    });
+    dialog.OnBrowse();
+  }
+  EXPECT_EQ(world.prompts.secretQuestions, std::vector<std::string>{"Passphrase for the private key " + key + ":"});
+  ASSERT_EQ(profile.remoteSources.size(), 1u);
+  EXPECT_TRUE(profile.remoteSources[0].site.sftp);
+  EXPECT_EQ(profile.remoteSources[0].site.keyFile, key);
+  dialog.accept();
+  const std::string stored = ReadFile(sandbox / "bin/ftpsrc.ini");
+  EXPECT_NE(stored.find("SFTP=1\nKEYFILE=" + key + "\n"), std::string::npos) << stored;
+  EXPECT_EQ(stored.find("open sesame"), std::string::npos);
+}
+
 TEST_F(RemoteFixture, OkKeepsNoAccountThatCouldNotBeUsed) {
   CRemoteSourceDlg dialog(profile, world.services);
   dialog.show();
