@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -23,8 +24,8 @@ struct ProcessResult {
 pid_t StartProcess(const std::vector<std::string>& command, const std::filesystem::path& workdir,
                    const std::filesystem::path& out, const std::filesystem::path& err, int errFd = -1);
 
-// Waits for the process; its exit status, or -1.
-int WaitProcess(pid_t pid);
+// Waits for the process; its exit status, or -1. One still running after `limit` is killed (-1).
+int WaitProcess(pid_t pid, std::chrono::milliseconds limit = std::chrono::hours(24));
 
 // A temporary folder holding bin/tarnwick-cli (a link to the built program) and bin/Profile, made
 // the program folder of this process too, so profiles saved by the test are the ones the CLI sees.
@@ -38,8 +39,8 @@ class CliSandbox {
 
   // Starts `tarnwick-cli args...` in the sandbox folder; output goes to the files "out" and "err".
   pid_t Start(const std::vector<std::string>& args, int errFd = -1) const;
-  // Waits for a started run and collects its output.
-  ProcessResult Finish(pid_t pid) const;
+  // Waits for a started run (killing it after `limit`) and collects its output.
+  ProcessResult Finish(pid_t pid, std::chrono::milliseconds limit = std::chrono::hours(24)) const;
   ProcessResult Run(const std::vector<std::string>& args) const { return Finish(Start(args)); }
   // Waits until the running program has printed `text` (at most 20 s).
   bool WaitForOutput(const std::string& text) const { return WaitForText("out", text); }
@@ -52,7 +53,8 @@ class CliSandbox {
 
  private:
   std::vector<std::string> Command(const std::vector<std::string>& args) const;
-  ProcessResult Collect(pid_t pid, const std::string& out, const std::string& err) const;
+  ProcessResult Collect(pid_t pid, const std::string& out, const std::string& err,
+                        std::chrono::milliseconds limit = std::chrono::hours(24)) const;
 
   TempDir dir_;
   std::filesystem::path cli_;
