@@ -11,6 +11,7 @@ namespace {
 
 using test::ReadFile;
 using test::SshTestServer;
+using test::SshTestServerOptions;
 using test::WriteFile;
 
 // The first word ssh-keygen prints for a key's fingerprint.
@@ -135,6 +136,18 @@ TEST_F(SftpSessionTest, UnknownAndChangedHostKeysAreRefused) {
   EXPECT_FALSE(session.Connect(server.Account()).ok());
   ASSERT_TRUE(AddKnownHost(server.knownHostsFile(), session.TlsProblem().knownHostsLine).ok());
   EXPECT_TRUE(session.Connect(server.Account()).ok()) << ReadFile(server.knownHostsFile());
+}
+
+// A connection lost during the login is the network's fault, not a refusal: the user should not
+// go looking for a wrong key or password.
+TEST(SftpDroppedLoginTest, AConnectionLostWhileLoggingInIsNotARefusedLogin) {
+  std::string whyNot;
+  SshTestServerOptions options;
+  options.dropKeyLogins = true;
+  const auto server = test::StartSshTestServer(whyNot, options);
+  if (!server) GTEST_SKIP() << whyNot;
+  CFtpSession session;
+  EXPECT_EQ(session.Connect(server->Account()).code(), StatusCode::NetworkError) << server->Log();
 }
 
 // Password logins against a server that checks them in a private copy of /etc/shadow.

@@ -110,19 +110,16 @@ SshTestServer::SshTestServer(const SshTestServerOptions& options) : root_(dir_ /
   }
   // sshd insists on its privilege separation folder, which only the package's service makes.
   if (getuid() == 0) std::filesystem::create_directories("/run/sshd");
-  WriteFile(dir_ / "sshd_config",
-            "ListenAddress 127.0.0.1\n"
-            "HostKey " +
-                (dir_ / "host_key").string() +
-                "\n"
-                "AuthorizedKeysFile " +
-                (dir_ / "authorized_keys").string() +
-                "\n"
-                "PasswordAuthentication " +
-                (passwords ? "yes" : "no") +
-                "\nKbdInteractiveAuthentication no\nUsePAM no\n"
-                "PermitRootLogin yes\nStrictModes no\nPidFile none\n"
-                "Subsystem sftp internal-sftp\n");
+  // Dropped key logins: sshd runs the keys command from the session's monitor, which it kills.
+  const std::string keys =
+      options.dropKeyLogins
+          ? "AuthorizedKeysFile none\nAuthorizedKeysCommand /bin/sh -c \"kill -9 $PPID\"\nAuthorizedKeysCommandUser " + user_
+          : "AuthorizedKeysFile " + (dir_ / "authorized_keys").string();
+  WriteFile(dir_ / "sshd_config", "ListenAddress 127.0.0.1\nHostKey " + (dir_ / "host_key").string() + "\n" + keys +
+                                      "\nPasswordAuthentication " + (passwords ? "yes" : "no") +
+                                      "\nKbdInteractiveAuthentication no\nUsePAM no\n"
+                                      "PermitRootLogin yes\nStrictModes no\nPidFile none\n"
+                                      "Subsystem sftp internal-sftp\n");
 
   port_ = ClosedLoopbackPort();
   const std::string config = (dir_ / "sshd_config").string();

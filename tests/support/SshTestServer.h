@@ -28,6 +28,8 @@ namespace tarnwick::test {
 
 struct SshTestServerOptions {
   std::string password;  // not empty: password logins too, with this password for user()
+  // Every key login ends the connection while the key is checked, as a server crashing then would.
+  bool dropKeyLogins = false;
 };
 
 class SshTestServer {
