@@ -24,26 +24,8 @@ pass=bench
 mkdir -p "$root/data" "$root/prog/Profile" "$root/ftp" "$root/down"
 ln -sf "$(readlink -f "$cli")" "$root/prog/tarnwick-cli"
 
-# Test data, made once: one 1 GiB file and 2,000 files of 1-16 KiB in one folder.
-if [[ ! -f $root/data/made ]]; then
-  echo "making the test data..." >&2
-  rm -rf "$root/data/big" "$root/data/small"
-  /usr/bin/python3 - "$root/data" <<'PY'
-import os, random, sys
-base = sys.argv[1]
-os.makedirs(os.path.join(base, "big"))
-with open(os.path.join(base, "big", "big.bin"), "wb") as f:
-    for _ in range(1024):
-        f.write(os.urandom(1 << 20))
-os.makedirs(os.path.join(base, "small"))
-rng = random.Random(2000)
-blob = os.urandom(16384)
-for n in range(2000):
-    with open(os.path.join(base, "small", "f%04d.dat" % n), "wb") as f:
-        f.write(blob[:rng.randint(1024, 16384)])
-PY
-  touch "$root/data/made"
-fi
+. "$repo/bench/transfer_data.sh"
+make_transfer_data "$root/data"
 
 # The server ends when its stdin (a fifo held open here) closes.
 rm -f "$root/server.in"
@@ -80,20 +62,15 @@ timed() {
   rm -rf "$root/ftp/tw" "$root/ftp/curl" "$root/down/tw" "$root/down/curl.bin"
   mkdir -p "$root/ftp/curl"
   sync
-  if ! /usr/bin/time -o "$root/time.txt" -f "%e %M" "$@" > "$root/last.out" 2>&1; then
-    echo "$name failed:" >&2; tail -20 "$root/last.out" >&2; exit 1
-  fi
-  cat "$root/time.txt" >> "$root/$name.times"
+  time_run "$root/$name.times" "$@"
 }
-median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
-peak() { cut -d' ' -f2 "$root/$1.times" | sort -g | tail -1; }
 
 compare() {  # label tw-name curl-name
   local tw curl
   tw=$(cut -d' ' -f1 "$root/$2.times" | median)
   curl=$(cut -d' ' -f1 "$root/$3.times" | median)
   printf '%-22s tarnwick %7.2f s  curl %7.2f s  ratio %.2f  peak memory tarnwick %d KiB, curl %d KiB\n' \
-    "$1" "$tw" "$curl" "$(awk -v c="$curl" -v t="$tw" 'BEGIN {print c / t}')" "$(peak "$2")" "$(peak "$3")"
+    "$1" "$tw" "$curl" "$(awk -v c="$curl" -v t="$tw" 'BEGIN {print c / t}')" "$(peak "$root/$2.times")" "$(peak "$root/$3.times")"
 }
 
 cd "$root/data/small"
@@ -113,4 +90,4 @@ compare "upload 1 GiB" tw-up-big curl-up-big
 compare "download 1 GiB" tw-down-big curl-down-big
 compare "upload 2,000 files" tw-up-small curl-up-small
 printf '%-22s tarnwick %7.2f s  peak memory %d KiB\n' "zip job, 1 GiB archive" \
-  "$(cut -d' ' -f1 "$root/tw-zip-big.times")" "$(peak tw-zip-big)"
+  "$(cut -d' ' -f1 "$root/tw-zip-big.times")" "$(peak "$root/tw-zip-big.times")"

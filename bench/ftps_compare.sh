@@ -16,14 +16,10 @@ root=/tmp/tarnwick-ftpsbench
 runs=${TARNWICK_BENCH_RUNS:-3}
 [[ -x $cli ]] || { echo "no tarnwick-cli at $cli (build it in Release first)" >&2; exit 2; }
 
-mkdir -p "$root/data/big" "$root/data/small" "$root/certs" "$root/prog/Profile"
+mkdir -p "$root/data" "$root/certs" "$root/prog/Profile"
 ln -sf "$(readlink -f "$cli")" "$root/prog/tarnwick-cli"
-if [[ ! -f $root/data/made ]]; then
-  echo "making the test data..." >&2
-  head -c 1073741824 /dev/urandom > "$root/data/big/big.bin"
-  for ((n = 0; n < 2000; n++)); do head -c $((1024 + (n * 7919) % 15361)) /dev/urandom > "$root/data/small/f$n.dat"; done
-  touch "$root/data/made"
-fi
+. "$repo/bench/transfer_data.sh"
+make_transfer_data "$root/data"
 /usr/bin/python3 "$repo/tests/support/make_test_certs.py" "$root/certs"
 export TARNWICK_CA_FILE=$root/certs/ca.pem
 
@@ -67,7 +63,6 @@ timed() {  # profile: appends the seconds to $root/profile.times
   end=$(date +%s.%N)
   awk -v s="$start" -v e="$end" 'BEGIN {print e - s}' >> "$root/$1.times"
 }
-median() { sort -g "$root/$1.times" | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 
 rm -f "$root"/*.times
 for ((i = 0; i < runs; i++)); do
@@ -75,8 +70,8 @@ for ((i = 0; i < runs; i++)); do
 done
 echo "tarnwick-cli upload to pyftpdlib on 127.0.0.1, median of $runs runs; ratio = TLS time / plain time"
 for set in big small; do
-  plain=$(median plain-$set)
-  tls=$(median tls-$set)
+  plain=$(median < "$root/plain-$set.times")
+  tls=$(median < "$root/tls-$set.times")
   printf '%-8s plain %7.2f s  TLS %7.2f s  ratio %.2f\n' "$set" "$plain" "$tls" \
     "$(awk -v p="$plain" -v t="$tls" 'BEGIN {print t / p}')"
 done

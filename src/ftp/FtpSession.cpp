@@ -240,6 +240,7 @@ struct CFtpSession::Impl {
   const std::atomic<bool>* interrupt = nullptr;
   bool transferring = false;           // inside a read, write or close of an open file
   std::vector<curl_socket_t> sockets;  // opened by libcurl for this session, not yet closed
+  bool hungUp = false;                 // the server closed the connection during an SFTP login
 
   void Drop() {
     Abort();
@@ -287,6 +288,7 @@ struct CFtpSession::Impl {
     result = CURLE_OK;
     failure = Status();
     tlsProblem = {};
+    hungUp = false;
     errorBuffer[0] = 0;
     FreeQuote();
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
@@ -398,6 +400,19 @@ struct CFtpSession::Impl {
     return close(fd);
   }
 
+  // Whether the server closed (or reset) one of the session's connections.
+  bool ServerHungUp() const {
+    const int savedErrno = errno;  // libcurl may still look at it after its message
+    bool closed = false;
+    for (curl_socket_t socket : sockets) {
+      char byte = 0;
+      const ssize_t n = recv(socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+      closed = closed || n == 0 || (n < 0 && errno == ECONNRESET);
+    }
+    errno = savedErrno;
+    return closed;
+  }
+
   // Quote commands run after the login; "*" keeps a refusal from ending the connection.
   void SetCommands(std::initializer_list<std::string> commands) {
     for (const std::string& command : commands) quote = curl_slist_append(quote, ("*" + command).c_str());
@@ -411,6 +426,9 @@ struct CFtpSession::Impl {
   }
 
   void Record(curl_infotype type, std::string_view data) {
+    // libcurl calls every failed SSH login a denied one; a server that had already hung up when
+    // libcurl said so lost the connection rather than refused the login.
+    if (type == CURLINFO_TEXT && params.sftp && !connected && !hungUp) hungUp = ServerHungUp();
     if (type == CURLINFO_HEADER_OUT) {
       progress += data.size();
       while (!data.empty() && (data.back() == '\n' || data.back() == '\r')) data.remove_suffix(1);
@@ -625,8 +643,8 @@ struct CFtpSession::Impl {
     if (!Run()) {
       Status failed = failure;
       if (failed.code() != StatusCode::Stopped) {
-        failed = result == CURLE_LOGIN_DENIED ? Status::Refused(failed.message(), params.host)
-                                              : Status::NetworkError(failed.message(), params.host);
+        failed = result == CURLE_LOGIN_DENIED && !hungUp ? Status::Refused(failed.message(), params.host)
+                                                         : Status::NetworkError(failed.message(), params.host);
       }
       Drop();
       return failed;

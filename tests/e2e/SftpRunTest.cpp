@@ -1,12 +1,16 @@
 // tarnwick-cli runs against a real OpenSSH server: a compressed upload of local and SFTP-sourced
-// files, a copy, and servers whose host key the user's known_hosts does not vouch for.
+// files, a copy, servers whose host key the user's known_hosts does not vouch for, password
+// logins and sessions the server drops in the middle of a transfer.
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/ProgramFolder.h"
 #include "profiles/Profile.h"
@@ -20,42 +24,79 @@ namespace {
 class SftpRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string whyNot;
-    server_ = StartSshTestServer(whyNot);
-    if (!server_) GTEST_SKIP() << whyNot;
-    WriteFile(dir_ / "home/.ssh/known_hosts", ReadFile(server_->knownHostsFile()));
+    Serve({});
+    if (!server_) return;
     WriteFile(server_->root() / "pub/remote file.txt", "R");
     WriteFile(dir_ / "src/local.txt", std::string(200000, 'l'));
   }
 
-  FtpSite Site(const std::string& remotePath) const {
-    FtpSite site{"127.0.0.1", std::to_string(server_->port()), server_->user(), "", remotePath, "0", true};
+  // (Re)starts the server, trusted through the user's known_hosts.
+  void Serve(const SshTestServerOptions& options) {
+    std::string whyNot;
+    server_ = StartSshTestServer(whyNot, options);
+    if (!server_) GTEST_SKIP() << whyNot;
+    WriteFile(dir_ / "home/.ssh/known_hosts", ReadFile(server_->knownHostsFile()));
+  }
+
+  // A key login, or a password login when `password` is given.
+  FtpSite Site(const std::string& remotePath, const std::string& password = "") const {
+    FtpSite site{"127.0.0.1", std::to_string(server_->port()), server_->user(), password, remotePath, "0", true};
     site.sftp = true;
-    site.keyFile = server_->keyFile();
+    if (password.empty()) site.keyFile = server_->keyFile();
     return site;
+  }
+
+  void SaveProfile(const std::function<void(Profile&)>& adjust) {
+    Profile p;
+    ResetSchedule(p.schedule, std::time(nullptr));
+    p.name = "ssh";
+    adjust(p);
+    ProfilePathFor(p);
+    ASSERT_TRUE(WriteProfile(p, std::time(nullptr)).ok());
   }
 
   // Saves a profile sending local.txt and the server's "remote file.txt" to /backup on it, logging
   // in with `keyFile` when given.
   void SaveProfile(bool compress, const std::string& keyFile = {}) {
-    Profile p;
-    ResetSchedule(p.schedule, std::time(nullptr));
-    p.name = "ssh";
-    p.localSources = {{(dir_ / "src/local.txt").string(), "", ItemKind::LocalFile, false}};
-    p.remoteSources = {FtpSource{Site(""), {{(server_->root() / "pub").string(), "+[*]", ItemKind::FtpFolder, false}}}};
-    p.destIsLocal = false;
-    p.ftpDest = Site((server_->root() / "backup").string());
-    if (!keyFile.empty()) p.remoteSources[0].site.keyFile = p.ftpDest.keyFile = keyFile;
-    p.compress = compress;
-    p.zipFileName = "all.zip";
-    ProfilePathFor(p);
-    ASSERT_TRUE(WriteProfile(p, std::time(nullptr)).ok());
+    SaveProfile([&](Profile& p) {
+      p.localSources = {{(dir_ / "src/local.txt").string(), "", ItemKind::LocalFile, false}};
+      p.remoteSources = {
+          FtpSource{Site(""), {{(server_->root() / "pub").string(), "+[*]", ItemKind::FtpFolder, false}}}};
+      p.destIsLocal = false;
+      p.ftpDest = Site((server_->root() / "backup").string());
+      if (!keyFile.empty()) p.remoteSources[0].site.keyFile = p.ftpDest.keyFile = keyFile;
+      p.compress = compress;
+      p.zipFileName = "all.zip";
+    });
   }
 
   ProcessResult Run(const std::vector<std::string>& args = {"run", "ssh"}, const std::string& input = {}) {
     const ScopedEnv home("HOME", (dir_ / "home").c_str());
     const ScopedEnv noAgent("SSH_AUTH_SOCK", nullptr);
     return dir_.RunWithInput(args, input);
+  }
+
+  // Runs the saved profile and drops the server's sessions once 4 MiB have arrived under
+  // `arriving`, mid-transfer; the run must then end by itself.
+  ProcessResult RunAndDropSessions(const std::filesystem::path& arriving) {
+    const ScopedEnv home("HOME", (dir_ / "home").c_str());
+    const pid_t pid = dir_.Start({"run", "ssh"});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (BytesUnder(arriving) < (4U << 20) && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_GT(server_->DropSessions(), 0) << "no transfer to cut short";
+    return dir_.Finish(pid, std::chrono::seconds(20));
+  }
+
+  static std::uintmax_t BytesUnder(const std::filesystem::path& folder) {
+    std::uintmax_t bytes = 0;
+    std::error_code error;
+    for (std::filesystem::recursive_directory_iterator it(folder, error), end; !error && it != end;
+         it.increment(error)) {
+      if (it->is_regular_file(error)) bytes += it->file_size(error);
+    }
+    return bytes;
   }
 
   std::unique_ptr<SshTestServer> server_;
@@ -136,6 +177,56 @@ TEST_F(SftpRunTest, TrustAddsAnUnknownHostKeyOnlyWhenItsFingerprintIsNamedAndNev
   EXPECT_EQ(changed.status, 1);
   EXPECT_NE(changed.out.find("SSH host key changed"), std::string::npos) << changed.out;
   EXPECT_EQ(ReadFile(knownHosts), server_->ChangedKnownHostsLine() + "\n");
+}
+
+TEST_F(SftpRunTest, AWrongPasswordLogsARefusedLoginWithoutThePassword) {
+  Serve({"Tw-test-7f3k"});
+  if (!server_) return;
+  SaveProfile([&](Profile& p) {
+    p.localSources = {{(dir_ / "src/local.txt").string(), "", ItemKind::LocalFile, false}};
+    p.destIsLocal = false;
+    p.ftpDest = Site((server_->root() / "backup").string(), "wrong-password");
+  });
+  const ProcessResult result = Run();
+  EXPECT_EQ(result.status, 1) << result.out;
+  for (const char* row : {"\tLOGGINGIN\tUSER: ", "\tLOGINFAILED\tLogin Failed.\n", "\tBACKUPEND\t"}) {
+    EXPECT_NE(result.out.find(row), std::string::npos) << row << " in\n" << result.out;
+  }
+  EXPECT_EQ(result.out.find("wrong-password"), std::string::npos) << result.out;
+  EXPECT_EQ(result.err.find("wrong-password"), std::string::npos) << result.err;
+  EXPECT_FALSE(std::filesystem::exists(server_->root() / "backup"));
+}
+
+constexpr std::uintmax_t kLargeFile = std::uintmax_t{256} << 20;
+
+TEST_F(SftpRunTest, ASessionDroppedDuringAnUploadFailsTheRunAndLeavesNoFile) {
+  WriteFile(dir_ / "src/large.bin", "");
+  std::filesystem::resize_file(dir_ / "src/large.bin", kLargeFile);
+  SaveProfile([&](Profile& p) {
+    p.localSources = {{(dir_ / "src/large.bin").string(), "", ItemKind::LocalFile, false}};
+    p.destIsLocal = false;
+    p.ftpDest = Site((server_->root() / "backup").string());
+  });
+  const ProcessResult result = RunAndDropSessions(server_->root() / "backup");
+  EXPECT_EQ(result.status, 1) << result.out << result.err;
+  EXPECT_NE(result.out.find("\tERROR\t"), std::string::npos) << result.out;
+  EXPECT_FALSE(std::filesystem::exists(server_->root() / "backup/large.bin"));
+  EXPECT_EQ(BytesUnder(server_->root() / "backup"), 0U) << "the partial upload is deleted after a fresh login";
+}
+
+TEST_F(SftpRunTest, ASessionDroppedDuringADownloadFailsTheRunAndLeavesNoFile) {
+  WriteFile(server_->root() / "pub/large.bin", "");
+  std::filesystem::resize_file(server_->root() / "pub/large.bin", kLargeFile);
+  SaveProfile([&](Profile& p) {
+    p.remoteSources = {
+        FtpSource{Site(""), {{(server_->root() / "pub/large.bin").string(), "", ItemKind::FtpFile, false}}}};
+    p.localDestFolder = (dir_ / "dst").string();
+  });
+  const ProcessResult result = RunAndDropSessions(dir_ / "dst");
+  EXPECT_EQ(result.status, 1) << result.out << result.err;
+  EXPECT_NE(result.out.find("\tERROR\t"), std::string::npos) << result.out;
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "dst/large.bin"));
+  EXPECT_EQ(BytesUnder(dir_ / "dst"), 0U) << "no partial download is kept";
 }
 
 }  // namespace

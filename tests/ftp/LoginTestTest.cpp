@@ -138,6 +138,23 @@ TEST(LoginTestTest, SftpLoginsTellTheHostKeyTheyDoNotKnow) {
   EXPECT_NE(unknown[4].find(account.knownHostsFile), std::string::npos) << unknown[4];
 }
 
+TEST(LoginTestTest, SftpPasswordLoginsSucceedOrFailAsTheServerSays) {
+  std::string whyNot;
+  const auto server = test::StartSshTestServer(whyNot, {"Tw-test-7f3k"});
+  if (!server) GTEST_SKIP() << whyNot;
+  const FtpConnectParams account = server->Account();
+  for (const auto& [password, last] : {std::pair<std::string, std::string>{"Tw-test-7f3k", "Login test successfully."},
+                                       {"wrong-password", "Unable to login to host 127.0.0.1."}}) {
+    LoginTestRequest request{account.host, account.user, password, "", false, account.port};
+    request.sftp = true;
+    request.knownHostsFile = account.knownHostsFile;
+    const std::vector<std::string> lines = RunTest(request);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), last) << server->Log();
+    for (const std::string& line : lines) EXPECT_EQ(line.find(password), std::string::npos) << line;
+  }
+}
+
 TEST(LoginTestTest, PortTextIsShownAsItsNumber) {
   LoginTestRequest request{"ftp.example.org", "", "", "", false, PortFromText("0021")};
   EXPECT_EQ(LoginTestLines(LoginTestEvent::Connecting, request),

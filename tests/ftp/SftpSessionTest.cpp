@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "ftp/FtpSession.h"
 #include "ftp/KnownHosts.h"
@@ -10,6 +11,7 @@ namespace {
 
 using test::ReadFile;
 using test::SshTestServer;
+using test::SshTestServerOptions;
 using test::WriteFile;
 
 // The first word ssh-keygen prints for a key's fingerprint.
@@ -134,6 +136,68 @@ TEST_F(SftpSessionTest, UnknownAndChangedHostKeysAreRefused) {
   EXPECT_FALSE(session.Connect(server.Account()).ok());
   ASSERT_TRUE(AddKnownHost(server.knownHostsFile(), session.TlsProblem().knownHostsLine).ok());
   EXPECT_TRUE(session.Connect(server.Account()).ok()) << ReadFile(server.knownHostsFile());
+}
+
+// A connection lost during the login is the network's fault, not a refusal: the user should not
+// go looking for a wrong key or password.
+TEST(SftpDroppedLoginTest, AConnectionLostWhileLoggingInIsNotARefusedLogin) {
+  std::string whyNot;
+  SshTestServerOptions options;
+  options.dropKeyLogins = true;
+  const auto server = test::StartSshTestServer(whyNot, options);
+  if (!server) GTEST_SKIP() << whyNot;
+  CFtpSession session;
+  EXPECT_EQ(session.Connect(server->Account()).code(), StatusCode::NetworkError) << server->Log();
+}
+
+// Password logins against a server that checks them in a private copy of /etc/shadow.
+class SftpPasswordTest : public ::testing::Test {
+ protected:
+  static constexpr const char* kPassword = "Tw-test-7f3k";
+
+  void SetUp() override {
+    if (getuid() == 0) systemShadow_ = ReadFile("/etc/shadow");
+    std::string whyNot;
+    server_ = test::StartSshTestServer(whyNot, {kPassword});
+    if (!server_) GTEST_SKIP() << whyNot;
+  }
+
+  FtpConnectParams Account(const std::string& password) const {
+    FtpConnectParams params = server_->Account();
+    params.keyFile.clear();
+    params.password = password;
+    return params;
+  }
+
+  std::string systemShadow_;
+  std::unique_ptr<SshTestServer> server_;
+};
+
+TEST_F(SftpPasswordTest, TheRightPasswordLogsInAndMovesFiles) {
+  CFtpSession session;
+  const Status connected = session.Connect(Account(kPassword));
+  ASSERT_TRUE(connected.ok()) << connected.ToString() << server_->Log();
+  const std::string path = (server_->root() / "up.bin").string();
+  std::unique_ptr<CFtpFile> file;
+  ASSERT_TRUE(session.OpenFile(path, FtpFileMode::Write, file).ok());
+  ASSERT_TRUE(file->Write("password", 8).ok());
+  ASSERT_TRUE(file->Close().ok());
+  EXPECT_EQ(ReadFile(path), "password");
+  ASSERT_TRUE(session.OpenFile(path, FtpFileMode::Read, file).ok());
+  char back[16] = {};
+  std::size_t got = 0;
+  ASSERT_TRUE(file->Read(back, sizeof back, got).ok());
+  EXPECT_EQ(std::string(back, got), "password");
+  // The server's copy of the shadow file never reaches the rest of the machine.
+  EXPECT_EQ(ReadFile("/etc/shadow"), systemShadow_);
+}
+
+TEST_F(SftpPasswordTest, AWrongPasswordIsARefusedLogin) {
+  CFtpSession session;
+  const Status connected = session.Connect(Account("wrong-password"));
+  EXPECT_EQ(connected.code(), StatusCode::Refused) << connected.ToString();
+  EXPECT_EQ(connected.message().find("wrong-password"), std::string::npos) << connected.message();
+  EXPECT_FALSE(session.IsConnected());
 }
 
 TEST(SftpTimeoutTest, AServerThatNeverSpeaksFailsWithinTheConnectTimeout) {

@@ -1,10 +1,12 @@
 #include "support/CliSandbox.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <sstream>
 #include <thread>
@@ -37,11 +39,20 @@ pid_t StartProcess(const std::vector<std::string>& command, const fs::path& work
   ::_exit(127);
 }
 
-int WaitProcess(pid_t pid) {
+int WaitProcess(pid_t pid, std::chrono::milliseconds limit) {
   if (pid < 0) return -1;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
+  for (;;) {
+    const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+    if (ended == pid) break;
+    if (ended < 0 && errno != EINTR) return -1;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, nullptr, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -67,7 +78,9 @@ ProcessResult CliSandbox::RunWithInput(const std::vector<std::string>& args, con
   return Finish(StartProcess(Command(args), dir_.path(), dir_ / "out", dir_ / "err", -1, dir_ / "in"));
 }
 
-ProcessResult CliSandbox::Finish(pid_t pid) const { return Collect(pid, "out", "err"); }
+ProcessResult CliSandbox::Finish(pid_t pid, std::chrono::milliseconds limit) const {
+  return Collect(pid, "out", "err", limit);
+}
 
 pid_t CliSandbox::StartNamed(const std::string& name, const std::vector<std::string>& args) const {
   return StartProcess(Command(args), dir_.path(), dir_ / (name + ".out"), dir_ / (name + ".err"));
@@ -77,9 +90,10 @@ ProcessResult CliSandbox::FinishNamed(const std::string& name, pid_t pid) const 
   return Collect(pid, name + ".out", name + ".err");
 }
 
-ProcessResult CliSandbox::Collect(pid_t pid, const std::string& out, const std::string& err) const {
+ProcessResult CliSandbox::Collect(pid_t pid, const std::string& out, const std::string& err,
+                                  std::chrono::milliseconds limit) const {
   ProcessResult result;
-  result.status = WaitProcess(pid);
+  result.status = WaitProcess(pid, limit);
   std::error_code ec;
   if (fs::exists(dir_ / out, ec)) result.out = ReadFile(dir_ / out);
   if (fs::exists(dir_ / err, ec)) result.err = ReadFile(dir_ / err);

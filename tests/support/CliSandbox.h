@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -24,8 +25,8 @@ pid_t StartProcess(const std::vector<std::string>& command, const std::filesyste
                    const std::filesystem::path& out, const std::filesystem::path& err, int errFd = -1,
                    const std::filesystem::path& in = "/dev/null");
 
-// Waits for the process; its exit status, or -1.
-int WaitProcess(pid_t pid);
+// Waits for the process; its exit status, or -1. One still running after `limit` is killed (-1).
+int WaitProcess(pid_t pid, std::chrono::milliseconds limit = std::chrono::hours(24));
 
 // A temporary folder holding bin/tarnwick-cli (a link to the built program) and bin/Profile, made
 // the program folder of this process too, so profiles saved by the test are the ones the CLI sees.
@@ -39,8 +40,8 @@ class CliSandbox {
 
   // Starts `tarnwick-cli args...` in the sandbox folder; output goes to the files "out" and "err".
   pid_t Start(const std::vector<std::string>& args, int errFd = -1) const;
-  // Waits for a started run and collects its output.
-  ProcessResult Finish(pid_t pid) const;
+  // Waits for a started run (killing it after `limit`) and collects its output.
+  ProcessResult Finish(pid_t pid, std::chrono::milliseconds limit = std::chrono::hours(24)) const;
   ProcessResult Run(const std::vector<std::string>& args) const { return Finish(Start(args)); }
   // Runs it with `input` as its standard input.
   ProcessResult RunWithInput(const std::vector<std::string>& args, const std::string& input) const;
@@ -55,7 +56,8 @@ class CliSandbox {
 
  private:
   std::vector<std::string> Command(const std::vector<std::string>& args) const;
-  ProcessResult Collect(pid_t pid, const std::string& out, const std::string& err) const;
+  ProcessResult Collect(pid_t pid, const std::string& out, const std::string& err,
+                        std::chrono::milliseconds limit = std::chrono::hours(24)) const;
 
   TempDir dir_;
   std::filesystem::path cli_;

@@ -2,6 +2,11 @@
 // system's) on a free loopback port for one test: its own host key, key login only for the user
 // running the test, SFTP through the built-in server.
 //
+// With a password in its options the server also takes password logins. sshd checks passwords
+// against the shadow database, which a test must not change: the server then runs in a mount
+// namespace of its own where a copy of /etc/shadow, with the test's password for the user, lies
+// over the real one. That needs root; elsewhere the constructor throws and tests skip.
+//
 //   root()            a folder for the test's files (an absolute path on the server too)
 //   keyFile()         the private key the server accepts; otherKey() one it does not know
 //   knownHostsFile()  a known-hosts file that holds the server's host key
@@ -21,9 +26,15 @@
 
 namespace tarnwick::test {
 
+struct SshTestServerOptions {
+  std::string password;  // not empty: password logins too, with this password for user()
+  // Every key login ends the connection while the key is checked, as a server crashing then would.
+  bool dropKeyLogins = false;
+};
+
 class SshTestServer {
  public:
-  SshTestServer();
+  explicit SshTestServer(const SshTestServerOptions& options = {});
   ~SshTestServer();
   SshTestServer(const SshTestServer&) = delete;
   SshTestServer& operator=(const SshTestServer&) = delete;
@@ -41,6 +52,9 @@ class SshTestServer {
   // Connection parameters for a key login that trusts the server's key.
   FtpConnectParams Account() const;
   std::string Log() const;
+  // Kills every process the server started for its connections (the listener stays), as a
+  // crashed or restarted server would end them; returns how many it killed.
+  int DropSessions();
 
  private:
   TempDir dir_;
@@ -51,6 +65,6 @@ class SshTestServer {
 };
 
 // A started server, or null with the reason in `whyNot` (for the test to skip with).
-std::unique_ptr<SshTestServer> StartSshTestServer(std::string& whyNot);
+std::unique_ptr<SshTestServer> StartSshTestServer(std::string& whyNot, const SshTestServerOptions& options = {});
 
 }  // namespace tarnwick::test
