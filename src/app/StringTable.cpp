@@ -250,7 +250,7 @@ constexpr Entry kEntries[] = {
     {IDS_VERIFY_SOURCE_UNREADABLE, "its source cannot be read (%s)"},
     {IDS_VERIFY_SIZE_DIFFERS, "it holds %lld bytes, its source %lld"},
     {IDS_VERIFY_TIME_DIFFERS, "its modification time differs from its source's"},
-    {IDS_VERIFY_CONTENT_DIFFERS, "its content differs from its source (CRC-32 %08X, source %08X)"},
+    {IDS_VERIFY_CONTENT_DIFFERS, "its content differs from its source (%s %s, source %s)"},
     {IDS_VERIFY_REMOTE_SIZE_UNKNOWN, "the server does not tell its size (%s)"},
     {IDS_VERIFY_NOT_AN_ARCHIVE, "it cannot be read as an archive (%s)"},
     {IDS_VERIFY_DOWNLOAD_FAILED, "it could not be downloaded for the check"},
@@ -279,6 +279,9 @@ constexpr Entry kEntries[] = {
      "SSH host key changed: the server shows %s, which is not the key %s holds for it. Connection refused."},
     {IDS_SFTP_NO_SUCH_FILE, "No such file."},
     {IDS_LOGIN_TEST_SFTP, "Connection secured with SSH, host key known."},
+    {IDS_FTP_HASH_NOT_OFFERED, "The server offers no HASH command."},
+    {IDS_FTP_HASH_BAD_REPLY, "Unreadable HASH reply: %s"},
+    {IDS_VERIFY_REMOTE_HASH_UNKNOWN, "the server does not tell its hash (%s)"},
     {IDS_KEY_PASSPHRASE_MISSING_ROW,
      "The private key %s is protected by a passphrase and none was given: type it when asked, or add the key to an "
      "SSH agent."},

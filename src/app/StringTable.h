@@ -223,7 +223,7 @@ enum StringId : unsigned {
   IDS_VERIFY_SOURCE_UNREADABLE = 62918,    // reason: system reason
   IDS_VERIFY_SIZE_DIFFERS = 62919,         // reason: copy size, source size
   IDS_VERIFY_TIME_DIFFERS = 62920,         // reason
-  IDS_VERIFY_CONTENT_DIFFERS = 62921,      // reason: copy CRC, source CRC
+  IDS_VERIFY_CONTENT_DIFFERS = 62921,      // reason: algorithm, copy digest, source digest
   IDS_VERIFY_REMOTE_SIZE_UNKNOWN = 62922,  // reason: server reason
   IDS_VERIFY_NOT_AN_ARCHIVE = 62923,       // reason: why the archive cannot be read
   IDS_VERIFY_DOWNLOAD_FAILED = 62924,      // reason
@@ -257,6 +257,11 @@ enum StringId : unsigned {
   IDS_SFTP_HOST_KEY_CHANGED = 63021,  // connection failure: fingerprint, known-hosts file
   IDS_SFTP_NO_SUCH_FILE = 63022,      // FileSize refusal
   IDS_LOGIN_TEST_SFTP = 63023,        // login test line
+
+  // Verifying by the server's HASH command (63050-63069).
+  IDS_FTP_HASH_NOT_OFFERED = 63050,        // FileHash refusal
+  IDS_FTP_HASH_BAD_REPLY = 63051,          // FileHash refusal: the server's reply
+  IDS_VERIFY_REMOTE_HASH_UNKNOWN = 63052,  // reason: server reason
 
   // Passphrases of private keys (63090-63099).
   IDS_KEY_PASSPHRASE_MISSING_ROW = 63090,  // LOGINFAILED row: key file

@@ -1,9 +1,8 @@
 #include "engine/BackupVerify.h"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "app/Status.h"
 #include "app/StringTable.h"
@@ -65,15 +64,33 @@ class ScratchFolder {
 
 }  // namespace
 
-int VerifyCopies(JobContext& context, JobDestination& destination, const TransferList& copies, bool content) {
+int VerifyCopies(JobContext& context, JobDestination& destination, const TransferList& copies, bool content,
+                 const std::vector<FetchedCopies>& fetched) {
   VerifyTally tally(context, IDS_VERIFY_COPIES_ROW, destination.Root());
-  for (const TransferEntry& entry : copies) {
-    if (context.StopRequested()) break;
-    const std::string mismatch = destination.CopyMismatch(context, entry.source, entry.target, content);
-    if (context.StopRequested()) break;
+  // False once stopped: what a stop cut short is not counted.
+  auto check = [&](const TransferEntry& entry, const std::function<std::string()>& mismatchOf) {
+    if (context.StopRequested()) return false;
+    const std::string mismatch = mismatchOf();
+    if (context.StopRequested()) return false;
     tally.Checked();
     if (!mismatch.empty()) tally.Mismatch(FailedRow(entry.target, mismatch));
-  }
+    return true;
+  };
+  [&] {
+    for (const TransferEntry& entry : copies) {
+      if (!check(entry, [&] { return destination.CopyMismatch(context, entry.source, entry.target, content); })) return;
+    }
+    for (const FetchedCopies& source : fetched) {
+      if (!source.from) continue;  // its session ended early: nothing to ask it
+      for (const TransferEntry& entry : source.copies) {
+        if (!check(entry, [&] {
+              return destination.FetchedCopyMismatch(context, *source.from, entry.source, entry.target);
+            })) {
+          return;
+        }
+      }
+    }
+  }();
   return tally.Finish();
 }
 
@@ -101,9 +118,7 @@ int VerifyArchive(JobContext& context, JobDestination& destination, const std::s
   } else if (read.code() == StatusCode::Corrupt) {
     tally.Mismatch(FailedRow(archivePath, FormatString(IDS_VERIFY_NOT_AN_ARCHIVE, read.message().c_str())));
   } else if (read.ok() && localArchive != archivePath) {
-    struct stat status {};
-    const long long size = ::stat(localArchive.c_str(), &status) == 0 ? status.st_size : -1;
-    const std::string mismatch = destination.StoredArchiveMismatch(archivePath, size);
+    const std::string mismatch = destination.StoredArchiveMismatch(context, localArchive, archivePath);
     if (!mismatch.empty()) tally.Mismatch(FailedRow(archivePath, mismatch));
   }
   return tally.Finish();

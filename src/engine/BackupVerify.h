@@ -1,10 +1,11 @@
 // The check of a finished backup: every copy compared with its source, or the archive read back
-// from disk. The log gets rows of their own: "Verify copies in ..." or "Verify archive ..."
-// (VERIFY) first, an ERROR row per mismatch, and "Verify done: n checked, m failed." (VERIFY) last
-// unless the check was stopped.
+// from disk (and, on a server, compared with the copy it was sent from). The log gets rows of their
+// own: "Verify copies in ..." or "Verify archive ..." (VERIFY) first, an ERROR row per mismatch, and
+// "Verify done: n checked, m failed." (VERIFY) last unless the check was stopped.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/JobContext.h"
 #include "engine/JobDestination.h"
@@ -13,9 +14,18 @@
 
 namespace tarnwick {
 
+// Files a run copied from one FTP source, with the session they were read on, kept open for the
+// check.
+struct FetchedCopies {
+  FtpJobConnection from;
+  TransferList copies;  // the remote file, the full path of its copy
+};
+
 // Checks each of `copies` (source, full target path) at `destination`; `content` also compares
-// their CRC-32 (for files written in this run). Returns the number of mismatches.
-int VerifyCopies(JobContext& context, JobDestination& destination, const TransferList& copies, bool content);
+// their content (for files written in this run). Then each of `fetched` (written in this run).
+// Returns the number of mismatches.
+int VerifyCopies(JobContext& context, JobDestination& destination, const TransferList& copies, bool content,
+                 const std::vector<FetchedCopies>& fetched = {});
 
 // Reads back the local archive file `localArchive`, stored at the destination as `archivePath`:
 // every entry inflated and its size, CRC-32 and name checked; when the two differ (an archive

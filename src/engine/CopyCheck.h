@@ -15,10 +15,18 @@ class CFtpSession;
 // ends a content comparison early; what was compared until then counts as matching.
 std::string LocalCopyMismatch(JobContext& context, const std::string& source, const std::string& target, bool content);
 
-// A copy on a server must be as large as its source, as the server's SIZE answer tells.
-std::string RemoteCopyMismatch(CFtpSession& session, const std::string& source, const std::string& target);
+// Which of the two files of a pair is the copy.
+enum class CopyLies { OnServer, Here };
 
-// A file stored on a server must be `size` bytes long, as the server's SIZE answer tells.
-std::string RemoteSizeMismatch(CFtpSession& session, const std::string& target, long long size);
+// A file here and one on a server, one the copy of the other, must be as large as the server's
+// SIZE answer tells and, with `content` and a server that offers HASH, have the digest its HASH
+// answer gives (see LocalCopyMismatch for a stop).
+std::string RemoteCopyMismatch(JobContext& context, CFtpSession& session, const std::string& local,
+                               const std::string& remote, CopyLies copy, bool content);
+
+// A copy from one server (`from`) to another (`to`) must be as large as its source, as both
+// servers' SIZE answers tell.
+std::string ServerCopyMismatch(CFtpSession& from, const std::string& source, CFtpSession& to,
+                               const std::string& target);
 
 }  // namespace tarnwick

@@ -1,5 +1,7 @@
 #include "engine/CopyJob.h"
 
+#include <vector>
+
 #include "app/StringTable.h"
 #include "engine/BackupVerify.h"
 #include "engine/JobReport.h"
@@ -11,23 +13,30 @@ namespace tarnwick {
 
 namespace {
 
+// Copies one remote file; the copy joins `copied` (when given) once it is made.
 void BackUpRemoteFile(JobContext& context, CFtpJobConnection& from, const std::string& source,
-                      const std::string& targetFolder, JobDestination& destination) {
+                      const std::string& targetFolder, JobDestination& destination, TransferList* copied) {
   LogBackupFile(context, source);
-  if (!destination.PutRemoteFile(context, from, source, targetFolder)) LogBackupFailed(context, source);
+  if (!destination.PutRemoteFile(context, from, source, targetFolder)) {
+    LogBackupFailed(context, source);
+  } else if (copied && !context.StopRequested()) {
+    copied->push_back({source, JoinPath(targetFolder, LastPathComponent(source))});
+  }
 }
 
 }  // namespace
 
-bool CopyRemoteSource(JobContext& context, const FtpSource& source, JobDestination& destination) {
+bool CopyRemoteSource(JobContext& context, const FtpSource& source, JobDestination& destination,
+                      FetchedCopies* fetched) {
   FtpSite site = source.site;
   FtpJobConnection connection = ConnectForJob(context, site, false);
   if (!connection) return false;
+  TransferList* copied = fetched ? &fetched->copies : nullptr;
 
   for (const SourceItem& item : source.items) {
     if (context.StopRequested()) break;
     if (item.kind == ItemKind::FtpFile) {
-      BackUpRemoteFile(context, *connection, item.path, destination.Root(), destination);
+      BackUpRemoteFile(context, *connection, item.path, destination.Root(), destination, copied);
     } else if (item.kind == ItemKind::FtpFolder) {
       const std::string destSub = JoinPath(destination.Root(), LastPathComponent(item.path));
       destination.CreateFolderChain(destSub);
@@ -35,10 +44,11 @@ bool CopyRemoteSource(JobContext& context, const FtpSource& source, JobDestinati
       CollectRemoteFolder(context, *connection, RemoteFolderQuery::Of(item, site.serverIsUnix), destSub, list);
       for (const TransferEntry& entry : list) {
         if (context.StopRequested()) return false;
-        BackUpRemoteFile(context, *connection, entry.source, entry.target, destination);
+        BackUpRemoteFile(context, *connection, entry.source, entry.target, destination, copied);
       }
     }
   }
+  if (fetched) fetched->from = std::move(connection);
   return true;
 }
 
@@ -71,16 +81,18 @@ int RunCopyJob(JobContext& context) {
   ClearStatus(context);
 
   bool stopLogged = false;
+  std::vector<FetchedCopies> fetched;  // kept only for the check
   for (const FtpSource& source : context.job.remoteSources) {
     if (context.StopRequested()) break;
-    CopyRemoteSource(context, source, *destination);
+    CopyRemoteSource(context, source, *destination, context.job.verify ? &fetched.emplace_back() : nullptr);
     if (context.StopRequested() && !stopLogged) {
       context.log.LogAction(LOG_BACKUPSTOPPED, IDS_BACKUP_STOPPED);
       stopLogged = true;
     }
   }
 
-  if (context.job.verify && !context.StopRequested()) VerifyCopies(context, *destination, written, true);
+  if (context.job.verify && !context.StopRequested()) VerifyCopies(context, *destination, written, true, fetched);
+  for (FetchedCopies& source : fetched) CloseJobConnection(source.from);
   destination->Close();
   ClearStatus(context);
   // Every run ends with exactly one of the two rows, also when the stop came after the last check.

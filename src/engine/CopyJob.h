@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "engine/BackupVerify.h"
 #include "engine/JobContext.h"
 #include "engine/JobDestination.h"
 
@@ -20,7 +21,9 @@ int RunCopyJob(JobContext& context);
 
 // Backs up one remote source on a session of its own: its files and folders go below the
 // destination's root. Logs its rows (connection events, "Backup file %s.", "Backup %s Failed.").
-// False when its session could not be opened or when stopped inside a remote folder.
-bool CopyRemoteSource(JobContext& context, const FtpSource& source, JobDestination& destination);
+// False when its session could not be opened or when stopped inside a remote folder. With
+// `fetched`, the session and the files it copied are kept there for the check after the run.
+bool CopyRemoteSource(JobContext& context, const FtpSource& source, JobDestination& destination,
+                      FetchedCopies* fetched = nullptr);
 
 }  // namespace tarnwick

@@ -88,6 +88,10 @@ class LocalDestination final : public JobDestination {
                            bool content) override {
     return LocalCopyMismatch(context, source, target, content);
   }
+  std::string FetchedCopyMismatch(JobContext& context, CFtpJobConnection& from, const std::string& source,
+                                  const std::string& target) override {
+    return RemoteCopyMismatch(context, from.Session(), target, source, CopyLies::Here, true);
+  }
   std::string FetchArchive(JobContext&, const std::string& archivePath, const std::string&) override {
     return archivePath;
   }
@@ -165,11 +169,17 @@ class FtpDestination final : public JobDestination {
     if (!sent) LogBackupFailed(context, archivePath);
   }
 
-  std::string CopyMismatch(JobContext&, const std::string& source, const std::string& target, bool) override {
-    return RemoteCopyMismatch(connection_->Session(), source, target);
+  std::string CopyMismatch(JobContext& context, const std::string& source, const std::string& target,
+                           bool content) override {
+    return RemoteCopyMismatch(context, connection_->Session(), source, target, CopyLies::OnServer, content);
   }
-  std::string StoredArchiveMismatch(const std::string& archivePath, long long size) override {
-    return RemoteSizeMismatch(connection_->Session(), archivePath, size);
+  std::string FetchedCopyMismatch(JobContext&, CFtpJobConnection& from, const std::string& source,
+                                  const std::string& target) override {
+    return ServerCopyMismatch(from.Session(), source, connection_->Session(), target);
+  }
+  std::string StoredArchiveMismatch(JobContext& context, const std::string& localArchive,
+                                    const std::string& archivePath) override {
+    return CopyMismatch(context, localArchive, archivePath, true);
   }
   std::string FetchArchive(JobContext& context, const std::string& archivePath, const std::string& scratch) override {
     if (!DownloadFile(context, archivePath, scratch, *connection_) || context.StopRequested()) return {};

@@ -52,12 +52,18 @@ class JobDestination {
 
   // Why the copy at `target` does not match the local file `source`, in the log's words; empty
   // when it does (see CopyCheck.h: a local copy by size, time and, with `content`, CRC-32; a copy
-  // on a server by the size it reports).
+  // on a server by the size it reports and, with `content`, the digest its HASH gives, when offered).
   virtual std::string CopyMismatch(JobContext& context, const std::string& source, const std::string& target,
                                    bool content) = 0;
-  // Why the archive stored at `archivePath` does not hold the `size` bytes it was made of; empty
-  // when it does. A local archive is read back itself, so it has nothing to add.
-  virtual std::string StoredArchiveMismatch(const std::string&, long long) { return {}; }
+  // The same for the copy at `target` of the remote file `source`, read on `from` in this run: a
+  // local copy by the server's size and the digest its HASH gives, when offered; a copy on a server
+  // by both servers' sizes.
+  virtual std::string FetchedCopyMismatch(JobContext& context, CFtpJobConnection& from, const std::string& source,
+                                          const std::string& target) = 0;
+  // Why the archive stored at `archivePath` does not match the local file `localArchive` it was
+  // sent from, as CopyMismatch compares; empty when it does. A local archive is read back itself,
+  // so it has nothing to add.
+  virtual std::string StoredArchiveMismatch(JobContext&, const std::string&, const std::string&) { return {}; }
   // A local file holding the archive stored at `archivePath`, to read it back without a backup:
   // the archive itself, or a copy downloaded into the folder `scratch`. Empty when it cannot be had.
   virtual std::string FetchArchive(JobContext& context, const std::string& archivePath, const std::string& scratch) = 0;

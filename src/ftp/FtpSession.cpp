@@ -15,6 +15,7 @@
 #include <cstring>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 #include "app/StringTable.h"
 #include "app/Wildcard.h"
@@ -208,6 +209,7 @@ struct CFtpSession::Impl {
   bool hasCwd = false;
   std::string cwd;
   bool mlsd = false;
+  HashFeature hash;  // what FEAT said of HASH
   bool fileOpen = false;
   unsigned fileSerial = 0;   // which CFtpFile the transfer state belongs to
   std::string target;        // the remote path (or host) the operation in progress concerns
@@ -724,6 +726,7 @@ Status CFtpSession::Connect(const FtpConnectParams& params) {
   s.cwd.clear();
   s.hasCwd = false;
   s.mlsd = false;
+  s.hash = {};
   const std::string& host = params.host;
   s.target = host;
   if (host.empty() || params.port < 0 || params.port > 65535 ||
@@ -776,6 +779,7 @@ Status CFtpSession::Connect(const FtpConnectParams& params) {
                    [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
     s.mlsd = upper.find("\n MLST") != std::string::npos || upper.find("\n MLSD") != std::string::npos;
     utf8 = upper.find("\n UTF8\n") != std::string::npos || upper.find("\n UTF8 ") != std::string::npos;
+    s.hash = ParseHashFeature(feat->reply);
   }
   char* entry = nullptr;
   if (curl_easy_getinfo(s.easy, CURLINFO_FTP_ENTRY_PATH, &entry) == CURLE_OK && entry && *entry) {
@@ -895,6 +899,31 @@ Status CFtpSession::FileSize(const std::string& path, std::uint64_t& size) {
   }
   size = value;
   return {};
+}
+
+bool CFtpSession::OffersHash() const { return !impl_->params.sftp && !impl_->hash.algorithms.empty(); }
+
+Status CFtpSession::FileHash(const std::string& path, HashReply& hash) {
+  Impl& s = *impl_;
+  const std::string absolute = AbsolutePath(path);
+  const std::optional<HashAlgorithm> wanted = PreferredHashAlgorithm(s.hash);
+  if (s.params.sftp || !wanted) return Status::Refused(LoadString(IDS_FTP_HASH_NOT_OFFERED), absolute);
+  if (!s.Begin(absolute)) return s.failure;
+  // Binary mode, as for SIZE: the digest is of the bytes a download receives. The algorithm is
+  // selected on every call, since the selection dies with a connection libcurl may have renewed.
+  const std::string hashCommand = "HASH " + absolute;
+  const bool ran = s.hash.current == wanted
+                       ? s.Commands({"TYPE I", hashCommand})
+                       : s.Commands({"TYPE I", std::string("OPTS HASH ") + HashAlgorithmName(*wanted), hashCommand});
+  if (!ran) return s.failure;
+  std::string reply = s.Reply(hashCommand)->reply;
+  HashReply parsed;
+  if (ParseHashReply(reply, parsed) && parsed.algorithm == *wanted && parsed.start == 0) {
+    hash = std::move(parsed);
+    return {};
+  }
+  TrimLineBreaks(reply);
+  return Status::Refused(FormatString(IDS_FTP_HASH_BAD_REPLY, reply.c_str()), absolute);
 }
 
 Status CFtpSession::CreateDirectory(const std::string& path) {

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "app/Status.h"
+#include "ftp/FtpHash.h"
 #include "ftp/FtpListParser.h"
 
 namespace tarnwick {
@@ -137,6 +138,15 @@ class CFtpSession {
   // binary mode, so it counts the bytes a download receives). Refused when the server has no such
   // file or does not know SIZE.
   Status FileSize(const std::string& path, std::uint64_t& size);
+
+  // Whether the server offers HASH with an algorithm known here (its FEAT says so); never over SFTP.
+  bool OffersHash() const;
+  // The digest of the whole remote file `path` as the server's HASH answer gives it, with the
+  // algorithm it used: CRC32 when offered, else SHA-256, SHA-1, MD5 (selected with OPTS HASH when
+  // it is not the one the server starts with). Refused when the server does not offer HASH (the
+  // message says so), refuses the command, or answers something that is not a hash of the whole
+  // file with that algorithm.
+  Status FileHash(const std::string& path, HashReply& hash);
 
   Status CreateDirectory(const std::string& path);
   Status DeleteFile(const std::string& path);

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,79 @@ TEST_F(BackupVerifyTest, CopiesOnAServerAreCheckedBySize) {
   EXPECT_EQ(RunVerifyJob(run.context, JobKind::Copy), VERIFYJOB_MISMATCHED);
   EXPECT_EQ(run.CountRows("ERROR Verify /store/src/b.txt failed: it holds 10 bytes, its source 3145728."), 1u);
 }
+
+enum class HashedRun { CopyUp, ZipUp, Download };
+
+struct HashCase {
+  const char* name;
+  HashedRun run;
+  const char* offered;  // the server's HASH algorithms; empty: no HASH
+  bool lies;            // the server's digests are wrong
+  const char* title;    // the algorithm in the ERROR rows
+  std::size_t errors;
+};
+
+void PrintTo(const HashCase& c, std::ostream* out) { *out << c.name; }
+
+class HashVerifyTest : public BackupVerifyTest, public ::testing::WithParamInterface<HashCase> {};
+
+// On a server that offers HASH, copies and archives written there and files fetched from there are
+// also compared by content; a wrong digest is an ERROR row that fails the run. Without HASH the
+// sizes alone pass.
+TEST_P(HashVerifyTest, ComparesContentWhereTheServerOffersHash) {
+  const HashCase& c = GetParam();
+  FtpTestServerOptions options;
+  options.hash = c.offered;
+  options.hashLies = c.lies;
+  FtpTestServer server(options);
+  const FtpSite site{server.host(), std::to_string(server.port()), server.user(), server.password(), "/store", "1",
+                     true};
+  if (c.run == HashedRun::Download) {
+    WriteFile(server.root() / "pub/a.txt", "alpha");
+    WriteFile(server.root() / "pub/b.txt", std::string(3 << 20, 'b'));
+    run.job.localSources.clear();
+    run.job.remoteSources = {FtpSource{site, {{"/pub", "+[*]", ItemKind::FtpFolder, false}}}};
+  } else {
+    run.job.destIsLocal = false;
+    run.job.ftpDest = site;
+  }
+  if (c.run == HashedRun::ZipUp) {
+    run.job.zipPath = server.host() + "/store/backup.zip";
+    EXPECT_EQ(RunZipJob(run.context), ZIPJOB_ENDED);
+  } else {
+    EXPECT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
+  }
+
+  // Two copies, or the archive's two entries (its mismatch is one more failure).
+  EXPECT_EQ(run.CountRows("VERIFY Verify done: 2 checked, " + std::to_string(c.errors) + " failed."), 1u)
+      << server.Log();
+  EXPECT_EQ(run.CountRows("ERROR"), c.errors);
+  EXPECT_EQ(run.CountRows("ERROR Verify "), c.errors);
+  for (const std::string& row : run.Rows()) {
+    if (row.rfind("ERROR", 0) == 0) {
+      EXPECT_NE(row.find(std::string(" failed: its content differs from its source (") + c.title + " "),
+                std::string::npos)
+          << row;
+    }
+  }
+  RunOutcome outcome;
+  for (const LogRow& row : run.log.Rows()) outcome.Note(row);
+  EXPECT_EQ(outcome.Succeeded(), c.errors == 0) << "the exit status of a run";
+  EXPECT_EQ(server.Log().find("HASH /") != std::string::npos, *c.offered != 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, HashVerifyTest,
+                         ::testing::Values(HashCase{"CopyRight", HashedRun::CopyUp, "SHA-256*;CRC32", false, "", 0},
+                                           HashCase{"CopyLying", HashedRun::CopyUp, "SHA-256", true, "SHA-256", 2},
+                                           HashCase{"CopyWithoutHash", HashedRun::CopyUp, "", false, "", 0},
+                                           HashCase{"ZipRight", HashedRun::ZipUp, "MD5;CRC32", false, "", 0},
+                                           HashCase{"ZipLying", HashedRun::ZipUp, "CRC32", true, "CRC-32", 1},
+                                           HashCase{"ZipWithoutHash", HashedRun::ZipUp, "", false, "", 0},
+                                           HashCase{"DownloadRight", HashedRun::Download, "CRC32", false, "", 0},
+                                           HashCase{"DownloadLying", HashedRun::Download, "SHA-1*;MD5", true, "SHA-1",
+                                                    2},
+                                           HashCase{"DownloadWithoutHash", HashedRun::Download, "", false, "", 0}),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace tarnwick::test

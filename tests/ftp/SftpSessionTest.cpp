@@ -71,6 +71,9 @@ TEST_F(SftpSessionTest, FoldersFilesAndListingsWorkAsOverFtp) {
   ASSERT_TRUE(session.FileSize("a file.bin", size).ok());
   EXPECT_EQ(size, data.size());
   EXPECT_EQ(session.FileSize("missing.bin", size).code(), StatusCode::Refused);
+  EXPECT_FALSE(session.OffersHash());
+  HashReply hash;
+  EXPECT_EQ(session.FileHash("a file.bin", hash).message(), "The server offers no HASH command.");
 
   ASSERT_TRUE(session.OpenFile("a file.bin", FtpFileMode::Read, file).ok());
   std::string back(data.size() + 1, '\0');

@@ -85,6 +85,8 @@ FtpTestServer::FtpTestServer(FtpTestServerOptions options)
   if (!options.endless.empty()) args.insert(args.end(), {"--endless", options.endless});
   if (!options.loop.empty()) args.insert(args.end(), {"--loop", options.loop});
   if (!options.tlsCertificate.empty()) args.insert(args.end(), {"--tls", options.tlsCertificate, options.tlsKey});
+  if (!options.hash.empty()) args.insert(args.end(), {"--hash", options.hash});
+  if (options.hashLies) args.push_back("--hash-lies");
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);

@@ -38,6 +38,10 @@ struct FtpTestServerOptions {
   // files, see TestCertificates); empty: plain FTP only.
   std::string tlsCertificate{};
   std::string tlsKey{};
+  // HASH offered with these algorithms as FEAT lists them ("SHA-256*;CRC32": "*" marks the one
+  // selected on a new connection); empty: not offered.
+  std::string hash{};
+  bool hashLies = false;  // HASH answers a digest that is not the file's
 };
 
 // Certificates made for one test by make_test_certs.py, in a temporary folder: a test authority

@@ -17,13 +17,18 @@ closed, so it never outlives the test program that started it.
   --endless FOLDER                       MLSD and LIST of FOLDER never end
   --loop FOLDER                          FOLDER and every folder below it list two sub-folders, a and b
   --tls CERT KEY                         explicit TLS with this certificate, required on control and data
+  --hash ALGORITHMS                      HASH offered in FEAT with these algorithms, e.g. "SHA-256*;CRC32" (the
+                                         one marked "*" is current); OPTS HASH selects one, HASH hashes a file
+  --hash-lies                            HASH answers a digest that is not the file's
 """
 
 import argparse
+import hashlib
 import logging
 import os
 import sys
 import threading
+import zlib
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler
@@ -102,6 +107,22 @@ def make_dtp(base, drop_after, stall_after):
     return FaultyDTP
 
 
+class Crc32:
+    """hashlib's interface for zlib's CRC-32."""
+
+    def __init__(self):
+        self.value = 0
+
+    def update(self, data):
+        self.value = zlib.crc32(data, self.value)
+
+    def hexdigest(self):
+        return "%08x" % self.value
+
+
+HASHERS = {"SHA-256": hashlib.sha256, "SHA-1": hashlib.sha1, "MD5": hashlib.md5, "CRC32": Crc32}
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--home", required=True)
@@ -120,6 +141,8 @@ def main():
     parser.add_argument("--endless")
     parser.add_argument("--loop")
     parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
+    parser.add_argument("--hash")
+    parser.add_argument("--hash-lies", action="store_true")
     args = parser.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.INFO)
@@ -179,7 +202,52 @@ def main():
         from pyftpdlib.handlers import TLS_DTPHandler, TLS_FTPHandler
         base_handler, base_dtp = TLS_FTPHandler, TLS_DTPHandler
 
+    # The algorithms HASH knows and the one selected on a new connection (marked "*", else the first).
+    hash_names = [name.rstrip("*") for name in args.hash.split(";")] if args.hash else []
+    hash_default = next((name.rstrip("*") for name in (args.hash or "").split(";") if name.endswith("*")),
+                        hash_names[0] if hash_names else None)
+
     class Handler(base_handler):
+        _hash_current = hash_default
+
+        def ftp_FEAT(self, line):
+            if not args.hash:
+                return base_handler.ftp_FEAT(self, line)
+            extra = self._extra_feats
+            self._extra_feats = extra + ["HASH " + ";".join(n + ("*" if n == self._hash_current else "")
+                                                             for n in hash_names)]
+            try:
+                base_handler.ftp_FEAT(self, line)
+            finally:
+                self._extra_feats = extra
+
+        def ftp_OPTS(self, line):
+            if not args.hash or not line.upper().startswith("HASH"):
+                return base_handler.ftp_OPTS(self, line)
+            name = line[4:].strip().upper()
+            if not name:
+                self.respond("200 " + self._hash_current)
+            elif name in hash_names:
+                self._hash_current = name
+                self.respond("200 " + name)
+            else:
+                self.respond("501 Unknown algorithm, current selection not changed.")
+
+        def ftp_HASH(self, path):
+            if not self.fs.isfile(self.fs.realpath(path)):
+                self.respond("550 %s is not retrievable." % self.fs.fs2ftp(path))
+                return
+            digest = HASHERS[self._hash_current]()
+            size = 0
+            with open(path, "rb") as f:
+                for chunk in iter(lambda: f.read(65536), b""):
+                    digest.update(chunk)
+                    size += len(chunk)
+            text = digest.hexdigest()
+            if args.hash_lies:
+                text = text[:-1] + ("0" if text[-1] != "0" else "1")
+            self.respond("213 %s 0-%d %s %s" % (self._hash_current, size, text, self.fs.fs2ftp(path)))
+
         def _hostile(self, path, cmd):
             data = hostile_listing(path, cmd)
             if data is None:
@@ -215,8 +283,12 @@ def main():
     # which listing command a client used, and what it switched on.
     Handler.log_cmds_list = FTPHandler.log_cmds_list + ["PORT", "EPRT", "PASV", "EPSV", "MLSD", "LIST", "OPTS", "AUTH",
                                                         "PROT"]
+    if args.hash:
+        Handler.proto_cmds = dict(base_handler.proto_cmds, HASH=dict(
+            perm="r", auth=True, arg=True, help="Syntax: HASH <SP> file-name (file digest)."))
+        Handler.log_cmds_list = Handler.log_cmds_list + ["HASH"]
     if args.no_mlsd:
-        Handler.proto_cmds = {k: v for k, v in base_handler.proto_cmds.items() if k not in ("MLSD", "MLST")}
+        Handler.proto_cmds = {k: v for k, v in Handler.proto_cmds.items() if k not in ("MLSD", "MLST")}
 
     server = FTPServer(("127.0.0.1", 0), Handler)
     print(server.address[1], flush=True)
