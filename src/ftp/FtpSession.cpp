@@ -306,7 +306,10 @@ struct CFtpSession::Impl {
       PrepareSsh();
     } else {
       curl_easy_setopt(easy, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
-      if (!params.passive) curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
+      // Secured sessions always open their data connections passively: the transfer library of this
+      // system never completes the handshake on an active one (it waits out the time-out), and
+      // firewalls cannot follow a PORT command they cannot read anyway.
+      if (!params.passive && !params.tls) curl_easy_setopt(easy, CURLOPT_FTPPORT, "-");
       curl_easy_setopt(easy, CURLOPT_ACCEPTTIMEOUT_MS, static_cast<long>(timeouts.stall.count()));
       // Our watchdog covers replies during operations; this one also bounds the wait for the reply
       // to QUIT when the session closes (libcurl's own default is two minutes).

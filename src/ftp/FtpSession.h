@@ -40,7 +40,7 @@ struct FtpConnectParams {
   int port = 21;     // 0 stands for the standard FTP port
   std::string user;  // empty: anonymous login (the password is then not used)
   std::string password;
-  bool passive = false;  // passive-mode data connections; active (PORT/EPRT) otherwise
+  bool passive = false;  // passive-mode data connections; active (PORT/EPRT) otherwise, unless tls
   // Explicit TLS (AUTH TLS) on the control connection and every data connection. The server's
   // certificate must verify against the trust anchors and name the host, or be the one the user
   // trusted for this host and port in the trust file. Never falls back to clear text.

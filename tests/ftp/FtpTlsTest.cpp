@@ -36,13 +36,14 @@ class FtpTlsTest : public ::testing::Test {
   TempDir dir_;
 };
 
-// Passive mode only: the test server's TLS handshake on active data connections fails for every
-// client we tried.
+// An account set to active mode gets passive data connections too once it is secured.
 TEST_F(FtpTlsTest, AVerifiedServerProtectsControlAndDataBothWays) {
   FtpTestServer server(certs_.Server("trusted"));
-  {
+  for (const bool passive : {true, false}) {
     CFtpSession session;
-    const Status connected = session.Connect(Account(server));
+    FtpConnectParams account = Account(server);
+    account.passive = passive;
+    const Status connected = session.Connect(account);
     ASSERT_TRUE(connected.ok()) << connected.ToString() << server.Log();
     const std::string data(200000, 'x');
     std::unique_ptr<CFtpFile> file;
@@ -60,6 +61,7 @@ TEST_F(FtpTlsTest, AVerifiedServerProtectsControlAndDataBothWays) {
   const std::string log = server.Log();
   EXPECT_NE(log.find("AUTH TLS"), std::string::npos) << log;
   EXPECT_NE(log.find("PROT P"), std::string::npos) << log;
+  for (const char* active : {"EPRT", "PORT "}) EXPECT_EQ(log.find(active), std::string::npos) << log;
 }
 
 struct UntrustedCase {
