@@ -43,6 +43,8 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
   // Reaching the server and logging in happen in one step here; a server that cannot be reached
   // is reported as such rather than as a refused login, so the user looks for the right fault.
   const Status result = connection->Session().Connect(params);  // a port of -1 cannot connect
+  // Stopped while connecting: the job's own stop row says what happened.
+  if (result.code() == StatusCode::Stopped) return nullptr;
   if (!result.ok() && result.code() != StatusCode::Refused) {
     // A connection that could not be secured (TLS, or an SSH host key) says why: the user must act
     // on it, not retry.

@@ -222,7 +222,11 @@ std::unique_ptr<JobDestination> OpenDestination(JobContext& context, Destination
   FtpSite site = job.ftpDest;
   FtpJobConnection connection = ConnectForJob(context, site, true);
   if (connection) return std::make_unique<FtpDestination>(site, std::move(connection), checking);
-  if (!checking) context.log.LogAction(LOG_BACKUPEND, IDS_BACKUP_END);
+  if (!checking && context.StopRequested()) {
+    context.log.LogAction(LOG_BACKUPSTOPPED, IDS_BACKUP_STOPPED);
+  } else if (!checking) {
+    context.log.LogAction(LOG_BACKUPEND, IDS_BACKUP_END);
+  }
   return nullptr;
 }
 

@@ -752,6 +752,8 @@ Status CFtpSession::Connect(const FtpConnectParams& params) {
     s.Drop();
     return Status::NetworkError(LoadString(IDS_FTP_OUT_OF_MEMORY), host);
   }
+  // A stop ends the wait for a server that does not answer as it ends a stalled transfer.
+  const TransferScope scope(s.transferring);
   if (params.sftp) return s.ConnectSftp();
   // Logging in happens with the first request; FEAT tells whether MLSD is there.
   s.Prepare(s.baseUrl);

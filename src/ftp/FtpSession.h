@@ -170,8 +170,9 @@ class CFtpSession {
   // a second, so a thread waiting on a dead server can be ended early. Null (the default): never.
   void SetCancelFlag(const std::atomic<bool>* flag);
 
-  // While *flag is true, listings and the reads, writes and close of an open remote file give up
-  // within a fraction of a second (they then fail), even while the server has stopped moving data.
+  // While *flag is true, connecting, listings and the reads, writes and close of an open remote
+  // file give up within a fraction of a second (they then fail), even while the server does not
+  // answer or has stopped moving data.
   // Folder commands and opening files carry on as usual, so whoever stopped a transfer can still
   // tidy up on the server. Null (the default): never.
   void SetTransferInterruptFlag(const std::atomic<bool>* flag);

@@ -16,6 +16,7 @@
 #include "app/StringTable.h"
 #include "engine/BackupController.h"
 #include "profiles/ProfileCatalogue.h"
+#include "support/FtpTestServer.h"
 #include "support/RecordingPrompts.h"
 #include "support/TempDir.h"
 
@@ -210,6 +211,27 @@ TEST_F(ControllerTest, StopSaysSoAndTheJobEndsStopped) {
   EXPECT_EQ(CountRows("BACKUPFILE"), 1u) << "the second file is not started";
   EXPECT_EQ(CountRows("BACKUPEND"), 0u);
   EXPECT_TRUE(controller.StopRequested()) << "the flag stays until the next launch";
+}
+
+// A server that accepts the connection and never greets: Stop ends the job at once, not after the
+// connect time-out, and the job says it was stopped rather than that the server failed.
+TEST_F(ControllerTest, StopEndsAJobStillWaitingForADeadServer) {
+  const test::SilentListener silent;
+  Profile p = QuickProfile("dead");
+  p.destIsLocal = false;
+  p.ftpDest = FtpSite{"127.0.0.1", std::to_string(silent.port()), "u", "p", "/backup", "1", false};
+  ASSERT_EQ(controller.MakeJob(p), CBackupController::StartResult::Started);
+  const auto connecting = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (CountRows("CONNECTING") == 0 && std::chrono::steady_clock::now() < connecting) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));  // into the wait for the greeting
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(controller.Stop());
+  controller.WaitForJobEnd();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(Rows().back(), "BACKUPSTOPPED Backup has been stopped.");
+  EXPECT_EQ(CountRows("CONNECTFAILED"), 0u);
 }
 
 TEST(ControllerLifetimeTest, DestroyingTheControllerStopsAndWaitsForTheWorker) {

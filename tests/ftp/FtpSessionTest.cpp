@@ -144,6 +144,26 @@ TEST(FtpSessionTest, ConnectGivesUpOnAServerThatNeverAnswers) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
+// Stop reaches a job still waiting for a dead server's greeting, long before the connect time-out.
+TEST(FtpSessionTest, TheInterruptFlagEndsTheWaitForAServerThatNeverAnswers) {
+  test::SilentListener silent;
+  for (const bool sftp : {false, true}) {
+    CFtpSession session(FtpTimeouts{std::chrono::seconds(30), std::chrono::seconds(60)});
+    std::atomic<bool> stop{false};
+    session.SetTransferInterruptFlag(&stop);
+    std::thread stopper([&stop] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      stop = true;
+    });
+    FtpConnectParams params{"127.0.0.1", silent.port(), "u", "p", true};
+    params.sftp = sftp;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(session.Connect(params).code(), StatusCode::Stopped) << sftp;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << sftp;
+    stopper.join();
+  }
+}
+
 TEST(FtpSessionTest, AnonymousLoginUsesTheAnonymousHome) {
   FtpTestServer server;
   CFtpSession session;
