@@ -3,6 +3,7 @@
 // logins and sessions the server drops in the middle of a transfer.
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -152,6 +153,37 @@ TEST_F(SftpRunTest, AProtectedKeyLogsInOnlyWithItsPassphraseAndTheRunSaysWhatIsM
     EXPECT_NE(result.out.find(c.row), std::string::npos) << result.out;
     EXPECT_EQ((result.out + result.err).find(c.input.substr(0, c.input.size() - 1)), std::string::npos);
   }
+  EXPECT_EQ(ReadFile(server_->root() / "backup/local.txt"), std::string(200000, 'l'));
+}
+
+// How a run nobody watches uses a protected key: an SSH agent holds it, unlocked once.
+TEST_F(SftpRunTest, AnAgentHoldingAProtectedKeyLogsInWithoutBeingToldThePassphrase) {
+  const std::string key = (dir_ / "protected_key").string();
+  ASSERT_EQ(std::system(("ssh-keygen -q -t ed25519 -N 'open sesame' -f '" + key + "' >/dev/null").c_str()), 0);
+  server_->Authorize(key + ".pub");
+  const std::string socket = (dir_ / "agent.sock").string();
+  const pid_t agent = StartProcess({"/usr/bin/ssh-agent", "-D", "-a", socket}, dir_.path(), dir_ / "agent.out",
+                                   dir_ / "agent.err");
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!std::filesystem::exists(socket) && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  WriteFile(dir_ / "askpass", "#!/bin/sh\necho 'open sesame'\n");
+  std::filesystem::permissions(dir_ / "askpass", std::filesystem::perms::owner_all);
+  const std::string add = "SSH_AUTH_SOCK='" + socket + "' SSH_ASKPASS='" + (dir_ / "askpass").string() +
+                          "' SSH_ASKPASS_REQUIRE=force ssh-add '" + key + "' </dev/null >/dev/null 2>&1";
+  const bool added = std::system(add.c_str()) == 0;
+  SaveProfile(false, key);
+  ProcessResult result;
+  if (added) {
+    const ScopedEnv home("HOME", (dir_ / "home").c_str());
+    const ScopedEnv agentSocket("SSH_AUTH_SOCK", socket);
+    result = dir_.Run({"run", "ssh"});
+  }
+  kill(agent, SIGTERM);
+  WaitProcess(agent);
+  ASSERT_TRUE(added) << "ssh-add failed: " << add;
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
   EXPECT_EQ(ReadFile(server_->root() / "backup/local.txt"), std::string(200000, 'l'));
 }
 
