@@ -1,18 +1,16 @@
 // tarnwick-cli service install|remove|status: the background service as a systemd user unit of
 // the current user ("tarnwick-monitor.service" in the user-unit folder), so scheduled profiles run
 // while the window is closed. No root: everything is the user's own.
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/ChildProcess.h"
 #include "app/ProgramFolder.h"
 #include "cli/CliCommand.h"
 #include "cli/MonitorUnitTemplate.h"
@@ -97,36 +95,6 @@ std::string UnitText() {
   ReplaceAll(text, "@MONITOR_EXEC@", QuotedExec(ProgramToStart().string()));
   ReplaceAll(text, "@MONITOR_DIR@", UnitValue(fs::absolute(DataFolder(), ec).lexically_normal().string()));
   return text;
-}
-
-// Runs `command` (found on PATH) with its standard output in `out` when given, else the
-// console's; the exit status, or 127 when it cannot be run.
-int RunProgram(const std::vector<std::string>& command, std::string* out = nullptr) {
-  int pipeFds[2] = {-1, -1};
-  if (out != nullptr && ::pipe2(pipeFds, O_CLOEXEC) != 0) return 127;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int in = ::open("/dev/null", O_RDONLY);
-    if (in >= 0) ::dup2(in, 0);
-    if (out != nullptr) ::dup2(pipeFds[1], 1);
-    std::vector<char*> argv;
-    argv.reserve(command.size() + 1);
-    for (const auto& a : command) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    ::execvp(argv[0], argv.data());
-    ::_exit(127);
-  }
-  if (out != nullptr) {
-    ::close(pipeFds[1]);
-    if (pid > 0) (void)ReadAll(pipeFds[0], *out);
-    ::close(pipeFds[0]);
-  }
-  if (pid < 0) return 127;
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return 127;
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 127;
 }
 
 int Systemctl(const std::vector<std::string>& args, std::string* out = nullptr) {

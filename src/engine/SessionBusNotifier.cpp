@@ -1,15 +1,12 @@
 #include "engine/SessionBusNotifier.h"
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
-extern char** environ;
+#include "app/ChildProcess.h"
 
 namespace tarnwick {
 
@@ -77,28 +74,12 @@ void CSessionBusNotifier::Send(const std::string& summary, const std::string& bo
   if (!SessionBusPresent()) return;
   std::vector<std::string> args = NotifyArguments(summary, body);
   args.insert(args.begin(), program_);
-  std::vector<char*> argv;
-  argv.reserve(args.size() + 1);
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-
-  // Its reply ("(uint32 7,)") and complaints must not mix with the monitor's rows.
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   std::lock_guard lock(mutex_);
   ReapLocked();
-  pid_t child = 0;
-  if (::posix_spawnp(&child, program_.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-    children_.push_back(child);
-  }
-  posix_spawn_file_actions_destroy(&actions);
+  // Its reply ("(uint32 7,)") and complaints must not mix with the monitor's rows.
+  if (const pid_t child = StartProgram(args, ChildOutput::Discard); child > 0) children_.push_back(child);
 }
 
-void CSessionBusNotifier::ReapLocked() {
-  std::erase_if(children_, [](pid_t child) { return ::waitpid(child, nullptr, WNOHANG) != 0; });
-}
+void CSessionBusNotifier::ReapLocked() { std::erase_if(children_, ReapProgram); }
 
 }  // namespace tarnwick

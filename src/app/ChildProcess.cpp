@@ -1,0 +1,75 @@
+#include "app/ChildProcess.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "formats/FileIo.h"
+
+extern char** environ;
+
+namespace tarnwick {
+namespace {
+
+// posix_spawn's file actions, released with it.
+class SpawnActions {
+ public:
+  SpawnActions() { posix_spawn_file_actions_init(&actions_); }
+  ~SpawnActions() { posix_spawn_file_actions_destroy(&actions_); }
+  SpawnActions(const SpawnActions&) = delete;
+  SpawnActions& operator=(const SpawnActions&) = delete;
+  posix_spawn_file_actions_t* get() { return &actions_; }
+
+ private:
+  posix_spawn_file_actions_t actions_{};
+};
+
+// `outFd` >= 0 becomes the program's standard output.
+pid_t Spawn(const std::vector<std::string>& command, ChildOutput output, int outFd) {
+  if (command.empty()) return -1;
+  std::vector<char*> argv;
+  argv.reserve(command.size() + 1);
+  for (const std::string& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  SpawnActions actions;
+  posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  if (output == ChildOutput::Discard) {
+    posix_spawn_file_actions_addopen(actions.get(), STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  }
+  if (outFd >= 0) posix_spawn_file_actions_adddup2(actions.get(), outFd, STDOUT_FILENO);
+  pid_t child = -1;
+  if (::posix_spawnp(&child, argv[0], actions.get(), nullptr, argv.data(), environ) != 0) return -1;
+  return child;
+}
+
+}  // namespace
+
+pid_t StartProgram(const std::vector<std::string>& command, ChildOutput output) { return Spawn(command, output, -1); }
+
+int WaitProgram(pid_t pid) {
+  if (pid < 0) return 127;
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return 127;
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 127;
+}
+
+bool ReapProgram(pid_t pid) { return ::waitpid(pid, nullptr, WNOHANG) != 0; }
+
+int RunProgram(const std::vector<std::string>& command, std::string* out) {
+  if (out == nullptr) return WaitProgram(StartProgram(command, ChildOutput::Inherit));
+  int pipeFds[2] = {-1, -1};
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return 127;
+  const pid_t pid = Spawn(command, ChildOutput::Inherit, pipeFds[1]);
+  ::close(pipeFds[1]);
+  if (pid > 0) (void)ReadAll(pipeFds[0], *out);
+  ::close(pipeFds[0]);
+  return WaitProgram(pid);
+}
+
+}  // namespace tarnwick
