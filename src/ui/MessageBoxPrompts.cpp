@@ -4,6 +4,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QThread>
+#include <memory>
 
 namespace tarnwick::ui {
 namespace {
@@ -43,16 +44,21 @@ UserPrompts::Answer MessageBoxPrompts::AskYesNo(const std::string& text, bool de
   return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
+QInputDialog* MessageBoxPrompts::NewSecretDialog(const std::string& text, QWidget* parent) {
+  auto* dialog = new QInputDialog(parent);
+  dialog->setObjectName(QStringLiteral("secretInput"));
+  dialog->setWindowTitle(Title({}));
+  dialog->setLabelText(QString::fromStdString(text));
+  dialog->setTextEchoMode(QLineEdit::Password);
+  return dialog;
+}
+
 bool MessageBoxPrompts::AskSecret(const std::string& text, std::string& secret) {
   bool given = false;
   OnGuiThread([&] {
-    QInputDialog dialog(Owner());
-    dialog.setObjectName(QStringLiteral("secretInput"));
-    dialog.setWindowTitle(Title({}));
-    dialog.setLabelText(QString::fromStdString(text));
-    dialog.setTextEchoMode(QLineEdit::Password);
-    given = dialog.exec() == QDialog::Accepted && !dialog.textValue().isEmpty();
-    if (given) secret = dialog.textValue().toStdString();
+    const std::unique_ptr<QInputDialog> dialog(NewSecretDialog(text, Owner()));
+    given = dialog->exec() == QDialog::Accepted && !dialog->textValue().isEmpty();
+    if (given) secret = dialog->textValue().toStdString();
   });
   return given;
 }

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QWidget>
 
+class QInputDialog;
+
 #include "app/UserPrompts.h"
 
 namespace tarnwick::ui {
@@ -17,6 +19,8 @@ class MessageBoxPrompts : public UserPrompts {
   void ShowMessage(const std::string& text, const std::string& title = {}) override;
   Answer AskYesNo(const std::string& text, bool defaultNo = false) override;
   bool AskSecret(const std::string& text, std::string& secret) override;
+  // The dialog AskSecret shows: `text` over a field that shows no characters.
+  static QInputDialog* NewSecretDialog(const std::string& text, QWidget* parent);
 
  private:
   QWidget* Owner() const;

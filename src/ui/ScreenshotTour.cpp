@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QListWidget>
 #include <QScreen>
 #include <QTabWidget>
@@ -14,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/StringTable.h"
 #include "profiles/ProfileCatalogue.h"
 #include "ui/AboutDlg.h"
 #include "ui/ActivityLogModel.h"
@@ -233,6 +235,10 @@ void AddEditorSteps(Tour* tour) {
     LoginTestRequest request{account.host, account.user, account.password, "/", true, e.ftpUrl.port(21)};
     auto* test = new CLoginTestDlg(request, e.services.prompts, {}, &tour->frame_);
     tour->SaveDialogWhen(test, QStringLiteral("login-test"), [test] { return test->Lines()->count() >= 5; });
+  });
+  tour->Add([tour] {
+    const std::string text = FormatString(IDS_KEY_PASSPHRASE_PROMPT, "/home/anna/.ssh/id_ed25519");
+    tour->SaveDialog(MessageBoxPrompts::NewSecretDialog(text, &tour->frame_), QStringLiteral("key-passphrase"));
   });
   tour->Add([tour] {
     auto* ping = new CPingDlg("127.0.0.1", &tour->frame_);
