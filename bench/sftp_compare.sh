@@ -60,7 +60,12 @@ profile() {  # name local-source-item
 }
 profile sftp-big "<SUBITEM TYPE=\"LOCALFILE\"><FILEURL>$root/data/big/big.bin</FILEURL></SUBITEM>"
 profile sftp-small "<SUBITEM TYPE=\"LOCALFOLDER\"><FILTER>+[*.*]</FILTER><RECURSIVE>1</RECURSIVE><FILEURL>$root/data/small</FILEURL></SUBITEM>"
+# The download: the 1 GiB file as a remote source, into a local folder.
+echo "<PROFILE TYPE=\"QUICKLANCH\"><NAME>sftp-down</NAME><REMOTESRC><FTPITEM TYPE=\"UNIX\"><HOSTNAME>127.0.0.1</HOSTNAME><PORT>$port</PORT><USERNAME>$user</USERNAME><PASSWORD></PASSWORD><SUBITEM TYPE=\"FTPFILE\"><FILEURL>$root/data/big/big.bin</FILEURL></SUBITEM><SFTP>1</SFTP><KEYFILE>$root/user_key</KEYFILE></FTPITEM></REMOTESRC><DESTINATION TYPE=\"LOCALFOLDER\"><FILEURL>$root/down/tw</FILEURL></DESTINATION><CONFIG><DSTUSEDATE>0</DSTUSEDATE></CONFIG></PROFILE>" \
+  > "$root/prog/Profile/sftp-down.pfl"
 printf 'mkdir %s\nput %s %s/\n' "$root/ssh/sftp" "$root/data/big/big.bin" "$root/ssh/sftp" > "$root/big.batch"
+mkdir -p "$root/down"
+printf 'get %s %s/sftp.bin\n' "$root/data/big/big.bin" "$root/down" > "$root/down.batch"
 printf 'mkdir %s\nmkdir %s/small\nput %s/* %s/small/\n' "$root/ssh/sftp" "$root/ssh/sftp" "$root/data/small" \
   "$root/ssh/sftp" > "$root/small.batch"
 sftp_cmd=(sftp -q -P "$port" -i "$root/user_key" -o BatchMode=yes -o StrictHostKeyChecking=yes
@@ -68,21 +73,21 @@ sftp_cmd=(sftp -q -P "$port" -i "$root/user_key" -o BatchMode=yes -o StrictHostK
 
 timed() {  # name command...: on empty targets
   local name=$1; shift
-  rm -rf "$root/ssh/tw" "$root/ssh/sftp"
+  rm -rf "$root/ssh/tw" "$root/ssh/sftp" "$root/down/tw" "$root/down/sftp.bin"
   sync
   time_run "$root/$name.times" "$@"
 }
 
 rm -f "$root"/*.times
 for ((i = 0; i < runs; i++)); do
-  for set in big small; do
+  for set in big small down; do
     timed "tw-$set" "$root/prog/tarnwick-cli" run "sftp-$set"
     timed "sftp-$set" "${sftp_cmd[@]}" -b "$root/$set.batch" "$user@127.0.0.1"
   done
 done
 
-echo "SFTP upload to OpenSSH's sshd on 127.0.0.1, median of $runs runs; ratio = tarnwick time / sftp time"
-for set in big small; do
+echo "SFTP to and from OpenSSH's sshd on 127.0.0.1, median of $runs runs; ratio = tarnwick time / sftp time"
+for set in big small down; do
   tw=$(cut -d' ' -f1 "$root/tw-$set.times" | median)
   sf=$(cut -d' ' -f1 "$root/sftp-$set.times" | median)
   printf '%-6s tarnwick %7.2f s  sftp %7.2f s  ratio %.2f  peak memory tarnwick %d KiB, sftp %d KiB\n' "$set" \

@@ -53,6 +53,10 @@ namespace {
 
 constexpr int kDefaultPort = 21;
 constexpr int kDefaultSshPort = 22;
+// What SFTP moves through the transfer library at once, both ways: each packet waits for the
+// server's answer, and only large batches keep enough of them on the way.
+constexpr std::size_t kSftpBatch = std::size_t{1} << 20;
+constexpr std::size_t kSftpReadBuffer = std::size_t{512} << 10;  // the most every libcurl version takes
 
 // A path for an SFTP quote command: quoted, with quotes and backslashes escaped.
 std::string QuotedSftpPath(std::string_view path) {
@@ -974,11 +978,13 @@ Status CFtpSession::OpenFile(const std::string& path, FtpFileMode mode, std::uni
   s.fileStarted = false;
   if (mode == FtpFileMode::Read) {
     curl_easy_setopt(s.easy, CURLOPT_WRITEFUNCTION, &Impl::OnFileData);
+    if (s.params.sftp) curl_easy_setopt(s.easy, CURLOPT_BUFFERSIZE, static_cast<long>(kSftpReadBuffer));
   } else {
     curl_easy_setopt(s.easy, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(s.easy, CURLOPT_READFUNCTION, &Impl::OnUploadData);
     curl_easy_setopt(s.easy, CURLOPT_READDATA, &s);
-    curl_easy_setopt(s.easy, CURLOPT_UPLOAD_BUFFERSIZE, static_cast<long>(kChunkSize));
+    curl_easy_setopt(s.easy, CURLOPT_UPLOAD_BUFFERSIZE,
+                     static_cast<long>(s.params.sftp ? kSftpBatch : kChunkSize));
   }
   // The file is open once the server has said it starts the transfer (1xx) or data moved.
   s.Start();
@@ -1054,7 +1060,7 @@ Status CFtpFile::Read(void* buffer, std::size_t size, std::size_t& got) {
   if (!Live() || mode_ != FtpFileMode::Read) return NotOpen();
   if (size == 0) return {};
   const TransferScope scope(s.transferring);
-  s.wanted = std::max(size, CFtpSession::kChunkSize);
+  s.wanted = std::max(size, s.params.sftp ? kSftpBatch : CFtpSession::kChunkSize);
   auto available = [&s] { return s.fileBuffer.size() - s.fileOffset; };
   while (available() < size && !s.done) {
     s.Resume();
@@ -1082,6 +1088,8 @@ Status CFtpFile::Write(const void* data, std::size_t size) {
   const TransferScope scope(s.transferring);
   s.fileBuffer.append(static_cast<const char*>(data), size);
   auto pending = [&s] { return s.fileBuffer.size() - s.fileOffset; };
+  // Close sends what is left of a batch.
+  if (s.params.sftp && pending() < kSftpBatch) return {};
   while (pending() > 0 && !s.done) {
     s.Resume();
     s.Drive([&] { return pending() == 0 || s.paused; });

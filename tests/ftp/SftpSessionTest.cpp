@@ -86,10 +86,11 @@ TEST_F(SftpSessionTest, FoldersFilesAndListingsWorkAsOverFtp) {
   EXPECT_EQ(back.substr(0, total), data);
   EXPECT_FALSE(session.OpenFile("missing.bin", FtpFileMode::Read, file).ok());
 
-  // Stop ends a transfer as over FTP.
+  // Stop ends a transfer as over FTP (a file larger than what a read fetches at once).
+  WriteFile(server.root() / "new \"dir\"" / "large.bin", std::string(std::size_t{8} << 20, 'l'));
   std::atomic<bool> stop{false};
   session.SetTransferInterruptFlag(&stop);
-  const Status reopened = session.OpenFile("a file.bin", FtpFileMode::Read, file);
+  const Status reopened = session.OpenFile("large.bin", FtpFileMode::Read, file);
   ASSERT_TRUE(reopened.ok()) << reopened.ToString();
   stop = true;
   std::size_t read = 0;
