@@ -2,8 +2,9 @@
 # Times `tarnwick-cli run` of SFTP uploads against OpenSSH's `sftp -b` on the same data and the same
 # server: Debian's sshd started here on a free loopback port with a configuration, host key and
 # user key of its own (key login only, SFTP through the built-in server), as the tests start it.
-# One 1 GiB file and 2,000 small files (1-16 KiB) uploaded, the 1 GiB file downloaded. Runs alternate (3 each); prints the medians, the
-# ratio tarnwick time / sftp time (1.0: as fast as sftp) and peak memory (/usr/bin/time, KiB).
+# One 1 GiB file and 2,000 small files (1-16 KiB) uploaded, the 1 GiB file downloaded. Runs
+# alternate (3 each); prints the medians, the ratio tarnwick time / sftp time (1.0: as fast as
+# sftp) and peak memory (/usr/bin/time, KiB).
 #
 #   bench/sftp_compare.sh [path/to/tarnwick-cli]
 #
