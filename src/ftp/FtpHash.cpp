@@ -133,14 +133,17 @@ bool ParseHashReply(std::string_view reply, HashReply& parsed) {
   std::string_view name, range, digest;
   if (!NextWord(rest, name) || !NextWord(rest, range) || !NextWord(rest, digest) || rest.empty()) return false;
   const AlgorithmInfo* info = FindAlgorithm(name);
-  if (!info || digest.size() != info->hexDigits) return false;
+  if (!info || digest.empty() || digest.size() > info->hexDigits) return false;
+  // A CRC is a number, and some servers write it without its leading zeros; a digest is a string
+  // of bytes and comes whole.
+  if (digest.size() != info->hexDigits && info->algorithm != HashAlgorithm::Crc32) return false;
   const std::size_t dash = range.find('-');
   std::uint64_t start = 0, end = 0;
   if (dash == std::string_view::npos || !ReadNumber(range.substr(0, dash), start) ||
       !ReadNumber(range.substr(dash + 1), end) || start > end) {
     return false;
   }
-  std::string hex;
+  std::string hex(info->hexDigits - digest.size(), '0');
   for (char c : digest) {
     const char upper = Upper(c);
     if (!((upper >= '0' && upper <= '9') || (upper >= 'A' && upper <= 'F'))) return false;

@@ -27,7 +27,8 @@ TEST(FtpHashTest, OnlyWellFormedHashRepliesAreRead) {
       {"213 crc32 0-5 d0e0396a x", true},
       {"213 CRC32 0-18446744073709551615 D0E0396A x", true},
       {"213 CRC32 0-5 d0e0396a", false},                       // no path
-      {"213 CRC32 0-5 d0e0396 x", false},                      // digest one digit short
+      {"213 CRC32 0-5 d0e0396 x", true},                       // a CRC without its leading zero
+      {"213 MD5 0-5 d0e0396a0000000000000000000000 x", false},  // a digest one digit short
       {"213 CRC32 0-5 d0e0396ag x", false},                    // too long
       {"213 CRC32 0-5 d0e0396g x", false},                     // not hex
       {"213 SHA-512 0-5 d0e0396a x", false},                   // unknown algorithm
@@ -51,6 +52,8 @@ TEST(FtpHashTest, OnlyWellFormedHashRepliesAreRead) {
   EXPECT_EQ(parsed.start, 2u);
   EXPECT_EQ(parsed.end, 5u);
   EXPECT_EQ(parsed.digest, "D0E0396A");
+  ASSERT_TRUE(ParseHashReply("213 CRC32 0-5 396a x", parsed));
+  EXPECT_EQ(parsed.digest, "0000396A");
 }
 
 TEST(FtpHashTest, FeatTellsTheKnownAlgorithmsAndTheSelectedOne) {
