@@ -32,11 +32,12 @@ bool CScheduleMonitor::OnTick(std::time_t now) {
   const std::string minuteKey = FormatMinuteKey(now);
   // The launch reloads the table, so the walk works on its own copy of the entry it launches.
   std::string launchPath;
+  std::vector<std::pair<std::string, std::time_t>> missed;
   for (const ScheduleRecord& entry : catalogue_.ScheduleTable()) {
     if (!entry.enabled) continue;
     // A run in progress is not disturbed by the rows; the missed one is told when it ends.
     if (entry.nextRun < now && !runMissed_ && entry.nextRunValid != 0 && !launcher_.IsBusy()) {
-      ReportMissedRun(entry.profilePath, entry.nextRun);
+      missed.emplace_back(entry.profilePath, entry.nextRun);
     }
     const bool due = entry.nextRun == now || (entry.nextRun < now && runMissed_);
     if (!due || entry.nextRunValid == 0) continue;
@@ -44,6 +45,8 @@ bool CScheduleMonitor::OnTick(std::time_t now) {
     launchPath = entry.profilePath;
     break;
   }
+  // Told after the walk: skipping a missed run rewrites its profile, which reloads the table.
+  for (const auto& [path, due] : missed) ReportMissedRun(path, due, now);
   if (launchPath.empty()) return false;
 
   currentTaskName_ = std::filesystem::path(launchPath).stem().string();
@@ -72,8 +75,8 @@ void CScheduleMonitor::LaunchScheduledProfile(const std::string& path, std::time
   if (const Status written = WriteProfile(profile, now); !written.ok()) ReportLaunchFailure(name, written);
 }
 
-void CScheduleMonitor::ReportMissedRun(const std::string& path, std::time_t due) {
-  // The profile keeps its past due time until it is saved or run again: one notice is enough.
+void CScheduleMonitor::ReportMissedRun(const std::string& path, std::time_t due, std::time_t now) {
+  // One notice per due time, also when the profile below cannot be rewritten.
   if (!missedReported_.emplace(path, due).second) return;
   const std::string name = std::filesystem::path(path).stem().string();
   std::tm local{};
@@ -85,6 +88,15 @@ void CScheduleMonitor::ReportMissedRun(const std::string& path, std::time_t due)
   launcher_.LogTaskStart(name);
   log_.LogActionText(LOG_ERROR, row);
   observer_.OnRunMissed(name, row);
+  // The missed run is skipped, not the schedule: the profile's next run moves to its next time
+  // after now, as a run would move it. Left in the past, it would never come due again.
+  Profile profile;
+  if (ReadProfile(path, profile, now).ok()) {
+    profile.filePath = path;
+    profile.isScheduled = true;
+    if (const Status written = WriteProfile(profile, now); !written.ok()) ReportLaunchFailure(name, written);
+    catalogue_.LoadCatalogue();
+  }
 }
 
 void CScheduleMonitor::ReportLaunchFailure(const std::string& name, const Status& reason) {

@@ -6,6 +6,8 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
+#include <utility>
 
 #include "engine/JobLauncher.h"
 #include "engine/JobObserver.h"
@@ -37,7 +39,8 @@ class CScheduleMonitor {
   // One tick at `now`: walks the catalogue's schedule table and launches the first due entry (an
   // entry whose next run is this very second, or already past with runMissed on, that has not run
   // in this minute). With runMissed off, an entry whose time went by is logged and told to the
-  // observer's OnRunMissed once per due time, while no job runs. True when an entry was due: its two log rows were
+  // observer's OnRunMissed once per due time, while no job runs, and its profile rewritten with
+  // its next run after now. True when an entry was due: its two log rows were
   // written, its launch tried (a running job holds it back, silently) and the catalogue reloaded.
   bool OnTick(std::time_t now);
 
@@ -50,7 +53,7 @@ class CScheduleMonitor {
 
  private:
   void ReportLaunchFailure(const std::string& name, const Status& reason);
-  void ReportMissedRun(const std::string& path, std::time_t due);
+  void ReportMissedRun(const std::string& path, std::time_t due, std::time_t now);
 
   JobLauncher& launcher_;
   CProfileCatalogue& catalogue_;

@@ -92,8 +92,8 @@ class ControllerTest : public ::testing::Test {
     return p;
   }
 
-  bool TickAt(int hour, int minute, int second) {
-    clock.Set(MakeLocalTime(2024, 3, 5, hour, minute, second));
+  bool TickAt(int hour, int minute, int second, int day = 5) {
+    clock.Set(MakeLocalTime(2024, 3, day, hour, minute, second));
     const bool launched = controller.Monitor().OnTick(clock.Now());
     controller.WaitForJobEnd();
     return launched;
@@ -359,17 +359,25 @@ TEST_F(ControllerTest, AScheduledProfileThatCannotBeReadIsLoggedNotPrompted) {
 
 TEST_F(ControllerTest, MissedRunsLaunchOnlyWithRunMissed) {
   SaveScheduled("daily", kScheduleDaily, 10, 0);
+  const std::string later = SaveScheduled("later", kScheduleDaily, 10, 1);
   catalogue.LoadCatalogue();
-  EXPECT_FALSE(TickAt(10, 5, 0));
-  EXPECT_TRUE(prompts.messages.empty());
-  // Without it the missed run is logged and told once, not at every tick.
-  EXPECT_FALSE(TickAt(10, 5, 1));
-  EXPECT_EQ(observer.Missed(), (std::vector<std::string>{"daily"}));
-  ASSERT_EQ(CountRows("ERROR"), 1u);
-  EXPECT_EQ(Rows().back(), "ERROR The run of daily due at 2024-03-05 10:00 was missed: \"Run missed task\" is off.");
   controller.Monitor().SetRunMissed(true);
-  EXPECT_TRUE(TickAt(10, 5, 2));
+  EXPECT_TRUE(TickAt(10, 5, 0));
   EXPECT_EQ(CountRows("BACKUPEND"), 1u);
+  controller.WaitForJobEnd();
+
+  // Without it the missed run is logged and told once, not at every tick, and skipped: the
+  // schedule goes on with the next day's run.
+  controller.Monitor().SetRunMissed(false);
+  EXPECT_FALSE(TickAt(10, 5, 1));
+  EXPECT_FALSE(TickAt(10, 5, 2));
+  EXPECT_TRUE(prompts.messages.empty());
+  EXPECT_EQ(observer.Missed(), (std::vector<std::string>{"later"}));
+  ASSERT_EQ(CountRows("ERROR"), 1u);
+  EXPECT_EQ(Rows().back(), "ERROR The run of later due at 2024-03-05 10:01 was missed: \"Run missed task\" is off.");
+  EXPECT_EQ(ReadBack(later).schedule.nextRun, MakeLocalTime(2024, 3, 6, 10, 1));
+  EXPECT_TRUE(TickAt(10, 1, 0, 6));
+  EXPECT_EQ(CountRows("BACKUPEND"), 2u);
 }
 
 TEST_F(ControllerTest, MonitorSkipsDisabledEntriesAndTheMinuteAlreadyRun) {
