@@ -102,6 +102,7 @@ CBackupDestDlg::CBackupDestDlg(Profile& profile, DestinationChoices& choices, Ed
   if (!profile.localDestFolder.empty()) folder_->setEditText(QString::fromStdString(profile.localDestFolder));
   if (!profile.ftpDest.host.empty()) account_.host->setEditText(QString::fromStdString(profile.ftpDest.host));
   UpdateEnabling();
+  account_.TiePassive(passive_, [this] { return ftp_->isChecked(); });
 
   connect(ftp_, &QRadioButton::toggled, this, [this](bool on) {
     UpdateEnabling();
@@ -123,6 +124,7 @@ void CBackupDestDlg::UpdateEnabling() {
                                        ping_, testLogin_, account_.tls, account_.protocol, account_.keyFile}) {
     control->setEnabled(!local);
   }
+  passive_->setEnabled(!local && account_.PassiveApplies());
 }
 
 void CBackupDestDlg::RecallAccount() {

@@ -94,12 +94,22 @@ void FtpAccountControls::ShowSecurity(bool tlsOn, bool warned) {
 
 bool FtpAccountControls::Sftp() const { return protocol->currentIndex() == 1; }
 
+bool FtpAccountControls::PassiveApplies() const { return !Sftp() && !tls->isChecked(); }
+
+void FtpAccountControls::TiePassive(QCheckBox* passive, const std::function<bool()>& otherwiseEnabled) {
+  updatePassive = [this, passive, otherwiseEnabled] { passive->setEnabled(otherwiseEnabled() && PassiveApplies()); };
+  QObject::connect(tls, &QCheckBox::toggled, passive, updatePassive);
+  QObject::connect(protocol, &QComboBox::currentIndexChanged, passive, updatePassive);
+  updatePassive();
+}
+
 void FtpAccountControls::ShowProtocol(bool sftp, const std::string& keyFileText) {
   // Signals off: a stored account's port is what it is, not swapped to the protocol's standard one.
   const bool blocked = protocol->blockSignals(true);
   protocol->setCurrentIndex(sftp ? 1 : 0);
   protocol->blockSignals(blocked);
   tls->setVisible(!sftp);
+  if (updatePassive) updatePassive();
   keyFile->setText(QString::fromStdString(keyFileText));
 }
 

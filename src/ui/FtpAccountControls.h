@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <string>
 
 #include "app/HistoryStore.h"
@@ -40,6 +41,10 @@ struct FtpAccountControls {
   void AddRows(QGridLayout* grid, int row) const;
   // Whether "SFTP" is the protocol chosen.
   bool Sftp() const;
+  // Whether the passive box means anything: plain FTP only (secured FTP is always passive, SFTP has
+  // no data connections). Enables `passive` by that from now on, whenever TLS or the protocol changes.
+  bool PassiveApplies() const;
+  void TiePassive(QCheckBox* passive, const std::function<bool()>& otherwiseEnabled);
   // An account's protocol and key file.
   void ShowProtocol(bool sftp, const std::string& keyFileText);
   // The protocol and key file rows of `grid` from `row` on, labels in column 0.
@@ -56,6 +61,7 @@ struct FtpAccountControls {
   QComboBox* protocol;  // "FTP" or "SFTP"; choosing one swaps the other's standard port
   QLineEdit* keyFile;
   bool plainWarned = false;  // told already that this account's password travels in clear
+  std::function<void()> updatePassive{};  // set by TiePassive
 };
 
 }  // namespace tarnwick::ui

@@ -87,6 +87,7 @@ CRemoteSourceDlg::CRemoteSourceDlg(Profile& profile, EditorServices& services, Q
   serverType_->addItem(QString::fromUtf8(ServerTypeName(kUnixServer)));
   connect(account_.host, &QComboBox::activated, this, &CRemoteSourceDlg::RecallAccount);
   connect(browse_, &QPushButton::clicked, this, &CRemoteSourceDlg::OnBrowse);
+  account_.TiePassive(passive_, [] { return true; });
   RecallAccount();
 }
 

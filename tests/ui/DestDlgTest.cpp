@@ -240,6 +240,28 @@ TEST_F(DestFixture, OpensWithTheProfilesValuesAndTheKindsEnabling) {
   }
 }
 
+// Secured FTP is always passive and SFTP has no data connections: the box means something only for
+// plain FTP.
+TEST_F(DestFixture, PassiveModeIsOfferedForPlainFtpOnly) {
+  profile.destIsLocal = false;
+  profile.ftpDest = {"h.test", "21", "me", "pw", "/in", "0", false};
+  auto dialog = Open();
+  QCheckBox* passive = dialog->PassiveBox();
+  const FtpAccountControls& account = dialog->Account();
+  EXPECT_TRUE(passive->isEnabled()) << "a profile without TLS opens as plain FTP";
+  account.tls->setChecked(true);
+  EXPECT_FALSE(passive->isEnabled());
+  account.tls->setChecked(false);
+  EXPECT_TRUE(passive->isEnabled());
+  account.protocol->setCurrentIndex(1);
+  EXPECT_FALSE(passive->isEnabled());
+  account.protocol->setCurrentIndex(0);
+  dialog->LocalRadio()->setChecked(true);
+  EXPECT_FALSE(passive->isEnabled());
+  dialog->FtpRadio()->setChecked(true);  // which recalls the host's account, TLS choice included
+  EXPECT_EQ(passive->isEnabled(), !account.tls->isChecked());
+}
+
 TEST_F(DestFixture, PasswordShowsOnlyWhenMaskIsOff) {
   profile.ftpDest.password = "s3cret";
   auto dialog = Open();
