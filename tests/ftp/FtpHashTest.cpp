@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
 #include <string>
 
 #include "ftp/FtpSession.h"
 #include "support/FtpTestServer.h"
+#include "support/TempDir.h"
 
 namespace tarnwick {
 namespace {
@@ -69,6 +71,7 @@ struct OfferCase {
   const char* name;
   const char* offered;  // as the server's FEAT lists them
   HashAlgorithm used;
+  bool tls = false;  // asked over a secured session
 };
 
 class FtpSessionHashTest : public ::testing::TestWithParam<OfferCase> {};
@@ -76,7 +79,10 @@ class FtpSessionHashTest : public ::testing::TestWithParam<OfferCase> {};
 // Whatever the server offers and selects first, the session asks for the preferred algorithm and
 // gets the digest of the file's bytes as computed here.
 TEST_P(FtpSessionHashTest, TheServersDigestIsTheFilesDigest) {
+  const test::TempDir dir;
+  std::optional<test::TestCertificates> certs;
   FtpTestServerOptions options;
+  if (GetParam().tls) options = certs.emplace().Server("trusted");
   options.hash = GetParam().offered;
   FtpTestServer server(options);
   std::mt19937 random(11);
@@ -85,7 +91,13 @@ TEST_P(FtpSessionHashTest, TheServersDigestIsTheFilesDigest) {
   WriteFile(server.root() / "a file.bin", bytes);
 
   CFtpSession session;
-  ASSERT_TRUE(session.Connect({server.host(), server.port(), server.user(), server.password(), true}).ok());
+  FtpConnectParams params{server.host(), server.port(), server.user(), server.password(), true};
+  if (certs) {
+    params.tls = true;
+    params.caFile = certs->Ca();
+    params.trustFile = (dir.path() / "ftpcerts.ini").string();
+  }
+  ASSERT_TRUE(session.Connect(params).ok()) << server.Log();
   EXPECT_TRUE(session.OffersHash());
   HashReply hash;
   const Status asked = session.FileHash("/a file.bin", hash);
@@ -106,7 +118,8 @@ INSTANTIATE_TEST_SUITE_P(Offers, FtpSessionHashTest,
                                                      HashAlgorithm::Crc32},
                                            OfferCase{"Sha256BeforeMd5", "MD5*;SHA-1;SHA-256", HashAlgorithm::Sha256},
                                            OfferCase{"Sha1AlreadySelected", "MD5;SHA-1*", HashAlgorithm::Sha1},
-                                           OfferCase{"Md5Alone", "MD5", HashAlgorithm::Md5}),
+                                           OfferCase{"Md5Alone", "MD5", HashAlgorithm::Md5},
+                                           OfferCase{"Crc32OverTls", "SHA-1*;CRC32", HashAlgorithm::Crc32, true}),
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST(FtpSessionHashTest, AServerWithoutHashSaysSo) {
