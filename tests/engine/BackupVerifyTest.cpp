@@ -168,6 +168,30 @@ TEST_F(BackupVerifyTest, CopiesOnAServerAreCheckedBySize) {
   EXPECT_EQ(run.CountRows("ERROR Verify /store/src/b.txt failed: it holds 10 bytes, its source 3145728."), 1u);
 }
 
+// A file copied from one server to another is checked by both servers' SIZE.
+TEST_F(BackupVerifyTest, AServerToServerCopyIsCheckedByBothSizes) {
+  FtpTestServer source;
+  WriteFile(source.root() / "pub/a.txt", "alpha");
+  run.job.localSources.clear();
+  run.job.remoteSources = {
+      FtpSource{{source.host(), std::to_string(source.port()), source.user(), source.password(), "", "1", true},
+                {{"/pub", "+[*]", ItemKind::FtpFolder, false}}}};
+  run.job.destIsLocal = false;
+  for (const bool lies : {false, true}) {
+    FtpTestServerOptions options;
+    options.sizeLies = lies;
+    FtpTestServer destination(options);
+    run.job.ftpDest = FtpSite{destination.host(), std::to_string(destination.port()), destination.user(),
+                              destination.password(), "/store", "1", false};
+    run.log.Clear();
+    EXPECT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
+    EXPECT_EQ(ReadFile(destination.root() / "store/pub/a.txt"), "alpha");
+    EXPECT_EQ(run.CountRows(std::string("VERIFY Verify done: 1 checked, ") + (lies ? "1" : "0") + " failed."), 1u)
+        << destination.Log();
+    EXPECT_EQ(run.CountRows("ERROR Verify /store/pub/a.txt failed: it holds 6 bytes, its source 5."), lies ? 1u : 0u);
+  }
+}
+
 enum class HashedRun { CopyUp, ZipUp, Download };
 
 struct HashCase {

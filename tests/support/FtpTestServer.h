@@ -42,6 +42,7 @@ struct FtpTestServerOptions {
   // selected on a new connection); empty: not offered.
   std::string hash{};
   bool hashLies = false;  // HASH answers a digest that is not the file's
+  bool sizeLies = false;  // SIZE answers one byte more than the file holds
 };
 
 // Certificates made for one test by make_test_certs.py, in a temporary folder: a test authority

@@ -20,6 +20,7 @@ closed, so it never outlives the test program that started it.
   --hash ALGORITHMS                      HASH offered in FEAT with these algorithms, e.g. "SHA-256*;CRC32" (the
                                          one marked "*" is current); OPTS HASH selects one, HASH hashes a file
   --hash-lies                            HASH answers a digest that is not the file's
+  --size-lies                            SIZE answers one byte more than the file holds
 """
 
 import argparse
@@ -143,6 +144,7 @@ def main():
     parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
     parser.add_argument("--hash")
     parser.add_argument("--hash-lies", action="store_true")
+    parser.add_argument("--size-lies", action="store_true")
     args = parser.parse_args()
 
     logging.basicConfig(stream=sys.stderr, level=logging.INFO)
@@ -247,6 +249,11 @@ def main():
             if args.hash_lies:
                 text = text[:-1] + ("0" if text[-1] != "0" else "1")
             self.respond("213 %s 0-%d %s %s" % (self._hash_current, size, text, self.fs.fs2ftp(path)))
+
+        def ftp_SIZE(self, path):
+            if not args.size_lies or not self.fs.isfile(self.fs.realpath(path)):
+                return base_handler.ftp_SIZE(self, path)
+            self.respond("213 %d" % (self.fs.getsize(path) + 1))
 
         def _hostile(self, path, cmd):
             data = hostile_listing(path, cmd)
