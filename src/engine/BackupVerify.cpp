@@ -76,21 +76,20 @@ int VerifyCopies(JobContext& context, JobDestination& destination, const Transfe
     if (!mismatch.empty()) tally.Mismatch(FailedRow(entry.target, mismatch));
     return true;
   };
-  [&] {
-    for (const TransferEntry& entry : copies) {
-      if (!check(entry, [&] { return destination.CopyMismatch(context, entry.source, entry.target, content); })) return;
+  for (const TransferEntry& entry : copies) {
+    if (!check(entry, [&] { return destination.CopyMismatch(context, entry.source, entry.target, content); })) {
+      return tally.Finish();
     }
-    for (const FetchedCopies& source : fetched) {
-      if (!source.from) continue;  // its session ended early: nothing to ask it
-      for (const TransferEntry& entry : source.copies) {
-        if (!check(entry, [&] {
-              return destination.FetchedCopyMismatch(context, *source.from, entry.source, entry.target);
-            })) {
-          return;
-        }
+  }
+  for (const FetchedCopies& source : fetched) {
+    if (!source.from) continue;  // its session ended early: nothing to ask it
+    for (const TransferEntry& entry : source.copies) {
+      if (!check(entry,
+                 [&] { return destination.FetchedCopyMismatch(context, *source.from, entry.source, entry.target); })) {
+        return tally.Finish();
       }
     }
-  }();
+  }
   return tally.Finish();
 }
 

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 
+#include "ftp/FtpListParser.h"
+
 namespace tarnwick {
 
 namespace {
@@ -30,14 +32,9 @@ const AlgorithmInfo& InfoOf(HashAlgorithm algorithm) {
 
 char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
-bool SameLetters(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Upper(x) == Upper(y); });
-}
-
 const AlgorithmInfo* FindAlgorithm(std::string_view name) {
   for (const AlgorithmInfo& info : kAlgorithms) {
-    if (SameLetters(name, info.name)) return &info;
+    if (EqualsNoCase(name, info.name)) return &info;
   }
   return nullptr;
 }
@@ -46,19 +43,6 @@ std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
   return text;
-}
-
-// Up to 20 decimal digits that fit 64 bits, the whole of `text`.
-bool ReadNumber(std::string_view text, std::uint64_t& value) {
-  if (text.empty() || text.size() > 20) return false;
-  value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    const auto digit = static_cast<std::uint64_t>(c - '0');
-    if (value > (UINT64_MAX - digit) / 10) return false;
-    value = value * 10 + digit;
-  }
-  return true;
 }
 
 // The next blank-separated word of `rest` (exactly one blank after it), taken off `rest`.
@@ -94,7 +78,7 @@ HashFeature ParseHashFeature(std::string_view featReply) {
     // Feature lines start with a blank; the reply's first and last lines carry the code.
     if (line.empty() || line.front() != ' ') continue;
     std::string_view text = TrimBlanks(line);
-    if (text.size() < 4 || !SameLetters(text.substr(0, 4), "HASH")) continue;
+    if (text.size() < 4 || !EqualsNoCase(text.substr(0, 4), "HASH")) continue;
     if (text.size() > 4 && text[4] != ' ') continue;
     text.remove_prefix(4);
     while (!text.empty()) {
@@ -139,8 +123,8 @@ bool ParseHashReply(std::string_view reply, HashReply& parsed) {
   if (digest.size() != info->hexDigits && info->algorithm != HashAlgorithm::Crc32) return false;
   const std::size_t dash = range.find('-');
   std::uint64_t start = 0, end = 0;
-  if (dash == std::string_view::npos || !ReadNumber(range.substr(0, dash), start) ||
-      !ReadNumber(range.substr(dash + 1), end) || start > end) {
+  if (dash == std::string_view::npos || !ToUnsigned(range.substr(0, dash), start) ||
+      !ToUnsigned(range.substr(dash + 1), end) || start > end) {
     return false;
   }
   std::string hex(info->hexDigits - digest.size(), '0');

@@ -46,7 +46,7 @@ struct HashReply {
 
 // Reads one HASH reply of a single line (a final line break allowed). False for anything else:
 // another code, an unknown algorithm, a range that is not "digits-digits" in order, a digest that
-// is not hex of exactly its algorithm's length, or no path after it.
+// is not hex of its algorithm's length (a CRC32 may lack leading zeros; it is padded), or no path.
 bool ParseHashReply(std::string_view reply, HashReply& parsed);
 
 // A digest computed here, fed in pieces.

@@ -17,28 +17,6 @@ bool AllDigits(std::string_view text) {
   return true;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// Decimal digits to a number; false on anything else or on overflow.
-bool ToUnsigned(std::string_view text, std::uint64_t& value) {
-  if (!AllDigits(text)) return false;
-  value = 0;
-  for (char c : text) {
-    const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
-    if (value > (UINT64_MAX - digit) / 10) return false;
-    value = value * 10 + digit;
-  }
-  return true;
-}
-
 int ToInt(std::string_view digits) {
   int value = 0;
   for (char c : digits) value = value * 10 + (c - '0');
@@ -254,6 +232,28 @@ bool IsBlankLine(std::string_view line) {
 }
 
 }  // namespace
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Decimal digits to a number; false on anything else or on overflow.
+bool ToUnsigned(std::string_view text, std::uint64_t& value) {
+  if (!AllDigits(text)) return false;
+  value = 0;
+  for (char c : text) {
+    const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
+    if (value > (UINT64_MAX - digit) / 10) return false;
+    value = value * 10 + digit;
+  }
+  return true;
+}
 
 FtpLineKind ParseMlsdLine(std::string_view line, FtpFileInfo& info) {
   if (IsBlankLine(line)) return FtpLineKind::Skip;

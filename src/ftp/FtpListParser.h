@@ -27,6 +27,12 @@ enum class FtpLineKind {
   Unparsed,  // the whole line was put into the name
 };
 
+// ASCII letters compared without regard to case, as servers spell keywords either way.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// Decimal digits (at least one, nothing else) to a number; false on anything else or on overflow.
+bool ToUnsigned(std::string_view text, std::uint64_t& value);
+
 // One line of an MLSD reply ("type=file;size=12;modify=20240102030405; name"). Times are UTC.
 FtpLineKind ParseMlsdLine(std::string_view line, FtpFileInfo& info);
 
