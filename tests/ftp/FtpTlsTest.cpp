@@ -49,14 +49,16 @@ TEST_F(FtpTlsTest, AVerifiedServerProtectsControlAndDataBothWays) {
     std::unique_ptr<CFtpFile> file;
     const Status opened = session.OpenFile("/up.bin", FtpFileMode::Write, file);
     ASSERT_TRUE(opened.ok()) << opened.ToString() << server.Log();
-    ASSERT_TRUE(file->Write(data.data(), data.size()).ok());
+    const Status written = file->Write(data.data(), data.size());
+    ASSERT_TRUE(written.ok()) << written.ToString() << server.Log();
     const Status closed = file->Close();
     ASSERT_TRUE(closed.ok()) << closed.ToString() << server.Log();
-    EXPECT_EQ(ReadFile(server.root() / "up.bin"), data);
+    const std::string stored = ReadFile(server.root() / "up.bin");
+    EXPECT_TRUE(stored == data) << "the server holds " << stored.size() << " bytes\n" << server.Log();
     std::vector<FtpFileInfo> entries;
     ASSERT_TRUE(session.List("/", entries).ok()) << server.Log();
-    EXPECT_FALSE(entries.empty());
-    EXPECT_EQ(session.TlsProblem().kind, FtpTlsFailure::None);
+    EXPECT_FALSE(entries.empty()) << server.Log();
+    EXPECT_EQ(session.TlsProblem().kind, FtpTlsFailure::None) << session.TlsProblem().reason;
   }
   const std::string log = server.Log();
   EXPECT_NE(log.find("AUTH TLS"), std::string::npos) << log;

@@ -65,7 +65,13 @@ std::vector<std::string> PrivateSessionBus::NotifyCalls(std::size_t atLeast, std
     std::vector<std::string> calls;
     for (std::size_t at = text.find("member=Notify"); at != std::string::npos;) {
       const std::size_t next = text.find("member=Notify", at + 1);
-      calls.push_back(text.substr(at, next == std::string::npos ? std::string::npos : next - at));
+      std::string call = text.substr(at, next == std::string::npos ? std::string::npos : next - at);
+      // dbus-monitor's output is block-buffered into the file and may stop mid-call: a call is
+      // whole once its last argument, the int32 time-out, is there.
+      const std::size_t timeout = call.find("\n   int32 ");
+      if (timeout != std::string::npos && call.find('\n', timeout + 1) != std::string::npos) {
+        calls.push_back(std::move(call));
+      }
       at = next;
     }
     if (calls.size() >= atLeast || std::chrono::steady_clock::now() >= until) return calls;
