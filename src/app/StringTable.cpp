@@ -286,6 +286,8 @@ constexpr Entry kEntries[] = {
      "The private key %s is protected by a passphrase and none was given: type it when asked, or add the key to an "
      "SSH agent."},
     {IDS_KEY_PASSPHRASE_PROMPT, "Passphrase for the private key %s:"},
+    {IDS_NO_BACKUP_TO_STOP, "No scheduled backup is running in the background."},
+    {IDS_STOP_REQUESTED, "Asked %s to stop the backup of %s."},
 };
 
 // The lookup below is a binary search.

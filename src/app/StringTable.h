@@ -266,6 +266,10 @@ enum StringId : unsigned {
   // Passphrases of private keys (63090-63099).
   IDS_KEY_PASSPHRASE_MISSING_ROW = 63090,  // LOGINFAILED row: key file
   IDS_KEY_PASSPHRASE_PROMPT = 63091,       // question: key file
+
+  // Stopping a run of the background service (63100-63109).
+  IDS_NO_BACKUP_TO_STOP = 63100,  // stop request without a running backup
+  IDS_STOP_REQUESTED = 63101,     // stop request sent: holder, profile
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

@@ -2,7 +2,7 @@
 // a second against the catalogue, launches due scheduled profiles one at a time, prints the log
 // rows and appends them to the month's run history (failed, unstartable and missed runs also go to
 // the desktop as notifications), until SIGINT or SIGTERM, which stop a running
-// backup first. Only the holder of the scheduler lock launches: while the window (or another
+// backup first. The lock file tells which profile runs; SIGUSR1 stops that run and nothing more. Only the holder of the scheduler lock launches: while the window (or another
 // monitor) holds it, this one stands by and takes over when the other ends.
 #include <unistd.h>
 
@@ -63,6 +63,9 @@ int RunMonitor(const std::vector<std::string>& args) {
     }
     wake.notify_all();
     controller.Stop();
+  }, [&controller] {
+    // Stop in the window, or `tarnwick-cli stop`: the running backup ends, the monitor goes on.
+    if (controller.Stop()) std::fprintf(stderr, "tarnwick-cli: stopping the running backup on request\n");
   });
 
   CSchedulerLock schedulerLock(CSchedulerLock::DefaultPath(),
@@ -109,6 +112,7 @@ int RunMonitor(const std::vector<std::string>& args) {
     // The rows are on stdout and in the history already; between runs the log lets them go, so a
     // monitor that runs for months does not keep every row it ever printed.
     if (!controller.IsBusy() && session.log.RowCount() > 0) session.log.Clear();
+    schedulerLock.SetRunning(controller.RunningProfile());
     if (!schedulerLock.Held()) continue;
     const std::time_t now = session.clock.Now();
     const auto stamp = ProfileFolderStamp();
@@ -119,6 +123,7 @@ int RunMonitor(const std::vector<std::string>& args) {
     for (std::time_t t = FirstSecondToTick(last, now); t <= now; ++t) {
       if (monitor.OnTick(t)) {
         folderStamp = ProfileFolderStamp();  // the launch rewrote the profile and reloaded already
+        schedulerLock.SetRunning(controller.RunningProfile());
         break;
       }
     }

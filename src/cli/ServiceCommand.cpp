@@ -171,8 +171,11 @@ int ShowStatus() {
   if (Systemctl({"is-active", kUnitName}, &state) == 127) state = "unknown (no systemctl)";
   while (!state.empty() && (state.back() == '\n' || state.back() == '\r')) state.pop_back();
   std::printf("Service:   %s\n", state.empty() ? "unknown (no systemd user instance)" : state.c_str());
-  const auto holder = CSchedulerLock::CurrentHolder(CSchedulerLock::DefaultPath());
-  std::printf("Schedules: %s\n", holder ? ("run by " + *holder).c_str() : "run by nobody now");
+  const auto holder = CSchedulerLock::ReadHolder(CSchedulerLock::DefaultPath());
+  std::printf("Schedules: %s\n", holder ? ("run by " + holder->text).c_str() : "run by nobody now");
+  if (holder && !holder->running.empty()) {
+    std::printf("Running:   %s (tarnwick-cli stop stops it)\n", holder->running.c_str());
+  }
   const LastRun last = CRunLogFile::FindLastRun(CRunLogFile::DefaultFolder());
   if (last.rows.empty()) {
     std::printf("Last run:  none in the service's history\n");

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "engine/SchedulerLock.h"
+
 namespace tarnwick {
 
 namespace {
@@ -13,26 +15,33 @@ namespace {
 // delivered to anyone else.
 constexpr int kWakeSignal = SIGUSR2;
 
-sigset_t StopSignalSet() {
+sigset_t StopSignalSet(bool withStopRequest) {
   sigset_t set;
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
   sigaddset(&set, kWakeSignal);
+  if (withStopRequest) sigaddset(&set, CSchedulerLock::kStopSignal);
   return set;
 }
 
 }  // namespace
 
-CStopSignals::CStopSignals(std::function<void()> onSignal) : onSignal_(std::move(onSignal)) {
-  const sigset_t set = StopSignalSet();
-  ::pthread_sigmask(SIG_BLOCK, &set, &previousMask_);
-  watcher_ = std::thread([this, set] {
+CStopSignals::CStopSignals(std::function<void()> onSignal, std::function<void()> onStopRequest)
+    : onSignal_(std::move(onSignal)),
+      onStopRequest_(std::move(onStopRequest)),
+      set_(StopSignalSet(static_cast<bool>(onStopRequest_))) {
+  ::pthread_sigmask(SIG_BLOCK, &set_, &previousMask_);
+  watcher_ = std::thread([this] {
     for (;;) {
       int signal = 0;
-      if (::sigwait(&set, &signal) != 0) continue;
+      if (::sigwait(&set_, &signal) != 0) continue;
       if (done_.load()) return;
       if (signal == kWakeSignal) continue;
+      if (signal == CSchedulerLock::kStopSignal) {
+        onStopRequest_();
+        continue;
+      }
       received_.store(true);
       onSignal_();
     }
@@ -45,9 +54,10 @@ CStopSignals::~CStopSignals() {
   watcher_.join();
   // A stop signal that came after the watcher ended stays pending; taking it here keeps it from
   // ending the process when the old mask returns.
-  const sigset_t set = StopSignalSet();
   struct timespec zero {};
-  while (::sigtimedwait(&set, nullptr, &zero) > 0) received_.store(true);
+  for (int signal; (signal = ::sigtimedwait(&set_, nullptr, &zero)) > 0;) {
+    if (signal != CSchedulerLock::kStopSignal && signal != kWakeSignal) received_.store(true);
+  }
   ::pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
 }
 

@@ -40,6 +40,7 @@ Status CBackupController::StartJob(const Profile& profile) {
       // Cleared together with the claim: a Stop that arrives while this job is being started is
       // kept, so the new job ends at its first check.
       stopRequested_.store(false, std::memory_order_release);
+      runningProfile_ = profile.name;
       claimed = true;
     }
   }
@@ -91,6 +92,11 @@ bool CBackupController::Stop() {
   return true;
 }
 
+std::string CBackupController::RunningProfile() const {
+  std::lock_guard lock(endMutex_);
+  return runningProfile_;
+}
+
 void CBackupController::WaitForJobEnd() {
   std::unique_lock lock(endMutex_);
   jobEnded_.wait(lock, [this] { return !IsBusy(); });
@@ -131,6 +137,7 @@ void CBackupController::SetIdle() {
   {
     std::lock_guard lock(endMutex_);
     state_.store(State::Idle, std::memory_order_release);
+    runningProfile_.clear();
   }
   jobEnded_.notify_all();
 }

@@ -61,6 +61,8 @@ class CBackupController : public JobLauncher {
   bool CopyWorkerBusy() const { return state_.load(std::memory_order_acquire) == State::Copy; }
   bool ZipWorkerBusy() const { return state_.load(std::memory_order_acquire) == State::Zip; }
   bool StopRequested() const { return stopRequested_.load(std::memory_order_acquire); }
+  // The name of the profile whose job runs now (empty for an unsaved one); empty while idle.
+  std::string RunningProfile() const;
 
   // The Stop command: asks the running worker to stop and says so in the status text. Returns at
   // once; false (and nothing done) when no job runs.
@@ -96,7 +98,8 @@ class CBackupController : public JobLauncher {
   std::atomic<State> state_{State::Idle};
   std::atomic<bool> stopRequested_{false};
   std::thread worker_;
-  std::mutex endMutex_;  // pairs with jobEnded_ for the waits
+  mutable std::mutex endMutex_;  // pairs with jobEnded_ for the waits
+  std::string runningProfile_;   // guarded by endMutex_
   std::condition_variable jobEnded_;
 
   CScheduleMonitor monitor_{*this, catalogue_, log_, observer_};

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <utility>
 
 #include "app/ProgramFolder.h"
+#include "app/StringTable.h"
 
 namespace tarnwick {
 namespace {
@@ -22,8 +24,8 @@ int LockOnce(int fd, int operation) {
 
 }  // namespace
 
-CSchedulerLock::CSchedulerLock(std::filesystem::path lockFile, std::string holderText)
-    : path_(std::move(lockFile)), holderText_(std::move(holderText)) {}
+CSchedulerLock::CSchedulerLock(std::filesystem::path lockFile, std::string holderText, pid_t process)
+    : path_(std::move(lockFile)), holderText_(std::move(holderText)), process_(process > 0 ? process : ::getpid()) {}
 
 std::filesystem::path CSchedulerLock::DefaultPath() { return DataFolder() / kFileName; }
 
@@ -40,9 +42,28 @@ bool CSchedulerLock::TryAcquire() {
   }
   if (LockOnce(fd_.get(), LOCK_EX) != 0) return false;
   held_ = true;
-  // Who holds it is only a hint for the others: a failure to write it costs nothing else.
-  if (::ftruncate(fd_.get(), 0) == 0) (void)::pwrite(fd_.get(), holderText_.data(), holderText_.size(), 0);
+  WriteHolder();
   return true;
+}
+
+void CSchedulerLock::SetRunning(const std::string& profile) {
+  if (!held_ || profile == running_) return;
+  running_ = profile;
+  WriteHolder();
+}
+
+void CSchedulerLock::WriteHolder() {
+  // One line each: a line break in a profile's name cannot make up a fourth.
+  std::string running = running_;
+  for (char& c : running) {
+    if (c == '\n') c = ' ';
+  }
+  const std::string text = holderText_ + '\n' + std::to_string(process_) + '\n' + running;
+  // Who holds it is only a hint for the others: a failure to write it costs nothing else. Written
+  // in one call over the old text and cut after it, so a reader sees the old or the new lines.
+  if (::pwrite(fd_.get(), text.data(), text.size(), 0) == static_cast<ssize_t>(text.size())) {
+    (void)::ftruncate(fd_.get(), static_cast<off_t>(text.size()));
+  }
 }
 
 void CSchedulerLock::Release() {
@@ -53,13 +74,40 @@ void CSchedulerLock::Release() {
 }
 
 std::optional<std::string> CSchedulerLock::CurrentHolder(const std::filesystem::path& lockFile) {
+  std::optional<Holder> holder = ReadHolder(lockFile);
+  if (!holder) return std::nullopt;
+  return std::move(holder->text);
+}
+
+std::optional<CSchedulerLock::Holder> CSchedulerLock::ReadHolder(const std::filesystem::path& lockFile) {
   const CFileDescriptor fd(::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY));
   if (!fd.valid()) return std::nullopt;
   // A shared lock is only refused while someone holds the exclusive one; it goes with the descriptor.
   if (LockOnce(fd.get(), LOCK_SH) == 0) return std::nullopt;
   std::string text;
   (void)ReadAll(fd.get(), text);
-  return text;
+  Holder holder;
+  const std::size_t first = text.find('\n');
+  holder.text = text.substr(0, first);
+  if (first == std::string::npos) return holder;  // only the text, or nothing yet
+  const std::size_t second = text.find('\n', first + 1);
+  const std::string_view process =
+      std::string_view(text).substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+  long value = 0;
+  const auto [end, error] = std::from_chars(process.data(), process.data() + process.size(), value);
+  if (error == std::errc() && end == process.data() + process.size() && value > 0) holder.process = static_cast<pid_t>(value);
+  if (second != std::string::npos) holder.running = text.substr(second + 1);
+  return holder;
+}
+
+Status CSchedulerLock::RequestStop(const std::filesystem::path& lockFile, std::string& profile) {
+  const std::optional<Holder> holder = ReadHolder(lockFile);
+  if (!holder || holder->running.empty() || holder->process <= 0) return Status::NotFound(LoadString(IDS_NO_BACKUP_TO_STOP));
+  // The holder still holds the lock (the kernel would have let it go with its process), so the
+  // number names that process and no other.
+  if (::kill(holder->process, kStopSignal) != 0) return Status::IoError(holder->text, errno);
+  profile = holder->running;
+  return Status::Ok();
 }
 
 }  // namespace tarnwick

@@ -214,7 +214,7 @@ void CTarnwickView::UpdateCommandStates() {
   const std::size_t scheduled = SelectedRows(ProfileList::Scheduled).size();
   const bool logHasRows = logModel_->rowCount() > 0;
   const std::pair<unsigned, bool> states[] = {
-      {ID_BACKUP_STOP, controller_.IsBusy()},
+      {ID_BACKUP_STOP, CanStop()},
       {ID_QUICK_LAUNCH, quick == 1},
       {ID_QUICK_DELETE, quick >= 1},
       {ID_QUICK_RENAME, quick == 1},
@@ -303,16 +303,23 @@ void CTarnwickView::OnTick() {
 }
 
 void CTarnwickView::UpdateSchedulePane() {
+  serviceRunning_.clear();
   if (schedulerLock_.Held()) {
     frame_.SetSchedulePane(UiString(IDS_SCHEDULES_PANE_HERE));
     return;
   }
   // The lock file names its holder; a holder that has not written it yet, or a lock file that
   // cannot be made, leaves the question mark.
-  const std::string holder = CSchedulerLock::CurrentHolder(CSchedulerLock::DefaultPath()).value_or("");
-  frame_.SetSchedulePane(UiString(IDS_SCHEDULES_PANE_ELSEWHERE)
-                             .arg(holder.empty() ? QStringLiteral("?") : QString::fromStdString(holder)));
+  const CSchedulerLock::Holder holder =
+      CSchedulerLock::ReadHolder(CSchedulerLock::DefaultPath()).value_or(CSchedulerLock::Holder{});
+  const QString who = holder.text.empty() ? QStringLiteral("?") : QString::fromStdString(holder.text);
+  serviceRunning_ = holder.running;
+  frame_.SetSchedulePane(serviceRunning_.empty() ? UiString(IDS_SCHEDULES_PANE_ELSEWHERE).arg(who)
+                                                 : UiString(IDS_SCHEDULES_PANE_ELSEWHERE_RUNNING)
+                                                       .arg(who, QString::fromStdString(serviceRunning_)));
 }
+
+bool CTarnwickView::CanStop() const { return controller_.IsBusy() || !serviceRunning_.empty(); }
 
 void CTarnwickView::OpenEditor(EditorMode mode, const std::string& name) {
   ProfileEditorContext context{doc_.Catalogue(), controller_, services_.prompts, services_.clock,
@@ -351,7 +358,18 @@ void CTarnwickView::ShowFailure(const Status& status) {
 }
 
 void CTarnwickView::OnStop() {
-  controller_.Stop();
+  if (!controller_.Stop() && !serviceRunning_.empty()) {
+    // Nothing of the window's own runs: the run the status bar shows is the background service's.
+    std::string profile;
+    const Status asked = CSchedulerLock::RequestStop(CSchedulerLock::DefaultPath(), profile);
+    if (asked.ok()) {
+      const std::string holder = CSchedulerLock::CurrentHolder(CSchedulerLock::DefaultPath()).value_or("?");
+      frame_.SetStatusText(QString::fromStdString(FormatString(IDS_STOP_REQUESTED, holder.c_str(), profile.c_str())));
+    } else {
+      services_.prompts.ShowMessage(asked.ToString());
+    }
+    serviceRunning_.clear();  // until the next tick reads the lock file again
+  }
   UpdateCommandStates();
 }
 

@@ -85,7 +85,10 @@ class CTarnwickView : public QWidget {
   CHelpWindow* HelpWindow() const { return help_.get(); }
 
   void OnNewProfile(EditorMode mode);
+  // Stop: the window's own job, else the run of the background service the status bar shows.
   void OnStop();
+  // Whether Stop has a run to stop: the window's own job or, seen at the last tick, the service's.
+  bool CanStop() const;
   // Shows a failed catalogue operation's reason (not a question the user answered No).
   void ShowFailure(const Status& status);
   void OnLaunchQuick();
@@ -124,7 +127,8 @@ class CTarnwickView : public QWidget {
   CActivityLogModel* logModel_;
   CActivityLogAdapter logAdapter_;
   CBackupController controller_;
-  CSchedulerLock schedulerLock_;
+  CSchedulerLock schedulerLock_;  // the window never says what it runs here: its Stop is its own
+  std::string serviceRunning_;    // the profile the lock's holder said it runs, at the last tick
   QTabWidget* tabs_;
   CProfileListModel* quickModel_;
   CProfileListModel* scheduledModel_;

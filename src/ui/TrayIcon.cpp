@@ -32,8 +32,9 @@ CTrayIcon::CTrayIcon(CMainFrame& frame, CTarnwickView& view, QObject* parent)
     if (view_.Controller().IsBusy()) frame_.Raise();
     frame_.Exit();
   });
-  // Stop is offered only while this window's job runs; the menu is built anew each time it opens.
-  connect(menu_, &QMenu::aboutToShow, this, [this] { stop_->setEnabled(view_.Controller().IsBusy()); });
+  // Stop is offered only while a job runs (the window's or the service's); the menu is built anew
+  // each time it opens.
+  connect(menu_, &QMenu::aboutToShow, this, [this] { stop_->setEnabled(view_.CanStop()); });
   connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) frame_.Raise();
   });

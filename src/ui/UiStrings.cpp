@@ -209,6 +209,7 @@ constexpr Entry kEntries[] = {
     {IDS_TRAY_BUSY_TIP, "Tarnwick: %1\n%2"},
     {IDS_SCHEDULES_PANE_HERE, "Schedules run here"},
     {IDS_SCHEDULES_PANE_ELSEWHERE, "Schedules run by %1"},
+    {IDS_SCHEDULES_PANE_ELSEWHERE_RUNNING, "Schedules run by %1, now backing up %2"},
     {IDS_PROFILE_VERIFY, "&Verify after backup"},
     {IDS_FTP_USE_TLS, "Use &TLS (FTPS)"},
     {IDS_FTP_PLAIN_WARNING,

@@ -306,6 +306,30 @@ TEST_F(RunCommandTest, OfTwoMonitorsOneRunsTheScheduleAndTheOtherTakesOverWhenIt
   EXPECT_EQ(count(second.out, "Task Name:  second"), 1u);
 }
 
+TEST_F(RunCommandTest, StopEndsTheMonitorsRunningBackupAndTheMonitorGoesOn) {
+  CliResult stop = Run({"stop"});
+  EXPECT_EQ(stop.status, 1);
+  EXPECT_NE(stop.err.find("No scheduled backup is running in the background."), std::string::npos) << stop.err;
+
+  ASSERT_NO_FATAL_FAILURE(UseHugeSource());
+  SaveMissedSchedule("huge");
+  const pid_t pid = Start({"monitor"});
+  ASSERT_TRUE(dir.WaitForOutput("BACKUPFILE"));
+  // The monitor says what it runs right after the launch; the file row may come first.
+  for (int i = 0; i < 100 && (stop = Run({"stop"})).status != 0; ++i) ::usleep(50000);
+  EXPECT_EQ(stop.status, 0) << stop.err;
+  EXPECT_NE(stop.out.find("Asked the background service (tarnwick-cli monitor, process " + std::to_string(pid) +
+                          ") to stop the backup of huge."),
+            std::string::npos)
+      << stop.out;
+  EXPECT_TRUE(dir.WaitForOutput("BACKUPSTOPPED"));
+  EXPECT_EQ(::waitpid(pid, nullptr, WNOHANG), 0) << "the monitor goes on";
+  ::kill(pid, SIGINT);
+  const CliResult r = Finish(pid);
+  EXPECT_EQ(r.status, 0) << r.err;
+  ExpectStoppedWithoutAPart(r);
+}
+
 TEST_F(RunCommandTest, TheMonitorStopsARunningBackupBeforeItEnds) {
   ASSERT_NO_FATAL_FAILURE(UseHugeSource());
   SaveMissedSchedule("huge");

@@ -4,6 +4,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+
+#include "support/PausedChild.h"
 #include "support/TempDir.h"
 
 namespace tarnwick {
@@ -71,6 +74,38 @@ TEST(SchedulerLockTest, OnlyOneProcessHoldsItAndTheOtherTakesOverWhenItEnds) {
 
   window.Release();
   EXPECT_TRUE(second.TryAcquire());
+}
+
+TEST(SchedulerLockTest, TheHolderSaysWhatItRunsAndAStopRequestReachesItsProcess) {
+  TempDir dir;
+  const auto path = dir / CSchedulerLock::kFileName;
+  std::string profile;
+  EXPECT_EQ(CSchedulerLock::RequestStop(path, profile).code(), StatusCode::NotFound) << "nobody holds it";
+
+  const pid_t service = test::PausedChild();  // the holder's process
+  ASSERT_GT(service, 0);
+  CSchedulerLock lock(path, "the service", service);
+  ASSERT_TRUE(lock.TryAcquire());
+  auto holder = CSchedulerLock::ReadHolder(path);
+  ASSERT_TRUE(holder.has_value());
+  EXPECT_EQ(holder->text, "the service");
+  EXPECT_EQ(holder->process, service);
+  EXPECT_EQ(holder->running, "");
+  EXPECT_EQ(CSchedulerLock::RequestStop(path, profile).code(), StatusCode::NotFound) << "it runs nothing";
+
+  lock.SetRunning("night\nly");
+  EXPECT_EQ(CSchedulerLock::CurrentHolder(path), "the service");
+  EXPECT_EQ(CSchedulerLock::ReadHolder(path)->running, "night ly") << "a line break cannot add a line";
+  ASSERT_TRUE(CSchedulerLock::RequestStop(path, profile).ok());
+  EXPECT_EQ(profile, "night ly");
+  int status = 0;
+  ASSERT_EQ(::waitpid(service, &status, 0), service);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == CSchedulerLock::kStopSignal) << status;
+
+  lock.SetRunning("");
+  EXPECT_EQ(CSchedulerLock::ReadHolder(path)->running, "");
+  lock.Release();
+  EXPECT_FALSE(CSchedulerLock::ReadHolder(path).has_value());
 }
 
 TEST(SchedulerLockTest, ALockFileThatCannotBeMadeIsAnErrorNotAHolder) {

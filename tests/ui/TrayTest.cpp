@@ -5,11 +5,16 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <csignal>
 
 #include "UiHarness.h"
 #include "app/ProgramFolder.h"
 #include "app/ProgramSettings.h"
 #include "engine/SchedulerLock.h"
+#include "support/PausedChild.h"
+#include "ui/CommandTable.h"
 #include "ui/MainFrame.h"
 #include "ui/OptionsDlg.h"
 #include "ui/TrayIcon.h"
@@ -88,6 +93,34 @@ TEST(SchedulePane, TheWindowRunsTheSchedulesOnlyWhileNobodyElseDoes) {
   EXPECT_EQ(w.frame.SchedulePaneText(), QStringLiteral("Schedules run here"));
   EXPECT_TRUE(w.WaitForJobEnd());
   EXPECT_TRUE(w.Column(CTarnwickView::kLogTab, 1).contains(QStringLiteral("TASKNAME")));
+}
+
+TEST(SchedulePane, StopInTheWindowAndTrayReachesTheServicesRun) {
+  Sandbox sandbox;
+  // The service's process: a child that the stop request's signal ends.
+  const pid_t process = tarnwick::test::PausedChild();
+  ASSERT_GT(process, 0);
+  CSchedulerLock service(CSchedulerLock::DefaultPath(), "the background service", process);
+  ASSERT_TRUE(service.TryAcquire());
+  Window w(sandbox);
+  CTrayIcon tray(w.frame, *w.view);
+  w.view->OnTick();
+  EXPECT_FALSE(w.frame.Action(ID_BACKUP_STOP)->isEnabled()) << "the service runs nothing yet";
+
+  service.SetRunning("nightly");
+  w.view->OnTick();
+  EXPECT_EQ(w.frame.SchedulePaneText(), QStringLiteral("Schedules run by the background service, now backing up nightly"));
+  EXPECT_TRUE(w.frame.Action(ID_BACKUP_STOP)->isEnabled());
+  Q_EMIT tray.Menu()->aboutToShow();
+  EXPECT_TRUE(tray.StopAction()->isEnabled());
+
+  tray.StopAction()->trigger();
+  int status = 0;
+  ASSERT_EQ(::waitpid(process, &status, 0), process);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == CSchedulerLock::kStopSignal) << status;
+  EXPECT_EQ(w.frame.StatusText(), QStringLiteral("Asked the background service to stop the backup of nightly."));
+  EXPECT_FALSE(w.frame.Action(ID_BACKUP_STOP)->isEnabled()) << "until the service says again what it runs";
+  EXPECT_TRUE(w.Column(CTarnwickView::kLogTab, 1).isEmpty()) << "the service logs its run, the window nothing";
 }
 
 }  // namespace
