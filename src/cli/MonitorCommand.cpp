@@ -2,8 +2,9 @@
 // a second against the catalogue, launches due scheduled profiles one at a time, prints the log
 // rows and appends them to the month's run history (failed, unstartable and missed runs also go to
 // the desktop as notifications), until SIGINT or SIGTERM, which stop a running
-// backup first. The lock file tells which profile runs; SIGUSR1 stops that run and nothing more. Only the holder of the scheduler lock launches: while the window (or another
-// monitor) holds it, this one stands by and takes over when the other ends.
+// backup first. Only the holder of the scheduler lock launches: while the window (or another
+// monitor) holds it, this one stands by and takes over when the other ends. The lock file tells
+// which profile runs now; SIGUSR1 (a stop request) stops that run and nothing more.
 #include <unistd.h>
 
 #include <chrono>
@@ -56,17 +57,19 @@ int RunMonitor(const std::vector<std::string>& args) {
   std::mutex mutex;
   std::condition_variable wake;
   bool quit = false;
-  CStopSignals signals([&] {
-    {
-      std::lock_guard lock(mutex);
-      quit = true;
-    }
-    wake.notify_all();
-    controller.Stop();
-  }, [&controller] {
-    // Stop in the window, or `tarnwick-cli stop`: the running backup ends, the monitor goes on.
-    if (controller.Stop()) std::fprintf(stderr, "tarnwick-cli: stopping the running backup on request\n");
-  });
+  CStopSignals signals(
+      [&] {
+        {
+          std::lock_guard lock(mutex);
+          quit = true;
+        }
+        wake.notify_all();
+        controller.Stop();
+      },
+      [&controller] {
+        // Stop in the window, or `tarnwick-cli stop`: the running backup ends, the monitor goes on.
+        if (controller.Stop()) std::fprintf(stderr, "tarnwick-cli: stopping the running backup on request\n");
+      });
 
   CSchedulerLock schedulerLock(CSchedulerLock::DefaultPath(),
                                FormatString(IDS_SCHEDULER_HOLDER_MONITOR, static_cast<long>(::getpid())));

@@ -95,14 +95,18 @@ std::optional<CSchedulerLock::Holder> CSchedulerLock::ReadHolder(const std::file
       std::string_view(text).substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
   long value = 0;
   const auto [end, error] = std::from_chars(process.data(), process.data() + process.size(), value);
-  if (error == std::errc() && end == process.data() + process.size() && value > 0) holder.process = static_cast<pid_t>(value);
+  if (error == std::errc() && end == process.data() + process.size() && value > 0) {
+    holder.process = static_cast<pid_t>(value);
+  }
   if (second != std::string::npos) holder.running = text.substr(second + 1);
   return holder;
 }
 
 Status CSchedulerLock::RequestStop(const std::filesystem::path& lockFile, std::string& profile) {
   const std::optional<Holder> holder = ReadHolder(lockFile);
-  if (!holder || holder->running.empty() || holder->process <= 0) return Status::NotFound(LoadString(IDS_NO_BACKUP_TO_STOP));
+  if (!holder || holder->running.empty() || holder->process <= 0) {
+    return Status::NotFound({}, LoadString(IDS_NO_BACKUP_TO_STOP));
+  }
   // The holder still holds the lock (the kernel would have let it go with its process), so the
   // number names that process and no other.
   if (::kill(holder->process, kStopSignal) != 0) return Status::IoError(holder->text, errno);

@@ -314,9 +314,10 @@ void CTarnwickView::UpdateSchedulePane() {
       CSchedulerLock::ReadHolder(CSchedulerLock::DefaultPath()).value_or(CSchedulerLock::Holder{});
   const QString who = holder.text.empty() ? QStringLiteral("?") : QString::fromStdString(holder.text);
   serviceRunning_ = holder.running;
-  frame_.SetSchedulePane(serviceRunning_.empty() ? UiString(IDS_SCHEDULES_PANE_ELSEWHERE).arg(who)
-                                                 : UiString(IDS_SCHEDULES_PANE_ELSEWHERE_RUNNING)
-                                                       .arg(who, QString::fromStdString(serviceRunning_)));
+  frame_.SetSchedulePane(
+      serviceRunning_.empty()
+          ? UiString(IDS_SCHEDULES_PANE_ELSEWHERE).arg(who)
+          : UiString(IDS_SCHEDULES_PANE_ELSEWHERE_RUNNING).arg(who, QString::fromStdString(serviceRunning_)));
 }
 
 bool CTarnwickView::CanStop() const { return controller_.IsBusy() || !serviceRunning_.empty(); }

@@ -109,7 +109,8 @@ TEST(SchedulePane, StopInTheWindowAndTrayReachesTheServicesRun) {
 
   service.SetRunning("nightly");
   w.view->OnTick();
-  EXPECT_EQ(w.frame.SchedulePaneText(), QStringLiteral("Schedules run by the background service, now backing up nightly"));
+  EXPECT_EQ(w.frame.SchedulePaneText(),
+            QStringLiteral("Schedules run by the background service, now backing up nightly"));
   EXPECT_TRUE(w.frame.Action(ID_BACKUP_STOP)->isEnabled());
   Q_EMIT tray.Menu()->aboutToShow();
   EXPECT_TRUE(tray.StopAction()->isEnabled());
