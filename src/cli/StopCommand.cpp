@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/StringTable.h"
 #include "cli/CliCommand.h"
 #include "engine/SchedulerLock.h"
 
@@ -17,14 +16,12 @@ int RunStop(const std::vector<std::string>& args) {
     std::fprintf(stderr, "tarnwick-cli: stop takes no arguments\n");
     return kExitCannotStart;
   }
-  const auto lockFile = CSchedulerLock::DefaultPath();
-  const std::string holder = CSchedulerLock::CurrentHolder(lockFile).value_or("");
-  std::string profile;
-  if (const Status asked = CSchedulerLock::RequestStop(lockFile, profile); !asked.ok()) {
-    std::fprintf(stderr, "tarnwick-cli: %s\n", asked.ToString().c_str());
+  CSchedulerLock::Holder asked;
+  if (const Status sent = CSchedulerLock::RequestStop(CSchedulerLock::DefaultPath(), asked); !sent.ok()) {
+    std::fprintf(stderr, "tarnwick-cli: %s\n", sent.ToString().c_str());
     return kExitFailed;
   }
-  std::printf("%s\n", FormatString(IDS_STOP_REQUESTED, holder.c_str(), profile.c_str()).c_str());
+  std::printf("%s\n", CSchedulerLock::StopRequestedText(asked).c_str());
   return kExitOk;
 }
 

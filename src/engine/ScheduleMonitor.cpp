@@ -45,9 +45,13 @@ bool CScheduleMonitor::OnTick(std::time_t now) {
     launchPath = entry.profilePath;
     break;
   }
-  // Told after the walk: skipping a missed run rewrites its profile, which reloads the table.
-  for (const auto& [path, due] : missed) ReportMissedRun(path, due, now);
-  if (launchPath.empty()) return false;
+  // Told after the walk: skipping a missed run rewrites its profile, so the table is read again.
+  bool rewritten = false;
+  for (const auto& [path, due] : missed) rewritten = ReportMissedRun(path, due, now) || rewritten;
+  if (launchPath.empty()) {
+    if (rewritten) catalogue_.LoadCatalogue();
+    return false;
+  }
 
   currentTaskName_ = std::filesystem::path(launchPath).stem().string();
   // The rows come first, also when a running job keeps the launch from happening.
@@ -61,13 +65,11 @@ void CScheduleMonitor::LaunchScheduledProfile(const std::string& path, std::time
   if (launcher_.IsBusy()) return;
   const std::string name = std::filesystem::path(path).stem().string();
   Profile profile;
-  if (const Status read = ReadProfile(path, profile, now); !read.ok()) {
+  if (const Status read = ReadScheduledProfile(path, now, profile); !read.ok()) {
     ReportLaunchFailure(name, read);
     return;
   }
-  profile.filePath = path;
   catalogue_.StampLastRun(profile.name);
-  profile.isScheduled = true;
   // A one-time schedule switches itself off by its run.
   profile.schedule.enabled = !(profile.schedule.type == kScheduleOnce && profile.schedule.repeat == 0);
   const Status started = launcher_.StartJob(profile);
@@ -75,9 +77,16 @@ void CScheduleMonitor::LaunchScheduledProfile(const std::string& path, std::time
   if (const Status written = WriteProfile(profile, now); !written.ok()) ReportLaunchFailure(name, written);
 }
 
-void CScheduleMonitor::ReportMissedRun(const std::string& path, std::time_t due, std::time_t now) {
+Status CScheduleMonitor::ReadScheduledProfile(const std::string& path, std::time_t now, Profile& profile) {
+  Status read = ReadProfile(path, profile, now);
+  profile.filePath = path;
+  profile.isScheduled = true;
+  return read;
+}
+
+bool CScheduleMonitor::ReportMissedRun(const std::string& path, std::time_t due, std::time_t now) {
   // One notice per due time, also when the profile below cannot be rewritten.
-  if (!missedReported_.emplace(path, due).second) return;
+  if (!missedReported_.emplace(path, due).second) return false;
   const std::string name = std::filesystem::path(path).stem().string();
   std::tm local{};
   localtime_r(&due, &local);
@@ -91,12 +100,9 @@ void CScheduleMonitor::ReportMissedRun(const std::string& path, std::time_t due,
   // The missed run is skipped, not the schedule: the profile's next run moves to its next time
   // after now, as a run would move it. Left in the past, it would never come due again.
   Profile profile;
-  if (ReadProfile(path, profile, now).ok()) {
-    profile.filePath = path;
-    profile.isScheduled = true;
-    if (const Status written = WriteProfile(profile, now); !written.ok()) ReportLaunchFailure(name, written);
-    catalogue_.LoadCatalogue();
-  }
+  if (!ReadScheduledProfile(path, now, profile).ok()) return false;
+  if (const Status written = WriteProfile(profile, now); !written.ok()) ReportLaunchFailure(name, written);
+  return true;
 }
 
 void CScheduleMonitor::ReportLaunchFailure(const std::string& name, const Status& reason) {

@@ -7,7 +7,6 @@
 #include <string>
 #include <utility>
 #include <vector>
-#include <utility>
 
 #include "engine/JobLauncher.h"
 #include "engine/JobObserver.h"
@@ -53,7 +52,11 @@ class CScheduleMonitor {
 
  private:
   void ReportLaunchFailure(const std::string& name, const Status& reason);
-  void ReportMissedRun(const std::string& path, std::time_t due, std::time_t now);
+  // The profile file at `path` as a scheduled profile of that file.
+  static Status ReadScheduledProfile(const std::string& path, std::time_t now, Profile& profile);
+  // Logs and tells a missed run and moves the profile's next run past `now`; true when the
+  // profile file was read (and its rewrite tried), so the table is to be read again.
+  bool ReportMissedRun(const std::string& path, std::time_t due, std::time_t now);
 
   JobLauncher& launcher_;
   CProfileCatalogue& catalogue_;

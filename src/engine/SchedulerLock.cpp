@@ -102,7 +102,7 @@ std::optional<CSchedulerLock::Holder> CSchedulerLock::ReadHolder(const std::file
   return holder;
 }
 
-Status CSchedulerLock::RequestStop(const std::filesystem::path& lockFile, std::string& profile) {
+Status CSchedulerLock::RequestStop(const std::filesystem::path& lockFile, Holder& asked) {
   const std::optional<Holder> holder = ReadHolder(lockFile);
   if (!holder || holder->running.empty() || holder->process <= 0) {
     return Status::NotFound({}, LoadString(IDS_NO_BACKUP_TO_STOP));
@@ -110,8 +110,12 @@ Status CSchedulerLock::RequestStop(const std::filesystem::path& lockFile, std::s
   // The holder still holds the lock (the kernel would have let it go with its process), so the
   // number names that process and no other.
   if (::kill(holder->process, kStopSignal) != 0) return Status::IoError(holder->text, errno);
-  profile = holder->running;
+  asked = *holder;
   return Status::Ok();
+}
+
+std::string CSchedulerLock::StopRequestedText(const Holder& asked) {
+  return FormatString(IDS_STOP_REQUESTED, asked.text.c_str(), asked.running.c_str());
 }
 
 }  // namespace tarnwick

@@ -62,9 +62,11 @@ class CSchedulerLock {
   static std::optional<Holder> ReadHolder(const std::filesystem::path& lockFile);
 
   // Asks the holder of `lockFile` to stop the backup it runs, as Stop does in its own window.
-  // Returns the profile it was asked to stop; NotFound when nobody holds the lock or the holder
-  // runs no backup, IoError when its process cannot be signalled.
-  static Status RequestStop(const std::filesystem::path& lockFile, std::string& profile);
+  // `asked` is who was asked and to stop which profile; NotFound when nobody holds the lock or the
+  // holder runs no backup, IoError when its process cannot be signalled.
+  static Status RequestStop(const std::filesystem::path& lockFile, Holder& asked);
+  // "Asked <holder> to stop the backup of <profile>." for a request that went out.
+  static std::string StopRequestedText(const Holder& asked);
   // The signal a stop request is sent with.
   static constexpr int kStopSignal = SIGUSR1;
 

@@ -361,13 +361,11 @@ void CTarnwickView::ShowFailure(const Status& status) {
 void CTarnwickView::OnStop() {
   if (!controller_.Stop() && !serviceRunning_.empty()) {
     // Nothing of the window's own runs: the run the status bar shows is the background service's.
-    std::string profile;
-    const Status asked = CSchedulerLock::RequestStop(CSchedulerLock::DefaultPath(), profile);
-    if (asked.ok()) {
-      const std::string holder = CSchedulerLock::CurrentHolder(CSchedulerLock::DefaultPath()).value_or("?");
-      frame_.SetStatusText(QString::fromStdString(FormatString(IDS_STOP_REQUESTED, holder.c_str(), profile.c_str())));
+    CSchedulerLock::Holder asked;
+    if (const Status sent = CSchedulerLock::RequestStop(CSchedulerLock::DefaultPath(), asked); sent.ok()) {
+      frame_.SetStatusText(QString::fromStdString(CSchedulerLock::StopRequestedText(asked)));
     } else {
-      services_.prompts.ShowMessage(asked.ToString());
+      services_.prompts.ShowMessage(sent.ToString());
     }
     serviceRunning_.clear();  // until the next tick reads the lock file again
   }

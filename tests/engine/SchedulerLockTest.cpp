@@ -79,8 +79,8 @@ TEST(SchedulerLockTest, OnlyOneProcessHoldsItAndTheOtherTakesOverWhenItEnds) {
 TEST(SchedulerLockTest, TheHolderSaysWhatItRunsAndAStopRequestReachesItsProcess) {
   TempDir dir;
   const auto path = dir / CSchedulerLock::kFileName;
-  std::string profile;
-  EXPECT_EQ(CSchedulerLock::RequestStop(path, profile).code(), StatusCode::NotFound) << "nobody holds it";
+  CSchedulerLock::Holder asked;
+  EXPECT_EQ(CSchedulerLock::RequestStop(path, asked).code(), StatusCode::NotFound) << "nobody holds it";
 
   const pid_t service = test::PausedChild();  // the holder's process
   ASSERT_GT(service, 0);
@@ -91,13 +91,13 @@ TEST(SchedulerLockTest, TheHolderSaysWhatItRunsAndAStopRequestReachesItsProcess)
   EXPECT_EQ(holder->text, "the service");
   EXPECT_EQ(holder->process, service);
   EXPECT_EQ(holder->running, "");
-  EXPECT_EQ(CSchedulerLock::RequestStop(path, profile).code(), StatusCode::NotFound) << "it runs nothing";
+  EXPECT_EQ(CSchedulerLock::RequestStop(path, asked).code(), StatusCode::NotFound) << "it runs nothing";
 
   lock.SetRunning("night\nly");
   EXPECT_EQ(CSchedulerLock::CurrentHolder(path), "the service");
   EXPECT_EQ(CSchedulerLock::ReadHolder(path)->running, "night ly") << "a line break cannot add a line";
-  ASSERT_TRUE(CSchedulerLock::RequestStop(path, profile).ok());
-  EXPECT_EQ(profile, "night ly");
+  ASSERT_TRUE(CSchedulerLock::RequestStop(path, asked).ok());
+  EXPECT_EQ(asked.running, "night ly");
   int status = 0;
   ASSERT_EQ(::waitpid(service, &status, 0), service);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == CSchedulerLock::kStopSignal) << status;
