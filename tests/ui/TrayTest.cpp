@@ -78,7 +78,10 @@ TEST(SchedulePane, TheWindowRunsTheSchedulesOnlyWhileNobodyElseDoes) {
   auto service = std::make_unique<CSchedulerLock>(CSchedulerLock::DefaultPath(), "the background service, process 7");
   ASSERT_TRUE(service->TryAcquire());
   // A profile whose run was missed three days ago, with missed runs on: due at any tick.
-  const Profile missed = sandbox.SaveScheduled("nightly");
+  // Its schedule started days before, so the 03:00 run it missed lies in the past at any hour now.
+  Profile missed = sandbox.SaveScheduled("nightly");
+  missed.schedule.startDate = std::time(nullptr) - 4 * 86400;
+  missed.schedule.hasStartDate = 1;
   ASSERT_TRUE(WriteProfile(missed, std::time(nullptr) - 3 * 86400).ok());
   Window w(sandbox);
   w.view->Controller().Monitor().SetRunMissed(true);
