@@ -14,6 +14,7 @@
 
 #include "EngineTestSupport.h"
 #include "engine/LocalCopy.h"
+#include "engine/LocalFolderWalk.h"
 #include "engine/LocalSources.h"
 #include "engine/PathFilter.h"
 #include "support/TempDir.h"
@@ -100,6 +101,50 @@ TEST_F(CollectTest, ADestinationInsideTheSourceIsNotCopiedIntoItself) {
   EXPECT_EQ(Sources(BuildLocalSourceList(run.context, *destination, LocalListKind::Copy)),
             (std::vector<std::string>{"f.txt"}));
   EXPECT_FALSE(fs::exists(dir / "src/backup/src/backup/src/backup"));
+}
+
+TEST_F(CollectTest, TheWalkHandsOutEachFileBeforeItReadsTheNextFolder) {
+  // A file made in a later folder while the first file is handled is found: nothing of the tree
+  // was listed ahead of the visitor.
+  WriteFile(dir / "src/a/1.txt", "1");
+  WriteFile(dir / "src/b/2.txt", "2");
+  const auto destination = LocalFolderDestination((dir / "dst").string());
+  run.job.localSources = {{(dir / "src").string(), "+[*.*]", ItemKind::LocalFolder, true}};
+  TransferList seen;
+  EXPECT_TRUE(ForEachLocalSource(run.context, *destination, LocalListKind::Copy, [&](TransferEntry&& entry) {
+    if (seen.empty()) WriteFile(dir / "src/b/0-late.txt", "late");
+    seen.push_back(std::move(entry));
+    return true;
+  }));
+  EXPECT_EQ(Sources(seen), (std::vector<std::string>{"a/1.txt", "b/0-late.txt", "b/2.txt"}));
+  EXPECT_EQ(seen[1].target, (dir / "dst/src/b/0-late.txt").string());
+}
+
+TEST_F(CollectTest, AVisitorOrAStopEndsTheWalkAtOnce) {
+  for (const char* name : {"a/1.txt", "a/2.txt", "b/3.txt"}) WriteFile(dir / "src" / name, "x");
+  const auto destination = LocalFolderDestination((dir / "dst").string());
+  run.job.localSources = {{(dir / "src").string(), "+[*.*]", ItemKind::LocalFolder, true},
+                          {(dir / "src/b/3.txt").string(), "", ItemKind::LocalFile, false}};
+  int visits = 0;
+  EXPECT_FALSE(ForEachLocalSource(run.context, *destination, LocalListKind::Copy, [&](TransferEntry&&) {
+    ++visits;
+    return false;
+  }));
+  EXPECT_EQ(visits, 1);
+  // A stop while only folders are walked ends it before the next folder is read.
+  FolderTargets targets;
+  targets.join = JoinPath;
+  std::vector<std::string> made;
+  targets.createFolder = [&made](const std::string& folder) { made.push_back(folder); };
+  targets.stopRequested = [&made] { return !made.empty(); };
+  visits = 0;
+  EXPECT_FALSE(
+      WalkLocalFolder((dir / "src").string(), SplitFilter("+[*.none]"), true, "out", targets, [&](TransferEntry&&) {
+        ++visits;
+        return true;
+      }));
+  EXPECT_EQ(made, (std::vector<std::string>{"out/a"}));
+  EXPECT_EQ(visits, 0);
 }
 
 TEST(CreateLocalFolderChainTest, MakesEveryMissingLevel) {
