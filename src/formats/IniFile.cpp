@@ -112,7 +112,7 @@ void CIniFile::AddLine(std::string_view line, const Keep& keep) {
 }
 
 IoResult CIniFile::LoadSections(const std::string& path, const std::vector<std::string>& sections) {
-  constexpr std::size_t kPiece = 64 * 1024;
+  constexpr std::size_t kPiece = std::size_t{64} * 1024;
   constexpr std::size_t kLongestLine = 1 << 20;
   if (!sections_.empty()) {
     Save();
