@@ -306,14 +306,14 @@ TEST_F(CopyLocalFileTest, HolesAreCopiedAsHolesNotWrittenOut) {
     EXPECT_EQ(static_cast<long long>(fs::file_size(target)), c.size);
     EXPECT_TRUE(SameContent(source, target));
     // The copy takes what the source takes, give or take a few file-system blocks at run edges.
-    EXPECT_LE(BytesOnDisk(target), BytesOnDisk(source) + 64 * 1024);
+    EXPECT_LE(BytesOnDisk(target), BytesOnDisk(source) + (64LL << 10));
     EXPECT_EQ(NamesIn(dir / "dst"), (std::vector<std::string>{"copy.bin"}));
   }
 }
 
 TEST_F(CopyLocalFileTest, AStopBeforeATrailingHoleKeepsTheOlderCopy) {
   // The data ends on a chunk boundary; what is left is hole, which a reader still sees as zeros.
-  WriteSparse(dir / "sparse.bin", 64LL << 20, {{0, std::string(2 * 1024 * 1024, 'd')}});
+  WriteSparse(dir / "sparse.bin", 64LL << 20, {{0, std::string(std::size_t{2} << 20, 'd')}});
   WriteFile(target, "older copy");
   run.observer.onProgress = [this](long long) { run.stop = true; };
   EXPECT_TRUE(Copy(dir / "sparse.bin"));
