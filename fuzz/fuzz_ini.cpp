@@ -1,4 +1,8 @@
-// INI text of any bytes: loading, look-ups and changes, and loading the text written back.
+// INI text of any bytes: loading, look-ups and changes, and loading the text written back; the
+// piecewise load of chosen sections from a file holds what the whole load holds.
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -26,5 +30,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tarnwick::CIniFile again;
   again.LoadFromText(ini.ToText());
   again.GetValue(section, key);
+
+  const int fd = ::memfd_create("fuzz.ini", MFD_CLOEXEC);
+  if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size)) abort();
+  tarnwick::CIniFile whole;
+  whole.LoadFromText(text);
+  tarnwick::CIniFile part;
+  if (!part.LoadSections("/proc/self/fd/" + std::to_string(fd), {std::string(section), " "}).ok()) abort();
+  if (part.GetValue(section, key, "d") != whole.GetValue(section, key, "d")) abort();
+  if (part.GetValue(" ", first.substr(0, first.find('=')), "d") !=
+      whole.GetValue(" ", first.substr(0, first.find('=')), "d")) {
+    abort();
+  }
+  ::close(fd);
   return 0;
 }

@@ -62,6 +62,8 @@ int RunProfile(const std::vector<std::string>& args) {
   AskKeyPassphrases(profile, stdin, parsed.passphraseFromStdin);
 
   HeadlessSession session(::isatty(STDERR_FILENO) != 0);
+  // The rows go to the console as they come; they are held only for a log file written at the end.
+  session.log.KeepRows(!parsed.logFile.empty());
   CBackupController& controller = session.controller;
   CStopSignals signals([&controller] { controller.Stop(); });
 

@@ -32,10 +32,11 @@ std::string FailureReason(const std::exception& failure) {
   return failure.what();
 }
 
-// Adds the local entries; false when stopped before one of them.
-bool AddLocalEntries(JobContext& context, const TransferList& list, CZipWriter& writer) {
+// Adds the local entries as the walk finds them (no list of them all is kept); false when stopped
+// before one of them.
+bool AddLocalEntries(JobContext& context, JobDestination& destination, CZipWriter& writer) {
   int shownKb = 0;  // repeated when a file's size cannot be read
-  for (const TransferEntry& entry : list) {
+  return ForEachLocalSource(context, destination, LocalListKind::Archive, [&](TransferEntry&& entry) {
     if (context.StopRequested()) return false;
     LogBackupFile(context, entry.source);
     // A file that cannot be read is a failed file, not a silent gap in the archive.
@@ -48,8 +49,8 @@ bool AddLocalEntries(JobContext& context, const TransferList& list, CZipWriter& 
     if (size < 0 && ::stat(entry.source.c_str(), &status) == 0) size = status.st_size;
     if (size >= 0) shownKb = static_cast<int>(size / 1024);
     ShowPathStatus(context, IDS_ADDING_TO_ZIP_STATUS, entry.source, shownKb);
-  }
-  return true;
+    return true;
+  });
 }
 
 // The archive file while it is made: a temporary file the writer fills by its path. Every way it
@@ -76,9 +77,9 @@ enum class Filling { StoppedLocally, Stopped, Complete };
 
 // Adds every local and remote file and closes the archive (a stopped job's archive is closed too:
 // what was added so far still becomes a complete archive). Throws what the writer throws.
-Filling FillArchive(JobContext& context, const TransferList& localList, CZipWriter& writer,
+Filling FillArchive(JobContext& context, JobDestination& destination, CZipWriter& writer,
                     const std::string& archivePath) {
-  if (!AddLocalEntries(context, localList, writer)) {
+  if (!AddLocalEntries(context, destination, writer)) {
     writer.Close();
     return Filling::StoppedLocally;
   }
@@ -124,8 +125,7 @@ int RunZipJob(JobContext& context) {
   }
   Filling filling;
   try {
-    filling =
-        FillArchive(context, BuildLocalSourceList(context, *destination, LocalListKind::Archive), writer, archivePath);
+    filling = FillArchive(context, *destination, writer, archivePath);
   } catch (const std::exception& failure) {
     writer.Abort();
     context.log.LogActionText(

@@ -62,21 +62,22 @@ int RunCopyJob(JobContext& context) {
     return COPYJOB_ENDED;
   }
 
-  const TransferList list = BuildLocalSourceList(context, *destination, LocalListKind::Copy);
-  TransferList written;  // what the check after the run compares byte by byte
-  for (const TransferEntry& entry : list) {
+  // Each file is copied as the walk finds it, so memory does not grow with the number of files.
+  TransferList written;  // what the check after the run compares byte by byte; kept only for it
+  const bool walked = ForEachLocalSource(context, *destination, LocalListKind::Copy, [&](TransferEntry&& entry) {
     LogBackupFile(context, entry.source);
-    if (destination->PutLocalFile(context, entry.source, entry.target)) {
-      written.push_back(entry);
-    } else {
+    if (!destination->PutLocalFile(context, entry.source, entry.target)) {
       LogBackupFailed(context, entry.source);
+    } else if (context.job.verify) {
+      written.push_back(std::move(entry));
     }
-    if (context.StopRequested()) {
-      ClearStatus(context);
-      context.log.LogAction(LOG_BACKUPSTOPPED, IDS_BACKUP_STOPPED);
-      destination->Close();
-      return COPYJOB_STOPPED;
-    }
+    return !context.StopRequested();
+  });
+  if (!walked) {
+    ClearStatus(context);
+    context.log.LogAction(LOG_BACKUPSTOPPED, IDS_BACKUP_STOPPED);
+    destination->Close();
+    return COPYJOB_STOPPED;
   }
   ClearStatus(context);
 

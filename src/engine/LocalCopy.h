@@ -12,7 +12,8 @@ namespace tarnwick {
 // temporary name beside `target` and renamed over it only when complete, so an older copy is never
 // replaced by a part; a copy stopped before its end leaves no file behind and returns true (a stop
 // is not a failure). Any open, read or write error returns false. The copy keeps the source's
-// modification time and permission bits (less the umask).
+// modification time and permission bits (less the umask). Holes of the source (where the file
+// system can say where they are) stay holes in the copy: its content is equal, not its size on disk.
 bool CopyLocalFile(JobContext& context, const std::string& source, const std::string& target);
 
 }  // namespace tarnwick

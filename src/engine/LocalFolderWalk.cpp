@@ -60,23 +60,25 @@ bool MatchesAny(const std::vector<std::string>& masks, const std::string& name) 
 
 class FolderWalk {
  public:
-  FolderWalk(const FolderTargets& targets, TransferList& list) : targets_(targets), list_(list) {
+  FolderWalk(const FolderTargets& targets, const FileVisitor& onFile) : targets_(targets), onFile_(onFile) {
     for (const std::string& folder : targets.skipFolders) {
       struct stat st {};
       if (!folder.empty() && ::stat(folder.c_str(), &st) == 0) skip_.push_back(FolderId{st.st_dev, st.st_ino});
     }
   }
 
-  void Walk(const std::string& folder, const std::vector<std::string>& include, const std::vector<std::string>& exclude,
+  // False once the walk was ended (by the visitor or a stop).
+  bool Walk(const std::string& folder, const std::vector<std::string>& include, const std::vector<std::string>& exclude,
             bool recursive, const std::string& destFolder) {
+    if (targets_.stopRequested && targets_.stopRequested()) return false;
     std::vector<FolderEntry> entries;
     FolderId id{};
     if (!ReadFolder(folder, entries, id)) {
       if (targets_.onUnreadable) targets_.onUnreadable(folder, errno);
-      return;
+      return true;
     }
     // A link back to a folder being walked would never end; such a folder is not entered again.
-    if (Contains(ancestors_, id) || Contains(skip_, id)) return;
+    if (Contains(ancestors_, id) || Contains(skip_, id)) return true;
     ancestors_.push_back(id);
 
     static const std::vector<std::string> kEverything{"*.*"};
@@ -84,11 +86,9 @@ class FolderWalk {
       if (!entry.isFolder) continue;
       const std::string destSub = targets_.join(destFolder, entry.name);
       if (targets_.createFolder) targets_.createFolder(destSub);
-      if (recursive) {
-        Walk(JoinPath(folder, entry.name), include, exclude, true, destSub);
-      } else {
-        Walk(JoinPath(folder, entry.name), kEverything, {}, false, destSub);
-      }
+      const bool more = recursive ? Walk(JoinPath(folder, entry.name), include, exclude, true, destSub)
+                                  : Walk(JoinPath(folder, entry.name), kEverything, {}, false, destSub);
+      if (!more) return false;
     }
 
     std::vector<bool> excluded(entries.size(), false);
@@ -101,25 +101,34 @@ class FolderWalk {
       for (std::size_t i = 0; i < entries.size(); ++i) {
         const auto& entry = entries[i];
         if (entry.isFolder || excluded[i] || !MatchesWildcard(mask, entry.name)) continue;
-        list_.push_back({JoinPath(folder, entry.name), targets_.join(destFolder, entry.name)});
+        if (!onFile_({JoinPath(folder, entry.name), targets_.join(destFolder, entry.name)})) return false;
       }
     }
     ancestors_.pop_back();
+    return true;
   }
 
  private:
   const FolderTargets& targets_;
-  TransferList& list_;
+  const FileVisitor& onFile_;
   std::vector<FolderId> ancestors_;
   std::vector<FolderId> skip_;
 };
 
 }  // namespace
 
+bool WalkLocalFolder(const std::string& folder, const FilterLists& filter, bool recursive,
+                     const std::string& destFolder, const FolderTargets& targets, const FileVisitor& onFile) {
+  return FolderWalk(targets, onFile)
+      .Walk(folder, SplitMaskList(filter.include), SplitMaskList(filter.exclude), recursive, destFolder);
+}
+
 void EnumerateLocalFolder(const std::string& folder, const FilterLists& filter, bool recursive,
                           const std::string& destFolder, const FolderTargets& targets, TransferList& list) {
-  FolderWalk(targets, list)
-      .Walk(folder, SplitMaskList(filter.include), SplitMaskList(filter.exclude), recursive, destFolder);
+  WalkLocalFolder(folder, filter, recursive, destFolder, targets, [&list](TransferEntry&& entry) {
+    list.push_back(std::move(entry));
+    return true;
+  });
 }
 
 }  // namespace tarnwick

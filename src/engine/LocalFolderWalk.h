@@ -22,12 +22,24 @@ struct FolderTargets {
   // Told of a folder that cannot be read (it is missing, or the system refuses it), with errno;
   // its files are then not listed.
   std::function<void(const std::string& folder, int error)> onUnreadable;
+  // Asked before each folder is read; true ends the walk (a Stop between files that are all left
+  // out must not wait for the rest of a huge tree). Empty: never.
+  std::function<bool()> stopRequested;
 };
 
-// Appends the files of `folder` to `list`: every sub-folder first, depth first (its own sub-folders
-// before its files), then the files of the folder itself, mask by mask. Sub-folders are always
-// walked and reproduced; without `recursive` the masks apply to `folder` only and everything below
-// it is taken. A file that two include masks match is listed twice. Entries come in name order.
+// Handed each file as the walk finds it; false ends the walk at once.
+using FileVisitor = std::function<bool(TransferEntry&& entry)>;
+
+// Hands the files of `folder` to `onFile` while it walks, so no list of the whole tree is ever
+// held: only the entries of the folders on the way down. Every sub-folder first, depth first (its
+// own sub-folders before its files), then the files of the folder itself, mask by mask.
+// Sub-folders are always walked and reproduced; without `recursive` the masks apply to `folder`
+// only and everything below it is taken. A file that two include masks match is handed out twice.
+// Entries come in name order. False when `onFile` or `targets.stopRequested` ended the walk.
+bool WalkLocalFolder(const std::string& folder, const FilterLists& filter, bool recursive,
+                     const std::string& destFolder, const FolderTargets& targets, const FileVisitor& onFile);
+
+// The same walk, appending every file to `list`, for callers that want the whole list at once.
 void EnumerateLocalFolder(const std::string& folder, const FilterLists& filter, bool recursive,
                           const std::string& destFolder, const FolderTargets& targets, TransferList& list);
 

@@ -48,7 +48,8 @@ bool SourcesAvoidDestination(JobContext& context, const JobDestination& destinat
   return avoided;
 }
 
-TransferList BuildLocalSourceList(JobContext& context, JobDestination& destination, LocalListKind kind) {
+bool ForEachLocalSource(JobContext& context, JobDestination& destination, LocalListKind kind,
+                        const FileVisitor& onFile) {
   FolderTargets targets;
   if (kind == LocalListKind::Copy) {
     targets.join = JoinPath;
@@ -61,17 +62,27 @@ TransferList BuildLocalSourceList(JobContext& context, JobDestination& destinati
     context.log.LogActionText(LOG_ERROR,
                               FormatString(IDS_FOLDER_UNREADABLE_ROW, folder.c_str(), SystemErrorText(error).c_str()));
   };
+  targets.stopRequested = [&context] { return context.StopRequested(); };
 
-  TransferList list;
   for (const SourceItem& item : context.job.localSources) {
-    const std::string target = ItemTarget(destination, item, kind);
+    if (context.StopRequested()) return false;
+    std::string target = ItemTarget(destination, item, kind);
     if (item.kind == ItemKind::LocalFile) {
-      list.push_back({item.path, target});
+      if (!onFile({item.path, std::move(target)})) return false;
     } else if (item.kind == ItemKind::LocalFolder) {
       if (kind == LocalListKind::Copy) destination.CreateFolderChain(target);
-      EnumerateLocalFolder(item.path, SplitFilter(item.filter), item.recursive, target, targets, list);
+      if (!WalkLocalFolder(item.path, SplitFilter(item.filter), item.recursive, target, targets, onFile)) return false;
     }
   }
+  return true;
+}
+
+TransferList BuildLocalSourceList(JobContext& context, JobDestination& destination, LocalListKind kind) {
+  TransferList list;
+  ForEachLocalSource(context, destination, kind, [&list](TransferEntry&& entry) {
+    list.push_back(std::move(entry));
+    return true;
+  });
   return list;
 }
 

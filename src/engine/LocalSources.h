@@ -4,6 +4,7 @@
 
 #include "engine/JobContext.h"
 #include "engine/JobDestination.h"
+#include "engine/LocalFolderWalk.h"
 #include "engine/TransferList.h"
 
 namespace tarnwick {
@@ -18,9 +19,16 @@ enum class LocalListKind {
 // item gets an ERROR row; true when none was found.
 bool SourcesAvoidDestination(JobContext& context, const JobDestination& destination, LocalListKind kind);
 
-// The file list of the job's local sources, in item order: a file item by its name, a folder item
-// under its last path component, walked with its masks. The destination's own folders are never
-// walked; a folder that cannot be read gets an ERROR row with the system's reason.
+// Hands the files of the job's local sources to `onFile` in item order while the folders are
+// walked: a file item by its name, a folder item under its last path component, walked with its
+// masks. The destination's own folders are never walked; a folder that cannot be read gets an
+// ERROR row with the system's reason, where the walk meets it. Memory stays flat however many
+// files there are. No count is made first: the progress a job shows is per file, so it needs no
+// total. False when `onFile` said to end or a stop was requested.
+bool ForEachLocalSource(JobContext& context, JobDestination& destination, LocalListKind kind,
+                        const FileVisitor& onFile);
+
+// The same files as one list, for callers that need it whole.
 TransferList BuildLocalSourceList(JobContext& context, JobDestination& destination, LocalListKind kind);
 
 }  // namespace tarnwick

@@ -1,8 +1,12 @@
 #include "formats/IniFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <memory>
+#include <unordered_set>
 #include <utility>
 
 #include "formats/FileIo.h"
@@ -24,6 +28,12 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     if (FoldCase(a[i]) != FoldCase(b[i])) return false;
   }
   return true;
+}
+
+std::string FoldedCase(std::string_view text) {
+  std::string folded(text);
+  for (char& c : folded) c = FoldCase(c);
+  return folded;
 }
 
 std::string_view TrimRight(std::string_view line) {
@@ -75,20 +85,76 @@ void CIniFile::LoadFromText(std::string_view text) {
 }
 
 void CIniFile::Parse(std::string_view text) {
+  const auto everything = [](std::string_view) { return true; };
+  keeping_ = true;
   while (!text.empty()) {
     const size_t end = text.find('\n');
-    std::string_view line = TrimRight(text.substr(0, end));
+    AddLine(text.substr(0, end), everything);
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    if (line.empty()) continue;
-    if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-      sections_.push_back({std::string(line.substr(1, line.size() - 2)), {}, {}});
-      continue;
-    }
-    Section& section = sections_.back();
-    const size_t equals = line.find('=');
-    section.keys.emplace_back(line.substr(0, equals));
-    section.values.emplace_back(equals == std::string_view::npos ? std::string_view() : line.substr(equals + 1));
   }
+}
+
+template <typename Keep>
+void CIniFile::AddLine(std::string_view line, const Keep& keep) {
+  line = TrimRight(line);
+  if (line.empty()) return;
+  if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+    const std::string_view name = line.substr(1, line.size() - 2);
+    keeping_ = keep(name);
+    if (keeping_) sections_.push_back({std::string(name), {}, {}});
+    return;
+  }
+  if (!keeping_) return;
+  Section& section = sections_.back();
+  const size_t equals = line.find('=');
+  section.keys.emplace_back(line.substr(0, equals));
+  section.values.emplace_back(equals == std::string_view::npos ? std::string_view() : line.substr(equals + 1));
+}
+
+IoResult CIniFile::LoadSections(const std::string& path, const std::vector<std::string>& sections) {
+  constexpr std::size_t kPiece = std::size_t{64} * 1024;
+  constexpr std::size_t kLongestLine = 1 << 20;
+  if (!sections_.empty()) {
+    Save();
+    Clear();
+  }
+  std::unordered_set<std::string> wanted;
+  for (const std::string& name : sections) wanted.insert(FoldedCase(name));
+  const auto keep = [&wanted](std::string_view name) { return wanted.count(FoldedCase(name)) != 0; };
+  sections_.push_back({kLeadingSection, {}, {}});
+  keeping_ = keep(kLeadingSection);
+
+  // O_NONBLOCK: a named pipe put in its place must not hold the open; it is refused below.
+  CFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, kFileMode));
+  if (!fd.valid()) return IoResult::FromErrno();
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) return IoResult::FromErrno();
+  if (!S_ISREG(st.st_mode)) return IoResult{EINVAL};
+  std::string pending;  // the start of a line whose end is not read yet
+  auto piece = std::make_unique<char[]>(kPiece);
+  bool overlong = false;  // inside a line that is being dropped
+  for (;;) {
+    const ssize_t got = ReadFull(fd.get(), piece.get(), kPiece);
+    if (got <= 0) break;  // a read error ends the reading, as for Load
+    std::string_view text(piece.get(), static_cast<std::size_t>(got));
+    for (size_t end = text.find('\n'); end != std::string_view::npos; end = text.find('\n')) {
+      if (!overlong) {
+        pending.append(text.substr(0, end));
+        AddLine(pending, keep);
+      }
+      pending.clear();
+      overlong = false;
+      text.remove_prefix(end + 1);
+    }
+    if (!overlong) pending.append(text);
+    if (pending.size() > kLongestLine) {
+      pending.clear();
+      overlong = true;
+    }
+  }
+  if (!overlong) AddLine(pending, keep);
+  keeping_ = true;
+  return {};
 }
 
 const CIniFile::Section* CIniFile::FindSection(std::string_view name) const {

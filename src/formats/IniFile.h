@@ -46,6 +46,13 @@ class CIniFile {
   // Parses `text` as if it had been read from a file, with no path (Save then writes nothing).
   void LoadFromText(std::string_view text);
 
+  // Reads the file a piece at a time and keeps only the sections named in `sections` (letter case
+  // aside; the unnamed leading section only when kLeadingSection is named), so a reader that needs
+  // a few sections of a huge file holds only those. Creates the file empty when missing, as Load
+  // does; fails when it cannot be opened or is not a regular file. A line longer than 1 MiB is
+  // dropped. No path is kept: Save writes nothing.
+  IoResult LoadSections(const std::string& path, const std::vector<std::string>& sections);
+
   // The value of `key` in `section` (the last of equal keys; cut at its last ';'), or the default.
   std::string GetValue(std::string_view section, std::string_view key, std::string_view defaultValue = {}) const;
 
@@ -74,6 +81,11 @@ class CIniFile {
   };
 
   void Parse(std::string_view text);
+  // One line as read, line break included or not: a header starts a section, anything else is a
+  // key of the last one. `keep` says whether a header's section is kept; lines of a section not
+  // kept are dropped.
+  template <typename Keep>
+  void AddLine(std::string_view line, const Keep& keep);
   Section* FindSection(std::string_view name);
   const Section* FindSection(std::string_view name) const;
 
@@ -81,6 +93,7 @@ class CIniFile {
   std::string path_;
   bool saveOnClose_ = false;
   bool modified_ = false;
+  bool keeping_ = true;  // while parsing: the lines go to the last section
   std::optional<CFileLock> lock_;
 };
 

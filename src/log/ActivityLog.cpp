@@ -131,7 +131,11 @@ void CActivityLog::Append(int code, const std::string& description) {
       change.row = {NowText(), KeywordFor(code), description};
     }
     change.position = counter_;
-    rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(counter_), change.row);
+    if (keepRows_) {
+      // Rows not kept before leave the counter past the end.
+      const std::size_t at = std::min(counter_, rows_.size());
+      rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), change.row);
+    }
     ++counter_;
     ticket = nextTicket_++;
   }
@@ -147,6 +151,11 @@ void CActivityLog::Clear() {
     ticket = nextTicket_++;
   }
   Deliver(ticket, Change(Change::Kind::Cleared));
+}
+
+void CActivityLog::KeepRows(bool keep) {
+  MutexLock lock(mutex_);
+  keepRows_ = keep;
 }
 
 std::size_t CActivityLog::RowCount() const {

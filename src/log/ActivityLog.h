@@ -78,6 +78,10 @@ class CActivityLog {
   void LogActionText(int code, const std::string& text);
 
   void Clear();
+  // Whether appended rows are kept (the default). A log whose rows nobody reads back (a run
+  // without a window or a log file) need not hold a million rows for a million files: listeners
+  // still hear of every row with its position; RowCount, Rows and Save see only rows kept.
+  void KeepRows(bool keep);
   std::size_t RowCount() const;
   std::vector<LogRow> Rows() const;
   std::size_t InsertPosition() const;  // the row index counter
@@ -114,6 +118,7 @@ class CActivityLog {
   mutable Mutex mutex_;
   std::vector<LogRow> rows_ GUARDED_BY(mutex_);
   std::size_t counter_ GUARDED_BY(mutex_) = 0;
+  bool keepRows_ GUARDED_BY(mutex_) = true;
   std::vector<ActivityLogListener*> listeners_ GUARDED_BY(mutex_);
   CondVar turn_;
   std::uint64_t nextTicket_ GUARDED_BY(mutex_) = 0;            // ticket of the next change

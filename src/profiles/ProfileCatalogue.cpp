@@ -133,15 +133,21 @@ Status CProfileCatalogue::LoadCatalogue() {
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error)) return {};
 
+  const std::vector<std::filesystem::path> files = ProfileFiles(folder);
+  std::vector<std::string> sections;
+  sections.reserve(files.size());
+  for (const std::filesystem::path& path : files) sections.push_back(SectionOf(path.stem().string()));
   const std::string iniPath = PathBesideProgram(kCatalogueFile).string();
   CIniFile ini;
-  ini.Load(iniPath, false);  // unreadable: times come from the files
+  // Only the sections of profiles that exist are kept: sections of deleted profiles stay in the
+  // file for good, and a file of a million of them must not take memory by the million.
+  ini.LoadSections(iniPath, sections);  // unreadable: times come from the files
   const std::time_t now = clock_.Now();
   // Sections that get their first CREATETIME from this load, and the time each gets.
   std::vector<std::pair<std::string, std::string>> newCreateTimes;
 
   Status unreadable;
-  for (const std::filesystem::path& path : ProfileFiles(folder)) {
+  for (const std::filesystem::path& path : files) {
     std::string text;
     if (Status read = ReadProfileText(path.string(), text); !read.ok()) {
       Gather(unreadable, read);

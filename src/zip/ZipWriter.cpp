@@ -22,6 +22,7 @@ constexpr std::size_t kMaxInflightBytes = 16u << 20;
 // slightly, so an entry just under 4 GiB may still end up over it.
 constexpr std::int64_t kZip64Threshold = 0xFFFFFFFFll - (64ll << 20);
 constexpr std::size_t kTinySource = 5;
+constexpr std::size_t kDirectoryChunk = 1 << 20;
 
 constexpr std::uint32_t kEndSignature = 0x06054B50;
 constexpr std::uint32_t kZip64EndSignature = 0x06064B50;
@@ -51,7 +52,8 @@ void CZipWriter::OpenOnStream(CZipOutputStream& stream) {
 void CZipWriter::Start(CZipOutputStream& output) {
   if (!compressor_) compressor_ = std::make_unique<CZipCompressor>(static_cast<unsigned>(threads_));
   output_ = &output;
-  entries_.clear();
+  directory_.clear();
+  entryCount_ = 0;
   pending_.clear();
   buffer_.clear();
   buffer_.reserve(kBufferSize);
@@ -246,8 +248,16 @@ void CZipWriter::WriteBlock(ZipBlock* block) {
       Patch(header.localHeaderOffset + header.LocalZip64FieldOffset(), bytes);
     }
   }
-  entries_.push_back(std::move(header));
+  AddDirectoryRecord(header);
   pending_.pop_front();
+}
+
+void CZipWriter::AddDirectoryRecord(const CZipEntryHeader& header) {
+  if (directory_.empty() || directory_.back().size() >= kDirectoryChunk) {
+    directory_.emplace_back().reserve(kDirectoryChunk + 1024);
+  }
+  header.AppendCentralHeader(directory_.back());
+  ++entryCount_;
 }
 
 void CZipWriter::Emit(const void* data, std::size_t size) {
@@ -293,19 +303,11 @@ void CZipWriter::Rewind(std::uint64_t position) {
 
 void CZipWriter::WriteCentralDirectory() {
   const std::uint64_t directoryOffset = bufferStart_ + buffer_.size();
+  for (const auto& chunk : directory_) Emit(chunk.data(), chunk.size());
   std::vector<unsigned char> bytes;
-  for (const auto& header : entries_) {
-    header.AppendCentralHeader(bytes);
-    if (bytes.size() >= kBufferSize) {
-      Emit(bytes.data(), bytes.size());
-      bytes.clear();
-    }
-  }
-  Emit(bytes.data(), bytes.size());
-  bytes.clear();
   const std::uint64_t endOffset = bufferStart_ + buffer_.size();
   const std::uint64_t directorySize = endOffset - directoryOffset;
-  const std::uint64_t count = entries_.size();
+  const std::uint64_t count = entryCount_;
   const bool zip64 =
       count > 0xFFFF || directorySize >= CZipEntryHeader::kMax32 || directoryOffset >= CZipEntryHeader::kMax32;
   if (zip64) {

@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "support/TempDir.h"
 
@@ -140,6 +143,49 @@ TEST(IniFileSave, FailedSaveIsReportedAndLeavesOldFileAndNoLeftovers) {
   int entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++entries;
   EXPECT_EQ(entries, 1);
+}
+
+// The sections a reader asks for hold what a whole load holds; the others are not kept at all.
+TEST(IniFileLoadSections, KeepsTheNamedSectionsAsAWholeLoadReadsThem) {
+  TempDir dir;
+  // A padding section pushes "Wanted" across the 64 KiB pieces the file is read in.
+  std::string text = "lead=1\n[Pad]\n";
+  while (text.size() < 64 * 1024 - 20) text += "filler=xxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n";
+  text += "[wanted]\r\nCREATETIME=2026-01-02 03:04:05 ; note\nLASTRUN=a\nLASTRUN=b\n\n[Other]\nK=v\n";
+  text += "[WANTED]\nEXTRA=x\n[Last]\nK=end-without-line-break";
+  WriteFile(dir / "big.ini", text);
+  CIniFile whole;
+  ASSERT_TRUE(whole.Load((dir / "big.ini").string(), false).ok());
+  CIniFile part;
+  ASSERT_TRUE(part.LoadSections((dir / "big.ini").string(), {"Wanted", "last", " "}).ok());
+  const std::vector<std::pair<const char*, const char*>> lookups{
+      {"Wanted", "CREATETIME"}, {"wanted", "LASTRUN"}, {"WANTED", "EXTRA"}, {"Last", "K"}, {" ", "lead"}};
+  for (const auto& [section, key] : lookups) {
+    EXPECT_EQ(part.GetValue(section, key, "missing"), whole.GetValue(section, key, "missing")) << section << " " << key;
+  }
+  EXPECT_EQ(part.GetValue("Other", "K", "missing"), "missing");
+  EXPECT_EQ(part.GetValue("Pad", "filler", "missing"), "missing");
+  EXPECT_EQ(part.LastSection(), 3) << "the leading section and the three named ones, no others";
+  EXPECT_EQ(part.ToText().find("filler"), std::string::npos);
+}
+
+TEST(IniFileLoadSections, AnEndlessLineIsDroppedNotHeld) {
+  TempDir dir;
+  WriteFile(dir / "long.ini", "[S]\nA=1\nB=" + std::string(3 << 20, 'z') + "\nC=3\n");
+  CIniFile ini;
+  ASSERT_TRUE(ini.LoadSections((dir / "long.ini").string(), {"S"}).ok());
+  EXPECT_EQ(ini.GetValue("S", "A"), "1");
+  EXPECT_EQ(ini.GetValue("S", "B", "dropped"), "dropped");
+  EXPECT_EQ(ini.GetValue("S", "C"), "3");
+}
+
+TEST(IniFileLoadSections, AFolderOrAPipeInPlaceOfTheFileIsRefused) {
+  TempDir dir;
+  std::filesystem::create_directories(dir / "folder.ini");
+  ASSERT_EQ(::mkfifo((dir / "pipe.ini").c_str(), 0600), 0);
+  CIniFile ini;
+  EXPECT_FALSE(ini.LoadSections((dir / "folder.ini").string(), {"S"}).ok());
+  EXPECT_FALSE(ini.LoadSections((dir / "pipe.ini").string(), {"S"}).ok()) << "without waiting for a writer";
 }
 
 }  // namespace

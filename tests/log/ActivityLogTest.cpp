@@ -95,6 +95,21 @@ TEST_F(ActivityLogTest, ClearRestartsAtTheFirstRow) {
   EXPECT_EQ(listener.events, (std::vector<std::string>{"insert 0 one", "insert 1 two", "clear", "insert 0 three"}));
 }
 
+TEST_F(ActivityLogTest, RowsNotKeptStillReachTheListenersInOrder) {
+  RecordingListener listener;
+  log_.AddListener(&listener);
+  log_.KeepRows(false);
+  log_.LogActionText(LOG_BACKUPFILE, "one");
+  log_.LogActionText(LOG_BACKUPFILE, "two");
+  EXPECT_EQ(log_.RowCount(), 0u) << "a headless run holds no row per file";
+  log_.KeepRows(true);
+  log_.LogActionText(LOG_BACKUPEND, "three");
+  EXPECT_EQ(log_.RowCount(), 1u);
+  EXPECT_EQ(log_.Rows()[0][2], "three");
+  log_.RemoveListener(&listener);
+  EXPECT_EQ(listener.events, (std::vector<std::string>{"insert 0 one", "insert 1 two", "insert 2 three"}));
+}
+
 TEST_F(ActivityLogTest, SaveWritesThreeLinesPerRowAndAlwaysAppendsTheExtension) {
   TempDir dir;
   log_.LogActionText(LOG_TASKNAME, "********** Task Name:  daily **********");
