@@ -59,15 +59,14 @@ int RunMonitor(const std::vector<std::string>& args) {
   std::mutex mutex;
   std::condition_variable wake;
   bool quit = false;
-  CStopSignals signals(
-      [&] {
-        {
-          std::lock_guard lock(mutex);
-          quit = true;
-        }
-        wake.notify_all();
-        controller.Stop();
-      });
+  CStopSignals signals([&] {
+    {
+      std::lock_guard lock(mutex);
+      quit = true;
+    }
+    wake.notify_all();
+    controller.Stop();
+  });
 
   CSchedulerLock schedulerLock(CSchedulerLock::DefaultPath(),
                                FormatString(IDS_SCHEDULER_HOLDER_MONITOR, static_cast<long>(::getpid())));

@@ -10,8 +10,9 @@
 
 namespace tarnwick {
 
-// Turns SIGINT and SIGTERM into a call of `onSignal` on a thread of its own. Create it before any other thread is started (the signals are blocked in the creating thread
-// and the threads it starts afterwards); the previous signal mask is restored when it is destroyed.
+// Turns SIGINT and SIGTERM into a call of `onSignal` on a thread of its own. Create it before any other thread is
+// started (the signals are blocked in the creating thread and the threads it starts afterwards); the previous signal
+// mask is restored when it is destroyed.
 class CStopSignals {
  public:
   explicit CStopSignals(std::function<void()> onSignal);

@@ -138,8 +138,7 @@ bool WriteAll(int fd, std::string_view text, Deadline deadline) {
 bool PeerIsSameUser(int fd) {
   ucred peer{};
   socklen_t size = sizeof peer;
-  return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof peer &&
-         peer.uid == ::geteuid();
+  return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof peer && peer.uid == ::geteuid();
 }
 
 // The address of `path`. A path longer than sun_path holds is reached through a descriptor of its
@@ -169,10 +168,8 @@ std::string FormatStopAnswer(const StopAnswer& answer) {
   switch (answer.kind) {
     case StopAnswer::Kind::Stopping:
       return "STOPPING " + EncodeField(answer.holder) + ' ' + EncodeField(answer.detail) + '\n';
-    case StopAnswer::Kind::Idle:
-      return "IDLE " + EncodeField(answer.holder) + '\n';
-    case StopAnswer::Kind::Error:
-      break;
+    case StopAnswer::Kind::Idle: return "IDLE " + EncodeField(answer.holder) + '\n';
+    case StopAnswer::Kind::Error: break;
   }
   return "ERROR " + EncodeField(answer.detail) + '\n';
 }

@@ -20,17 +20,19 @@ namespace {
 using test::TempDir;
 
 // Another process holds the lock until the test lets it go: the lock is between processes, and a
-// holder that ends lets it go without any step of its own.
+// holder that ends lets it go without any step of its own. By default it is a CSchedulerLock with
+// `text`; with `forged`, it takes the flock itself and writes those lines, as a forger would (or a
+// monitor in another pid namespace, with its own numbers).
 class OtherHolder {
  public:
-  OtherHolder(const std::filesystem::path& lockFile, const std::string& text) {
+  OtherHolder(const std::filesystem::path& lockFile, const std::string& text, bool forged = false) {
     int ready[2];
     if (::pipe(ready) != 0 || ::pipe(release_) != 0) return;
     pid_ = ::fork();
     if (pid_ == 0) {
       ::close(release_[1]);  // else the child would wait for itself
       CSchedulerLock lock(lockFile, text);
-      const char held = lock.TryAcquire() ? 'y' : 'n';
+      const char held = (forged ? Forge(lockFile, text) : lock.TryAcquire()) ? 'y' : 'n';
       (void)::write(ready[1], &held, 1);
       char ignored;
       (void)::read(release_[0], &ignored, 1);
@@ -52,6 +54,12 @@ class OtherHolder {
   }
 
  private:
+  static bool Forge(const std::filesystem::path& lockFile, const std::string& lines) {
+    const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+           ::write(fd, lines.data(), lines.size()) == static_cast<ssize_t>(lines.size());
+  }
+
   pid_t pid_ = -1;
   int release_[2] = {-1, -1};
   char held_ = 'n';
@@ -127,43 +135,6 @@ TEST(SchedulerLockTest, TheHolderSaysWhatItRunsAndAnswersAStopRequestOnItsSocket
   EXPECT_EQ(CSchedulerLock::RequestStop(path, answer).code(), StatusCode::NotFound) << "its socket went with it";
 }
 
-// A process that holds the lock and writes what it likes into the file, as a forger would, or as a
-// monitor in another pid namespace does with its own numbers.
-class ForgedHolder {
- public:
-  ForgedHolder(const std::filesystem::path& lockFile, const std::string& lines) {
-    int ready[2];
-    if (::pipe(ready) != 0 || ::pipe(release_) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::close(release_[1]);
-      const int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-      const bool held = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-                        ::write(fd, lines.data(), lines.size()) == static_cast<ssize_t>(lines.size());
-      const char answer = held ? 'y' : 'n';
-      (void)::write(ready[1], &answer, 1);
-      char ignored;
-      (void)::read(release_[0], &ignored, 1);
-      ::_exit(0);
-    }
-    ::close(ready[1]);
-    ::close(release_[0]);
-    if (::read(ready[0], &held_, 1) != 1) held_ = 'n';
-    ::close(ready[0]);
-  }
-  ~ForgedHolder() {
-    if (pid_ <= 0) return;
-    ::close(release_[1]);
-    ::waitpid(pid_, nullptr, 0);
-  }
-  bool Held() const { return held_ == 'y'; }
-
- private:
-  pid_t pid_ = -1;
-  int release_[2] = {-1, -1};
-  char held_ = 'n';
-};
-
 TEST(SchedulerLockTest, AStopRequestNeverSignalsTheProcessTheLockFileNames) {
   const pid_t standIn = test::PausedChild();  // somebody else's process, named in the file
   ASSERT_GT(standIn, 0);
@@ -172,7 +143,7 @@ TEST(SchedulerLockTest, AStopRequestNeverSignalsTheProcessTheLockFileNames) {
     SCOPED_TRACE(number);
     TempDir dir;
     const auto path = dir / CSchedulerLock::kFileName;
-    ForgedHolder forger(path, "the background service\n" + number + "\nnightly");
+    OtherHolder forger(path, "the background service\n" + number + "\nnightly", /*forged=*/true);
     ASSERT_TRUE(forger.Held());
     ASSERT_EQ(CSchedulerLock::ReadHolder(path)->running, "nightly");
     StopAnswer answer;

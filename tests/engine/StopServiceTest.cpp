@@ -60,7 +60,8 @@ std::string Exchange(const fs::path& path, const std::string& request) {
   (void)::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
   std::string answer;
   char buffer[256];
-  for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) answer.append(buffer, static_cast<std::size_t>(got));
+  for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;)
+    answer.append(buffer, static_cast<std::size_t>(got));
   ::close(fd);
   return answer;
 }
@@ -86,10 +87,23 @@ TEST(StopServiceTest, AnswersRoundTripWhateverTheNamesHold) {
 
 TEST(StopServiceTest, MalformedAnswersAreRefused) {
   const std::string lines[] = {
-      "",           "STOPPING",    "STOPPING a",     "STOPPING a b c", "IDLE",
-      "IDLE a b",   "ERROR",       "STOPPED a b",    "stopping a b",   "IDLE a%2",
-      "IDLE a%zz",  "IDLE a%41",   "IDLE a%0a",      "IDLE a\tb",      "IDLE a\x1b",
-      std::string("IDLE a\0b", 8), "IDLE " + std::string(kMaxStopAnswer, 'x'),
+      "",
+      "STOPPING",
+      "STOPPING a",
+      "STOPPING a b c",
+      "IDLE",
+      "IDLE a b",
+      "ERROR",
+      "STOPPED a b",
+      "stopping a b",
+      "IDLE a%2",
+      "IDLE a%zz",
+      "IDLE a%41",
+      "IDLE a%0a",
+      "IDLE a\tb",
+      "IDLE a\x1b",
+      std::string("IDLE a\0b", 8),
+      "IDLE " + std::string(kMaxStopAnswer, 'x'),
   };
   for (const std::string& line : lines) EXPECT_FALSE(ParseStopAnswer(line).has_value()) << line;
 }
