@@ -287,7 +287,15 @@ constexpr Entry kEntries[] = {
      "SSH agent."},
     {IDS_KEY_PASSPHRASE_PROMPT, "Passphrase for the private key %s:"},
     {IDS_NO_BACKUP_TO_STOP, "No scheduled backup is running in the background."},
-    {IDS_STOP_REQUESTED, "Asked %s to stop the backup of %s."},
+    {IDS_STOP_REQUESTED, "%s is stopping the backup of %s."},
+    {IDS_STOP_NOBODY_LISTENS, "No background service answers at %s (%s)."},
+    {IDS_STOP_NO_ANSWER, "The background service at %s did not answer."},
+    {IDS_STOP_REFUSED, "The background service at %s refused the stop request (%s)."},
+    {IDS_STOP_SOCKET_OTHER_USER, "The socket %s belongs to another user; it is not asked."},
+    {IDS_STOP_SOCKET_IN_THE_WAY, "%s is not a socket; stop requests cannot reach this service until it is moved away."},
+    {IDS_STOP_SOCKET_NAME_TOO_LONG, "The path of the service's socket is too long to use: %s"},
+    {IDS_STOP_REQUESTS_UNREACHABLE, "Stop requests cannot reach this service: %s"},
+    {IDS_CORE_DUMPS_STAY_ON, "Core dumps could not be turned off (%s); a crash could leave passwords on disk."},
 };
 
 // The lookup below is a binary search.

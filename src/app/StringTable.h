@@ -269,7 +269,17 @@ enum StringId : unsigned {
 
   // Stopping a run of the background service (63100-63109).
   IDS_NO_BACKUP_TO_STOP = 63100,  // stop request without a running backup
-  IDS_STOP_REQUESTED = 63101,     // stop request sent: holder, profile
+  IDS_STOP_REQUESTED = 63101,     // stop request answered: holder, profile
+
+  // The stop socket of the scheduler lock's holder (63110-63139).
+  IDS_STOP_NOBODY_LISTENS = 63110,        // socket path, system reason
+  IDS_STOP_NO_ANSWER = 63111,             // socket path
+  IDS_STOP_REFUSED = 63112,               // socket path, the service's reason word
+  IDS_STOP_SOCKET_OTHER_USER = 63113,     // socket path
+  IDS_STOP_SOCKET_IN_THE_WAY = 63114,     // socket path
+  IDS_STOP_SOCKET_NAME_TOO_LONG = 63115,  // socket path
+  IDS_STOP_REQUESTS_UNREACHABLE = 63116,  // the reason
+  IDS_CORE_DUMPS_STAY_ON = 63117,         // system reason
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

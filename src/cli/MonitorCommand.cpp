@@ -4,7 +4,7 @@
 // the desktop as notifications), until SIGINT or SIGTERM, which stop a running
 // backup first. Only the holder of the scheduler lock launches: while the window (or another
 // monitor) holds it, this one stands by and takes over when the other ends. The lock file tells
-// which profile runs now; SIGUSR1 (a stop request) stops that run and nothing more.
+// which profile runs now; a stop request on the lock holder's socket stops that run and nothing more.
 #include <unistd.h>
 
 #include <chrono>
@@ -13,9 +13,11 @@
 #include <ctime>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/ControlCharacters.h"
 #include "app/StringTable.h"
 #include "cli/CliCommand.h"
 #include "cli/HeadlessSession.h"
@@ -57,22 +59,24 @@ int RunMonitor(const std::vector<std::string>& args) {
   std::mutex mutex;
   std::condition_variable wake;
   bool quit = false;
-  CStopSignals signals(
-      [&] {
-        {
-          std::lock_guard lock(mutex);
-          quit = true;
-        }
-        wake.notify_all();
-        controller.Stop();
-      },
-      [&controller] {
-        // Stop in the window, or `tarnwick-cli stop`: the running backup ends, the monitor goes on.
-        if (controller.Stop()) std::fprintf(stderr, "tarnwick-cli: stopping the running backup on request\n");
-      });
+  CStopSignals signals([&] {
+    {
+      std::lock_guard lock(mutex);
+      quit = true;
+    }
+    wake.notify_all();
+    controller.Stop();
+  });
 
   CSchedulerLock schedulerLock(CSchedulerLock::DefaultPath(),
                                FormatString(IDS_SCHEDULER_HOLDER_MONITOR, static_cast<long>(::getpid())));
+  // Stop in the window, or `tarnwick-cli stop`: the running backup ends, the monitor goes on.
+  schedulerLock.AnswerStopRequests([&controller]() -> std::optional<std::string> {
+    std::string running = controller.RunningProfile();
+    if (!controller.Stop()) return std::nullopt;
+    std::fprintf(stderr, "tarnwick-cli: stopping the running backup on request\n");
+    return running;
+  });
   // Profiles that cannot be read are named at each load; the others are still monitored.
   const auto reload = [&] {
     if (const Status loaded = catalogue.LoadCatalogue(); !loaded.ok()) session.prompts.ShowMessage(loaded.ToString());
@@ -85,6 +89,10 @@ int RunMonitor(const std::vector<std::string>& args) {
     if (!schedulerLock.Held()) {
       if (schedulerLock.TryAcquire()) {
         // Taken at start or over from the window: its settings and profiles as they are now.
+        if (const Status& unreachable = schedulerLock.stopError(); !unreachable.ok()) {
+          std::fprintf(stderr, "tarnwick-cli: %s\n",
+                       FormatString(IDS_STOP_REQUESTS_UNREACHABLE, unreachable.ToString().c_str()).c_str());
+        }
         monitor.ReadRunMissedSetting();
         folderStamp = ProfileFolderStamp();
         reload();
@@ -95,7 +103,8 @@ int RunMonitor(const std::vector<std::string>& args) {
         std::fprintf(stderr, "tarnwick-cli: %s\n", schedulerLock.error().ToString().c_str());
         return kExitCannotStart;
       } else if (!announcedStandby) {
-        const std::string holder = CSchedulerLock::CurrentHolder(CSchedulerLock::DefaultPath()).value_or("");
+        const std::string holder =
+            EscapeControlCharacters(CSchedulerLock::CurrentHolder(CSchedulerLock::DefaultPath()).value_or(""));
         std::fprintf(stderr, "tarnwick-cli: %s\n",
                      FormatString(IDS_SCHEDULES_RUN_ELSEWHERE, holder.empty() ? "?" : holder.c_str()).c_str());
         announcedStandby = true;

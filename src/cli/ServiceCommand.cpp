@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/ChildProcess.h"
+#include "app/ControlCharacters.h"
 #include "app/ProgramFolder.h"
 #include "cli/CliCommand.h"
 #include "cli/MonitorUnitTemplate.h"
@@ -172,9 +173,11 @@ int ShowStatus() {
   while (!state.empty() && (state.back() == '\n' || state.back() == '\r')) state.pop_back();
   std::printf("Service:   %s\n", state.empty() ? "unknown (no systemd user instance)" : state.c_str());
   const auto holder = CSchedulerLock::ReadHolder(CSchedulerLock::DefaultPath());
-  std::printf("Schedules: %s\n", holder ? ("run by " + holder->text).c_str() : "run by nobody now");
+  // The lock file's lines are whatever its holder wrote: escaped, like log rows, for the terminal.
+  std::printf("Schedules: %s\n",
+              holder ? ("run by " + EscapeControlCharacters(holder->text)).c_str() : "run by nobody now");
   if (holder && !holder->running.empty()) {
-    std::printf("Running:   %s (tarnwick-cli stop stops it)\n", holder->running.c_str());
+    std::printf("Running:   %s (tarnwick-cli stop stops it)\n", EscapeControlCharacters(holder->running).c_str());
   }
   const LastRun last = CRunLogFile::FindLastRun(CRunLogFile::DefaultFolder());
   if (last.rows.empty()) {
@@ -184,8 +187,9 @@ int ShowStatus() {
                          : last.outcome.Succeeded()                   ? "succeeded"
                          : last.outcome.stopped                       ? "stopped"
                                                                       : "failed";
-    std::printf("Last run:  %s at %s, %s (tarnwick-cli log --last shows it)\n", last.profileName.c_str(),
-                last.startTime.c_str(), result);
+    std::printf("Last run:  %s at %s, %s (tarnwick-cli log --last shows it)\n",
+                EscapeControlCharacters(last.profileName).c_str(), EscapeControlCharacters(last.startTime).c_str(),
+                result);
   }
   PrintLingerHint();
   return kExitOk;

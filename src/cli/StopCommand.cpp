@@ -1,10 +1,11 @@
 // tarnwick-cli stop: what Stop in the window does to a run of the background service. The holder
-// of the scheduler lock is asked to stop the profile it backs up now; it logs the stop and goes on
-// monitoring.
+// of the scheduler lock is asked on its socket to stop the profile it backs up now; it logs the
+// stop and goes on monitoring. Success only when it answered that it stops a backup.
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/ControlCharacters.h"
 #include "cli/CliCommand.h"
 #include "engine/SchedulerLock.h"
 
@@ -16,12 +17,17 @@ int RunStop(const std::vector<std::string>& args) {
     std::fprintf(stderr, "tarnwick-cli: stop takes no arguments\n");
     return kExitCannotStart;
   }
-  CSchedulerLock::Holder asked;
-  if (const Status sent = CSchedulerLock::RequestStop(CSchedulerLock::DefaultPath(), asked); !sent.ok()) {
-    std::fprintf(stderr, "tarnwick-cli: %s\n", sent.ToString().c_str());
+  StopAnswer answer;
+  if (const Status asked = CSchedulerLock::RequestStop(CSchedulerLock::DefaultPath(), answer); !asked.ok()) {
+    std::fprintf(stderr, "tarnwick-cli: %s\n", EscapeControlCharacters(asked.ToString()).c_str());
     return kExitFailed;
   }
-  std::printf("%s\n", CSchedulerLock::StopRequestedText(asked).c_str());
+  const std::string text = CSchedulerLock::StopAnsweredText(answer);
+  if (answer.kind != StopAnswer::Kind::Stopping) {
+    std::fprintf(stderr, "tarnwick-cli: %s\n", text.c_str());
+    return kExitFailed;
+  }
+  std::printf("%s\n", text.c_str());
   return kExitOk;
 }
 

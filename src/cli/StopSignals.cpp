@@ -5,8 +5,6 @@
 
 #include <utility>
 
-#include "engine/SchedulerLock.h"
-
 namespace tarnwick {
 
 namespace {
@@ -15,22 +13,18 @@ namespace {
 // delivered to anyone else.
 constexpr int kWakeSignal = SIGUSR2;
 
-sigset_t StopSignalSet(bool withStopRequest) {
+sigset_t StopSignalSet() {
   sigset_t set;
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
   sigaddset(&set, kWakeSignal);
-  if (withStopRequest) sigaddset(&set, CSchedulerLock::kStopSignal);
   return set;
 }
 
 }  // namespace
 
-CStopSignals::CStopSignals(std::function<void()> onSignal, std::function<void()> onStopRequest)
-    : onSignal_(std::move(onSignal)),
-      onStopRequest_(std::move(onStopRequest)),
-      set_(StopSignalSet(static_cast<bool>(onStopRequest_))) {
+CStopSignals::CStopSignals(std::function<void()> onSignal) : onSignal_(std::move(onSignal)), set_(StopSignalSet()) {
   ::pthread_sigmask(SIG_BLOCK, &set_, &previousMask_);
   watcher_ = std::thread([this] {
     for (;;) {
@@ -38,10 +32,6 @@ CStopSignals::CStopSignals(std::function<void()> onSignal, std::function<void()>
       if (::sigwait(&set_, &signal) != 0) continue;
       if (done_.load()) return;
       if (signal == kWakeSignal) continue;
-      if (signal == CSchedulerLock::kStopSignal) {
-        onStopRequest_();
-        continue;
-      }
       received_.store(true);
       onSignal_();
     }
@@ -56,7 +46,7 @@ CStopSignals::~CStopSignals() {
   // ending the process when the old mask returns.
   struct timespec zero {};
   for (int signal; (signal = ::sigtimedwait(&set_, nullptr, &zero)) > 0;) {
-    if (signal != CSchedulerLock::kStopSignal && signal != kWakeSignal) received_.store(true);
+    if (signal != kWakeSignal) received_.store(true);
   }
   ::pthread_sigmask(SIG_SETMASK, &previousMask_, nullptr);
 }

@@ -10,13 +10,12 @@
 
 namespace tarnwick {
 
-// Turns SIGINT and SIGTERM into a call of `onSignal` on a thread of its own, and, when
-// `onStopRequest` is given, the stop request of the scheduler lock (SIGUSR1) into a call of that.
-// Create it before any other thread is started (the signals are blocked in the creating thread
-// and the threads it starts afterwards); the previous signal mask is restored when it is destroyed.
+// Turns SIGINT and SIGTERM into a call of `onSignal` on a thread of its own. Create it before any other thread is
+// started (the signals are blocked in the creating thread and the threads it starts afterwards); the previous signal
+// mask is restored when it is destroyed.
 class CStopSignals {
  public:
-  explicit CStopSignals(std::function<void()> onSignal, std::function<void()> onStopRequest = {});
+  explicit CStopSignals(std::function<void()> onSignal);
   ~CStopSignals();
   CStopSignals(const CStopSignals&) = delete;
   CStopSignals& operator=(const CStopSignals&) = delete;
@@ -25,7 +24,6 @@ class CStopSignals {
 
  private:
   std::function<void()> onSignal_;
-  std::function<void()> onStopRequest_;
   sigset_t set_;
   sigset_t previousMask_;
   std::atomic<bool> received_{false};

@@ -4,6 +4,7 @@
 // trusted only when the user says so: on the terminal, or by naming that exact fingerprint.
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -40,10 +41,31 @@ bool ParseArguments(const std::vector<std::string>& args, TrustArguments& parsed
   return !parsed.name.empty();
 }
 
+// The hex digits of a certificate's "AB:CD:..." fingerprint, upper-cased; empty when `text` holds
+// anything but hex digits and colons.
+std::string HexDigitsOf(const std::string& text) {
+  std::string digits;
+  for (const char c : text) {
+    if (c == ':') continue;
+    if (std::isxdigit(static_cast<unsigned char>(c)) == 0) return {};
+    digits += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  }
+  return digits;
+}
+
+// Whether the fingerprint named on the command line is `shown`. A certificate's SHA-256 is hex: it
+// may be given in either case, with or without its colons. An SSH key's "SHA256:..." is base64, in
+// which case tells bytes apart, so it must be given exactly.
+bool NamesFingerprint(const std::string& accepted, const std::string& shown) {
+  if (shown.rfind("SHA256:", 0) == 0) return accepted == shown;
+  const std::string digits = HexDigitsOf(shown);
+  return !digits.empty() && HexDigitsOf(accepted) == digits;
+}
+
 // Yes when the fingerprint is the one named on the command line, or the user answers y on the
 // terminal; never when there is no terminal to ask.
 bool UserTrusts(const std::string& fingerprint, const std::string& accepted) {
-  if (!accepted.empty()) return accepted == fingerprint;
+  if (!accepted.empty()) return NamesFingerprint(accepted, fingerprint);
   if (isatty(STDIN_FILENO) == 0) return false;
   std::fprintf(stderr, "Trust it? [y/N] ");
   std::fflush(stderr);

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CoreDumps.h"
 #include "app/ProgramFolder.h"
 #include "app/StringTable.h"
 #include "cli/CliCommand.h"
@@ -33,6 +34,9 @@ void PrintUsage(std::FILE* out) {
 int main(int argc, char** argv) {
   using namespace tarnwick;
   using namespace tarnwick::cli;
+  if (const Status off = ForbidCoreDumps(); !off.ok()) {
+    std::fprintf(stderr, "tarnwick-cli: %s\n", FormatString(IDS_CORE_DUMPS_STAY_ON, off.ToString().c_str()).c_str());
+  }
   SetProgramFolder(argc > 0 ? argv[0] : "");
   if (argc < 2) {
     PrintUsage(stderr);

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <utility>
 
+#include "app/ControlCharacters.h"
 #include "app/ProgramFolder.h"
 #include "app/StringTable.h"
 
@@ -24,8 +25,14 @@ int LockOnce(int fd, int operation) {
 
 }  // namespace
 
-CSchedulerLock::CSchedulerLock(std::filesystem::path lockFile, std::string holderText, pid_t process)
-    : path_(std::move(lockFile)), holderText_(std::move(holderText)), process_(process > 0 ? process : ::getpid()) {}
+CSchedulerLock::CSchedulerLock(std::filesystem::path lockFile, std::string holderText)
+    : path_(std::move(lockFile)), holderText_(std::move(holderText)) {}
+
+void CSchedulerLock::AnswerStopRequests(CStopService::StopHandler onStop) { onStop_ = std::move(onStop); }
+
+std::filesystem::path CSchedulerLock::SocketPathOf(const std::filesystem::path& lockFile) {
+  return lockFile.parent_path() / kSocketName;
+}
 
 std::filesystem::path CSchedulerLock::DefaultPath() { return DataFolder() / kFileName; }
 
@@ -43,6 +50,11 @@ bool CSchedulerLock::TryAcquire() {
   if (LockOnce(fd_.get(), LOCK_EX) != 0) return false;
   held_ = true;
   WriteHolder();
+  if (onStop_) {
+    // Only now, holding the lock, may this process replace the socket of a holder that died.
+    stopService_ = std::make_unique<CStopService>(SocketPathOf(path_), holderText_, onStop_);
+    stopError_ = stopService_->Listen();
+  }
   return true;
 }
 
@@ -58,7 +70,7 @@ void CSchedulerLock::WriteHolder() {
   for (char& c : running) {
     if (c == '\n') c = ' ';
   }
-  const std::string text = holderText_ + '\n' + std::to_string(process_) + '\n' + running;
+  const std::string text = holderText_ + '\n' + std::to_string(::getpid()) + '\n' + running;
   // Who holds it is only a hint for the others: a failure to write it costs nothing else. Written
   // in one call over the old text and cut after it, so a reader sees the old or the new lines.
   if (::pwrite(fd_.get(), text.data(), text.size(), 0) == static_cast<ssize_t>(text.size())) {
@@ -68,6 +80,7 @@ void CSchedulerLock::WriteHolder() {
 
 void CSchedulerLock::Release() {
   if (!held_) return;
+  stopService_.reset();
   (void)::ftruncate(fd_.get(), 0);
   fd_ = CFileDescriptor();  // closing the descriptor lets go of the lock
   held_ = false;
@@ -102,20 +115,14 @@ std::optional<CSchedulerLock::Holder> CSchedulerLock::ReadHolder(const std::file
   return holder;
 }
 
-Status CSchedulerLock::RequestStop(const std::filesystem::path& lockFile, Holder& asked) {
-  const std::optional<Holder> holder = ReadHolder(lockFile);
-  if (!holder || holder->running.empty() || holder->process <= 0) {
-    return Status::NotFound({}, LoadString(IDS_NO_BACKUP_TO_STOP));
-  }
-  // The holder still holds the lock (the kernel would have let it go with its process), so the
-  // number names that process and no other.
-  if (::kill(holder->process, kStopSignal) != 0) return Status::IoError(holder->text, errno);
-  asked = *holder;
-  return Status::Ok();
+Status CSchedulerLock::RequestStop(const std::filesystem::path& lockFile, StopAnswer& answer) {
+  return AskToStop(SocketPathOf(lockFile), answer);
 }
 
-std::string CSchedulerLock::StopRequestedText(const Holder& asked) {
-  return FormatString(IDS_STOP_REQUESTED, asked.text.c_str(), asked.running.c_str());
+std::string CSchedulerLock::StopAnsweredText(const StopAnswer& answer) {
+  if (answer.kind != StopAnswer::Kind::Stopping) return LoadString(IDS_NO_BACKUP_TO_STOP);
+  return FormatString(IDS_STOP_REQUESTED, EscapeControlCharacters(answer.holder).c_str(),
+                      EscapeControlCharacters(answer.detail).c_str());
 }
 
 }  // namespace tarnwick

@@ -4,19 +4,21 @@
 // again at each tick. The lock is flock() on that file, so the kernel lets it go when its holder
 // ends, however it ends, and the one standing by takes over at its next tick.
 //
-// The file says who holds it, for people (first line), the holder's process (second line) and the
-// profile it is backing up now (third line, empty between runs), so that the window can show a
-// run of the background service and stop it: a stop request is SIGUSR1 to that process.
+// The file says who holds it, for people (first line), the holder's process as it sees its own
+// number (second line) and the profile it is backing up now (third line, empty between runs), so
+// that the window can show a run of the background service. A stop request never goes to that
+// number: the holder answers them on the socket "scheduler.sock" beside the file (StopService.h).
 #pragma once
 
 #include <sys/types.h>
 
-#include <csignal>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "app/Status.h"
+#include "engine/StopService.h"
 #include "formats/FileIo.h"
 
 namespace tarnwick {
@@ -24,12 +26,12 @@ namespace tarnwick {
 class CSchedulerLock {
  public:
   static constexpr const char* kFileName = "scheduler.lock";
+  static constexpr const char* kSocketName = "scheduler.sock";
 
   // The lock of `lockFile`; `holderText` is written into it while held, for the others to show
-  // who runs the schedules (e.g. "tarnwick-cli monitor, process 1234"), with `process` as the one
-  // that answers stop requests (0: this process). Takes nothing yet.
-  CSchedulerLock(std::filesystem::path lockFile, std::string holderText, pid_t process = 0);
-  // Lets go of the lock when held.
+  // who runs the schedules (e.g. "tarnwick-cli monitor, process 1234"). Takes nothing yet.
+  CSchedulerLock(std::filesystem::path lockFile, std::string holderText);
+  // Stops answering stop requests and lets go of the lock when held.
   ~CSchedulerLock() = default;
   CSchedulerLock(const CSchedulerLock&) = delete;
   CSchedulerLock& operator=(const CSchedulerLock&) = delete;
@@ -37,7 +39,7 @@ class CSchedulerLock {
   // What the holder of a lock file says of itself.
   struct Holder {
     std::string text;     // who, for people (e.g. "tarnwick-cli monitor, process 1234")
-    pid_t process = 0;    // who answers a stop request; 0 when the file does not say
+    pid_t process = 0;    // the holder's process in its own pid namespace, for people; 0 when unsaid
     std::string running;  // the profile being backed up now; empty between runs
   };
 
@@ -49,6 +51,11 @@ class CSchedulerLock {
   // lock file cannot be opened or created (error() tells why): then nobody here launches.
   bool TryAcquire();
   bool Held() const { return held_; }
+  // While held from now on, stop requests are answered with `onStop` (called on the socket's
+  // thread; see CStopService). Call before TryAcquire. Without it this holder answers none.
+  void AnswerStopRequests(CStopService::StopHandler onStop);
+  // Why stop requests cannot reach this holder (its socket could not be made); Ok otherwise.
+  const Status& stopError() const { return stopError_; }
   // Tells the others which profile this holder backs up now (empty: none). Only while held.
   void SetRunning(const std::string& profile);
   void Release();
@@ -61,25 +68,29 @@ class CSchedulerLock {
   // All the holder wrote; nullopt when nobody holds the lock.
   static std::optional<Holder> ReadHolder(const std::filesystem::path& lockFile);
 
-  // Asks the holder of `lockFile` to stop the backup it runs, as Stop does in its own window.
-  // `asked` is who was asked and to stop which profile; NotFound when nobody holds the lock or the
-  // holder runs no backup, IoError when its process cannot be signalled.
-  static Status RequestStop(const std::filesystem::path& lockFile, Holder& asked);
-  // "Asked <holder> to stop the backup of <profile>." for a request that went out.
-  static std::string StopRequestedText(const Holder& asked);
-  // The signal a stop request is sent with.
-  static constexpr int kStopSignal = SIGUSR1;
+  // The socket the holder of `lockFile` answers stop requests on.
+  static std::filesystem::path SocketPathOf(const std::filesystem::path& lockFile);
+  // Asks the holder of `lockFile` to stop the backup it runs, as Stop does in its own window, and
+  // waits for its answer (AskToStop). Ok only when it answered: `answer` says whether it stops a
+  // backup and which, or runs none.
+  static Status RequestStop(const std::filesystem::path& lockFile, StopAnswer& answer);
+  // What the holder answered, for people, with its names escaped for a terminal: "<holder> is
+  // stopping the backup of <profile>." or that no scheduled backup runs.
+  static std::string StopAnsweredText(const StopAnswer& answer);
 
  private:
   const std::filesystem::path path_;
   void WriteHolder();
 
   const std::string holderText_;
-  const pid_t process_;
   std::string running_;
   CFileDescriptor fd_;
   bool held_ = false;
   Status error_;
+  CStopService::StopHandler onStop_;
+  // Declared after fd_: it stops answering before the lock goes.
+  std::unique_ptr<CStopService> stopService_;
+  Status stopError_;
 };
 
 }  // namespace tarnwick

@@ -18,6 +18,7 @@
 #include "ui/ActivityLogModel.h"
 #include "ui/CommandTable.h"
 #include "ui/CustomizeDlg.h"
+#include "ui/GuiPost.h"
 #include "ui/HelpWindow.h"
 #include "ui/Icons.h"
 #include "ui/MainFrame.h"
@@ -110,6 +111,12 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
   tick_.setInterval(kTickInterval);
   connect(&tick_, &QTimer::timeout, this, &CTarnwickView::OnTick);
   tick_.start();
+  // `tarnwick-cli stop` while the window runs the schedules: its run ends as by its own Stop.
+  schedulerLock_.AnswerStopRequests([this]() -> std::optional<std::string> {
+    std::string running = controller_.RunningProfile();
+    if (!controller_.Stop()) return std::nullopt;
+    return running;
+  });
   // Whether the schedules run here is known from the start, not one tick later.
   schedulerLock_.TryAcquire();
   UpdateSchedulePane();
@@ -119,6 +126,7 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
 }
 
 CTarnwickView::~CTarnwickView() {
+  if (stopAsker_.joinable()) stopAsker_.join();  // it waits for an answer a few seconds at most
   tick_.stop();
   frame_.SetCloseGuard({});
   controller_.Shutdown();
@@ -361,15 +369,24 @@ void CTarnwickView::ShowFailure(const Status& status) {
 void CTarnwickView::OnStop() {
   if (!controller_.Stop() && !serviceRunning_.empty()) {
     // Nothing of the window's own runs: the run the status bar shows is the background service's.
-    CSchedulerLock::Holder asked;
-    if (const Status sent = CSchedulerLock::RequestStop(CSchedulerLock::DefaultPath(), asked); sent.ok()) {
-      frame_.SetStatusText(QString::fromStdString(CSchedulerLock::StopRequestedText(asked)));
-    } else {
-      services_.prompts.ShowMessage(sent.ToString());
-    }
+    // It is asked on its socket, off this thread, so a service that does not answer freezes nothing.
+    if (stopAsker_.joinable()) stopAsker_.join();
+    stopAsker_ = std::thread([view = QPointer<CTarnwickView>(this), lockFile = CSchedulerLock::DefaultPath()] {
+      StopAnswer answer;
+      const Status asked = CSchedulerLock::RequestStop(lockFile, answer);
+      PostToGui(view, [asked, answer](CTarnwickView& alive) { alive.ShowStopAnswer(asked, answer); });
+    });
     serviceRunning_.clear();  // until the next tick reads the lock file again
   }
   UpdateCommandStates();
+}
+
+void CTarnwickView::ShowStopAnswer(const Status& asked, const StopAnswer& answer) {
+  if (asked.ok()) {
+    frame_.SetStatusText(QString::fromStdString(CSchedulerLock::StopAnsweredText(answer)));
+  } else {
+    services_.prompts.ShowMessage(asked.ToString());
+  }
 }
 
 void CTarnwickView::OnDelete(ProfileList list) {

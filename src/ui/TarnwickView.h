@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "app/Clock.h"
@@ -108,6 +109,8 @@ class CTarnwickView : public QWidget {
 
  private:
   void UpdateSchedulePane();
+  // What the holder of the scheduler lock answered to the window's stop request.
+  void ShowStopAnswer(const Status& asked, const StopAnswer& answer);
   QTreeView* MakeList(QAbstractItemModel* model, const std::vector<int>& widths);
   QMenu* MakePopup(Tab tab);
   void ConnectCommands();
@@ -127,8 +130,10 @@ class CTarnwickView : public QWidget {
   CActivityLogModel* logModel_;
   CActivityLogAdapter logAdapter_;
   CBackupController controller_;
-  CSchedulerLock schedulerLock_;  // the window never says what it runs here: its Stop is its own
-  std::string serviceRunning_;    // the profile the lock's holder said it runs, at the last tick
+  // The window never says what it runs here, but answers a stop request while it holds the lock.
+  CSchedulerLock schedulerLock_;
+  std::string serviceRunning_;  // the profile the lock's holder said it runs, at the last tick
+  std::thread stopAsker_;       // asks the service to stop, off the window's thread
   QTabWidget* tabs_;
   CProfileListModel* quickModel_;
   CProfileListModel* scheduledModel_;

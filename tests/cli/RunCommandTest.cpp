@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -310,7 +311,10 @@ TEST_F(RunCommandTest, OfTwoMonitorsOneRunsTheScheduleAndTheOtherTakesOverWhenIt
 TEST_F(RunCommandTest, StopEndsTheMonitorsRunningBackupAndTheMonitorGoesOn) {
   CliResult stop = Run({"stop"});
   EXPECT_EQ(stop.status, 1);
-  EXPECT_NE(stop.err.find("No scheduled backup is running in the background."), std::string::npos) << stop.err;
+  EXPECT_NE(stop.err.find("tarnwick-cli: No background service answers at " + (dir / "bin/scheduler.sock").string() +
+                          " (No such file or directory)."),
+            std::string::npos)
+      << stop.err;
 
   ASSERT_NO_FATAL_FAILURE(UseHugeSource());
   SaveMissedSchedule("huge");
@@ -319,8 +323,8 @@ TEST_F(RunCommandTest, StopEndsTheMonitorsRunningBackupAndTheMonitorGoesOn) {
   // The monitor says what it runs right after the launch; the file row may come first.
   for (int i = 0; i < 100 && (stop = Run({"stop"})).status != 0; ++i) ::usleep(50000);
   EXPECT_EQ(stop.status, 0) << stop.err;
-  EXPECT_NE(stop.out.find("Asked the background service (tarnwick-cli monitor, process " + std::to_string(pid) +
-                          ") to stop the backup of huge."),
+  EXPECT_NE(stop.out.find("the background service (tarnwick-cli monitor, process " + std::to_string(pid) +
+                          ") is stopping the backup of huge."),
             std::string::npos)
       << stop.out;
   EXPECT_TRUE(dir.WaitForOutput("BACKUPSTOPPED"));
@@ -329,6 +333,49 @@ TEST_F(RunCommandTest, StopEndsTheMonitorsRunningBackupAndTheMonitorGoesOn) {
   const CliResult r = Finish(pid);
   EXPECT_EQ(r.status, 0) << r.err;
   ExpectStoppedWithoutAPart(r);
+}
+
+TEST_F(RunCommandTest, StopReachesAMonitorInAnotherPidNamespace) {
+  if (::geteuid() != 0 || std::system("/usr/bin/unshare --pid --fork --mount-proc true >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "needs root and unshare to start the monitor in a pid namespace of its own";
+  }
+  ASSERT_NO_FATAL_FAILURE(UseHugeSource());
+  SaveMissedSchedule("huge");
+  // As in a container sharing the data folder: the monitor is process 1 of its namespace, and the
+  // lock file names that 1.
+  const pid_t unshare = StartProcess({"/usr/bin/unshare", "--pid", "--fork", "--mount-proc",
+                                      (dir.ProgramFolder() / "tarnwick-cli").string(), "monitor"},
+                                     dir.path(), dir / "out", dir / "err");
+  ASSERT_TRUE(dir.WaitForOutput("BACKUPFILE")) << ReadFile(dir / "err");
+  EXPECT_NE(ReadFile(dir / "bin/scheduler.lock").find("\n1\n"), std::string::npos) << "its own pid, not ours";
+  CliResult stop;
+  for (int i = 0; i < 100 && (stop = Run({"stop"})).status != 0; ++i) ::usleep(50000);
+  EXPECT_EQ(stop.status, 0) << stop.err;
+  EXPECT_NE(stop.out.find("(tarnwick-cli monitor, process 1) is stopping the backup of huge."), std::string::npos)
+      << stop.out;
+  EXPECT_TRUE(dir.WaitForOutput("BACKUPSTOPPED"));
+  EXPECT_EQ(::waitpid(unshare, nullptr, WNOHANG), 0) << "the monitor goes on";
+
+  // Ended through its process as seen from here, the one unshare forked.
+  std::istringstream children(
+      ReadFile("/proc/" + std::to_string(unshare) + "/task/" + std::to_string(unshare) + "/children"));
+  pid_t monitor = 0;
+  children >> monitor;
+  ASSERT_GT(monitor, 0);
+  ::kill(monitor, SIGINT);
+  const CliResult r = dir.Finish(unshare, std::chrono::seconds(60));
+  EXPECT_EQ(r.status, 0) << r.err;
+  ExpectStoppedWithoutAPart(r);
+}
+
+TEST_F(RunCommandTest, TheMonitorRunsWithoutCoreDumps) {
+  SaveProfile("docs");
+  const pid_t pid = Start({"monitor"});
+  ASSERT_TRUE(dir.WaitForText("err", "monitoring"));
+  const std::string limits = ReadFile("/proc/" + std::to_string(pid) + "/limits");
+  ::kill(pid, SIGINT);
+  EXPECT_EQ(Finish(pid).status, 0);
+  EXPECT_TRUE(std::regex_search(limits, std::regex("Max core file size +0 +0 +bytes"))) << limits;
 }
 
 TEST_F(RunCommandTest, TheMonitorStopsARunningBackupBeforeItEnds) {

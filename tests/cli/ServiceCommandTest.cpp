@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/SchedulerLock.h"
 #include "support/CliSandbox.h"
 #include "support/ScopedEnv.h"
 
@@ -43,6 +44,19 @@ TEST_F(ServiceCommandTest, InstallWritesAUnitThatRunsThisProgramsMonitorAndRemov
   EXPECT_EQ(dir.Run({"service", "remove", "--unit-only"}).status, 0);
   EXPECT_FALSE(fs::exists(unit));
   EXPECT_EQ(dir.Run({"service", "frobnicate"}).status, 2);
+}
+
+TEST_F(ServiceCommandTest, StatusShowsTheLockHoldersTextEscaped) {
+  // Whoever holds the lock writes what it likes into the file; the terminal must get no ESC of it.
+  CSchedulerLock holder(dir.ProgramFolder() / CSchedulerLock::kFileName, "evil\x1b]0;owned\x07");
+  ASSERT_TRUE(holder.TryAcquire());
+  holder.SetRunning("night\x1b[2J");
+  const ProcessResult status = dir.Run({"service", "status"});
+  EXPECT_EQ(status.status, 0) << status.err;
+  EXPECT_EQ(status.out.find('\x1b'), std::string::npos) << status.out;
+  EXPECT_NE(status.out.find("Schedules: run by evil\\x1B]0;owned\\x07\n"), std::string::npos) << status.out;
+  EXPECT_NE(status.out.find("Running:   night\\x1B[2J (tarnwick-cli stop stops it)\n"), std::string::npos)
+      << status.out;
 }
 
 TEST_F(ServiceCommandTest, SystemdAcceptsTheUnit) {

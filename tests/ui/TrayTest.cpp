@@ -5,15 +5,14 @@
 #include <QMenu>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <csignal>
+#include <atomic>
+#include <optional>
 
 #include "UiHarness.h"
 #include "app/ProgramFolder.h"
 #include "app/ProgramSettings.h"
 #include "engine/SchedulerLock.h"
-#include "support/PausedChild.h"
 #include "ui/CommandTable.h"
 #include "ui/MainFrame.h"
 #include "ui/OptionsDlg.h"
@@ -100,10 +99,13 @@ TEST(SchedulePane, TheWindowRunsTheSchedulesOnlyWhileNobodyElseDoes) {
 
 TEST(SchedulePane, StopInTheWindowAndTrayReachesTheServicesRun) {
   Sandbox sandbox;
-  // The service's process: a child that the stop request's signal ends.
-  const pid_t process = tarnwick::test::PausedChild();
-  ASSERT_GT(process, 0);
-  CSchedulerLock service(CSchedulerLock::DefaultPath(), "the background service", process);
+  // The service: another holder of the lock, answering on its socket.
+  std::atomic<int> stops{0};
+  CSchedulerLock service(CSchedulerLock::DefaultPath(), "the background service");
+  service.AnswerStopRequests([&stops]() -> std::optional<std::string> {
+    ++stops;
+    return "nightly";
+  });
   ASSERT_TRUE(service.TryAcquire());
   Window w(sandbox);
   CTrayIcon tray(w.frame, *w.view);
@@ -119,12 +121,36 @@ TEST(SchedulePane, StopInTheWindowAndTrayReachesTheServicesRun) {
   EXPECT_TRUE(tray.StopAction()->isEnabled());
 
   tray.StopAction()->trigger();
-  int status = 0;
-  ASSERT_EQ(::waitpid(process, &status, 0), process);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == CSchedulerLock::kStopSignal) << status;
-  EXPECT_EQ(w.frame.StatusText(), QStringLiteral("Asked the background service to stop the backup of nightly."));
   EXPECT_FALSE(w.frame.Action(ID_BACKUP_STOP)->isEnabled()) << "until the service says again what it runs";
+  const QString answered = QStringLiteral("the background service is stopping the backup of nightly.");
+  EXPECT_TRUE(WaitFor([&] { return w.frame.StatusText() == answered; })) << w.frame.StatusText().toStdString();
+  EXPECT_EQ(stops.load(), 1);
   EXPECT_TRUE(w.Column(CTarnwickView::kLogTab, 1).isEmpty()) << "the service logs its run, the window nothing";
+}
+
+TEST(SchedulePane, StopInTheWindowWithNobodyListeningSaysSo) {
+  Sandbox sandbox;
+  // A holder that answers on no socket, whatever process its file names.
+  CSchedulerLock silent(CSchedulerLock::DefaultPath(), "the background service");
+  ASSERT_TRUE(silent.TryAcquire());
+  silent.SetRunning("nightly");
+  Window w(sandbox);
+  w.view->OnTick();
+  w.view->OnStop();
+  EXPECT_TRUE(WaitFor([&] { return !w.prompts.messages.empty(); }));
+  ASSERT_FALSE(w.prompts.messages.empty());
+  EXPECT_NE(w.prompts.messages.back().find("No background service answers at"), std::string::npos)
+      << w.prompts.messages.back();
+}
+
+TEST(SchedulePane, TheWindowHoldingTheScheduleAnswersAStopRequest) {
+  Sandbox sandbox;
+  Window w(sandbox);
+  ASSERT_TRUE(w.view->SchedulerLock().Held());
+  StopAnswer answer;
+  ASSERT_TRUE(CSchedulerLock::RequestStop(CSchedulerLock::DefaultPath(), answer).ok());
+  EXPECT_EQ(answer.kind, StopAnswer::Kind::Idle) << "it runs nothing";
+  EXPECT_NE(answer.holder.find("the Tarnwick window"), std::string::npos) << answer.holder;
 }
 
 }  // namespace
