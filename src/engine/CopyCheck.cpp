@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -26,6 +28,14 @@ constexpr long long kTimeStepNs = 2'000'000'000LL;
 
 long long Nanoseconds(const struct timespec& time) { return time.tv_sec * 1'000'000'000LL + time.tv_nsec; }
 
+// One of the two chunk buffers of this thread (`second` picks the other), kept for its next check.
+char* ChunkBuffer(bool second) {
+  static thread_local std::array<std::unique_ptr<char[]>, 2> buffers;
+  std::unique_ptr<char[]>& buffer = buffers[second ? 1 : 0];
+  if (!buffer) buffer = std::make_unique<char[]>(kChunkSize);
+  return buffer.get();
+}
+
 // The digest of the file at `path` as upper-case hex, with one status text and progress position
 // per chunk; the errno of the failure when it cannot be read. A stop ends it early with what was
 // read so far.
@@ -37,18 +47,17 @@ bool FileDigest(JobContext& context, const std::string& path, HashAlgorithm algo
     return false;
   }
   ::posix_fadvise(in.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-  static thread_local std::unique_ptr<char[]> buffer;
-  if (!buffer) buffer = std::make_unique<char[]>(kChunkSize);
+  char* const buffer = ChunkBuffer(false);
   CDigest digest(algorithm);
   long long done = 0;
   while (!context.StopRequested()) {
-    const ssize_t got = ReadFull(in.get(), buffer.get(), kChunkSize);
+    const ssize_t got = ReadFull(in.get(), buffer, kChunkSize);
     if (got < 0) {
       error = errno;
       return false;
     }
     if (got == 0) break;
-    digest.Update(buffer.get(), static_cast<std::size_t>(got));
+    digest.Update(buffer, static_cast<std::size_t>(got));
     done += got;
     ShowPathStatus(context, IDS_VERIFY_STATUS, path, done / 1024);
     ShowPercent(context, done, status.st_size);
@@ -143,21 +152,21 @@ class RemoteBytes final : public ByteSource {
 // words, or empty when they match or a stop ended the comparison.
 std::string CompareBytes(JobContext& context, const std::string& path, long long total, ByteSource& copy,
                          ByteSource& source) {
-  static thread_local std::unique_ptr<char[]> copyBuffer, sourceBuffer;
-  if (!copyBuffer) copyBuffer = std::make_unique<char[]>(kChunkSize);
-  if (!sourceBuffer) sourceBuffer = std::make_unique<char[]>(kChunkSize);
+  char* const copyBuffer = ChunkBuffer(false);
+  char* const sourceBuffer = ChunkBuffer(true);
   long long done = 0;
   for (;;) {
     if (context.StopRequested()) return {};
     std::size_t copyGot = 0, sourceGot = 0;
-    std::string failed = copy.Read(copyBuffer.get(), kChunkSize, copyGot);
-    if (failed.empty()) failed = source.Read(sourceBuffer.get(), kChunkSize, sourceGot);
+    std::string failed = copy.Read(copyBuffer, kChunkSize, copyGot);
+    if (failed.empty()) failed = source.Read(sourceBuffer, kChunkSize, sourceGot);
     if (context.StopRequested()) return {};  // a read a stop broke off is no mismatch
     if (!failed.empty()) return failed;
-    const std::size_t common = std::min(copyGot, sourceGot);
-    const auto differ = std::mismatch(copyBuffer.get(), copyBuffer.get() + common, sourceBuffer.get());
-    if (differ.first != copyBuffer.get() + common || copyGot != sourceGot) {
-      return FormatString(IDS_VERIFY_BYTES_DIFFER, done + (differ.first - copyBuffer.get()));
+    // memcmp is the fast test; where it fails, the first differing byte is looked for.
+    if (copyGot != sourceGot || std::memcmp(copyBuffer, sourceBuffer, copyGot) != 0) {
+      const std::size_t common = std::min(copyGot, sourceGot);
+      const auto differ = std::mismatch(copyBuffer, copyBuffer + common, sourceBuffer);
+      return FormatString(IDS_VERIFY_BYTES_DIFFER, done + (differ.first - copyBuffer));
     }
     done += static_cast<long long>(copyGot);
     ShowPathStatus(context, IDS_VERIFY_STATUS, path, done / 1024);
