@@ -2,7 +2,9 @@
 # What "Verify after backup" costs a local copy: `tarnwick-cli run` of the same folder with the
 # option off ("copy") and on ("copy + verify": both files read again and compared byte for byte),
 # on one 1 GiB file and on 2,000 small files (1-16 KiB) in two levels of folders. Runs alternate
-# (3 each), every run writes into a fresh folder after a sync; the medians give the ratio.
+# (3 each, or TARNWICK_BENCH_RUNS), every run writes into a fresh folder after a sync. It prints
+# the ratios of the median and of the best wall-clock times, and of the median CPU times (user +
+# system), which the write-back of other work on a shared machine disturbs least.
 #
 #   bench/verify_copy_compare.sh [path/to/tarnwick-cli]
 #
@@ -13,7 +15,7 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cli=${1:-${TARNWICK_CLI:-$repo/build-bench/src/cli/tarnwick-cli}}
 root=/tmp/tarnwick-bench-verify
-runs=3
+runs=${TARNWICK_BENCH_RUNS:-3}
 
 [[ -x $cli ]] || { echo "no tarnwick-cli at $cli (build it in Release first)" >&2; exit 2; }
 [[ -x /usr/bin/time ]] || { echo "/usr/bin/time missing: apt-get install time" >&2; exit 2; }
@@ -55,13 +57,13 @@ XML
   done
 done
 
-# timed NAME PROFILE: runs the profile into a fresh out/tw and appends its seconds to $root/NAME.times;
-# fails when the run did not end with exit 0 (a verify that failed is no figure).
+# timed NAME PROFILE: runs the profile into a fresh out/tw and appends "wall cpu" seconds to
+# $root/NAME.times; fails when the run did not end with exit 0 (a verify that failed is no figure).
 timed() {
   rm -rf "$root/out/tw"
   sync
-  /usr/bin/time -o "$root/time.txt" -f "%e" "$root/prog/tarnwick-cli" run "$2" > "$root/run.out"
-  cat "$root/time.txt" >> "$root/$1.times"
+  /usr/bin/time -o "$root/time.txt" -f "%e %U %S" "$root/prog/tarnwick-cli" run "$2" > "$root/run.out"
+  awk '{ printf "%s %.2f\n", $1, $2 + $3 }' "$root/time.txt" >> "$root/$1.times"
 }
 
 median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
@@ -74,10 +76,13 @@ for set in big small; do
     timed "verify-$set" "bench-$set-verify"
     grep -q "Verify done: [0-9]* checked, 0 failed." "$root/run.out" || { echo "the check did not pass" >&2; exit 1; }
   done
-  copy=$(median < "$root/copy-$set.times")
-  verify=$(median < "$root/verify-$set.times")
-  printf '%-6s copy %6.2fs (runs: %s)  copy + verify %6.2fs (runs: %s)  ratio %sx\n' \
-    "$set" "$copy" "$(paste -sd, "$root/copy-$set.times")" "$verify" "$(paste -sd, "$root/verify-$set.times")" \
-    "$(ratio "$verify" "$copy")"
+  wall() { cut -d' ' -f1 "$root/$1-$set.times"; }
+  cpu() { cut -d' ' -f2 "$root/$1-$set.times"; }
+  printf '%-6s copy %6.2fs (runs: %s)  copy + verify %6.2fs (runs: %s)\n' \
+    "$set" "$(wall copy | median)" "$(wall copy | paste -sd,)" "$(wall verify | median)" "$(wall verify | paste -sd,)"
+  printf '%-6s ratio (copy + verify)/copy: median %sx, best %sx, CPU median %sx (%.2fs against %.2fs)\n' "$set" \
+    "$(ratio "$(wall verify | median)" "$(wall copy | median)")" \
+    "$(ratio "$(wall verify | sort -g | head -1)" "$(wall copy | sort -g | head -1)")" \
+    "$(ratio "$(cpu verify | median)" "$(cpu copy | median)")" "$(cpu verify | median)" "$(cpu copy | median)"
 done
 rm -rf "$root/out/tw"
