@@ -119,6 +119,28 @@ TEST_F(SftpRunTest, ACopyAndAnArchiveReachTheServerWithTheRemoteSourceInThem) {
   EXPECT_EQ(FirstOutputLine("unzip -Z1 '" + archive + "' | sort | tr '\\n' ,"), "local.txt,pub/remote file.txt,");
 }
 
+// SFTP has no HASH: the check alone says it compared sizes only, and read back it finds a copy
+// changed on the server with its size kept.
+TEST_F(SftpRunTest, VerifySaysSizeOnlyAndReadBackFindsAChangedCopy) {
+  SaveProfile(false);
+  ProcessResult result = Run();
+  ASSERT_EQ(result.status, 0) << result.out << result.err << server_->Log();
+  const std::string copy = (server_->root() / "backup/local.txt").string();
+  WriteFile(copy, std::string(199999, 'l') + "L");
+
+  result = Run({"verify", "ssh"});
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_NE(result.out.find("\tVERIFY\t" + copy + " verified (size only: the server offers no HASH).\n"),
+            std::string::npos)
+      << result.out;
+  result = Run({"verify", "ssh", "--read-back"});
+  EXPECT_EQ(result.status, 1) << result.out << result.err;
+  EXPECT_NE(result.out.find("\tERROR\tVerify " + copy +
+                            " failed: its content differs from its source from byte 199999 on.\n"),
+            std::string::npos)
+      << result.out;
+}
+
 TEST_F(SftpRunTest, AnUnknownOrChangedHostKeyEndsTheRunWithARowSayingSo) {
   SaveProfile(false);
   for (const auto& [knownHosts, row] :
@@ -162,8 +184,8 @@ TEST_F(SftpRunTest, AnAgentHoldingAProtectedKeyLogsInWithoutBeingToldThePassphra
   ASSERT_EQ(std::system(("ssh-keygen -q -t ed25519 -N 'open sesame' -f '" + key + "' >/dev/null").c_str()), 0);
   server_->Authorize(key + ".pub");
   const std::string socket = (dir_ / "agent.sock").string();
-  const pid_t agent = StartProcess({"/usr/bin/ssh-agent", "-D", "-a", socket}, dir_.path(), dir_ / "agent.out",
-                                   dir_ / "agent.err");
+  const pid_t agent =
+      StartProcess({"/usr/bin/ssh-agent", "-D", "-a", socket}, dir_.path(), dir_ / "agent.out", dir_ / "agent.err");
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (!std::filesystem::exists(socket) && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
