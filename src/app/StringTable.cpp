@@ -296,6 +296,17 @@ constexpr Entry kEntries[] = {
     {IDS_STOP_SOCKET_NAME_TOO_LONG, "The path of the service's socket is too long to use: %s"},
     {IDS_STOP_REQUESTS_UNREACHABLE, "Stop requests cannot reach this service: %s"},
     {IDS_CORE_DUMPS_STAY_ON, "Core dumps could not be turned off (%s); a crash could leave passwords on disk."},
+    {IDS_VERIFY_PASSED_ROW, "%s verified (%s)."},
+    {IDS_VERIFY_BY_BOTH_READ, "content, both files read"},
+    {IDS_VERIFY_BY_SERVER_HASH, "content, server HASH %s"},
+    {IDS_VERIFY_BY_READ_BACK, "content read back"},
+    {IDS_VERIFY_BY_SIZE_NO_HASH, "size only: the server offers no HASH"},
+    {IDS_VERIFY_BY_SIZE_TWO_SERVERS, "size only: both servers' SIZE"},
+    {IDS_VERIFY_BY_ENTRY_CRC, "CRC of every entry read back"},
+    {IDS_VERIFY_BY_CRC_AFTER_DOWNLOAD, "CRC of every entry after download"},
+    {IDS_VERIFY_BY_SENT_ARCHIVE, "CRC of every entry read back before sending; stored copy: %s"},
+    {IDS_VERIFY_BYTES_DIFFER, "its content differs from its source from byte %lld on"},
+    {IDS_VERIFY_READ_BACK_FAILED, "it could not be read back (%s)"},
 };
 
 // The lookup below is a binary search.

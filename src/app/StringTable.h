@@ -280,6 +280,19 @@ enum StringId : unsigned {
   IDS_STOP_SOCKET_NAME_TOO_LONG = 63115,  // socket path
   IDS_STOP_REQUESTS_UNREACHABLE = 63116,  // the reason
   IDS_CORE_DUMPS_STAY_ON = 63117,         // system reason
+
+  // What a verify row says was compared (63230-63259).
+  IDS_VERIFY_PASSED_ROW = 63230,             // VERIFY row: path, method
+  IDS_VERIFY_BY_BOTH_READ = 63231,           // method
+  IDS_VERIFY_BY_SERVER_HASH = 63232,         // method: HASH algorithm
+  IDS_VERIFY_BY_READ_BACK = 63233,           // method
+  IDS_VERIFY_BY_SIZE_NO_HASH = 63234,        // method
+  IDS_VERIFY_BY_SIZE_TWO_SERVERS = 63235,    // method
+  IDS_VERIFY_BY_ENTRY_CRC = 63236,           // method
+  IDS_VERIFY_BY_CRC_AFTER_DOWNLOAD = 63237,  // method
+  IDS_VERIFY_BY_SENT_ARCHIVE = 63238,        // method: method of the stored copy
+  IDS_VERIFY_BYTES_DIFFER = 63239,           // reason: offset of the first differing byte
+  IDS_VERIFY_READ_BACK_FAILED = 63240,       // reason: server reason
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

@@ -1,5 +1,6 @@
 // tarnwick-cli verify NAME: checks what a saved profile's backup left at its destination, without
-// backing anything up, and prints the check's rows as they happen.
+// backing anything up, and prints the check's rows as they happen. --read-back does for this check
+// what the profile's "Verify by reading back" does.
 #include <unistd.h>
 
 #include <atomic>
@@ -19,10 +20,20 @@
 namespace tarnwick::cli {
 namespace {
 
+constexpr const char* kReadBackOption = "--read-back";
+
 int VerifyProfile(const std::vector<std::string>& args) {
-  const bool passphraseFromStdin = args.size() == 2 && args[1] == kPassphraseStdinOption;
-  if ((args.size() != 1 && !passphraseFromStdin) || args[0].empty()) {
-    std::fprintf(stderr, "tarnwick-cli: usage: verify NAME [--passphrase-stdin]\n");
+  bool passphraseFromStdin = false, readBack = false;
+  bool understood = !args.empty() && !args[0].empty();
+  for (std::size_t i = 1; i < args.size() && understood; ++i) {
+    bool* option = args[i] == kPassphraseStdinOption ? &passphraseFromStdin
+                   : args[i] == kReadBackOption      ? &readBack
+                                                     : nullptr;
+    understood = option != nullptr && !*option;  // each known option at most once
+    if (understood) *option = true;
+  }
+  if (!understood) {
+    std::fprintf(stderr, "tarnwick-cli: usage: verify NAME [--read-back] [--passphrase-stdin]\n");
     return kExitCannotStart;
   }
   ConsolePrompts prompts(stderr);
@@ -41,6 +52,9 @@ int VerifyProfile(const std::vector<std::string>& args) {
     return kExitCannotStart;
   }
 
+  // The profile's "Verify by reading back", or asked for this once.
+  job.readBack = job.readBack || readBack;
+
   HeadlessSession session(::isatty(STDERR_FILENO) != 0);
   std::atomic<bool> stop{false};
   const CStopSignals signals([&stop] { stop.store(true, std::memory_order_release); });
@@ -51,8 +65,9 @@ int VerifyProfile(const std::vector<std::string>& args) {
 }
 
 const CliCommandRegistration registration(
-    {"verify", "NAME [--passphrase-stdin]",
-     "check a saved profile's backup at its destination without backing up (exit 0 only when all of it matches)",
+    {"verify", "NAME [--read-back] [--passphrase-stdin]",
+     "check a saved profile's backup at its destination without backing up (exit 0 only when all of it matches); "
+     "--read-back downloads copies on servers and compares their bytes instead of trusting SIZE and HASH",
      VerifyProfile});
 
 }  // namespace

@@ -21,6 +21,10 @@ class VerifyTally {
     context_.log.LogActionText(LOG_VERIFY, FormatString(openingId, what.c_str()));
   }
   void Checked() { ++checked_; }
+  // The row of a file that matched, naming what was compared.
+  void Passed(const std::string& path, const std::string& method) {
+    context_.log.LogActionText(LOG_VERIFY, FormatString(IDS_VERIFY_PASSED_ROW, path.c_str(), method.c_str()));
+  }
   void Mismatch(const std::string& row) {
     ++failed_;
     context_.log.LogActionText(LOG_ERROR, row);
@@ -64,20 +68,24 @@ class ScratchFolder {
 
 }  // namespace
 
-int VerifyCopies(JobContext& context, JobDestination& destination, const TransferList& copies, bool content,
+int VerifyCopies(JobContext& context, JobDestination& destination, const TransferList& copies,
                  const std::vector<FetchedCopies>& fetched) {
   VerifyTally tally(context, IDS_VERIFY_COPIES_ROW, destination.Root());
   // False once stopped: what a stop cut short is not counted.
-  auto check = [&](const TransferEntry& entry, const std::function<std::string()>& mismatchOf) {
+  auto check = [&](const TransferEntry& entry, const std::function<CopyVerdict()>& compare) {
     if (context.StopRequested()) return false;
-    const std::string mismatch = mismatchOf();
+    const CopyVerdict verdict = compare();
     if (context.StopRequested()) return false;
     tally.Checked();
-    if (!mismatch.empty()) tally.Mismatch(FailedRow(entry.target, mismatch));
+    if (verdict.mismatch.empty()) {
+      tally.Passed(entry.target, verdict.method);
+    } else {
+      tally.Mismatch(FailedRow(entry.target, verdict.mismatch));
+    }
     return true;
   };
   for (const TransferEntry& entry : copies) {
-    if (!check(entry, [&] { return destination.CopyMismatch(context, entry.source, entry.target, content); })) {
+    if (!check(entry, [&] { return destination.CheckCopy(context, entry.source, entry.target); })) {
       return tally.Finish();
     }
   }
@@ -85,7 +93,7 @@ int VerifyCopies(JobContext& context, JobDestination& destination, const Transfe
     if (!source.from) continue;  // its session ended early: nothing to ask it
     for (const TransferEntry& entry : source.copies) {
       if (!check(entry,
-                 [&] { return destination.FetchedCopyMismatch(context, *source.from, entry.source, entry.target); })) {
+                 [&] { return destination.CheckFetchedCopy(context, *source.from, entry.source, entry.target); })) {
         return tally.Finish();
       }
     }
@@ -94,12 +102,14 @@ int VerifyCopies(JobContext& context, JobDestination& destination, const Transfe
 }
 
 int VerifyArchive(JobContext& context, JobDestination& destination, const std::string& localArchive,
-                  const std::string& archivePath) {
+                  const std::string& archivePath, ArchiveCopy copy) {
   VerifyTally tally(context, IDS_VERIFY_ARCHIVE_ROW, archivePath);
+  bool allMatched = true;
   ZipCheckCallbacks callbacks;
   callbacks.onEntry = [&](const ZipCheckedEntry& entry) {
     tally.Checked();
     if (entry.fault != ZipEntryFault::None) {
+      allMatched = false;
       tally.Mismatch(FormatString(IDS_VERIFY_ENTRY_FAILED_ROW, entry.name.c_str(), archivePath.c_str(),
                                   ZipEntryFaultText(entry.fault).c_str()));
     }
@@ -116,9 +126,18 @@ int VerifyArchive(JobContext& context, JobDestination& destination, const std::s
         FailedRow(archivePath, FormatString(IDS_VERIFY_CANNOT_READ, SystemErrorText(read.sysError()).c_str())));
   } else if (read.code() == StatusCode::Corrupt) {
     tally.Mismatch(FailedRow(archivePath, FormatString(IDS_VERIFY_NOT_AN_ARCHIVE, read.message().c_str())));
-  } else if (read.ok() && localArchive != archivePath) {
-    const std::string mismatch = destination.StoredArchiveMismatch(context, localArchive, archivePath);
-    if (!mismatch.empty()) tally.Mismatch(FailedRow(archivePath, mismatch));
+  } else if (read.ok() && !context.StopRequested()) {
+    std::string method =
+        LoadString(copy == ArchiveCopy::Downloaded ? IDS_VERIFY_BY_CRC_AFTER_DOWNLOAD : IDS_VERIFY_BY_ENTRY_CRC);
+    // A download is itself a reading back of the stored archive; what it was sent from is not.
+    if (copy == ArchiveCopy::SentFrom) {
+      if (const auto stored = destination.CheckStoredArchive(context, localArchive, archivePath)) {
+        if (!stored->mismatch.empty()) tally.Mismatch(FailedRow(archivePath, stored->mismatch));
+        method = FormatString(IDS_VERIFY_BY_SENT_ARCHIVE, stored->method.c_str());
+        allMatched = allMatched && stored->mismatch.empty();
+      }
+    }
+    if (allMatched && !context.StopRequested()) tally.Passed(archivePath, method);
   }
   return tally.Finish();
 }
@@ -132,15 +151,15 @@ int RunVerifyJob(JobContext& context, JobKind kind) {
     ScratchFolder scratch;
     const std::string local = destination->FetchArchive(context, archivePath, scratch.path());
     if (!local.empty()) {
-      failed = VerifyArchive(context, *destination, local, archivePath);
+      failed = VerifyArchive(context, *destination, local, archivePath,
+                             local == archivePath ? ArchiveCopy::Itself : ArchiveCopy::Downloaded);
     } else if (!context.StopRequested()) {
       VerifyTally tally(context, IDS_VERIFY_ARCHIVE_ROW, archivePath);
       tally.Mismatch(FailedRow(archivePath, LoadString(IDS_VERIFY_DOWNLOAD_FAILED)));
       failed = tally.Finish();
     }
   } else {
-    failed =
-        VerifyCopies(context, *destination, BuildLocalSourceList(context, *destination, LocalListKind::Copy), false);
+    failed = VerifyCopies(context, *destination, BuildLocalSourceList(context, *destination, LocalListKind::Copy));
   }
   destination->Close();
   ClearStatus(context);

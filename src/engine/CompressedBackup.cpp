@@ -146,7 +146,8 @@ int RunZipJob(JobContext& context) {
   destination->StoreArchive(context, *archive, archivePath, false);
   if (job.verify && !context.StopRequested()) {
     // A local archive is read where it now lies; one sent to a server from the copy it was sent from.
-    VerifyArchive(context, *destination, job.destIsLocal ? archivePath : archive->path(), archivePath);
+    VerifyArchive(context, *destination, job.destIsLocal ? archivePath : archive->path(), archivePath,
+                  job.destIsLocal ? ArchiveCopy::Itself : ArchiveCopy::SentFrom);
   }
   destination->Close();
   ClearStatus(context);

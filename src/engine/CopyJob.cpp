@@ -92,7 +92,7 @@ int RunCopyJob(JobContext& context) {
     }
   }
 
-  if (context.job.verify && !context.StopRequested()) VerifyCopies(context, *destination, written, true, fetched);
+  if (context.job.verify && !context.StopRequested()) VerifyCopies(context, *destination, written, fetched);
   for (FetchedCopies& source : fetched) CloseJobConnection(source.from);
   destination->Close();
   ClearStatus(context);

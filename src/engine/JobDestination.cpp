@@ -84,13 +84,12 @@ class LocalDestination final : public JobDestination {
                                                       SystemErrorText(archive.error()).c_str()));
   }
 
-  std::string CopyMismatch(JobContext& context, const std::string& source, const std::string& target,
-                           bool content) override {
-    return LocalCopyMismatch(context, source, target, content);
+  CopyVerdict CheckCopy(JobContext& context, const std::string& source, const std::string& target) override {
+    return CheckLocalCopy(context, source, target);
   }
-  std::string FetchedCopyMismatch(JobContext& context, CFtpJobConnection& from, const std::string& source,
-                                  const std::string& target) override {
-    return RemoteCopyMismatch(context, from.Session(), target, source, CopyLies::Here, true);
+  CopyVerdict CheckFetchedCopy(JobContext& context, CFtpJobConnection& from, const std::string& source,
+                               const std::string& target) override {
+    return CheckRemoteCopy(context, from.Session(), target, source, CopyLies::Here, context.job.readBack);
   }
   std::string FetchArchive(JobContext&, const std::string& archivePath, const std::string&) override {
     return archivePath;
@@ -169,17 +168,16 @@ class FtpDestination final : public JobDestination {
     if (!sent) LogBackupFailed(context, archivePath);
   }
 
-  std::string CopyMismatch(JobContext& context, const std::string& source, const std::string& target,
-                           bool content) override {
-    return RemoteCopyMismatch(context, connection_->Session(), source, target, CopyLies::OnServer, content);
+  CopyVerdict CheckCopy(JobContext& context, const std::string& source, const std::string& target) override {
+    return CheckRemoteCopy(context, connection_->Session(), source, target, CopyLies::OnServer, context.job.readBack);
   }
-  std::string FetchedCopyMismatch(JobContext&, CFtpJobConnection& from, const std::string& source,
-                                  const std::string& target) override {
-    return ServerCopyMismatch(from.Session(), source, connection_->Session(), target);
+  CopyVerdict CheckFetchedCopy(JobContext& context, CFtpJobConnection& from, const std::string& source,
+                               const std::string& target) override {
+    return CheckServerCopy(context, from.Session(), source, connection_->Session(), target, context.job.readBack);
   }
-  std::string StoredArchiveMismatch(JobContext& context, const std::string& localArchive,
-                                    const std::string& archivePath) override {
-    return CopyMismatch(context, localArchive, archivePath, true);
+  std::optional<CopyVerdict> CheckStoredArchive(JobContext& context, const std::string& localArchive,
+                                                const std::string& archivePath) override {
+    return CheckCopy(context, localArchive, archivePath);
   }
   std::string FetchArchive(JobContext& context, const std::string& archivePath, const std::string& scratch) override {
     if (!DownloadFile(context, archivePath, scratch, *connection_) || context.StopRequested()) return {};

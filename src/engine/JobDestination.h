@@ -3,9 +3,11 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/CopyCheck.h"
 #include "engine/FtpJobConnection.h"
 #include "engine/JobContext.h"
 
@@ -50,20 +52,21 @@ class JobDestination {
   // stopped job's archive is kept locally but not sent to a server.
   virtual void StoreArchive(JobContext& context, CPartFile& archive, const std::string& archivePath, bool stopped) = 0;
 
-  // Why the copy at `target` does not match the local file `source`, in the log's words; empty
-  // when it does (see CopyCheck.h: a local copy by size, time and, with `content`, CRC-32; a copy
-  // on a server by the size it reports and, with `content`, the digest its HASH gives, when offered).
-  virtual std::string CopyMismatch(JobContext& context, const std::string& source, const std::string& target,
-                                   bool content) = 0;
+  // Compares the copy at `target` with the local file `source` (see CopyCheck.h): a local copy by
+  // size, time and its bytes; a copy on a server by the size it reports and then, as the job asks,
+  // its bytes read back or the digest its HASH gives, when offered.
+  virtual CopyVerdict CheckCopy(JobContext& context, const std::string& source, const std::string& target) = 0;
   // The same for the copy at `target` of the remote file `source`, read on `from` in this run: a
-  // local copy by the server's size and the digest its HASH gives, when offered; a copy on a server
-  // by both servers' sizes.
-  virtual std::string FetchedCopyMismatch(JobContext& context, CFtpJobConnection& from, const std::string& source,
-                                          const std::string& target) = 0;
-  // Why the archive stored at `archivePath` does not match the local file `localArchive` it was
-  // sent from, as CopyMismatch compares; empty when it does. A local archive is read back itself,
-  // so it has nothing to add.
-  virtual std::string StoredArchiveMismatch(JobContext&, const std::string&, const std::string&) { return {}; }
+  // local copy by the server's size and its bytes read back again or the digest its HASH gives; a
+  // copy on a server by both servers' sizes and, read back, both files' bytes.
+  virtual CopyVerdict CheckFetchedCopy(JobContext& context, CFtpJobConnection& from, const std::string& source,
+                                       const std::string& target) = 0;
+  // Compares the archive stored at `archivePath` with the local file `localArchive` it was sent
+  // from, as CheckCopy compares. Null when the archive is stored here: reading it back already
+  // covered it.
+  virtual std::optional<CopyVerdict> CheckStoredArchive(JobContext&, const std::string&, const std::string&) {
+    return std::nullopt;
+  }
   // A local file holding the archive stored at `archivePath`, to read it back without a backup:
   // the archive itself, or a copy downloaded into the folder `scratch`. Empty when it cannot be had.
   virtual std::string FetchArchive(JobContext& context, const std::string& archivePath, const std::string& scratch) = 0;

@@ -33,7 +33,7 @@ enum LogCode : int {
   LOG_LOGINFAILED = 12,
   LOG_BACKUPSTOPPED = 13,
   LOG_SEPARATOR = 14,
-  LOG_VERIFY = 15,  // the check of a finished backup: its start and its sum
+  LOG_VERIFY = 15,  // the check of a finished backup: its start, each copy that matched, its sum
 };
 
 using LogRow = std::array<std::string, 3>;  // time, keyword, description

@@ -168,6 +168,7 @@ MakeJobResult MakeJob(const Profile& profile, BackupJob& job, std::time_t now) {
   made.useDateFolder = profile.useDateFolder;
   made.anonymousLogin = profile.anonymousLogin;
   made.verify = profile.verifyAfterBackup;
+  made.readBack = profile.verifyByReadingBack;
   made.localDestFolder = profile.localDestFolder;
   made.ftpDest = profile.ftpDest;
   (profile.destIsLocal ? made.localDestFolder : made.ftpDest.remotePath) = targets.folder;

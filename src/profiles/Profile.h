@@ -82,6 +82,9 @@ struct Profile {
   // Check the backup once it is written. Off for a file that does not say (older files); the
   // editor starts a new profile with it on.
   bool verifyAfterBackup = false;
+  // "Verify by reading back": copies on a server are downloaded and compared byte for byte instead
+  // of trusting the server's SIZE and HASH answers. Off for a file that does not say.
+  bool verifyByReadingBack = false;
   ScheduleRecord schedule;      // scheduled profiles only; ReadProfile resets it first
   bool hasSources = false;      // derived: any local or remote source
   bool hasDestination = false;  // derived: the destination's FILEURL is not empty
@@ -102,6 +105,7 @@ struct BackupJob {
   std::string zipPath;                      // full path of the archive; for an FTP destination it starts with the host
   std::int32_t zipLevel = kNormalZipLevel;  // always 0 to 9
   bool verify = false;                      // check what was written once the backup is complete
+  bool readBack = false;                    // the check downloads copies on servers and compares their bytes
 };
 
 // Which worker a made job is for.

@@ -218,6 +218,7 @@ void ReadDocument(CXmlDocument& doc, Profile& profile) {
     ReadSchedulePart(doc, profile.schedule);
     // Last in CONFIG, where readers that do not know it never look.
     profile.verifyAfterBackup = NumberOrZero(in.TextOrEmpty("VERIFY")) != 0;
+    profile.verifyByReadingBack = NumberOrZero(in.TextOrEmpty("VERIFYREADBACK")) != 0;
     in.Leave();
   }
 }
@@ -386,6 +387,7 @@ std::string ProfileText(const Profile& profile, std::time_t now) {
   out.Flag("DSTUSEDATE", profile.useDateFolder);
   if (profile.isScheduled) WriteSchedulePart(out, profile.schedule, now);
   if (profile.verifyAfterBackup) out.Flag("VERIFY", true);
+  if (profile.verifyByReadingBack) out.Flag("VERIFYREADBACK", true);
   out.Leave();
   return doc.GetText();
 }

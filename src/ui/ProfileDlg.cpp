@@ -59,6 +59,7 @@ CProfileDlg::CProfileDlg(EditorServices& services, bool scheduled, Profile profi
       archive_(new QLineEdit(this)),
       level_(new QComboBox(this)),
       verify_(new QCheckBox(UiString(IDS_PROFILE_VERIFY), this)),
+      readBack_(new QCheckBox(UiString(IDS_PROFILE_VERIFY_READ_BACK), this)),
       mode_(new QPushButton(this)),
       schedule_(Button(IDS_PROFILE_SCHEDULE_SETTINGS, this)),
       nextRun_(new QLabel(this)),
@@ -91,6 +92,7 @@ CProfileDlg::CProfileDlg(EditorServices& services, bool scheduled, Profile profi
   grid->addWidget(archive_, 5, 1, 1, 2);
   grid->addWidget(level_, 5, 3);
   grid->addWidget(verify_, 6, 0, 1, 4);
+  grid->addWidget(readBack_, 7, 0, 1, 4);
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(2, 1);
 
@@ -116,7 +118,7 @@ CProfileDlg::CProfileDlg(EditorServices& services, bool scheduled, Profile profi
   group->setMinimumWidth(520);
 
   SetTabOrder({source, summary, backupTo, destination_, saveThis_, name_, compress_, archive_, level_, verify_,
-               schedule_, mode_, help, saveProfile, run_, cancel});
+               readBack_, schedule_, mode_, help, saveProfile, run_, cancel});
   connect(source, &QPushButton::clicked, this, &CProfileDlg::OnSource);
   connect(summary, &QPushButton::clicked, this, &CProfileDlg::OnSummary);
   connect(backupTo, &QPushButton::clicked, this, &CProfileDlg::OnBackupTo);
@@ -127,6 +129,7 @@ CProfileDlg::CProfileDlg(EditorServices& services, bool scheduled, Profile profi
   connect(run_, &QPushButton::clicked, this, &CProfileDlg::accept);
   connect(cancel, &QPushButton::clicked, this, &CProfileDlg::reject);
   connect(compress_, &QCheckBox::toggled, this, &CProfileDlg::UpdateDestination);
+  connect(verify_, &QCheckBox::toggled, readBack_, &QCheckBox::setEnabled);
   connect(archive_, &QLineEdit::textEdited, this, &CProfileDlg::UpdateDestination);
 
   name_->setText(QString::fromStdString(profile_.name));
@@ -135,6 +138,8 @@ CProfileDlg::CProfileDlg(EditorServices& services, bool scheduled, Profile profi
   archive_->setText(QString::fromStdString(profile_.zipFileName));
   level_->setCurrentIndex(ZipLevelIndex(profile_.zipLevel));
   verify_->setChecked(profile_.verifyAfterBackup);
+  readBack_->setChecked(profile_.verifyByReadingBack);
+  readBack_->setEnabled(profile_.verifyAfterBackup);
   if (HasDestination(profile_)) destSummary_ = DestinationText(profile_, services_.clock.Now());
   UpdateDestination();
   ApplyMode();
@@ -172,6 +177,7 @@ void CProfileDlg::TakeFields() {
   profile_.zipFileName = archive_->text().toStdString();
   profile_.zipLevel = level_->currentData().toInt();
   profile_.verifyAfterBackup = verify_->isChecked();
+  profile_.verifyByReadingBack = readBack_->isChecked();
 }
 
 const Profile& CProfileDlg::CurrentProfile() {

@@ -52,6 +52,7 @@ class CProfileDlg : public QDialog {
   QLineEdit* ArchiveEdit() const { return archive_; }
   QComboBox* LevelCombo() const { return level_; }
   QCheckBox* VerifyBox() const { return verify_; }
+  QCheckBox* ReadBackBox() const { return readBack_; }
   QPushButton* ModeButton() const { return mode_; }
   QPushButton* ScheduleButton() const { return schedule_; }
   QLabel* NextRunLabel() const { return nextRun_; }
@@ -79,6 +80,7 @@ class CProfileDlg : public QDialog {
   QLineEdit* archive_;
   QComboBox* level_;
   QCheckBox* verify_;
+  QCheckBox* readBack_;  // enabled only while verify_ is checked
   QPushButton* mode_;
   QPushButton* schedule_;
   QLabel* nextRun_;

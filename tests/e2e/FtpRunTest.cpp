@@ -148,5 +148,35 @@ TEST_F(FtpRunTest, AZipJobSendsAValidArchiveToTheServer) {
   EXPECT_NE(std::find(rows.begin(), rows.end(), "COMPRESSFILE Compressing all files to /backup/all.zip."), rows.end());
 }
 
+// Over a server without HASH the check alone compares sizes and says so; reading back, asked for
+// once or kept in the profile, it finds a copy changed on the server with its size kept.
+TEST_F(FtpRunTest, VerifyReadBackFindsACopyChangedOnTheServer) {
+  WriteFile(dir / "src/a.txt", "alpha");
+  for (const bool stored : {false, true}) {
+    SaveProfile(stored ? "readback" : "upload", [&](Profile& p) {
+      p.localSources = {{(dir / "src/a.txt").string(), "", ItemKind::LocalFile, false}};
+      p.destIsLocal = false;
+      p.ftpDest = Site("/backup");
+      p.verifyByReadingBack = stored;
+    });
+  }
+  ASSERT_EQ(Run("upload"), 0) << ReadFile(dir / "out") << ReadFile(dir / "err");
+  WriteFile(server.root() / "backup/a.txt", "Alpha");
+
+  ProcessResult r = dir.Run({"verify", "upload"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("\tVERIFY\t/backup/a.txt verified (size only: the server offers no HASH).\n"), std::string::npos)
+      << r.out;
+  const std::string changed =
+      "\tERROR\tVerify /backup/a.txt failed: its content differs from its source from byte 0 on.\n";
+  for (const std::vector<std::string>& command :
+       {std::vector<std::string>{"verify", "upload", "--read-back"}, {"verify", "readback"}}) {
+    r = dir.Run(command);
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find(changed), std::string::npos) << r.out;
+  }
+  EXPECT_EQ(dir.Run({"verify", "upload", "--read-back", "--read-back"}).status, 2);
+}
+
 }  // namespace
 }  // namespace tarnwick::test

@@ -120,6 +120,28 @@ TEST_F(SftpRunTest, ACopyAndAnArchiveReachTheServerWithTheRemoteSourceInThem) {
   EXPECT_EQ(FirstOutputLine("unzip -Z1 '" + archive + "' | sort | tr '\\n' ,"), "local.txt,pub/remote file.txt,");
 }
 
+// SFTP has no HASH: the check alone says it compared sizes only, and read back it finds a copy
+// changed on the server with its size kept.
+TEST_F(SftpRunTest, VerifySaysSizeOnlyAndReadBackFindsAChangedCopy) {
+  SaveProfile(false);
+  ProcessResult result = Run();
+  ASSERT_EQ(result.status, 0) << result.out << result.err << server_->Log();
+  const std::string copy = (server_->root() / "backup/local.txt").string();
+  WriteFile(copy, std::string(199999, 'l') + "L");
+
+  result = Run({"verify", "ssh"});
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  EXPECT_NE(result.out.find("\tVERIFY\t" + copy + " verified (size only: the server offers no HASH).\n"),
+            std::string::npos)
+      << result.out;
+  result = Run({"verify", "ssh", "--read-back"});
+  EXPECT_EQ(result.status, 1) << result.out << result.err;
+  EXPECT_NE(result.out.find("\tERROR\tVerify " + copy +
+                            " failed: its content differs from its source from byte 199999 on.\n"),
+            std::string::npos)
+      << result.out;
+}
+
 TEST_F(SftpRunTest, AnUnknownOrChangedHostKeyEndsTheRunWithARowSayingSo) {
   SaveProfile(false);
   for (const auto& [knownHosts, row] :

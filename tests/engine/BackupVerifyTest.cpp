@@ -28,6 +28,12 @@ class BackupVerifyTest : public ::testing::Test {
     run.job.localDestFolder = (dir / "dst").string();
     run.job.verify = true;
   }
+  // Sends the backup to the folder /store on `server`.
+  void StoreOn(const FtpTestServer& server) {
+    run.job.destIsLocal = false;
+    run.job.ftpDest =
+        FtpSite{server.host(), std::to_string(server.port()), server.user(), server.password(), "/store", "1", false};
+  }
   std::string Dst(const std::string& name) const { return (dir / "dst/src" / name).string(); }
   std::vector<std::string> RowsFrom(const std::string& start) const {
     auto rows = run.Rows();
@@ -44,6 +50,8 @@ TEST_F(BackupVerifyTest, ACopyRunChecksItsCopiesBeforeItEnds) {
   EXPECT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
   EXPECT_EQ(RowsFrom("VERIFY"),
             (std::vector<std::string>{"VERIFY Verify copies in " + run.job.localDestFolder + ".",
+                                      "VERIFY " + Dst("a.txt") + " verified (content, both files read).",
+                                      "VERIFY " + Dst("b.txt") + " verified (content, both files read).",
                                       "VERIFY Verify done: 2 checked, 0 failed.", "BACKUPEND Backup End."}));
 }
 
@@ -64,10 +72,11 @@ TEST_P(CopyFaultTest, IsAnErrorRow) {
 
   auto destination = LocalFolderDestination(run.job.localDestFolder);
   const TransferList copies{{(dir / "src/a.txt").string(), Dst("a.txt")}, {(dir / "src/b.txt").string(), Dst("b.txt")}};
-  EXPECT_EQ(VerifyCopies(run.context, *destination, copies, true), 1);
+  EXPECT_EQ(VerifyCopies(run.context, *destination, copies), 1);
   EXPECT_EQ(run.Rows(),
             (std::vector<std::string>{"VERIFY Verify copies in " + run.job.localDestFolder + ".",
                                       "ERROR Verify " + Dst("a.txt") + " failed: " + GetParam().reason + ".",
+                                      "VERIFY " + Dst("b.txt") + " verified (content, both files read).",
                                       "VERIFY Verify done: 2 checked, 1 failed."}));
 }
 
@@ -87,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   WriteFile(c, "alphA");
                                   KeepTimeOf(s, c);
                                 },
-                                "its content differs from its source (CRC-32 EB8E19A2, source D0E0396A)"},
+                                "its content differs from its source from byte 4 on"},
                       CopyFault{"CopyGone", [](const fs::path&, const fs::path& c) { fs::remove(c); },
                                 "it cannot be read (No such file or directory)"},
                       CopyFault{"SourceGone", [](const fs::path& s, const fs::path&) { fs::remove(s); },
@@ -100,6 +109,7 @@ TEST_F(BackupVerifyTest, AZipRunReadsItsArchiveBackAndACheckAloneFindsADamagedEn
   EXPECT_EQ(RunZipJob(run.context), ZIPJOB_ENDED);
   EXPECT_EQ(RowsFrom("VERIFY"),
             (std::vector<std::string>{"VERIFY Verify archive " + run.job.zipPath + ".",
+                                      "VERIFY " + run.job.zipPath + " verified (CRC of every entry read back).",
                                       "VERIFY Verify done: 2 checked, 0 failed.", "BACKUPEND Backup End."}));
 
   // The stored entry "src/a.txt" holds "alpha" right after its local header (30 bytes + name).
@@ -121,7 +131,7 @@ TEST_F(BackupVerifyTest, AZipRunReadsItsArchiveBackAndACheckAloneFindsADamagedEn
             1u);
 }
 
-TEST_F(BackupVerifyTest, ACheckAloneComparesSizeAndTimeAndMakesNothing) {
+TEST_F(BackupVerifyTest, ACheckAloneComparesContentAndMakesNothing) {
   ASSERT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
   run.log.Clear();
   EXPECT_EQ(RunVerifyJob(run.context, JobKind::Copy), VERIFYJOB_MATCHED);
@@ -136,17 +146,19 @@ TEST_F(BackupVerifyTest, ACheckAloneComparesSizeAndTimeAndMakesNothing) {
 
 TEST_F(BackupVerifyTest, AnArchiveOnAServerIsCheckedBySizeAndReadBackAfterADownload) {
   FtpTestServer server;
-  run.job.destIsLocal = false;
-  run.job.ftpDest =
-      FtpSite{server.host(), std::to_string(server.port()), server.user(), server.password(), "/store", "1", false};
+  StoreOn(server);
   run.job.zipPath = server.host() + "/store/backup.zip";
   EXPECT_EQ(RunZipJob(run.context), ZIPJOB_ENDED);
   EXPECT_EQ(run.CountRows("VERIFY Verify done: 2 checked, 0 failed."), 1u) << server.Log();
+  EXPECT_EQ(run.CountRows("VERIFY /store/backup.zip verified (CRC of every entry read back before sending; stored "
+                          "copy: size only: the server offers no HASH)."),
+            1u);
   EXPECT_EQ(run.CountRows("ERROR"), 0u);
 
   run.log.Clear();
   EXPECT_EQ(RunVerifyJob(run.context, JobKind::Zip), VERIFYJOB_MATCHED);
   EXPECT_EQ(run.CountRows("VERIFY Verify done: 2 checked, 0 failed."), 1u);
+  EXPECT_EQ(run.CountRows("VERIFY /store/backup.zip verified (CRC of every entry after download)."), 1u);
 
   fs::resize_file(server.root() / "store/backup.zip", 50);
   run.log.Clear();
@@ -156,9 +168,7 @@ TEST_F(BackupVerifyTest, AnArchiveOnAServerIsCheckedBySizeAndReadBackAfterADownl
 
 TEST_F(BackupVerifyTest, CopiesOnAServerAreCheckedBySize) {
   FtpTestServer server;
-  run.job.destIsLocal = false;
-  run.job.ftpDest =
-      FtpSite{server.host(), std::to_string(server.port()), server.user(), server.password(), "/store", "1", false};
+  StoreOn(server);
   EXPECT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
   EXPECT_EQ(run.CountRows("VERIFY Verify done: 2 checked, 0 failed."), 1u) << server.Log();
 
@@ -176,20 +186,26 @@ TEST_F(BackupVerifyTest, AServerToServerCopyIsCheckedByBothSizes) {
   run.job.remoteSources = {
       FtpSource{{source.host(), std::to_string(source.port()), source.user(), source.password(), "", "1", true},
                 {{"/pub", "+[*]", ItemKind::FtpFolder, false}}}};
-  run.job.destIsLocal = false;
   for (const bool lies : {false, true}) {
     FtpTestServerOptions options;
     options.sizeLies = lies;
     FtpTestServer destination(options);
-    run.job.ftpDest = FtpSite{destination.host(), std::to_string(destination.port()), destination.user(),
-                              destination.password(), "/store", "1", false};
+    StoreOn(destination);
     run.log.Clear();
     EXPECT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
     EXPECT_EQ(ReadFile(destination.root() / "store/pub/a.txt"), "alpha");
     EXPECT_EQ(run.CountRows(std::string("VERIFY Verify done: 1 checked, ") + (lies ? "1" : "0") + " failed."), 1u)
         << destination.Log();
     EXPECT_EQ(run.CountRows("ERROR Verify /store/pub/a.txt failed: it holds 6 bytes, its source 5."), lies ? 1u : 0u);
+    EXPECT_EQ(run.CountRows("VERIFY /store/pub/a.txt verified (size only: both servers' SIZE)."), lies ? 0u : 1u);
   }
+  // Read back, both servers' bytes are compared.
+  FtpTestServer destination;
+  StoreOn(destination);
+  run.job.readBack = true;
+  run.log.Clear();
+  EXPECT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
+  EXPECT_EQ(run.CountRows("VERIFY /store/pub/a.txt verified (content read back)."), 1u) << destination.Log();
 }
 
 enum class HashedRun { CopyUp, ZipUp, Download };
@@ -264,6 +280,116 @@ INSTANTIATE_TEST_SUITE_P(Servers, HashVerifyTest,
                                                     2},
                                            HashCase{"DownloadWithoutHash", HashedRun::Download, "", false, "", 0}),
                          [](const auto& row) { return std::string(row.param.name); });
+
+// A copy changed behind the backup's back, keeping what cheap checks look at (its size, and here
+// its modification time), and what a check alone then says of it.
+struct Attack {
+  const char* name;
+  bool onServer;                  // the copies lie on an FTP server
+  const char* hash;               // the server's HASH algorithms; empty: no HASH
+  bool hashCached;                // HASH answers the digest it first gave, not what the file holds now
+  bool readBack;                  // "Verify by reading back"
+  VerifyJobExit exit;             // of the check alone
+  std::vector<std::string> rows;  // rows it must hold; {a} and {b} stand for the copies' paths
+};
+
+void PrintTo(const Attack& c, std::ostream* out) { *out << c.name; }
+
+class AttackTest : public BackupVerifyTest, public ::testing::WithParamInterface<Attack> {};
+
+std::string WithPaths(std::string row, const std::string& a, const std::string& b) {
+  for (const auto& [mark, path] : {std::pair{"{a}", a}, std::pair{"{b}", b}}) {
+    if (const auto at = row.find(mark); at != std::string::npos) row.replace(at, 3, path);
+  }
+  return row;
+}
+
+TEST_P(AttackTest, TheCheckAloneSaysWhatItComparedAndCatchesWhatItCan) {
+  const Attack& c = GetParam();
+  FtpTestServerOptions options;
+  options.hash = c.hash;
+  options.hashCached = c.hashCached;
+  FtpTestServer server(options);
+  std::string a = Dst("a.txt"), b = Dst("b.txt");
+  fs::path spoiled = a;
+  if (c.onServer) {
+    StoreOn(server);
+    a = "/store/src/a.txt", b = "/store/src/b.txt";
+    spoiled = server.root() / "store/src/a.txt";
+  }
+  ASSERT_EQ(RunCopyJob(run.context), COPYJOB_ENDED);
+  ASSERT_EQ(run.CountRows("ERROR"), 0u) << server.Log();
+
+  const auto time = fs::last_write_time(spoiled);
+  WriteFile(spoiled, "Alpha");
+  fs::last_write_time(spoiled, time);
+  run.log.Clear();
+  run.job.readBack = c.readBack;
+  EXPECT_EQ(RunVerifyJob(run.context, JobKind::Copy), c.exit) << server.Log();
+  for (const std::string& row : c.rows) EXPECT_EQ(run.CountRows(WithPaths(row, a, b)), 1u) << row;
+  EXPECT_EQ(run.CountRows("ERROR"), c.exit == VERIFYJOB_MATCHED ? 0u : 1u);
+}
+
+const std::string kChanged = "ERROR Verify {a} failed: its content differs from its source from byte 0 on.";
+
+INSTANTIATE_TEST_SUITE_P(
+    Copies, AttackTest,
+    ::testing::Values(Attack{"LocalCopyWithSizeAndTimeKept",
+                             false,
+                             "",
+                             false,
+                             false,
+                             VERIFYJOB_MISMATCHED,
+                             {kChanged, "VERIFY {b} verified (content, both files read)."}},
+                      Attack{"ServerWithoutHashSaysSizeOnly",
+                             true,
+                             "",
+                             false,
+                             false,
+                             VERIFYJOB_MATCHED,
+                             {"VERIFY {a} verified (size only: the server offers no HASH)."}},
+                      Attack{"ServerWithoutHashReadBack",
+                             true,
+                             "",
+                             false,
+                             true,
+                             VERIFYJOB_MISMATCHED,
+                             {kChanged, "VERIFY {b} verified (content read back)."}},
+                      Attack{"CheckAloneAsksHash",
+                             true,
+                             "SHA-256",
+                             false,
+                             false,
+                             VERIFYJOB_MISMATCHED,
+                             {"ERROR Verify {a} failed: its content differs from its source (SHA-256 ",
+                              "VERIFY {b} verified (content, server HASH SHA-256)."}},
+                      Attack{"StaleHashPassesWithoutReadBack",
+                             true,
+                             "SHA-256",
+                             true,
+                             false,
+                             VERIFYJOB_MATCHED,
+                             {"VERIFY {a} verified (content, server HASH SHA-256)."}},
+                      Attack{"StaleHashCaughtByReadBack", true, "CRC32", true, true, VERIFYJOB_MISMATCHED, {kChanged}}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// Read back, an archive sent to a server is downloaded and compared: its HASH, lying here, is not asked.
+TEST_F(BackupVerifyTest, AnArchiveReadBackFromAServerIgnoresItsHash) {
+  FtpTestServerOptions options;
+  options.hash = "CRC32";
+  options.hashLies = true;
+  FtpTestServer server(options);
+  StoreOn(server);
+  run.job.readBack = true;
+  run.job.zipPath = server.host() + "/store/backup.zip";
+  EXPECT_EQ(RunZipJob(run.context), ZIPJOB_ENDED);
+  EXPECT_EQ(run.CountRows("VERIFY /store/backup.zip verified (CRC of every entry read back before sending; stored "
+                          "copy: content read back)."),
+            1u)
+      << server.Log();
+  EXPECT_EQ(run.CountRows("ERROR"), 0u);
+  EXPECT_EQ(server.Log().find("HASH /"), std::string::npos);
+}
 
 }  // namespace
 }  // namespace tarnwick::test

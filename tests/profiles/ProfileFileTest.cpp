@@ -192,6 +192,36 @@ TEST_F(ProfileFileTest, VerifyOptionIsStoredLastInConfigAndMissingMeansOff) {
       << "an unchecked profile writes what older ones did";
 }
 
+// "Verify by reading back" follows VERIFY, written only when on; a reader finds each of the two
+// without the other and passes over elements it does not know, as older readers pass over both.
+TEST_F(ProfileFileTest, ReadBackOptionFollowsVerifyAndUnknownElementsAreSkipped) {
+  Profile p = SampleQuickProfile("ReadBack");
+  for (const bool verify : {true, false}) {
+    p.verifyAfterBackup = verify;
+    p.verifyByReadingBack = true;
+    const Profile read = RoundTrip(p);
+    ExpectSameProfile(read, AsReadBack(p, TestNow()));
+    const std::string text = ReadFile(p.filePath);
+    EXPECT_NE(text.find(std::string(verify ? "<VERIFY>1</VERIFY>\r\n" : "</DSTUSEDATE>\r\n") +
+                        "<VERIFYREADBACK>1</VERIFYREADBACK>\r\n</CONFIG>"),
+              std::string::npos)
+        << text;
+  }
+
+  p.verifyAfterBackup = true;
+  std::string text = ReadFile(RoundTrip(p).filePath);
+  text.replace(text.find("<VERIFYREADBACK>"), 0, "<NEWER>1</NEWER>\r\n");
+  text.replace(text.find("</CONFIG>"), 0, "<NEWEST/>\r\n");
+  const Profile read = ReadText(text);
+  EXPECT_TRUE(read.verifyAfterBackup);
+  EXPECT_TRUE(read.verifyByReadingBack);
+  EXPECT_EQ(read.zipFileName, p.zipFileName);
+
+  p.verifyByReadingBack = false;
+  EXPECT_FALSE(RoundTrip(p).verifyByReadingBack);
+  EXPECT_EQ(ReadFile(p.filePath).find("VERIFYREADBACK"), std::string::npos);
+}
+
 // Each account's TLS flag goes last in its FTPITEM, where readers that do not know it never
 // search; an account without it (an older file) reads as plain FTP.
 TEST_F(ProfileFileTest, TlsFlagsAreStoredLastInEachAccountAndMissingMeansPlain) {

@@ -58,8 +58,8 @@ inline auto Fields(const ScheduleRecord& s) {
 inline void ExpectSameProfile(const Profile& a, const Profile& b) {
   auto fields = [](const Profile& p) {
     return std::tie(p.name, p.filePath, p.isScheduled, p.destIsLocal, p.localDestFolder, p.compress, p.zipLevel,
-                    p.zipFileName, p.useDateFolder, p.verifyAfterBackup, p.hasSources, p.hasDestination,
-                    p.anonymousLogin);
+                    p.zipFileName, p.useDateFolder, p.verifyAfterBackup, p.verifyByReadingBack, p.hasSources,
+                    p.hasDestination, p.anonymousLogin);
   };
   EXPECT_EQ(fields(a), fields(b));
   EXPECT_EQ(a.localSources, b.localSources);

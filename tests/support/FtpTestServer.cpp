@@ -87,6 +87,7 @@ FtpTestServer::FtpTestServer(FtpTestServerOptions options)
   if (!options.tlsCertificate.empty()) args.insert(args.end(), {"--tls", options.tlsCertificate, options.tlsKey});
   if (!options.hash.empty()) args.insert(args.end(), {"--hash", options.hash});
   if (options.hashLies) args.push_back("--hash-lies");
+  if (options.hashCached) args.push_back("--hash-cached");
   if (options.sizeLies) args.push_back("--size-lies");
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());

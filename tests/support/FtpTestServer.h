@@ -42,6 +42,8 @@ struct FtpTestServerOptions {
   // selected on a new connection); empty: not offered.
   std::string hash{};
   bool hashLies = false;  // HASH answers a digest that is not the file's
+  // HASH answers the digest it first gave for a file, whatever the file holds later.
+  bool hashCached = false;
   bool sizeLies = false;  // SIZE answers one byte more than the file holds
 };
 

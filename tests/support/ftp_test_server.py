@@ -20,6 +20,8 @@ closed, so it never outlives the test program that started it.
   --hash ALGORITHMS                      HASH offered in FEAT with these algorithms, e.g. "SHA-256*;CRC32" (the
                                          one marked "*" is current); OPTS HASH selects one, HASH hashes a file
   --hash-lies                            HASH answers a digest that is not the file's
+  --hash-cached                          HASH answers the digest it first gave for a file, whatever the file
+                                         holds later (a server trusting a stale digest cache)
   --size-lies                            SIZE answers one byte more than the file holds
 """
 
@@ -144,6 +146,7 @@ def main():
     parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
     parser.add_argument("--hash")
     parser.add_argument("--hash-lies", action="store_true")
+    parser.add_argument("--hash-cached", action="store_true")
     parser.add_argument("--size-lies", action="store_true")
     args = parser.parse_args()
 
@@ -209,6 +212,9 @@ def main():
     hash_default = next((name.rstrip("*") for name in (args.hash or "").split(";") if name.endswith("*")),
                         hash_names[0] if hash_names else None)
 
+    # (path, algorithm) -> (size, digest) as first answered, for --hash-cached; shared by all sessions.
+    hash_cache = {}
+
     class Handler(base_handler):
         _hash_current = hash_default
 
@@ -246,6 +252,8 @@ def main():
                     digest.update(chunk)
                     size += len(chunk)
             text = digest.hexdigest()
+            if args.hash_cached:
+                size, text = hash_cache.setdefault((path, self._hash_current), (size, text))
             if args.hash_lies:
                 text = text[:-1] + ("0" if text[-1] != "0" else "1")
             self.respond("213 %s 0-%d %s %s" % (self._hash_current, size, text, self.fs.fs2ftp(path)))

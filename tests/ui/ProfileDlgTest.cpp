@@ -266,6 +266,32 @@ TEST_F(EditorFixture, VerifyBoxStartsOnForANewProfileAndShowsWhatTheFileSays) {
   EXPECT_TRUE(older->CurrentProfile().verifyAfterBackup);
 }
 
+// "Verify by reading back" means something only with "Verify after backup": greyed without it, it
+// keeps what the file says, and its key letter is one no other button of the editor uses.
+TEST_F(EditorFixture, ReadBackBoxFollowsTheVerifyBoxAndIsSaved) {
+  Profile profile = Runnable("readback");
+  profile.verifyAfterBackup = false;
+  profile.verifyByReadingBack = true;
+  auto dialog = Open(false, profile);
+  EXPECT_TRUE(dialog->ReadBackBox()->isChecked());
+  EXPECT_FALSE(dialog->ReadBackBox()->isEnabled());
+  dialog->VerifyBox()->setChecked(true);
+  EXPECT_TRUE(dialog->ReadBackBox()->isEnabled());
+  dialog->OnSaveProfile();
+  Profile read;
+  ASSERT_TRUE(ReadProfile((sandbox / "bin/Profile/readback.pfl").string(), read, std::time(nullptr)).ok());
+  EXPECT_TRUE(read.verifyAfterBackup);
+  EXPECT_TRUE(read.verifyByReadingBack);
+
+  QStringList keys;
+  for (const QAbstractButton* button : dialog->findChildren<QAbstractButton*>()) {
+    const QString text = button->text();
+    const auto amp = text.indexOf(QLatin1Char('&'));
+    if (amp >= 0 && amp + 1 < text.size()) keys << text.mid(amp + 1, 1).toLower();
+  }
+  EXPECT_EQ(keys.count(QStringLiteral("r")), 1) << keys.join(QLatin1Char(' ')).toStdString();
+}
+
 TEST_F(EditorFixture, BackupToBuildsTheLineOfAnFtpDestinationWithTodaysFolder) {
   auto dialog = Open(false, Runnable("ftp"));
   WhenModal<CBackupDestDlg>([](CBackupDestDlg& dest) {
