@@ -288,6 +288,9 @@ constexpr Entry kEntries[] = {
     {IDS_KEY_PASSPHRASE_PROMPT, "Passphrase for the private key %s:"},
     {IDS_NO_BACKUP_TO_STOP, "No scheduled backup is running in the background."},
     {IDS_STOP_REQUESTED, "Asked %s to stop the backup of %s."},
+    {IDS_FTP_NAME_TOO_LONG, "A name in the remote path is longer than %d bytes."},
+    {IDS_SFTP_LISTING_CHANGED, "The folder changed while it was listed."},
+    {IDS_SFTP_LISTING_UNREADABLE, "The folder's listing did not come one name at a time."},
 };
 
 // The lookup below is a binary search.

@@ -270,6 +270,11 @@ enum StringId : unsigned {
   // Stopping a run of the background service (63100-63109).
   IDS_NO_BACKUP_TO_STOP = 63100,  // stop request without a running backup
   IDS_STOP_REQUESTED = 63101,     // stop request sent: holder, profile
+
+  // Hostile servers (63200-63229).
+  IDS_FTP_NAME_TOO_LONG = 63200,        // session refusal: the longest name
+  IDS_SFTP_LISTING_CHANGED = 63201,     // listing failure
+  IDS_SFTP_LISTING_UNREADABLE = 63202,  // listing failure
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

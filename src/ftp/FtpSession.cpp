@@ -17,6 +17,7 @@
 #include <mutex>
 #include <optional>
 
+#include "app/ControlCharacters.h"
 #include "app/StringTable.h"
 #include "app/Wildcard.h"
 #include "ftp/CertificateTrust.h"
@@ -230,6 +231,9 @@ struct CFtpSession::Impl {
   std::vector<Exchange> transcript;
   std::string partialLine;
   std::string body;  // listing data
+  // SFTP listings: what each call of the write callback brought, and how many bytes in all.
+  std::vector<std::string> chunks;
+  std::size_t chunkBytes = 0;
   std::size_t listingLimit = std::size_t{64} << 20;
   bool listingCut = false;  // the last listing passed listingLimit
 
@@ -247,6 +251,9 @@ struct CFtpSession::Impl {
   bool transferring = false;           // inside a read, write or close of an open file
   std::vector<curl_socket_t> sockets;  // opened by libcurl for this session, not yet closed
   bool hungUp = false;                 // the server closed the connection during an SFTP login
+  // A reply showed that the server may answer out of step (RepliesOutOfStep): the control
+  // connection is renewed before the next operation.
+  bool untrusted = false;
 
   void Drop() {
     Abort();
@@ -259,6 +266,7 @@ struct CFtpSession::Impl {
     easy = nullptr;
     multi = nullptr;
     connected = false;
+    untrusted = false;
     fileOpen = false;
     ++fileSerial;  // a file still held by a caller is dead now
     FreeQuote();
@@ -284,12 +292,34 @@ struct CFtpSession::Impl {
     return url;
   }
 
+  // Whether a reply of the last operation may have left the server one reply ahead: a server that
+  // found a command line too long (or not a command at all, its tail read as another) answers 500
+  // and may then answer the rest of the line, so every later reply would belong to the command
+  // before it.
+  bool RepliesOutOfStep() const {
+    return !params.sftp &&
+           std::any_of(transcript.begin(), transcript.end(), [](const Exchange& e) { return e.code == 500; });
+  }
+
+  // Drops the cached control connection after an out-of-step reply; the next request logs in
+  // afresh. Hung up first: a QUIT there would wait for a reply that may never be its own.
+  void RenewIfUntrusted() {
+    if (!untrusted) return;
+    untrusted = false;
+    for (curl_socket_t socket : sockets) shutdown(socket, SHUT_RDWR);
+    curl_multi_cleanup(multi);
+    multi = curl_multi_init();
+  }
+
   // Fresh options for one operation on `url`.
   void Prepare(const std::string& url) {
+    RenewIfUntrusted();
     curl_easy_reset(easy);
     transcript.clear();
     partialLine.clear();
     body.clear();
+    chunks.clear();
+    chunkBytes = 0;
     done = false;
     result = CURLE_OK;
     failure = Status();
@@ -486,6 +516,18 @@ struct CFtpSession::Impl {
     return size * count;
   }
 
+  static size_t OnListChunk(char* data, size_t size, size_t count, void* self) {
+    Impl& impl = *static_cast<Impl*>(self);
+    impl.progress += size * count;
+    impl.chunkBytes += size * count;
+    if (impl.chunkBytes > impl.listingLimit) {
+      impl.listingCut = true;
+      return 0;
+    }
+    impl.chunks.emplace_back(data, size * count);
+    return size * count;
+  }
+
   static size_t OnFileData(char* data, size_t size, size_t count, void* self) {
     Impl& impl = *static_cast<Impl*>(self);
     if (impl.fileBuffer.size() - impl.fileOffset >= impl.wanted) {
@@ -547,6 +589,7 @@ struct CFtpSession::Impl {
       if (done) {
         Abort();
         if (result != CURLE_OK) NoteFailure();
+        untrusted = untrusted || RepliesOutOfStep();
         return true;
       }
       if ((cancel && cancel->load()) || (transferring && interrupt && interrupt->load())) {
@@ -619,6 +662,11 @@ struct CFtpSession::Impl {
     target = std::move(what);
     if (!connected) return Fail(Status::NetworkError(LoadString(IDS_FTP_NOT_CONNECTED), target));
     if (fileOpen) return Fail(Status::Busy(LoadString(IDS_FTP_FILE_OPEN)));
+    // No such name can exist here, and a server may answer its command in two parts.
+    if (HasOverlongName(target)) {
+      return Fail(
+          Status::InvalidArgument(FormatString(IDS_FTP_NAME_TOO_LONG, static_cast<int>(kMaxNameBytes)), target));
+    }
     return true;
   }
 
@@ -682,13 +730,7 @@ struct CFtpSession::Impl {
     if (HasLineBreakOrNul(folder)) return Fail(Status::InvalidArgument(LoadString(IDS_FTP_BAD_PATH), folder));
     bool useMlsd = mlsd;
     listingCut = false;
-    if (params.sftp) {
-      // libcurl lists an SFTP folder as "ls -l" lines, which the LIST parser reads.
-      Prepare(Url(folder, true));
-      const TransferScope scope(transferring);
-      if (!Run() && !listingCut) return false;
-      useMlsd = false;
-    }
+    if (params.sftp) return ListSftpFolder(folder, entries);
     if (useMlsd && !RunListing(folder, "MLSD") && !listingCut) {
       // Some servers name MLSD in FEAT and then refuse it, for some folders or altogether; LIST
       // may still work there. A 501 is the standard answer for a path that is no folder, and a
@@ -699,11 +741,69 @@ struct CFtpSession::Impl {
       if (refused->code == 500 || refused->code == 502) mlsd = false;
       useMlsd = false;
     }
-    if (!params.sftp && !useMlsd && !RunListing(folder, "LIST") && !listingCut) return false;
+    if (!useMlsd && !RunListing(folder, "LIST") && !listingCut) return false;
     // What a cut listing brought is read up to its last whole line.
     if (listingCut) body.erase(body.rfind('\n') == std::string::npos ? 0 : body.rfind('\n') + 1);
     // A 450 ("no files") ends a listing without data and without an error.
     entries = useMlsd ? ParseMlsdListing(body) : ParseListListing(body, std::time(nullptr));
+    return true;
+  }
+
+  // An SFTP folder is read twice: once for the names as the protocol's name field carries them, once
+  // for the "ls -l" lines the server writes, for type, size and time. libcurl hands each entry to
+  // the write callback on its own (a name, then "\n" on its own; or one whole line), so a name
+  // holding a line break stays one name, and the text of a line never decides a name.
+  bool ListSftpFolder(const std::string& folder, std::vector<FtpFileInfo>& entries) {
+    std::vector<std::string> names;
+    if (!ReadSftpEntries(folder, true, names)) return false;
+    const bool namesCut = listingCut;
+    std::vector<std::string> lines;
+    if (!ReadSftpEntries(folder, false, lines)) return false;
+    listingCut = listingCut || namesCut;
+    if (!listingCut && lines.size() != names.size()) {
+      return Fail(Status::NetworkError(LoadString(IDS_SFTP_LISTING_CHANGED), folder));
+    }
+    const std::time_t now = std::time(nullptr);
+    entries.clear();
+    for (std::size_t i = 0; i < names.size() && i < lines.size(); ++i) {
+      FtpFileInfo info;
+      std::string_view line = lines[i];
+      if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+      // The line's own name is not used; a line that does not read leaves a plain file.
+      if (ParseListLine(line, now, info) != FtpLineKind::Entry || line.find(names[i]) == std::string_view::npos) {
+        info = FtpFileInfo{};
+      }
+      if (names[i] == "." || names[i] == "..") continue;
+      info.name = std::move(names[i]);
+      entries.push_back(std::move(info));
+    }
+    return true;
+  }
+
+  // The entries of one SFTP folder listing, names only or "ls -l" lines, each as libcurl handed it
+  // over (lines keep their "\n"). False when the server would not list the folder, or a names-only
+  // listing did not come as name and "\n" by turns.
+  bool ReadSftpEntries(const std::string& folder, bool namesOnly, std::vector<std::string>& out) {
+    Prepare(Url(folder, true));
+    listingCut = false;
+    curl_easy_setopt(easy, CURLOPT_DIRLISTONLY, namesOnly ? 1L : 0L);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnListChunk);
+    {
+      const TransferScope scope(transferring);
+      if (!Run() && !listingCut) return false;
+    }
+    out.clear();
+    if (!namesOnly) {
+      out = std::move(chunks);
+      return true;
+    }
+    for (std::size_t i = 0; i + 1 < chunks.size(); i += 2) {
+      if (chunks[i + 1] != "\n") return Fail(Status::NetworkError(LoadString(IDS_SFTP_LISTING_UNREADABLE), folder));
+      out.push_back(std::move(chunks[i]));
+    }
+    if (chunks.size() % 2 != 0 && !listingCut) {
+      return Fail(Status::NetworkError(LoadString(IDS_SFTP_LISTING_UNREADABLE), folder));
+    }
     return true;
   }
 
@@ -983,8 +1083,7 @@ Status CFtpSession::OpenFile(const std::string& path, FtpFileMode mode, std::uni
     curl_easy_setopt(s.easy, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(s.easy, CURLOPT_READFUNCTION, &Impl::OnUploadData);
     curl_easy_setopt(s.easy, CURLOPT_READDATA, &s);
-    curl_easy_setopt(s.easy, CURLOPT_UPLOAD_BUFFERSIZE,
-                     static_cast<long>(s.params.sftp ? kSftpBatch : kChunkSize));
+    curl_easy_setopt(s.easy, CURLOPT_UPLOAD_BUFFERSIZE, static_cast<long>(s.params.sftp ? kSftpBatch : kChunkSize));
   }
   // The file is open once the server has said it starts the transfer (1xx) or data moved.
   s.Start();
