@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "EngineTestSupport.h"
@@ -217,6 +219,36 @@ TEST_F(UnfriendlyServerTest, ACommandTheServerAnswersTwiceSpoilsNoLaterFile) {
   EXPECT_EQ(run.CountRows("ERROR"), 1u);
   EXPECT_EQ(NamesIn(dir / "dst/pub"), (std::vector<std::string>{"x.txt", "y.txt", "z.txt"}));
   EXPECT_EQ(ReadFile(dir / "dst/pub/z.txt"), "z.txt");
+}
+
+// A job whose server greets without end: it fails with a connection row, or, stopped while it
+// waits, ends at once as stopped.
+TEST_F(UnfriendlyServerTest, AGreetingWithoutEndFailsTheConnectionAndStopEndsTheWaitAtOnce) {
+  using Pace = EndlessGreeter::Pace;
+  {
+    const EndlessGreeter flood(Pace::Flood);
+    JobRun job;
+    job.job.localDestFolder = (dir / "flood").string();
+    job.job.remoteSources = {FtpSource{FtpSite{"127.0.0.1", std::to_string(flood.port()), "u", "p", "", "1", true},
+                                       {{"/pub", "+[*]", ItemKind::FtpFolder, true}}}};
+    RunCopyJob(job.context);
+    EXPECT_EQ(job.CountRows("CONNECTFAILED"), 1u);
+    EXPECT_EQ(job.CountRows("BACKUPSTOPPED"), 0u);
+  }
+  const EndlessGreeter drip(Pace::Drip);
+  run.job.localDestFolder = (dir / "drip").string();
+  run.job.remoteSources = {FtpSource{FtpSite{"127.0.0.1", std::to_string(drip.port()), "u", "p", "", "1", true},
+                                     {{"/pub", "+[*]", ItemKind::FtpFolder, true}}}};
+  std::thread stopper([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a byte or so of the greeting
+    run.stop = true;
+  });
+  const auto start = std::chrono::steady_clock::now();
+  RunCopyJob(run.context);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << "not the 30 s time-out";
+  stopper.join();
+  EXPECT_EQ(run.CountRows("CONNECTFAILED"), 0u);
+  EXPECT_EQ(run.Rows().back(), "BACKUPSTOPPED Backup has been stopped.");
 }
 
 }  // namespace

@@ -164,6 +164,40 @@ TEST(FtpSessionTest, TheInterruptFlagEndsTheWaitForAServerThatNeverAnswers) {
   }
 }
 
+using Pace = test::EndlessGreeter::Pace;
+
+// A greeting that never ends its line, or never ends at all, keeps no login waiting past the connect
+// time-out, however fast its bytes come.
+TEST(FtpSessionTest, AGreetingWithoutEndFailsWithinTheConnectTimeout) {
+  for (const Pace pace : {Pace::Flood, Pace::Drip, Pace::Lines}) {
+    test::EndlessGreeter greeter(pace);
+    CFtpSession session(FtpTimeouts{std::chrono::seconds(2), std::chrono::seconds(60)});
+    const auto start = std::chrono::steady_clock::now();
+    const Status connected = session.Connect({"127.0.0.1", greeter.port(), "u", "p", true});
+    EXPECT_EQ(connected.code(), StatusCode::NetworkError) << static_cast<int>(pace) << connected.ToString();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << static_cast<int>(pace);
+    EXPECT_FALSE(session.IsConnected());
+  }
+}
+
+// Stop ends the wait for a greeting that keeps coming as it ends the wait for one that never comes.
+TEST(FtpSessionTest, TheInterruptFlagEndsAGreetingWithoutEnd) {
+  for (const Pace pace : {Pace::Drip, Pace::Lines}) {
+    test::EndlessGreeter greeter(pace);
+    CFtpSession session(FtpTimeouts{std::chrono::seconds(30), std::chrono::seconds(60)});
+    std::atomic<bool> stop{false};
+    session.SetTransferInterruptFlag(&stop);
+    std::thread stopper([&stop] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+      stop = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(session.Connect({"127.0.0.1", greeter.port(), "u", "p", true}).code(), StatusCode::Stopped);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << static_cast<int>(pace);
+    stopper.join();
+  }
+}
+
 TEST(FtpSessionTest, AnonymousLoginUsesTheAnonymousHome) {
   FtpTestServer server;
   CFtpSession session;

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -187,6 +188,54 @@ SilentListener::SilentListener() {
 }
 
 SilentListener::~SilentListener() { close(fd_); }
+
+EndlessGreeter::EndlessGreeter(Pace pace) : pace_(pace) {
+  fd_ = BoundLoopbackSocket(port_);
+  if (listen(fd_, 4) != 0) {
+    close(fd_);
+    throw std::runtime_error("listen failed");
+  }
+  thread_ = std::thread([this] { Serve(); });
+}
+
+EndlessGreeter::~EndlessGreeter() {
+  stop_ = true;
+  thread_.join();
+  close(fd_);
+}
+
+void EndlessGreeter::Serve() {
+  while (!stop_) {
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, 50) <= 0) continue;
+    const int client = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (client < 0) continue;
+    Greet(client);
+    close(client);
+  }
+}
+
+void EndlessGreeter::Greet(int client) {
+  const std::string flood(65536, 'a');
+  std::string pending = "220-";
+  auto last = Clock::now();
+  while (!stop_) {
+    char byte = 0;
+    const ssize_t peeked = recv(client, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) return;  // the client hung up
+    if (pace_ == Pace::Flood && pending.empty()) pending = flood;
+    if (pace_ != Pace::Flood && pending.empty() && Clock::now() - last >= std::chrono::seconds(1)) {
+      pending = pace_ == Pace::Drip ? "a" : "220-still greeting\r\n";
+      last = Clock::now();
+    }
+    pollfd p{client, static_cast<short>(pending.empty() ? 0 : POLLOUT), 0};
+    poll(&p, 1, 50);
+    if (pending.empty() || (p.revents & POLLOUT) == 0) continue;
+    const ssize_t sent = send(client, pending.data(), pending.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return;
+    if (sent > 0) pending.erase(0, static_cast<std::size_t>(sent));
+  }
+}
 
 }  // namespace tarnwick::test
 
