@@ -227,7 +227,7 @@ struct CFtpSession::Impl {
   bool inMulti = false;
   bool done = false;
   CURLcode result = CURLE_OK;
-  std::uint64_t progress = 0;  // bytes seen either way, for the watchdog
+  std::uint64_t progress = 0;  // data bytes either way, commands sent and whole replies, for the watchdog
   std::vector<Exchange> transcript;
   std::string partialLine;
   std::string body;  // listing data
@@ -475,7 +475,6 @@ struct CFtpSession::Impl {
       return;
     }
     if (type != CURLINFO_HEADER_IN) return;
-    progress += data.size();
     partialLine.append(data);
     size_t end;
     while ((end = partialLine.find('\n')) != std::string::npos) {
@@ -489,13 +488,17 @@ struct CFtpSession::Impl {
   void OnReplyLine(const std::string& line) {
     const bool coded =
         line.size() >= 3 && std::all_of(line.begin(), line.begin() + 3, [](char c) { return c >= '0' && c <= '9'; });
-    if (coded && line[0] == '1' && (line.size() == 3 || line[3] == ' ')) fileStarted = true;
+    const bool final = coded && (line.size() == 3 || line[3] == ' ');
+    // Only a whole reply is progress: a server sending one line after another forever (or a line
+    // without end) must not keep an operation alive past the stall time.
+    if (final) ++progress;
+    if (final && line[0] == '1') fileStarted = true;
     // The greeting arrives before any command and belongs to none.
     if (transcript.empty() || transcript.back().code != 0) return;
     Exchange& exchange = transcript.back();
     exchange.reply += line + "\n";
     // Preliminary 1xx replies are followed by the real one.
-    if (coded && (line.size() == 3 || line[3] == ' ') && line[0] != '1') exchange.code = std::stoi(line.substr(0, 3));
+    if (final && line[0] != '1') exchange.code = std::stoi(line.substr(0, 3));
   }
 
   const Exchange* Reply(std::string_view commandPrefix) const {

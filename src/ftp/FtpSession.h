@@ -80,7 +80,8 @@ struct FtpTlsProblem {
 // Network time-outs. Nothing is retried.
 struct FtpTimeouts {
   std::chrono::milliseconds connect{30000};  // reaching the server and logging in
-  std::chrono::milliseconds stall{60000};    // a transfer or a reply that makes no progress
+  // A transfer that moves no data, or a reply not complete (whatever lines it sends), for this long.
+  std::chrono::milliseconds stall{60000};
 };
 
 // The port field of an account: its leading decimal digits, 0 when there are none, -1 when the

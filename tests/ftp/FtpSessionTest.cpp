@@ -180,6 +180,16 @@ TEST(FtpSessionTest, AGreetingWithoutEndFailsWithinTheConnectTimeout) {
   }
 }
 
+// A reply that keeps coming line by line after the login fails the session within the stall time.
+TEST(FtpSessionTest, AReplyWithoutEndFailsWithinTheStallTime) {
+  test::EndlessGreeter greeter(Pace::Reply);
+  CFtpSession session(FtpTimeouts{std::chrono::seconds(2), std::chrono::seconds(2)});
+  const auto start = std::chrono::steady_clock::now();
+  const Status connected = session.Connect({"127.0.0.1", greeter.port(), "u", "p", true});
+  EXPECT_EQ(connected.code(), StatusCode::NetworkError) << connected.ToString();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
 // Stop ends the wait for a greeting that keeps coming as it ends the wait for one that never comes.
 TEST(FtpSessionTest, TheInterruptFlagEndsAGreetingWithoutEnd) {
   for (const Pace pace : {Pace::Drip, Pace::Lines}) {

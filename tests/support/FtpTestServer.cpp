@@ -217,15 +217,31 @@ void EndlessGreeter::Serve() {
 
 void EndlessGreeter::Greet(int client) {
   const std::string flood(65536, 'a');
-  std::string pending = "220-";
+  std::string pending = pace_ == Pace::Reply ? "220 Ready.\r\n" : "220-";
+  std::string received;
+  bool endless = pace_ != Pace::Reply;  // the reply that never ends has begun
   auto last = Clock::now();
   while (!stop_) {
-    char byte = 0;
-    const ssize_t peeked = recv(client, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) return;  // the client hung up
+    char buffer[512];
+    const ssize_t n = recv(client, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) return;  // the client hung up
+    if (n > 0) received.append(buffer, static_cast<std::size_t>(n));
+    for (std::size_t end; !endless && (end = received.find("\r\n")) != std::string::npos;) {
+      const std::string command = received.substr(0, 4);
+      received.erase(0, end + 2);
+      if (command == "USER") {
+        pending += "331 Password.\r\n";
+      } else if (command == "PASS") {
+        pending += "230 Logged in.\r\n";
+      } else if (command == "PWD") {
+        pending += "257 \"/\"\r\n";
+      } else {
+        endless = true;
+      }
+    }
     if (pace_ == Pace::Flood && pending.empty()) pending = flood;
-    if (pace_ != Pace::Flood && pending.empty() && Clock::now() - last >= std::chrono::seconds(1)) {
-      pending = pace_ == Pace::Drip ? "a" : "220-still greeting\r\n";
+    if (endless && pace_ != Pace::Flood && pending.empty() && Clock::now() - last >= std::chrono::seconds(1)) {
+      pending = pace_ == Pace::Drip ? "a" : pace_ == Pace::Lines ? "220-still greeting\r\n" : "211-still replying\r\n";
       last = Clock::now();
     }
     pollfd p{client, static_cast<short>(pending.empty() ? 0 : POLLOUT), 0};

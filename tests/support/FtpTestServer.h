@@ -121,9 +121,11 @@ class SilentListener {
 //   Flood  as fast as the connection takes them
 //   Drip   one byte a second
 //   Lines  a further "220-" line a second, so the greeting never ends either
+//   Reply  a whole greeting, and any login taken; then the reply to the first other command gets
+//          a further line a second and never ends
 class EndlessGreeter {
  public:
-  enum class Pace { Flood, Drip, Lines };
+  enum class Pace { Flood, Drip, Lines, Reply };
   explicit EndlessGreeter(Pace pace);
   ~EndlessGreeter();
   EndlessGreeter(const EndlessGreeter&) = delete;
