@@ -7,6 +7,7 @@
 #include <random>
 #include <thread>
 
+#include "app/ControlCharacters.h"
 #include "support/FtpTestServer.h"
 
 namespace tarnwick {
@@ -206,6 +207,21 @@ TEST(FtpSessionTest, TheInterruptFlagEndsAGreetingWithoutEnd) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << static_cast<int>(pace);
     stopper.join();
   }
+}
+
+// A name no file system here takes is refused before its command goes out: a server may answer
+// such a line in two parts and run out of step.
+TEST(FtpSessionTest, ANameOverTheLongestIsRefusedBeforeAnyCommand) {
+  FtpTestServer server;
+  CFtpSession session;
+  ASSERT_TRUE(session.Connect(Account(server)).ok());
+  const std::string longest(kMaxNameBytes, 'l'), over(kMaxNameBytes + 1, 'o');
+  EXPECT_EQ(session.DeleteFile("/" + over).code(), StatusCode::InvalidArgument);
+  std::vector<FtpFileInfo> entries;
+  EXPECT_EQ(session.List("/" + over + "/x", entries).code(), StatusCode::InvalidArgument);
+  EXPECT_EQ(session.DeleteFile("/" + longest).code(), StatusCode::Refused) << "asked, and not there";
+  EXPECT_NE(server.Log().find("/" + longest + " "), std::string::npos) << server.Log();
+  EXPECT_EQ(server.Log().find(over), std::string::npos);
 }
 
 TEST(FtpSessionTest, AnonymousLoginUsesTheAnonymousHome) {
