@@ -47,8 +47,12 @@ namespace tarnwick {
 //
 // SFTP runs through the same handles and drive loop with libcurl's sftp:// transport: URLs carry
 // plain absolute paths, folder commands are libcurl's SFTP quote commands (their failure is the
-// refusal), a folder URL ending in "/" lists in "ls -l" form for the LIST parser, and the host key
-// is checked in our key hook against the known-hosts file, refusing a missing or changed key.
+// refusal), a folder is listed twice through a URL ending in "/" (names only, then "ls -l" lines for
+// the LIST parser; ListSftpFolder), and the host key is checked in our key hook against the
+// known-hosts file, refusing a missing or changed key.
+//
+// A reply 500 may mean the server split a command line and answers its tail too; the control
+// connection is then dropped before the next operation rather than read one reply behind.
 
 namespace {
 
