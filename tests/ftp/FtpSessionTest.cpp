@@ -220,6 +220,11 @@ TEST(FtpSessionTest, ANameOverTheLongestIsRefusedBeforeAnyCommand) {
   std::vector<FtpFileInfo> entries;
   EXPECT_EQ(session.List("/" + over + "/x", entries).code(), StatusCode::InvalidArgument);
   EXPECT_EQ(session.DeleteFile("/" + longest).code(), StatusCode::Refused) << "asked, and not there";
+  // The server logs a command after its reply: wait for the one that was sent.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (server.Log().find("/" + longest + " ") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   EXPECT_NE(server.Log().find("/" + longest + " "), std::string::npos) << server.Log();
   EXPECT_EQ(server.Log().find(over), std::string::npos);
 }
