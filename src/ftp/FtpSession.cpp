@@ -761,14 +761,15 @@ struct CFtpSession::Impl {
   // the write callback on its own (a name, then "\n" on its own; or one whole line), so a name
   // holding a line break stays one name, and the text of a line never decides a name.
   bool ListSftpFolder(const std::string& folder, std::vector<FtpFileInfo>& entries) {
-    std::vector<std::string> names;
-    if (!ReadSftpEntries(folder, true, names)) return false;
-    const bool namesCut = listingCut;
-    std::vector<std::string> lines;
-    if (!ReadSftpEntries(folder, false, lines)) return false;
-    listingCut = listingCut || namesCut;
-    if (!listingCut && lines.size() != names.size()) {
-      return Fail(Status::NetworkError(LoadString(IDS_SFTP_LISTING_CHANGED), folder));
+    std::vector<std::string> names, lines;
+    // A folder that gained or lost an entry between the two reads is read again, once.
+    for (int attempt = 0;; ++attempt) {
+      if (!ReadSftpEntries(folder, true, names)) return false;
+      const bool namesCut = listingCut;
+      if (!ReadSftpEntries(folder, false, lines)) return false;
+      listingCut = listingCut || namesCut;
+      if (listingCut || lines.size() == names.size()) break;
+      if (attempt == 1) return Fail(Status::NetworkError(LoadString(IDS_SFTP_LISTING_CHANGED), folder));
     }
     const std::time_t now = std::time(nullptr);
     entries.clear();
