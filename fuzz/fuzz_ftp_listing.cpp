@@ -22,11 +22,21 @@ void Check(const std::vector<tarnwick::FtpFileInfo>& entries, std::string_view t
   }
 }
 
+// An MLSD line without facts is never an entry, not even an unread one.
+void CheckMlsd(const std::vector<tarnwick::FtpFileInfo>& entries) {
+  for (const tarnwick::FtpFileInfo& entry : entries) {
+    const std::string_view line = entry.name;
+    if (entry.unparsed && line.substr(0, line.find(' ')).find('=') == std::string_view::npos) abort();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);
-  Check(tarnwick::ParseMlsdListing(text), text);
+  const std::vector<tarnwick::FtpFileInfo> mlsd = tarnwick::ParseMlsdListing(text);
+  Check(mlsd, text);
+  CheckMlsd(mlsd);
   // A fixed "now", so that a run repeats; 2024-03-15.
   Check(tarnwick::ParseListListing(text, 1710504000), text);
   return 0;

@@ -42,4 +42,13 @@ std::string EscapeControlCharacters(std::string_view text) { return Escape(text,
 
 std::string EscapeControlCharactersInMessage(std::string_view text) { return Escape(text, true); }
 
+bool HasOverlongName(std::string_view path) {
+  std::size_t run = 0;
+  for (char c : path) {
+    run = c == '/' ? 0 : run + 1;
+    if (run > kMaxNameBytes) return true;
+  }
+  return false;
+}
+
 }  // namespace tarnwick

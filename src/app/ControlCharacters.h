@@ -2,6 +2,7 @@
 // never reach a terminal raw, nor split one log row into two.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -17,5 +18,12 @@ std::string EscapeControlCharacters(std::string_view text);
 // The same for a message of several lines, to be read on a terminal: its line feeds and
 // backslashes stay, every other control byte is written as "\xNN".
 std::string EscapeControlCharactersInMessage(std::string_view text);
+
+// The longest name (one path component) a file system here takes, in bytes.
+constexpr std::size_t kMaxNameBytes = 255;
+
+// Whether a component of `path` (split at "/") is longer than kMaxNameBytes: no file of that name
+// can exist here, and servers answer commands carrying one in ways a client cannot trust.
+bool HasOverlongName(std::string_view path);
 
 }  // namespace tarnwick

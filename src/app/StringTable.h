@@ -293,6 +293,11 @@ enum StringId : unsigned {
   IDS_VERIFY_BY_SENT_ARCHIVE = 63238,        // method: method of the stored copy
   IDS_VERIFY_BYTES_DIFFER = 63239,           // reason: offset of the first differing byte
   IDS_VERIFY_READ_BACK_FAILED = 63240,       // reason: server reason
+
+  // Hostile servers (63200-63229).
+  IDS_FTP_NAME_TOO_LONG = 63200,        // session refusal: the longest name
+  IDS_SFTP_LISTING_CHANGED = 63201,     // listing failure
+  IDS_SFTP_LISTING_UNREADABLE = 63202,  // listing failure
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

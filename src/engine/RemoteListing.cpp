@@ -138,7 +138,7 @@ class RemoteWalk {
 
 bool IsUsableRemoteName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
-         !HasControlCharacter(name);
+         !HasControlCharacter(name) && !HasOverlongName(name);
 }
 
 RemoteFolderQuery RemoteFolderQuery::Of(const SourceItem& item, bool serverIsUnix) {

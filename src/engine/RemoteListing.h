@@ -39,10 +39,10 @@ struct RemoteWalkLimits {
 // listing order. Each include mask lists the folder and, with recursion, every sub-folder the mask
 // finds (searched with the same mask); without recursion the sub-folders the mask finds are taken
 // whole ("*.*"). Exclude masks work likewise, but without recursion on the item's own folder only.
-// Logged on the way: a failed-file row for each name that cannot be used (empty, or holding "/",
-// NUL or a control byte), an ERROR row for each folder the server would not list, with its reason,
-// and an ERROR row when a bound cut the walk. A folder whose listing repeats one of the folders
-// above it (a link back up) is not entered. Stop ends the walk at once (what was found is returned).
+// Logged on the way: a failed-file row for each name that cannot be used (IsUsableRemoteName), an ERROR row for each
+// folder the server would not list, with its reason, and an ERROR row when a bound cut the walk. A folder whose listing
+// repeats one of the folders above it (a link back up) is not entered. Stop ends the walk at once (what was found is
+// returned).
 std::vector<std::string> CollectRemotePaths(JobContext& context, CFtpJobConnection& connection,
                                             const RemoteFolderQuery& query, const RemoteWalkLimits& limits = {});
 
@@ -52,8 +52,9 @@ std::vector<std::string> CollectRemotePaths(JobContext& context, CFtpJobConnecti
 void CollectRemoteFolder(JobContext& context, CFtpJobConnection& connection, const RemoteFolderQuery& query,
                          const std::string& destFolder, TransferList& list);
 
-// Whether a name from a server's listing may be used as a file or folder name: not empty, and
-// without "/", NUL or a control byte. "." and ".." are not names either (listings skip them).
+// Whether a name from a server's listing may be used as a file or folder name: not empty, not
+// longer than kMaxNameBytes, and without "/", NUL or a control byte. "." and ".." are not names
+// either (listings skip them).
 bool IsUsableRemoteName(const std::string& name);
 
 }  // namespace tarnwick

@@ -259,7 +259,12 @@ FtpLineKind ParseMlsdLine(std::string_view line, FtpFileInfo& info) {
   if (IsBlankLine(line)) return FtpLineKind::Skip;
   // Facts never hold a blank; the name is everything after the first one.
   const size_t blank = line.find(' ');
-  if (blank == std::string_view::npos || blank == 0 || blank + 1 == line.size()) return Unparsed(line, info);
+  // A line without facts is no entry: it is the tail of a name that held a line break, and what it
+  // says must not pass for an entry of its own.
+  if (blank == std::string_view::npos || line.substr(0, blank).find('=') == std::string_view::npos) {
+    return FtpLineKind::Skip;
+  }
+  if (blank + 1 == line.size()) return Unparsed(line, info);
   std::string_view facts = line.substr(0, blank);
   const std::string_view name = line.substr(blank + 1);
   info = FtpFileInfo{};

@@ -33,7 +33,9 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 // Decimal digits (at least one, nothing else) to a number; false on anything else or on overflow.
 bool ToUnsigned(std::string_view text, std::uint64_t& value);
 
-// One line of an MLSD reply ("type=file;size=12;modify=20240102030405; name"). Times are UTC.
+// One line of an MLSD reply ("type=file;size=12;modify=20240102030405; name"). Times are UTC. A
+// line without facts (no "fact=value" before its first blank) is skipped: a name holding a line
+// break splits its line, and the tail must not become an entry.
 FtpLineKind ParseMlsdLine(std::string_view line, FtpFileInfo& info);
 
 // One line of a LIST reply, UNIX or DOS style (the DOS date month first, MM-DD-YY or MM-DD-YYYY,

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <optional>
 
+#include "app/ControlCharacters.h"
 #include "app/StringTable.h"
 #include "app/Wildcard.h"
 #include "ftp/CertificateTrust.h"
@@ -46,8 +47,12 @@ namespace tarnwick {
 //
 // SFTP runs through the same handles and drive loop with libcurl's sftp:// transport: URLs carry
 // plain absolute paths, folder commands are libcurl's SFTP quote commands (their failure is the
-// refusal), a folder URL ending in "/" lists in "ls -l" form for the LIST parser, and the host key
-// is checked in our key hook against the known-hosts file, refusing a missing or changed key.
+// refusal), a folder is listed twice through a URL ending in "/" (names only, then "ls -l" lines for
+// the LIST parser; ListSftpFolder), and the host key is checked in our key hook against the
+// known-hosts file, refusing a missing or changed key.
+//
+// A reply 500 may mean the server split a command line and answers its tail too; the control
+// connection is then dropped before the next operation rather than read one reply behind.
 
 namespace {
 
@@ -226,10 +231,13 @@ struct CFtpSession::Impl {
   bool inMulti = false;
   bool done = false;
   CURLcode result = CURLE_OK;
-  std::uint64_t progress = 0;  // bytes seen either way, for the watchdog
+  std::uint64_t progress = 0;  // data bytes either way, commands sent and whole replies, for the watchdog
   std::vector<Exchange> transcript;
   std::string partialLine;
   std::string body;  // listing data
+  // SFTP listings: what each call of the write callback brought, and how many bytes in all.
+  std::vector<std::string> chunks;
+  std::size_t chunkBytes = 0;
   std::size_t listingLimit = std::size_t{64} << 20;
   bool listingCut = false;  // the last listing passed listingLimit
 
@@ -247,6 +255,9 @@ struct CFtpSession::Impl {
   bool transferring = false;           // inside a read, write or close of an open file
   std::vector<curl_socket_t> sockets;  // opened by libcurl for this session, not yet closed
   bool hungUp = false;                 // the server closed the connection during an SFTP login
+  // A reply showed that the server may answer out of step (RepliesOutOfStep): the control
+  // connection is renewed before the next operation.
+  bool untrusted = false;
 
   void Drop() {
     Abort();
@@ -259,6 +270,7 @@ struct CFtpSession::Impl {
     easy = nullptr;
     multi = nullptr;
     connected = false;
+    untrusted = false;
     fileOpen = false;
     ++fileSerial;  // a file still held by a caller is dead now
     FreeQuote();
@@ -284,12 +296,34 @@ struct CFtpSession::Impl {
     return url;
   }
 
+  // Whether a reply of the last operation may have left the server one reply ahead: a server that
+  // found a command line too long (or not a command at all, its tail read as another) answers 500
+  // and may then answer the rest of the line, so every later reply would belong to the command
+  // before it.
+  bool RepliesOutOfStep() const {
+    return !params.sftp &&
+           std::any_of(transcript.begin(), transcript.end(), [](const Exchange& e) { return e.code == 500; });
+  }
+
+  // Drops the cached control connection after an out-of-step reply; the next request logs in
+  // afresh. Hung up first: a QUIT there would wait for a reply that may never be its own.
+  void RenewIfUntrusted() {
+    if (!untrusted) return;
+    untrusted = false;
+    for (curl_socket_t socket : sockets) shutdown(socket, SHUT_RDWR);
+    curl_multi_cleanup(multi);
+    multi = curl_multi_init();
+  }
+
   // Fresh options for one operation on `url`.
   void Prepare(const std::string& url) {
+    RenewIfUntrusted();
     curl_easy_reset(easy);
     transcript.clear();
     partialLine.clear();
     body.clear();
+    chunks.clear();
+    chunkBytes = 0;
     done = false;
     result = CURLE_OK;
     failure = Status();
@@ -445,7 +479,6 @@ struct CFtpSession::Impl {
       return;
     }
     if (type != CURLINFO_HEADER_IN) return;
-    progress += data.size();
     partialLine.append(data);
     size_t end;
     while ((end = partialLine.find('\n')) != std::string::npos) {
@@ -459,13 +492,17 @@ struct CFtpSession::Impl {
   void OnReplyLine(const std::string& line) {
     const bool coded =
         line.size() >= 3 && std::all_of(line.begin(), line.begin() + 3, [](char c) { return c >= '0' && c <= '9'; });
-    if (coded && line[0] == '1' && (line.size() == 3 || line[3] == ' ')) fileStarted = true;
+    const bool final = coded && (line.size() == 3 || line[3] == ' ');
+    // Only a whole reply is progress: a server sending one line after another forever (or a line
+    // without end) must not keep an operation alive past the stall time.
+    if (final) ++progress;
+    if (final && line[0] == '1') fileStarted = true;
     // The greeting arrives before any command and belongs to none.
     if (transcript.empty() || transcript.back().code != 0) return;
     Exchange& exchange = transcript.back();
     exchange.reply += line + "\n";
     // Preliminary 1xx replies are followed by the real one.
-    if (coded && (line.size() == 3 || line[3] == ' ') && line[0] != '1') exchange.code = std::stoi(line.substr(0, 3));
+    if (final && line[0] != '1') exchange.code = std::stoi(line.substr(0, 3));
   }
 
   const Exchange* Reply(std::string_view commandPrefix) const {
@@ -483,6 +520,18 @@ struct CFtpSession::Impl {
       return 0;  // ends the transfer: a listing without end must not fill the memory
     }
     impl.body.append(data, size * count);
+    return size * count;
+  }
+
+  static size_t OnListChunk(char* data, size_t size, size_t count, void* self) {
+    Impl& impl = *static_cast<Impl*>(self);
+    impl.progress += size * count;
+    impl.chunkBytes += size * count;
+    if (impl.chunkBytes > impl.listingLimit) {
+      impl.listingCut = true;
+      return 0;
+    }
+    impl.chunks.emplace_back(data, size * count);
     return size * count;
   }
 
@@ -547,6 +596,7 @@ struct CFtpSession::Impl {
       if (done) {
         Abort();
         if (result != CURLE_OK) NoteFailure();
+        untrusted = untrusted || RepliesOutOfStep();
         return true;
       }
       if ((cancel && cancel->load()) || (transferring && interrupt && interrupt->load())) {
@@ -619,6 +669,11 @@ struct CFtpSession::Impl {
     target = std::move(what);
     if (!connected) return Fail(Status::NetworkError(LoadString(IDS_FTP_NOT_CONNECTED), target));
     if (fileOpen) return Fail(Status::Busy(LoadString(IDS_FTP_FILE_OPEN)));
+    // No such name can exist here, and a server may answer its command in two parts.
+    if (HasOverlongName(target)) {
+      return Fail(
+          Status::InvalidArgument(FormatString(IDS_FTP_NAME_TOO_LONG, static_cast<int>(kMaxNameBytes)), target));
+    }
     return true;
   }
 
@@ -682,13 +737,7 @@ struct CFtpSession::Impl {
     if (HasLineBreakOrNul(folder)) return Fail(Status::InvalidArgument(LoadString(IDS_FTP_BAD_PATH), folder));
     bool useMlsd = mlsd;
     listingCut = false;
-    if (params.sftp) {
-      // libcurl lists an SFTP folder as "ls -l" lines, which the LIST parser reads.
-      Prepare(Url(folder, true));
-      const TransferScope scope(transferring);
-      if (!Run() && !listingCut) return false;
-      useMlsd = false;
-    }
+    if (params.sftp) return ListSftpFolder(folder, entries);
     if (useMlsd && !RunListing(folder, "MLSD") && !listingCut) {
       // Some servers name MLSD in FEAT and then refuse it, for some folders or altogether; LIST
       // may still work there. A 501 is the standard answer for a path that is no folder, and a
@@ -699,11 +748,70 @@ struct CFtpSession::Impl {
       if (refused->code == 500 || refused->code == 502) mlsd = false;
       useMlsd = false;
     }
-    if (!params.sftp && !useMlsd && !RunListing(folder, "LIST") && !listingCut) return false;
+    if (!useMlsd && !RunListing(folder, "LIST") && !listingCut) return false;
     // What a cut listing brought is read up to its last whole line.
     if (listingCut) body.erase(body.rfind('\n') == std::string::npos ? 0 : body.rfind('\n') + 1);
     // A 450 ("no files") ends a listing without data and without an error.
     entries = useMlsd ? ParseMlsdListing(body) : ParseListListing(body, std::time(nullptr));
+    return true;
+  }
+
+  // An SFTP folder is read twice: once for the names as the protocol's name field carries them, once
+  // for the "ls -l" lines the server writes, for type, size and time. libcurl hands each entry to
+  // the write callback on its own (a name, then "\n" on its own; or one whole line), so a name
+  // holding a line break stays one name, and the text of a line never decides a name.
+  bool ListSftpFolder(const std::string& folder, std::vector<FtpFileInfo>& entries) {
+    std::vector<std::string> names, lines;
+    // A folder that gained or lost an entry between the two reads is read again, once.
+    for (int attempt = 0;; ++attempt) {
+      if (!ReadSftpEntries(folder, true, names)) return false;
+      const bool namesCut = listingCut;
+      if (!ReadSftpEntries(folder, false, lines)) return false;
+      listingCut = listingCut || namesCut;
+      if (listingCut || lines.size() == names.size()) break;
+      if (attempt == 1) return Fail(Status::NetworkError(LoadString(IDS_SFTP_LISTING_CHANGED), folder));
+    }
+    const std::time_t now = std::time(nullptr);
+    entries.clear();
+    for (std::size_t i = 0; i < names.size() && i < lines.size(); ++i) {
+      FtpFileInfo info;
+      std::string_view line = lines[i];
+      if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+      // The line's own name is not used; a line that does not read leaves a plain file.
+      if (ParseListLine(line, now, info) != FtpLineKind::Entry || line.find(names[i]) == std::string_view::npos) {
+        info = FtpFileInfo{};
+      }
+      if (names[i] == "." || names[i] == "..") continue;
+      info.name = std::move(names[i]);
+      entries.push_back(std::move(info));
+    }
+    return true;
+  }
+
+  // The entries of one SFTP folder listing, names only or "ls -l" lines, each as libcurl handed it
+  // over (lines keep their "\n"). False when the server would not list the folder, or a names-only
+  // listing did not come as name and "\n" by turns.
+  bool ReadSftpEntries(const std::string& folder, bool namesOnly, std::vector<std::string>& out) {
+    Prepare(Url(folder, true));
+    listingCut = false;
+    curl_easy_setopt(easy, CURLOPT_DIRLISTONLY, namesOnly ? 1L : 0L);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Impl::OnListChunk);
+    {
+      const TransferScope scope(transferring);
+      if (!Run() && !listingCut) return false;
+    }
+    out.clear();
+    if (!namesOnly) {
+      out = std::move(chunks);
+      return true;
+    }
+    for (std::size_t i = 0; i + 1 < chunks.size(); i += 2) {
+      if (chunks[i + 1] != "\n") return Fail(Status::NetworkError(LoadString(IDS_SFTP_LISTING_UNREADABLE), folder));
+      out.push_back(std::move(chunks[i]));
+    }
+    if (chunks.size() % 2 != 0 && !listingCut) {
+      return Fail(Status::NetworkError(LoadString(IDS_SFTP_LISTING_UNREADABLE), folder));
+    }
     return true;
   }
 
@@ -983,8 +1091,7 @@ Status CFtpSession::OpenFile(const std::string& path, FtpFileMode mode, std::uni
     curl_easy_setopt(s.easy, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(s.easy, CURLOPT_READFUNCTION, &Impl::OnUploadData);
     curl_easy_setopt(s.easy, CURLOPT_READDATA, &s);
-    curl_easy_setopt(s.easy, CURLOPT_UPLOAD_BUFFERSIZE,
-                     static_cast<long>(s.params.sftp ? kSftpBatch : kChunkSize));
+    curl_easy_setopt(s.easy, CURLOPT_UPLOAD_BUFFERSIZE, static_cast<long>(s.params.sftp ? kSftpBatch : kChunkSize));
   }
   // The file is open once the server has said it starts the transfer (1xx) or data moved.
   s.Start();

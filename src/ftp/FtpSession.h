@@ -9,8 +9,9 @@
 //                    server's reply, the path the remote path (the host for a login)
 //   NetworkError     the server could not be reached, stopped answering or broke the connection
 //                    (libcurl's words and the server's last reply), or the session is not connected
-//   InvalidArgument  a host, path, user name or password that cannot be sent, or a remote file
-//                    used after its transfer ended
+//   InvalidArgument  a host, path, user name or password that cannot be sent (a path with a name
+//                    longer than kMaxNameBytes among them), or a remote file used after its
+//                    transfer ended
 //   Busy             a remote file is open on the session
 //   Stopped          the cancel or transfer interrupt flag ended it, or the caller closed a file
 //                    before its transfer was complete
@@ -80,7 +81,8 @@ struct FtpTlsProblem {
 // Network time-outs. Nothing is retried.
 struct FtpTimeouts {
   std::chrono::milliseconds connect{30000};  // reaching the server and logging in
-  std::chrono::milliseconds stall{60000};    // a transfer or a reply that makes no progress
+  // A transfer that moves no data, or a reply not complete (whatever lines it sends), for this long.
+  std::chrono::milliseconds stall{60000};
 };
 
 // The port field of an account: its leading decimal digits, 0 when there are none, -1 when the
@@ -127,7 +129,8 @@ class CFtpSession {
   // "." and ".." are never reported. Fails when the folder to be listed cannot be (it is missing
   // or refused); ok with no entries when nothing in it matched or the named file is not there.
   // A listing longer than the listing limit is cut there: what came before is reported and
-  // LastListingWasCut() tells.
+  // LastListingWasCut() tells. Over SFTP every name is the server's name field, byte for byte (line
+  // breaks and leading blanks included), whatever its listing line shows.
   Status List(const std::string& pattern, std::vector<FtpFileInfo>& entries);
   // Whether the last List was cut at the listing limit (a server listing without end).
   bool LastListingWasCut() const;

@@ -142,6 +142,26 @@ TEST_F(SftpRunTest, VerifySaysSizeOnlyAndReadBackFindsAChangedCopy) {
       << result.out;
 }
 
+// The tail of this name reads as a listing line of a file of its own; the name is one failed file.
+TEST_F(SftpRunTest, ANameWithALineBreakIsOneFailedFileAndForgesNone) {
+  WriteFile(server_->root() / "pub" / "evil\n-rw-r--r-- 1 u g 9 Jan 01  2020 forged.txt", "E");
+  WriteFile(server_->root() / "pub/forged.txt.not", "N");
+  SaveProfile([&](Profile& p) {
+    p.remoteSources = {FtpSource{Site(""), {{(server_->root() / "pub").string(), "+[*]", ItemKind::FtpFolder, false}}}};
+    p.localDestFolder = (dir_ / "dst").string();
+  });
+  const ProcessResult result = Run();
+  EXPECT_EQ(result.status, 1) << result.out << result.err;
+  const std::filesystem::path copied = dir_ / "dst" / "pub";
+  EXPECT_EQ(ReadFile(copied / "remote file.txt"), "R") << result.out;
+  EXPECT_EQ(ReadFile(copied / "forged.txt.not"), "N");
+  EXPECT_FALSE(std::filesystem::exists(copied / "forged.txt"));
+  std::size_t failed = 0;
+  for (std::size_t at = 0; (at = result.out.find("\tERROR\t", at)) != std::string::npos; ++at) ++failed;
+  EXPECT_EQ(failed, 1u) << result.out;
+  EXPECT_NE(result.out.find("x0A-rw-r--r-- 1 u g 9 Jan 01  2020 forged.txt Failed."), std::string::npos) << result.out;
+}
+
 TEST_F(SftpRunTest, AnUnknownOrChangedHostKeyEndsTheRunWithARowSayingSo) {
   SaveProfile(false);
   for (const auto& [knownHosts, row] :

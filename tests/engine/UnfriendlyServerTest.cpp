@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "EngineTestSupport.h"
@@ -174,6 +176,79 @@ TEST_F(UnfriendlyServerTest, AWalkStopsAtItsBoundsWithARowAndAtOnceOnStop) {
   run.stop = true;
   EXPECT_TRUE(CollectRemotePaths(run.context, *connection, query).empty());
   EXPECT_EQ(run.CountRows("ERROR"), 2u) << "a stopped walk is no failure";
+}
+
+// A copy job of the server's /pub, recursively, into `dst`.
+void CopyPub(JobRun& job, const FtpTestServer& server, const fs::path& dst) {
+  job.job.localDestFolder = dst.string();
+  job.job.remoteSources = {
+      FtpSource{FtpSite{server.host(), std::to_string(server.port()), server.user(), server.password(), "", "1", true},
+                {{"/pub", "+[*]", ItemKind::FtpFolder, true}}}};
+  RunCopyJob(job.context);
+}
+
+TEST_F(UnfriendlyServerTest, ANameTooLongForAnyFileSystemFailsOnceAndSpoilsNoOtherFile) {
+  const std::string longName(5000, 'n');
+  for (const bool mlsd : {true, false}) {
+    std::string listing;
+    for (const std::string& name : {std::string("a.txt"), longName, std::string("b.txt"), std::string("c.txt")}) {
+      listing += mlsd ? "type=file;size=4; " + name + "\r\n" : "-rw-r--r-- 1 u g 4 Jan 01  2020 " + name + "\r\n";
+    }
+    FtpTestServer server({.mlsd = mlsd, .crafted = {{"/pub", listing}}});
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) WriteFile(server.root() / "pub" / name, name);
+    JobRun job;
+    const fs::path dst = dir / (mlsd ? "mlsd" : "list");
+    CopyPub(job, server, dst);
+    EXPECT_EQ(job.CountRows("ERROR Backup /pub/" + longName + " Failed."), 1u) << server.Log();
+    EXPECT_EQ(job.CountRows("ERROR"), 1u);
+    EXPECT_EQ(NamesIn(dst / "pub"), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+    EXPECT_EQ(ReadFile(dst / "pub/c.txt"), "c.txt");
+  }
+}
+
+TEST_F(UnfriendlyServerTest, ACommandTheServerAnswersTwiceSpoilsNoLaterFile) {
+  // The server answers a command line over 2048 bytes with "500 Command too long" and then answers
+  // the rest of the line as a command of its own: its replies run one behind from there.
+  FtpTestServer server;
+  fs::path deep = server.root() / "pub";
+  for (char c = 'a'; c <= 'k'; ++c) deep /= std::string(200, c);
+  WriteFile(deep / "deep.txt", "deep");
+  for (const char* name : {"x.txt", "y.txt", "z.txt"}) WriteFile(server.root() / "pub" / name, name);
+  CopyPub(run, server, dir / "dst");
+  EXPECT_EQ(run.CountRows("ERROR Cannot list folder /pub/"), 1u) << server.Log();
+  EXPECT_EQ(run.CountRows("ERROR"), 1u);
+  EXPECT_EQ(NamesIn(dir / "dst/pub"), (std::vector<std::string>{"x.txt", "y.txt", "z.txt"}));
+  EXPECT_EQ(ReadFile(dir / "dst/pub/z.txt"), "z.txt");
+}
+
+// A job whose server greets without end: it fails with a connection row, or, stopped while it
+// waits, ends at once as stopped.
+TEST_F(UnfriendlyServerTest, AGreetingWithoutEndFailsTheConnectionAndStopEndsTheWaitAtOnce) {
+  using Pace = EndlessGreeter::Pace;
+  {
+    const EndlessGreeter flood(Pace::Flood);
+    JobRun job;
+    job.job.localDestFolder = (dir / "flood").string();
+    job.job.remoteSources = {FtpSource{FtpSite{"127.0.0.1", std::to_string(flood.port()), "u", "p", "", "1", true},
+                                       {{"/pub", "+[*]", ItemKind::FtpFolder, true}}}};
+    RunCopyJob(job.context);
+    EXPECT_EQ(job.CountRows("CONNECTFAILED"), 1u);
+    EXPECT_EQ(job.CountRows("BACKUPSTOPPED"), 0u);
+  }
+  const EndlessGreeter drip(Pace::Drip);
+  run.job.localDestFolder = (dir / "drip").string();
+  run.job.remoteSources = {FtpSource{FtpSite{"127.0.0.1", std::to_string(drip.port()), "u", "p", "", "1", true},
+                                     {{"/pub", "+[*]", ItemKind::FtpFolder, true}}}};
+  std::thread stopper([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // a byte or so of the greeting
+    run.stop = true;
+  });
+  const auto start = std::chrono::steady_clock::now();
+  RunCopyJob(run.context);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << "not the 30 s time-out";
+  stopper.join();
+  EXPECT_EQ(run.CountRows("CONNECTFAILED"), 0u);
+  EXPECT_EQ(run.Rows().back(), "BACKUPSTOPPED Backup has been stopped.");
 }
 
 }  // namespace

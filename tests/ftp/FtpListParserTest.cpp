@@ -96,7 +96,10 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{.line = "type=pdir; ..", .kind = FtpLineKind::Skip},
         LineCase{.line = "type=dir; .", .kind = FtpLineKind::Skip}, LineCase{.line = "", .kind = FtpLineKind::Skip},
         LineCase{.line = "size=12; no type", .kind = FtpLineKind::Unparsed, .name = "size=12; no type"},
-        LineCase{.line = "just-a-name", .kind = FtpLineKind::Unparsed, .unparsed = true}));
+        // Lines without facts are the tails of names that held a line break.
+        LineCase{.line = "just-a-name", .kind = FtpLineKind::Skip},
+        LineCase{.line = " leading blank", .kind = FtpLineKind::Skip},
+        LineCase{.line = "half.txt 2024; size=1", .kind = FtpLineKind::Skip}));
 
 class ListLineTest : public ::testing::TestWithParam<LineCase> {};
 
@@ -203,6 +206,18 @@ TEST(FtpListParserTest, WholeRepliesSplitOnEitherLineEnd) {
   ASSERT_EQ(facts.size(), 2u);
   EXPECT_EQ(facts[1].name, "b c");
   EXPECT_TRUE(ParseMlsdListing("").empty());
+}
+
+TEST(FtpListParserTest, AnMlsdNameWithALineBreakForgesNoEntry) {
+  // A CR inside a name stays in it (a control byte the walk refuses); an LF splits the line, and its
+  // tail, facts-free, is no entry of its own.
+  const std::vector<FtpFileInfo> entries = ParseMlsdListing(
+      "type=file;size=1; a\rtype=file;size=7; cr.txt\r\n"
+      "type=file;size=9; evil\nforged.txt\r\n"
+      "type=file;size=2; good\r\n");
+  std::vector<std::string> names;
+  for (const FtpFileInfo& entry : entries) names.push_back(entry.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"a\rtype=file;size=7; cr.txt", "evil", "good"}));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <random>
 #include <thread>
 
+#include "app/ControlCharacters.h"
 #include "support/FtpTestServer.h"
 
 namespace tarnwick {
@@ -162,6 +163,70 @@ TEST(FtpSessionTest, TheInterruptFlagEndsTheWaitForAServerThatNeverAnswers) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << sftp;
     stopper.join();
   }
+}
+
+using Pace = test::EndlessGreeter::Pace;
+
+// A greeting that never ends its line, or never ends at all, keeps no login waiting past the connect
+// time-out, however fast its bytes come.
+TEST(FtpSessionTest, AGreetingWithoutEndFailsWithinTheConnectTimeout) {
+  for (const Pace pace : {Pace::Flood, Pace::Drip, Pace::Lines}) {
+    test::EndlessGreeter greeter(pace);
+    CFtpSession session(FtpTimeouts{std::chrono::seconds(2), std::chrono::seconds(60)});
+    const auto start = std::chrono::steady_clock::now();
+    const Status connected = session.Connect({"127.0.0.1", greeter.port(), "u", "p", true});
+    EXPECT_EQ(connected.code(), StatusCode::NetworkError) << static_cast<int>(pace) << connected.ToString();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20)) << static_cast<int>(pace);
+    EXPECT_FALSE(session.IsConnected());
+  }
+}
+
+// A reply that keeps coming line by line after the login fails the session within the stall time.
+TEST(FtpSessionTest, AReplyWithoutEndFailsWithinTheStallTime) {
+  test::EndlessGreeter greeter(Pace::Reply);
+  CFtpSession session(FtpTimeouts{std::chrono::seconds(2), std::chrono::seconds(2)});
+  const auto start = std::chrono::steady_clock::now();
+  const Status connected = session.Connect({"127.0.0.1", greeter.port(), "u", "p", true});
+  EXPECT_EQ(connected.code(), StatusCode::NetworkError) << connected.ToString();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+// Stop ends the wait for a greeting that keeps coming as it ends the wait for one that never comes.
+TEST(FtpSessionTest, TheInterruptFlagEndsAGreetingWithoutEnd) {
+  for (const Pace pace : {Pace::Drip, Pace::Lines}) {
+    test::EndlessGreeter greeter(pace);
+    CFtpSession session(FtpTimeouts{std::chrono::seconds(30), std::chrono::seconds(60)});
+    std::atomic<bool> stop{false};
+    session.SetTransferInterruptFlag(&stop);
+    std::thread stopper([&stop] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+      stop = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(session.Connect({"127.0.0.1", greeter.port(), "u", "p", true}).code(), StatusCode::Stopped);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << static_cast<int>(pace);
+    stopper.join();
+  }
+}
+
+// A name no file system here takes is refused before its command goes out: a server may answer
+// such a line in two parts and run out of step.
+TEST(FtpSessionTest, ANameOverTheLongestIsRefusedBeforeAnyCommand) {
+  FtpTestServer server;
+  CFtpSession session;
+  ASSERT_TRUE(session.Connect(Account(server)).ok());
+  const std::string longest(kMaxNameBytes, 'l'), over(kMaxNameBytes + 1, 'o');
+  EXPECT_EQ(session.DeleteFile("/" + over).code(), StatusCode::InvalidArgument);
+  std::vector<FtpFileInfo> entries;
+  EXPECT_EQ(session.List("/" + over + "/x", entries).code(), StatusCode::InvalidArgument);
+  EXPECT_EQ(session.DeleteFile("/" + longest).code(), StatusCode::Refused) << "asked, and not there";
+  // The server logs a command after its reply: wait for the one that was sent.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (server.Log().find("/" + longest + " ") == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_NE(server.Log().find("/" + longest + " "), std::string::npos) << server.Log();
+  EXPECT_EQ(server.Log().find(over), std::string::npos);
 }
 
 TEST(FtpSessionTest, AnonymousLoginUsesTheAnonymousHome) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <map>
+
 #include "ftp/FtpSession.h"
 #include "ftp/KnownHosts.h"
 #include "support/FtpTestServer.h"
@@ -212,6 +214,22 @@ TEST(SftpTimeoutTest, AServerThatNeverSpeaksFailsWithinTheConnectTimeout) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(session.Connect(params).code(), StatusCode::NetworkError);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST_F(SftpSessionTest, ANameWithALineBreakForgesNoEntryAndHidesNoFile) {
+  const SshTestServer& server = *server_;
+  // The tail of this name reads as an "ls -l" line of a file of its own.
+  const std::string forging = "evil\n-rw-r--r-- 1 u g 9 Jan 01  2020 forged.txt";
+  WriteFile(server.root() / "pub" / forging, "12345");
+  WriteFile(server.root() / "pub/good.txt", "good");
+  WriteFile(server.root() / "pub/ leading blank", "b");
+  CFtpSession session;
+  ASSERT_TRUE(session.Connect(server.Account()).ok()) << server.Log();
+  std::vector<FtpFileInfo> entries;
+  ASSERT_TRUE(session.List((server.root() / "pub").string(), entries).ok());
+  std::map<std::string, std::uint64_t> sizes;
+  for (const FtpFileInfo& entry : entries) sizes[entry.name] = entry.size;
+  EXPECT_EQ(sizes, (std::map<std::string, std::uint64_t>{{forging, 5}, {"good.txt", 4}, {" leading blank", 1}}));
 }
 
 }  // namespace

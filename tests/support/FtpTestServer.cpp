@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -188,6 +189,70 @@ SilentListener::SilentListener() {
 }
 
 SilentListener::~SilentListener() { close(fd_); }
+
+EndlessGreeter::EndlessGreeter(Pace pace) : pace_(pace) {
+  fd_ = BoundLoopbackSocket(port_);
+  if (listen(fd_, 4) != 0) {
+    close(fd_);
+    throw std::runtime_error("listen failed");
+  }
+  thread_ = std::thread([this] { Serve(); });
+}
+
+EndlessGreeter::~EndlessGreeter() {
+  stop_ = true;
+  thread_.join();
+  close(fd_);
+}
+
+void EndlessGreeter::Serve() {
+  while (!stop_) {
+    pollfd p{fd_, POLLIN, 0};
+    if (poll(&p, 1, 50) <= 0) continue;
+    const int client = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (client < 0) continue;
+    Greet(client);
+    close(client);
+  }
+}
+
+void EndlessGreeter::Greet(int client) {
+  const std::string flood(65536, 'a');
+  std::string pending = pace_ == Pace::Reply ? "220 Ready.\r\n" : "220-";
+  std::string received;
+  bool endless = pace_ != Pace::Reply;  // the reply that never ends has begun
+  auto last = Clock::now();
+  while (!stop_) {
+    char buffer[512];
+    const ssize_t n = recv(client, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) return;  // the client hung up
+    if (n > 0) received.append(buffer, static_cast<std::size_t>(n));
+    for (std::size_t end; !endless && (end = received.find("\r\n")) != std::string::npos;) {
+      const std::string command = received.substr(0, 4);
+      received.erase(0, end + 2);
+      if (command == "USER") {
+        pending += "331 Password.\r\n";
+      } else if (command == "PASS") {
+        pending += "230 Logged in.\r\n";
+      } else if (command == "PWD") {
+        pending += "257 \"/\"\r\n";
+      } else {
+        endless = true;
+      }
+    }
+    if (pace_ == Pace::Flood && pending.empty()) pending = flood;
+    if (endless && pace_ != Pace::Flood && pending.empty() && Clock::now() - last >= std::chrono::seconds(1)) {
+      pending = pace_ == Pace::Drip ? "a" : pace_ == Pace::Lines ? "220-still greeting\r\n" : "211-still replying\r\n";
+      last = Clock::now();
+    }
+    pollfd p{client, static_cast<short>(pending.empty() ? 0 : POLLOUT), 0};
+    poll(&p, 1, 50);
+    if (pending.empty() || (p.revents & POLLOUT) == 0) continue;
+    const ssize_t sent = send(client, pending.data(), pending.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return;
+    if (sent > 0) pending.erase(0, static_cast<std::size_t>(sent));
+  }
+}
 
 }  // namespace tarnwick::test
 

@@ -11,9 +11,11 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -114,6 +116,33 @@ class SilentListener {
  private:
   int fd_ = -1;
   int port_ = 0;
+};
+
+// A hostile loopback server that greets each connection (one at a time) with "220-" and then bytes
+// that never end the line, until the client hangs up:
+//   Flood  as fast as the connection takes them
+//   Drip   one byte a second
+//   Lines  a further "220-" line a second, so the greeting never ends either
+//   Reply  a whole greeting, and any login taken; then the reply to the first other command gets
+//          a further line a second and never ends
+class EndlessGreeter {
+ public:
+  enum class Pace { Flood, Drip, Lines, Reply };
+  explicit EndlessGreeter(Pace pace);
+  ~EndlessGreeter();
+  EndlessGreeter(const EndlessGreeter&) = delete;
+  EndlessGreeter& operator=(const EndlessGreeter&) = delete;
+  int port() const { return port_; }
+
+ private:
+  void Serve();
+  void Greet(int client);
+
+  Pace pace_;
+  int fd_ = -1;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
 };
 
 }  // namespace tarnwick::test
