@@ -288,6 +288,9 @@ constexpr Entry kEntries[] = {
     {IDS_KEY_PASSPHRASE_PROMPT, "Passphrase for the private key %s:"},
     {IDS_NO_BACKUP_TO_STOP, "No scheduled backup is running in the background."},
     {IDS_STOP_REQUESTED, "Asked %s to stop the backup of %s."},
+    {IDS_FILE_NOT_REGULAR, "Not a regular file (a folder, device, pipe or link is never read)"},
+    {IDS_FILE_TOO_LARGE, "Larger than %s, the limit for this file"},
+    {IDS_FILE_CANNOT_TELL, "cannot tell: %s"},
 };
 
 // The lookup below is a binary search.

@@ -270,6 +270,11 @@ enum StringId : unsigned {
   // Stopping a run of the background service (63100-63109).
   IDS_NO_BACKUP_TO_STOP = 63100,  // stop request without a running backup
   IDS_STOP_REQUESTED = 63101,     // stop request sent: holder, profile
+
+  // Stored files the reading rule turns down (63170-63199).
+  IDS_FILE_NOT_REGULAR = 63170,  // reason
+  IDS_FILE_TOO_LARGE = 63171,    // reason: the limit ("8 MiB")
+  IDS_FILE_CANNOT_TELL = 63172,  // a status line that could not be worked out: the reason
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

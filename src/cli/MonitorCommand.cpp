@@ -85,7 +85,10 @@ int RunMonitor(const std::vector<std::string>& args) {
     if (!schedulerLock.Held()) {
       if (schedulerLock.TryAcquire()) {
         // Taken at start or over from the window: its settings and profiles as they are now.
-        monitor.ReadRunMissedSetting();
+        // A settings file that cannot be read is named; the monitor goes on with the defaults.
+        if (const Status settings = monitor.ReadRunMissedSetting(); !settings.ok()) {
+          session.prompts.ShowMessage(settings.ToString());
+        }
         folderStamp = ProfileFolderStamp();
         reload();
         std::fprintf(stderr, "tarnwick-cli: monitoring %zu scheduled profile(s) in %s; Ctrl-C ends\n",

@@ -12,6 +12,7 @@
 
 #include "app/ChildProcess.h"
 #include "app/ProgramFolder.h"
+#include "app/StringTable.h"
 #include "cli/CliCommand.h"
 #include "cli/MonitorUnitTemplate.h"
 #include "engine/SchedulerLock.h"
@@ -171,13 +172,19 @@ int ShowStatus() {
   if (Systemctl({"is-active", kUnitName}, &state) == 127) state = "unknown (no systemctl)";
   while (!state.empty() && (state.back() == '\n' || state.back() == '\r')) state.pop_back();
   std::printf("Service:   %s\n", state.empty() ? "unknown (no systemd user instance)" : state.c_str());
-  const auto holder = CSchedulerLock::ReadHolder(CSchedulerLock::DefaultPath());
-  std::printf("Schedules: %s\n", holder ? ("run by " + holder->text).c_str() : "run by nobody now");
+  Status lockUnreadable;
+  const auto holder = CSchedulerLock::ReadHolder(CSchedulerLock::DefaultPath(), &lockUnreadable);
+  std::printf("Schedules: %s\n", !lockUnreadable.ok()
+                                     ? FormatString(IDS_FILE_CANNOT_TELL, lockUnreadable.ToString().c_str()).c_str()
+                                 : holder ? ("run by " + holder->text).c_str()
+                                          : "run by nobody now");
   if (holder && !holder->running.empty()) {
     std::printf("Running:   %s (tarnwick-cli stop stops it)\n", holder->running.c_str());
   }
   const LastRun last = CRunLogFile::FindLastRun(CRunLogFile::DefaultFolder());
-  if (last.rows.empty()) {
+  if (!last.unreadable.ok()) {
+    std::printf("Last run:  %s\n", FormatString(IDS_FILE_CANNOT_TELL, last.unreadable.ToString().c_str()).c_str());
+  } else if (last.rows.empty()) {
     std::printf("Last run:  none in the service's history\n");
   } else {
     const char* result = !last.outcome.ended && !last.outcome.stopped ? "still running or cut off"
@@ -188,7 +195,8 @@ int ShowStatus() {
                 last.startTime.c_str(), result);
   }
   PrintLingerHint();
-  return kExitOk;
+  // Printed all the same; a file that could not be read makes the answer incomplete.
+  return lockUnreadable.ok() && last.unreadable.ok() ? kExitOk : kExitFailed;
 }
 
 int RunService(const std::vector<std::string>& args) {

@@ -1,8 +1,9 @@
 #include "formats/IniFile.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <utility>
 
 #include "formats/FileIo.h"
@@ -26,6 +27,14 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// Whether the folder `path` lies in exists: a file missing there is one Save can make.
+bool FolderExists(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  struct stat info {};
+  return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 std::string_view TrimRight(std::string_view line) {
   constexpr std::string_view kWhitespace = " \t\r\n\v\f";
   const size_t last = line.find_last_not_of(kWhitespace);
@@ -39,30 +48,32 @@ CIniFile::~CIniFile() {
   Clear();
 }
 
-IoResult CIniFile::Load(const std::string& path, bool saveOnClose) {
+IoResult CIniFile::Load(const std::string& path, std::uint64_t limit, bool saveOnClose) {
   if (!sections_.empty()) {
     Save();
     Clear();
   }
+  std::string text;
+  if (const IoResult read = ReadWholeFile(path, limit, text);
+      !read.ok() && !(read.sysError == ENOENT && FolderExists(path))) {
+    return read;
+  }
   sections_.push_back({kLeadingSection, {}, {}});
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode);
-  if (fd < 0) return IoResult::FromErrno();
   path_ = path;
   saveOnClose_ = saveOnClose;
-  std::string text;
-  ReadAll(fd, text);  // a read error ends the reading; what was read counts
-  ::close(fd);
   Parse(text);
   return {};
 }
 
-IoResult CIniFile::LoadForUpdate(const std::string& path) {
+IoResult CIniFile::LoadForUpdate(const std::string& path, std::uint64_t limit) {
   if (!sections_.empty()) {
     Save();
     Clear();
   }
   lock_.emplace(path);
-  return Load(path, false);
+  IoResult loaded = Load(path, limit, false);
+  if (!loaded.ok()) lock_.reset();
+  return loaded;
 }
 
 void CIniFile::LoadFromText(std::string_view text) {

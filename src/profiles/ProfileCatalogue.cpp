@@ -11,6 +11,7 @@
 #include <system_error>
 #include <utility>
 
+#include "app/FormatTexts.h"
 #include "app/ProgramFolder.h"
 #include "app/StringTable.h"
 #include "formats/IniFile.h"
@@ -135,12 +136,15 @@ Status CProfileCatalogue::LoadCatalogue() {
 
   const std::string iniPath = PathBesideProgram(kCatalogueFile).string();
   CIniFile ini;
-  ini.Load(iniPath, false);  // unreadable: times come from the files
+  Status unreadable;
+  // Unreadable: the times come from the files, and the user is told why.
+  if (const IoResult opened = ini.Load(iniPath, kCatalogueFileLimit, false); !opened.ok()) {
+    unreadable = FileStatus(iniPath, opened);
+  }
   const std::time_t now = clock_.Now();
   // Sections that get their first CREATETIME from this load, and the time each gets.
   std::vector<std::pair<std::string, std::string>> newCreateTimes;
 
-  Status unreadable;
   for (const std::filesystem::path& path : ProfileFiles(folder)) {
     std::string text;
     if (Status read = ReadProfileText(path.string(), text); !read.ok()) {
@@ -182,7 +186,7 @@ Status CProfileCatalogue::LoadCatalogue() {
     // made on the file as it is now under its lock: another process may have stamped a run since
     // it was read above. A failure loses nothing: the times are taken from the files again next time.
     CIniFile current;
-    current.LoadForUpdate(iniPath);
+    current.LoadForUpdate(iniPath, kCatalogueFileLimit);
     for (const auto& [section, createTime] : newCreateTimes) {
       // A process that loaded at the same time may have been first; its time stays.
       if (current.GetValue(section, kCreateTimeKey).empty()) current.SetValue(section, kCreateTimeKey, createTime);
@@ -219,7 +223,9 @@ Status CProfileCatalogue::StampLastRun(const std::string& name) {
   const std::string path = PathBesideProgram(kCatalogueFile).string();
   // Read, changed and written under the file's lock, so parallel runs keep each other's stamps.
   CIniFile ini;
-  if (const IoResult opened = ini.LoadForUpdate(path); !opened.ok()) return Status::IoError(path, opened.sysError);
+  if (const IoResult opened = ini.LoadForUpdate(path, kCatalogueFileLimit); !opened.ok()) {
+    return FileStatus(path, opened);
+  }
   ini.SetValue(SectionOf(name), kLastRunKey, FormatListTime(clock_.Now()));
   if (const IoResult saved = ini.Save(); !saved.ok()) return Status::IoError(path, saved.sysError);
   return {};

@@ -20,14 +20,13 @@ mode_t ModeOf(const std::filesystem::path& path) {
   return info.st_mode & 0777;
 }
 
-TEST(IniFileLoad, MissingFileIsCreatedEmptyForTheOwnerOnly) {
+TEST(IniFileLoad, MissingFileReadsEmptyAndOnlySaveCreatesItForTheOwnerOnly) {
   TempDir dir;
   CIniFile ini;
-  ASSERT_TRUE(ini.Load((dir / "new.ini").string(), false).ok());
+  ASSERT_TRUE(ini.Load((dir / "new.ini").string(), kAccountFileLimit, false).ok());
   EXPECT_EQ(ini.GetValue("S", "K", "dflt"), "dflt");
   EXPECT_EQ(ini.LastSection(), 0);
-  ASSERT_TRUE(std::filesystem::exists(dir / "new.ini"));
-  EXPECT_EQ(ModeOf(dir / "new.ini"), 0600u);
+  EXPECT_FALSE(std::filesystem::exists(dir / "new.ini")) << "a read never creates the file";
   ini.SetValue("S", "PASSWORD", "secret");
   EXPECT_TRUE(ini.Save().ok());
   EXPECT_EQ(ModeOf(dir / "new.ini"), 0600u);
@@ -37,7 +36,7 @@ TEST(IniFileLoad, MissingFileIsCreatedEmptyForTheOwnerOnly) {
 TEST(IniFileLoad, UnopenablePathFailsWithTheSystemsReason) {
   TempDir dir;
   CIniFile ini;
-  EXPECT_EQ(ini.Load((dir / "missing" / "x.ini").string(), false).sysError, ENOENT);
+  EXPECT_EQ(ini.Load((dir / "missing" / "x.ini").string(), kAccountFileLimit, false).sysError, ENOENT);
   EXPECT_EQ(ini.GetValue("S", "K", "d"), "d");
   EXPECT_TRUE(ini.Path().empty());
 }
@@ -90,7 +89,7 @@ TEST(IniFileSave, WritesBackWholeAndOnlyWhenModified) {
   WriteFile(path, original);
   {
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(path.string(), true).ok());
+    ASSERT_TRUE(ini.Load(path.string(), kAccountFileLimit, true).ok());
     EXPECT_TRUE(ini.Save().ok());        // nothing to write
     ini.SetValue("s", "K", "V ; NOTE");  // letter case only: not worth a rewrite
     EXPECT_FALSE(ini.IsModified());
@@ -98,7 +97,7 @@ TEST(IniFileSave, WritesBackWholeAndOnlyWhenModified) {
   EXPECT_EQ(ReadFile(path), original);
 
   CIniFile ini;
-  ASSERT_TRUE(ini.Load(path.string(), false).ok());
+  ASSERT_TRUE(ini.Load(path.string(), kAccountFileLimit, false).ok());
   ini.SetValue("S", "k", "new");
   ini.SetValue("S", "added", "x");
   ini.SetValue("Other", "o", "1");
@@ -112,9 +111,9 @@ TEST(IniFileSave, DestructorSavesWhenAskedAndLoadSavesThePreviousFile) {
   TempDir dir;
   {
     CIniFile ini;
-    ASSERT_TRUE(ini.Load((dir / "one.ini").string(), false).ok());
+    ASSERT_TRUE(ini.Load((dir / "one.ini").string(), kAccountFileLimit, false).ok());
     ini.SetValue("A", "k", "1");
-    ASSERT_TRUE(ini.Load((dir / "two.ini").string(), true).ok());  // one.ini is saved first
+    ASSERT_TRUE(ini.Load((dir / "two.ini").string(), kAccountFileLimit, true).ok());  // one.ini is saved first
     EXPECT_FALSE(ini.IsModified());
     ini.SetValue("B", "k", "2");
   }
@@ -122,7 +121,7 @@ TEST(IniFileSave, DestructorSavesWhenAskedAndLoadSavesThePreviousFile) {
   EXPECT_EQ(ReadFile(dir / "two.ini"), "[B]\nk=2\n");
   {
     CIniFile ini;
-    ASSERT_TRUE(ini.Load((dir / "one.ini").string(), false).ok());
+    ASSERT_TRUE(ini.Load((dir / "one.ini").string(), kAccountFileLimit, false).ok());
     ini.SetValue("A", "k", "changed");
   }
   EXPECT_EQ(ReadFile(dir / "one.ini"), "[A]\nk=1\n");
@@ -131,7 +130,7 @@ TEST(IniFileSave, DestructorSavesWhenAskedAndLoadSavesThePreviousFile) {
 TEST(IniFileSave, FailedSaveIsReportedAndLeavesOldFileAndNoLeftovers) {
   TempDir dir;
   CIniFile ini;
-  ASSERT_TRUE(ini.Load((dir / "a.ini").string(), false).ok());
+  ASSERT_TRUE(ini.Load((dir / "a.ini").string(), kAccountFileLimit, false).ok());
   ini.SetValue("S", "k", "v");
   std::filesystem::remove(dir / "a.ini");
   std::filesystem::create_directory(dir / "a.ini");  // the target cannot be replaced now
