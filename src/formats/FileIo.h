@@ -103,7 +103,8 @@ IoResult ReadAllUpTo(int fd, std::uint64_t limit, std::string& out);
 //    O_NOCTTY: a terminal never becomes ours; O_CLOEXEC);
 //  - the opened file must be a regular file, asked of the descriptor (fstat), so the name cannot be
 //    swapped between the check and the open (a link is followed to what it names; with O_NOFOLLOW
-//    in `flags` a link at the name is refused as not a regular file);
+//    in `flags` a link at the name is refused as not a regular file, and so is a folder opened for
+//    writing or a FIFO without a reader, which the system turns down itself);
 //  - it may not be larger than `limit` bytes (TooLarge).
 // `flags` are the access and any extras (O_RDONLY; O_RDWR | O_CREAT for a lock file; O_WRONLY |
 // O_APPEND | O_CREAT for an appended file, created with `mode`). On success `fd` holds the file,
