@@ -36,7 +36,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tarnwick::CIniFile whole;
   whole.LoadFromText(text);
   tarnwick::CIniFile part;
-  if (!part.LoadSections("/proc/self/fd/" + std::to_string(fd), {std::string(section), " "}).ok()) abort();
+  if (!part.LoadSections("/proc/self/fd/" + std::to_string(fd), tarnwick::kCatalogueFileLimit,
+                         {std::string(section), " "})
+           .ok())
+    abort();
   if (part.GetValue(section, key, "d") != whole.GetValue(section, key, "d")) abort();
   if (part.GetValue(" ", first.substr(0, first.find('=')), "d") !=
       whole.GetValue(" ", first.substr(0, first.find('=')), "d")) {

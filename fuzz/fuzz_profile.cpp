@@ -29,7 +29,7 @@ std::string WorkFolder() {
 
 std::string ReadBack(const std::string& path) {
   std::string text;
-  if (!tarnwick::ReadWholeFile(path, text).ok()) abort();
+  if (!tarnwick::ReadWholeFile(path, tarnwick::kProfileFileLimit, text).ok()) abort();
   return text;
 }
 

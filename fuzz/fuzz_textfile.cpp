@@ -25,7 +25,7 @@ const std::string& ScratchPath() {
 
 void Check(const std::string& bytes, int32_t capacity) {
   tarnwick::CTextFile file(capacity);
-  if (!file.OpenReadOnly(ScratchPath())) abort();
+  if (!file.OpenReadOnly(ScratchPath(), tarnwick::kNoSizeLimit)) abort();
   std::string expected;
   for (const char c : bytes) {
     if (c != '\r' && c != '\n') expected += c;
@@ -44,7 +44,7 @@ void Check(const std::string& bytes, int32_t capacity) {
 
 void CheckWholeLines(const std::string& bytes, int32_t capacity) {
   tarnwick::CTextFile file(capacity);
-  if (!file.OpenReadOnly(ScratchPath())) abort();
+  if (!file.OpenReadOnly(ScratchPath(), tarnwick::kNoSizeLimit)) abort();
   std::string expected;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;

@@ -21,6 +21,32 @@ std::string XmlErrorText(const XmlParseError& error) {
   return {};
 }
 
+std::string SizeLimitText(std::uint64_t bytes) {
+  if (bytes >= kMiB && bytes % kMiB == 0) return std::to_string(bytes / kMiB) + " MiB";
+  if (bytes >= kKiB && bytes % kKiB == 0) return std::to_string(bytes / kKiB) + " KiB";
+  return std::to_string(bytes) + " bytes";
+}
+
+std::string IoResultText(const IoResult& result) {
+  switch (result.refusal) {
+    case IoResult::Refusal::NotRegularFile: return LoadString(IDS_FILE_NOT_REGULAR);
+    case IoResult::Refusal::TooLarge: return FormatString(IDS_FILE_TOO_LARGE, SizeLimitText(result.limit).c_str());
+    case IoResult::Refusal::None: break;
+  }
+  return SystemErrorText(result.sysError);
+}
+
+Status FileStatus(const std::string& path, const IoResult& result) {
+  if (result.ok()) return {};
+  return Status::IoError(path, result.sysError, path + ": " + IoResultText(result));
+}
+
+Status RefusedStoredFile(const std::string& path, std::uint64_t limit) {
+  CFileDescriptor fd;
+  const IoResult opened = OpenStoredFile(path, limit, fd);
+  return opened.refusal == IoResult::Refusal::None ? Status() : FileStatus(path, opened);
+}
+
 void ShowLineCutWarning(UserPrompts& prompts, const CTextFile& file) {
   prompts.ShowMessage(FormatString(IDS_LINE_OVERFLOW, static_cast<unsigned>(file.LineNumber()), file.Capacity()),
                       LoadString(IDS_LINE_OVERFLOW_TITLE));

@@ -1,5 +1,6 @@
 #include "app/ProgramSettings.h"
 
+#include "app/FormatTexts.h"
 #include "formats/FileIo.h"
 #include "formats/FileLock.h"
 #include "formats/PartFile.h"
@@ -25,7 +26,9 @@ void ProgramSettings::ResetSettings() {
 
 Status ProgramSettings::ReadSettings(const std::string& fileName) {
   std::string text;
-  if (const IoResult read = ReadWholeFile(fileName, text); !read.ok()) return Status::IoError(fileName, read.sysError);
+  if (const IoResult read = ReadWholeFile(fileName, kSettingsFileLimit, text); !read.ok()) {
+    return FileStatus(fileName, read);
+  }
   CXmlDocument document;
   document.LoadText(text);
   if (!document.FindElement(kRoot)) return {};

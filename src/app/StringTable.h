@@ -298,6 +298,11 @@ enum StringId : unsigned {
   IDS_FTP_NAME_TOO_LONG = 63200,        // session refusal: the longest name
   IDS_SFTP_LISTING_CHANGED = 63201,     // listing failure
   IDS_SFTP_LISTING_UNREADABLE = 63202,  // listing failure
+
+  // Stored files the reading rule turns down (63170-63199).
+  IDS_FILE_NOT_REGULAR = 63170,  // reason
+  IDS_FILE_TOO_LARGE = 63171,    // reason: the limit ("8 MiB")
+  IDS_FILE_CANNOT_TELL = 63172,  // a status line that could not be worked out: the reason
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

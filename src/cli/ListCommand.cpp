@@ -49,12 +49,13 @@ int RunList(const std::vector<std::string>& args) {
   ConsolePrompts prompts(stderr);
   SystemClock clock;
   CProfileCatalogue catalogue(prompts, clock);
-  // Profiles that cannot be read are named; the others are still listed.
-  if (const Status loaded = catalogue.LoadCatalogue(); !loaded.ok()) prompts.ShowMessage(loaded.ToString());
+  // Files that cannot be read are named and the exit code says so; the other profiles are still listed.
+  const Status loaded = catalogue.LoadCatalogue();
+  if (!loaded.ok()) prompts.ShowMessage(loaded.ToString());
   PrintTable(ProfileList::Quick, catalogue.Rows(ProfileList::Quick));
   std::printf("\n");
   PrintTable(ProfileList::Scheduled, catalogue.Rows(ProfileList::Scheduled));
-  return kExitOk;
+  return loaded.ok() ? kExitOk : kExitFailed;
 }
 
 const CliCommandRegistration registration({"list", "", "list the quick-launch and scheduled profiles", RunList});

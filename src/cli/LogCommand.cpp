@@ -2,8 +2,10 @@
 // rows of this month, or with --last those of the last run, and where that run ended.
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "app/FormatTexts.h"
 #include "cli/CliCommand.h"
 #include "cli/ConsoleReporter.h"
 #include "log/RunLogFile.h"
@@ -24,10 +26,16 @@ int ShowLog(const std::vector<std::string>& args) {
     return kExitFailed;
   }
   std::vector<LogRow> rows;
+  Status unreadable;
   if (lastOnly) {
-    rows = CRunLogFile::FindLastRun(folder).rows;
-  } else if (!ReadLogFile(files.back().string(), rows)) {
-    std::fprintf(stderr, "tarnwick-cli: cannot read %s\n", files.back().c_str());
+    LastRun last = CRunLogFile::FindLastRun(folder);
+    rows = std::move(last.rows);
+    unreadable = last.unreadable;
+  } else if (const IoResult read = ReadLogFile(files.back().string(), rows); !read.ok()) {
+    unreadable = FileStatus(files.back().string(), read);
+  }
+  if (!unreadable.ok()) {
+    std::fprintf(stderr, "tarnwick-cli: cannot read the run history: %s\n", unreadable.ToString().c_str());
     return kExitFailed;
   }
   for (const LogRow& row : rows) std::fputs(ConsoleRowText(row).c_str(), stdout);

@@ -93,7 +93,10 @@ int RunMonitor(const std::vector<std::string>& args) {
           std::fprintf(stderr, "tarnwick-cli: %s\n",
                        FormatString(IDS_STOP_REQUESTS_UNREACHABLE, unreachable.ToString().c_str()).c_str());
         }
-        monitor.ReadRunMissedSetting();
+        // A settings file that cannot be read is named; the monitor goes on with the defaults.
+        if (const Status settings = monitor.ReadRunMissedSetting(); !settings.ok()) {
+          session.prompts.ShowMessage(settings.ToString());
+        }
         folderStamp = ProfileFolderStamp();
         reload();
         std::fprintf(stderr, "tarnwick-cli: monitoring %zu scheduled profile(s) in %s; Ctrl-C ends\n",

@@ -15,7 +15,8 @@ int ReadSavedProfile(const std::string& name, Profile& profile, ConsolePrompts& 
   // Looked up without creating anything: a run never changes the program folder.
   const std::string path = ProfileFileOf(name);
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(path, ec)) {
+  // Whatever is there is read, so that a FIFO or device in its place is named as such.
+  if (!std::filesystem::exists(path, ec)) {
     prompts.ShowMessage("no profile named \"" + name + "\" (" + path + ")");
     return kExitCannotStart;
   }

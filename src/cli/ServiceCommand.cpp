@@ -13,6 +13,7 @@
 #include "app/ChildProcess.h"
 #include "app/ControlCharacters.h"
 #include "app/ProgramFolder.h"
+#include "app/StringTable.h"
 #include "cli/CliCommand.h"
 #include "cli/MonitorUnitTemplate.h"
 #include "engine/SchedulerLock.h"
@@ -172,15 +173,20 @@ int ShowStatus() {
   if (Systemctl({"is-active", kUnitName}, &state) == 127) state = "unknown (no systemctl)";
   while (!state.empty() && (state.back() == '\n' || state.back() == '\r')) state.pop_back();
   std::printf("Service:   %s\n", state.empty() ? "unknown (no systemd user instance)" : state.c_str());
-  const auto holder = CSchedulerLock::ReadHolder(CSchedulerLock::DefaultPath());
+  Status lockUnreadable;
+  const auto holder = CSchedulerLock::ReadHolder(CSchedulerLock::DefaultPath(), &lockUnreadable);
   // The lock file's lines are whatever its holder wrote: escaped, like log rows, for the terminal.
-  std::printf("Schedules: %s\n",
-              holder ? ("run by " + EscapeControlCharacters(holder->text)).c_str() : "run by nobody now");
+  std::printf("Schedules: %s\n", !lockUnreadable.ok()
+                                     ? FormatString(IDS_FILE_CANNOT_TELL, lockUnreadable.ToString().c_str()).c_str()
+                                 : holder ? ("run by " + EscapeControlCharacters(holder->text)).c_str()
+                                          : "run by nobody now");
   if (holder && !holder->running.empty()) {
     std::printf("Running:   %s (tarnwick-cli stop stops it)\n", EscapeControlCharacters(holder->running).c_str());
   }
   const LastRun last = CRunLogFile::FindLastRun(CRunLogFile::DefaultFolder());
-  if (last.rows.empty()) {
+  if (!last.unreadable.ok()) {
+    std::printf("Last run:  %s\n", FormatString(IDS_FILE_CANNOT_TELL, last.unreadable.ToString().c_str()).c_str());
+  } else if (last.rows.empty()) {
     std::printf("Last run:  none in the service's history\n");
   } else {
     const char* result = !last.outcome.ended && !last.outcome.stopped ? "still running or cut off"
@@ -192,7 +198,8 @@ int ShowStatus() {
                 result);
   }
   PrintLingerHint();
-  return kExitOk;
+  // Printed all the same; a file that could not be read makes the answer incomplete.
+  return lockUnreadable.ok() && last.unreadable.ok() ? kExitOk : kExitFailed;
 }
 
 int RunService(const std::vector<std::string>& args) {

@@ -71,7 +71,11 @@ Status CBackupController::StartJob(const Profile& profile) {
 
 CBackupController::StartResult CBackupController::RunNow(const Profile& profile) {
   LogTaskStart(profile.name);
-  catalogue_.StampLastRun(profile.name);
+  // The run goes ahead without its stamp; the user is told why the time will not show.
+  if (const Status stamped = catalogue_.StampLastRun(profile.name);
+      !stamped.ok() && stamped.code() == StatusCode::IoError) {
+    prompts_.ShowMessage(stamped.ToString());
+  }
   return MakeJob(profile);
 }
 

@@ -50,6 +50,9 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
     // on it, not retry.
     if (connection->Session().TlsProblem().kind != FtpTlsFailure::None) {
       log.LogActionText(LOG_CONNECTFAILED, result.message());
+    } else if (result.code() == StatusCode::IoError) {
+      // A file the connection needs (the trusted certificates, known_hosts, the key) is unusable.
+      log.LogActionText(LOG_CONNECTFAILED, result.ToString());
     } else {
       log.LogAction(LOG_CONNECTFAILED, IDS_FAILED_TO_CONNECT);
     }

@@ -1,5 +1,6 @@
 #include "engine/ScheduleMonitor.h"
 
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
 
@@ -23,9 +24,11 @@ std::time_t FirstSecondToTick(std::time_t last, std::time_t now) {
   return last + 1;
 }
 
-void CScheduleMonitor::ReadRunMissedSetting() {
+Status CScheduleMonitor::ReadRunMissedSetting() {
   ProgramSettings settings;
-  if (settings.ReadSettings(SettingsFilePath().string()).ok()) runMissed_ = settings.runMissed();
+  Status read = settings.ReadSettings(SettingsFilePath().string());
+  if (read.ok()) runMissed_ = settings.runMissed();
+  return read.sysError() == ENOENT ? Status() : read;
 }
 
 bool CScheduleMonitor::OnTick(std::time_t now) {

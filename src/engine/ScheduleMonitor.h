@@ -32,8 +32,9 @@ class CScheduleMonitor {
   bool RunMissed() const { return runMissed_; }
   void SetRunMissed(bool on) { runMissed_ = on; }
   // Takes runMissed from the settings file (SettingsFilePath(): "config.xml" in the current folder,
-  // or in the data folder of an installed program); unchanged when it cannot be read.
-  void ReadRunMissedSetting();
+  // or in the data folder of an installed program); unchanged when it cannot be read. Ok, also for
+  // a missing file (the defaults hold); otherwise why the file could not be read.
+  Status ReadRunMissedSetting();
 
   // One tick at `now`: walks the catalogue's schedule table and launches the first due entry (an
   // entry whose next run is this very second, or already past with runMissed on, that has not run

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/ControlCharacters.h"
+#include "app/FormatTexts.h"
 #include "app/ProgramFolder.h"
 #include "app/StringTable.h"
 
@@ -40,9 +41,9 @@ bool CSchedulerLock::TryAcquire() {
   if (held_) return true;
   if (!fd_.valid()) {
     // O_NOFOLLOW: a link planted at the lock's name must not make us create or truncate its target.
-    fd_ = CFileDescriptor(::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600));
-    if (!fd_.valid()) {
-      error_ = Status::IoError(path_.string(), errno);
+    if (const IoResult opened = OpenStoredFile(path_.string(), kLockFileLimit, fd_, O_RDWR | O_CREAT | O_NOFOLLOW);
+        !opened.ok()) {
+      error_ = FileStatus(path_.string(), opened);
       return false;
     }
     error_ = {};
@@ -92,13 +93,18 @@ std::optional<std::string> CSchedulerLock::CurrentHolder(const std::filesystem::
   return std::move(holder->text);
 }
 
-std::optional<CSchedulerLock::Holder> CSchedulerLock::ReadHolder(const std::filesystem::path& lockFile) {
-  const CFileDescriptor fd(::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY));
-  if (!fd.valid()) return std::nullopt;
+std::optional<CSchedulerLock::Holder> CSchedulerLock::ReadHolder(const std::filesystem::path& lockFile,
+                                                                 Status* unreadable) {
+  CFileDescriptor fd;
+  if (const IoResult opened = OpenStoredFile(lockFile.string(), kLockFileLimit, fd, O_RDONLY | O_NOFOLLOW);
+      !opened.ok()) {
+    if (unreadable != nullptr && opened.sysError != ENOENT) *unreadable = FileStatus(lockFile.string(), opened);
+    return std::nullopt;
+  }
   // A shared lock is only refused while someone holds the exclusive one; it goes with the descriptor.
   if (LockOnce(fd.get(), LOCK_SH) == 0) return std::nullopt;
   std::string text;
-  (void)ReadAll(fd.get(), text);
+  (void)ReadAllUpTo(fd.get(), kLockFileLimit, text);
   Holder holder;
   const std::size_t first = text.find('\n');
   holder.text = text.substr(0, first);

@@ -48,7 +48,8 @@ class CSchedulerLock {
 
   // Takes the lock when nobody holds it, without waiting. True when this object holds it now (at
   // once when it held it already). False while another process or object holds it, or when the
-  // lock file cannot be opened or created (error() tells why): then nobody here launches.
+  // lock file cannot be opened or created, or is not a regular file of at most kLockFileLimit bytes
+  // (error() tells why): then nobody here launches.
   bool TryAcquire();
   bool Held() const { return held_; }
   // While held from now on, stop requests are answered with `onStop` (called on the socket's
@@ -65,8 +66,10 @@ class CSchedulerLock {
   // The text the holder of `lockFile` wrote (empty for a moment after it took the lock); nullopt
   // when nobody holds the lock.
   static std::optional<std::string> CurrentHolder(const std::filesystem::path& lockFile);
-  // All the holder wrote; nullopt when nobody holds the lock.
-  static std::optional<Holder> ReadHolder(const std::filesystem::path& lockFile);
+  // All the holder wrote; nullopt when nobody holds the lock, and also when the lock file is there
+  // but cannot be read or is turned down by the reading rule (formats/FileIo.h): then, when
+  // `unreadable` is given, it says why.
+  static std::optional<Holder> ReadHolder(const std::filesystem::path& lockFile, Status* unreadable = nullptr);
 
   // The socket the holder of `lockFile` answers stop requests on.
   static std::filesystem::path SocketPathOf(const std::filesystem::path& lockFile);

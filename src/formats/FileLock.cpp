@@ -11,23 +11,22 @@ namespace tarnwick {
 namespace {
 
 // Opens the lock file, creating it. A lock file that someone else created and we may not write is
-// still good for locking: flock needs no write access.
-int OpenLockFile(const std::string& lockPath) {
+// still good for locking: flock needs no write access. Under the reading rule (FileIo.h), so a
+// FIFO or device at the name is refused rather than waited on.
+IoResult OpenLockFile(const std::string& lockPath, CFileDescriptor& fd) {
   // O_NOFOLLOW: a link planted at the lock file's name must not make us create its target.
-  const int flags = O_CLOEXEC | O_NOFOLLOW | O_NOCTTY;
-  const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | flags, 0600);
-  if (fd >= 0 || errno != EACCES) return fd;
-  return ::open(lockPath.c_str(), O_RDONLY | flags);
+  const IoResult opened = OpenStoredFile(lockPath, kLockFileLimit, fd, O_RDWR | O_CREAT | O_NOFOLLOW);
+  if (opened.sysError != EACCES) return opened;
+  return OpenStoredFile(lockPath, kLockFileLimit, fd, O_RDONLY | O_NOFOLLOW);
 }
 
 }  // namespace
 
 std::string CFileLock::LockPathOf(const std::string& path) { return path + ".lock"; }
 
-CFileLock::CFileLock(const std::string& path, std::chrono::milliseconds patience)
-    : fd_(OpenLockFile(LockPathOf(path))) {
-  if (!fd_.valid()) {
-    error_ = errno;
+CFileLock::CFileLock(const std::string& path, std::chrono::milliseconds patience) {
+  if (const IoResult opened = OpenLockFile(LockPathOf(path), fd_); !opened.ok()) {
+    error_ = opened.sysError;
     return;
   }
   // Polled rather than blocking, so a stuck holder costs a bounded wait. The pause grows from

@@ -26,7 +26,8 @@ class CFileLock {
 
   // Takes the lock of `path`, waiting while another process (or another CFileLock of this process)
   // holds it. Held() tells whether it was got; when not, error() holds errno (EWOULDBLOCK after
-  // `patience`, or why the lock file could not be opened or created; it is created 0600). The
+  // `patience`, or why the lock file could not be opened or created; it is created 0600; EINVAL
+  // for a lock file that is not a regular file, EFBIG for one over kLockFileLimit). The
   // caller then goes on without the lock: a folder where the lock file cannot be made is one where
   // the guarded file cannot be replaced either.
   explicit CFileLock(const std::string& path, std::chrono::milliseconds patience = kDefaultPatience);

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 #include <unordered_set>
 #include <utility>
@@ -36,6 +37,14 @@ std::string FoldedCase(std::string_view text) {
   return folded;
 }
 
+// Whether the folder `path` lies in exists: a file missing there is one Save can make.
+bool FolderExists(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  struct stat info {};
+  return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
 std::string_view TrimRight(std::string_view line) {
   constexpr std::string_view kWhitespace = " \t\r\n\v\f";
   const size_t last = line.find_last_not_of(kWhitespace);
@@ -49,30 +58,32 @@ CIniFile::~CIniFile() {
   Clear();
 }
 
-IoResult CIniFile::Load(const std::string& path, bool saveOnClose) {
+IoResult CIniFile::Load(const std::string& path, std::uint64_t limit, bool saveOnClose) {
   if (!sections_.empty()) {
     Save();
     Clear();
   }
+  std::string text;
+  if (const IoResult read = ReadWholeFile(path, limit, text);
+      !read.ok() && !(read.sysError == ENOENT && FolderExists(path))) {
+    return read;
+  }
   sections_.push_back({kLeadingSection, {}, {}});
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kFileMode);
-  if (fd < 0) return IoResult::FromErrno();
   path_ = path;
   saveOnClose_ = saveOnClose;
-  std::string text;
-  ReadAll(fd, text);  // a read error ends the reading; what was read counts
-  ::close(fd);
   Parse(text);
   return {};
 }
 
-IoResult CIniFile::LoadForUpdate(const std::string& path) {
+IoResult CIniFile::LoadForUpdate(const std::string& path, std::uint64_t limit) {
   if (!sections_.empty()) {
     Save();
     Clear();
   }
   lock_.emplace(path);
-  return Load(path, false);
+  IoResult loaded = Load(path, limit, false);
+  if (!loaded.ok()) lock_.reset();
+  return loaded;
 }
 
 void CIniFile::LoadFromText(std::string_view text) {
@@ -111,7 +122,8 @@ void CIniFile::AddLine(std::string_view line, const Keep& keep) {
   section.values.emplace_back(equals == std::string_view::npos ? std::string_view() : line.substr(equals + 1));
 }
 
-IoResult CIniFile::LoadSections(const std::string& path, const std::vector<std::string>& sections) {
+IoResult CIniFile::LoadSections(const std::string& path, std::uint64_t limit,
+                                const std::vector<std::string>& sections) {
   constexpr std::size_t kPiece = std::size_t{64} * 1024;
   constexpr std::size_t kLongestLine = 1 << 20;
   if (!sections_.empty()) {
@@ -124,18 +136,27 @@ IoResult CIniFile::LoadSections(const std::string& path, const std::vector<std::
   sections_.push_back({kLeadingSection, {}, {}});
   keeping_ = keep(kLeadingSection);
 
-  // O_NONBLOCK: a named pipe put in its place must not hold the open; it is refused below.
-  CFileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, kFileMode));
-  if (!fd.valid()) return IoResult::FromErrno();
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) return IoResult::FromErrno();
-  if (!S_ISREG(st.st_mode)) return IoResult{EINVAL};
+  // Only reads: a missing file is an empty one and is not made here.
+  CFileDescriptor fd;
+  if (const IoResult opened = OpenStoredFile(path, limit, fd); !opened.ok()) {
+    if (opened.sysError == ENOENT && FolderExists(path)) {
+      keeping_ = true;
+      return {};
+    }
+    return opened;
+  }
   std::string pending;  // the start of a line whose end is not read yet
   auto piece = std::make_unique<char[]>(kPiece);
   bool overlong = false;  // inside a line that is being dropped
   for (;;) {
     const ssize_t got = ReadFull(fd.get(), piece.get(), kPiece);
-    if (got <= 0) break;  // a read error ends the reading, as for Load
+    if (got < 0) {  // a part is never taken for the whole
+      const IoResult failed = IoResult::FromErrno();
+      Clear();
+      keeping_ = true;
+      return failed;
+    }
+    if (got == 0) break;
     std::string_view text(piece.get(), static_cast<std::size_t>(got));
     for (size_t end = text.find('\n'); end != std::string_view::npos; end = text.find('\n')) {
       if (!overlong) {

@@ -28,18 +28,20 @@ class CIniFile {
   CIniFile(const CIniFile&) = delete;
   CIniFile& operator=(const CIniFile&) = delete;
 
-  // Reads the file, creating it empty when it does not exist (never truncating it). Fails only
-  // when it cannot be opened for reading and writing (the object then holds no file); a read error
-  // after the open ends the reading, and what was read counts. A file loaded before is saved and
-  // cleared first. Every file this class creates is readable and writable by its owner only (the
-  // account files hold passwords).
-  IoResult Load(const std::string& path, bool saveOnClose);
+  // Reads the file under the reading rule (formats/FileIo.h, OpenStoredFile: never blocks, takes
+  // only a regular file of at most `limit` bytes). A missing file reads as empty and is not
+  // created: only Save writes it, readable and writable by its owner only (the account files hold
+  // passwords). Fails, and the object then holds no file, when the file cannot be opened for
+  // reading or is refused by the rule, when it is missing from a folder that is missing too, and
+  // on a read error after the open (a part of the file is never taken for all of it: a Save would
+  // lose the rest). A file loaded before is saved and cleared first.
+  IoResult Load(const std::string& path, std::uint64_t limit, bool saveOnClose);
 
   // Load for a read-modify-write: takes the lock beside the file first (formats/FileLock.h) and
   // holds it until Clear, ReleaseLock or the end of this object, so another process's change made
   // between this load and the Save is not lost. Without the lock (it could not be made or was held
   // too long) it loads all the same.
-  IoResult LoadForUpdate(const std::string& path);
+  IoResult LoadForUpdate(const std::string& path, std::uint64_t limit);
   // Lets go of the lock of LoadForUpdate; the contents stay.
   void ReleaseLock() { lock_.reset(); }
 
@@ -48,10 +50,11 @@ class CIniFile {
 
   // Reads the file a piece at a time and keeps only the sections named in `sections` (letter case
   // aside; the unnamed leading section only when kLeadingSection is named), so a reader that needs
-  // a few sections of a huge file holds only those. Creates the file empty when missing, as Load
-  // does; fails when it cannot be opened or is not a regular file. A line longer than 1 MiB is
+  // a few sections of a huge file holds only those. Opens by the stored-file rule with `limit`; a
+  // missing file in an existing folder reads as empty and is not made; fails when the file cannot be
+  // opened, is refused or fails while read (nothing is kept then). A line longer than 1 MiB is
   // dropped. No path is kept: Save writes nothing.
-  IoResult LoadSections(const std::string& path, const std::vector<std::string>& sections);
+  IoResult LoadSections(const std::string& path, std::uint64_t limit, const std::vector<std::string>& sections);
 
   // The value of `key` in `section` (the last of equal keys; cut at its last ';'), or the default.
   std::string GetValue(std::string_view section, std::string_view key, std::string_view defaultValue = {}) const;

@@ -1,10 +1,11 @@
 #include "formats/TextFile.h"
 
-#include <cerrno>
 #include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <limits>
 #include <system_error>
-#include <unistd.h>
 
 #include "formats/FileIo.h"
 
@@ -25,19 +26,25 @@ CTextFile::~CTextFile() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool CTextFile::OpenWith(const std::string& path, int flags) {
+IoResult CTextFile::OpenWith(const std::string& path, int flags, std::uint64_t limit) {
   Close();
-  fd_ = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
-  return fd_ >= 0;
+  CFileDescriptor fd;
+  const IoResult opened = OpenStoredFile(path, limit, fd, flags, 0666);
+  fd_ = fd.release();
+  limit_ = limit;
+  return opened;
 }
 
-bool CTextFile::Open(const std::string& path) { return OpenWith(path, O_RDWR | O_CREAT); }
+bool CTextFile::Open(const std::string& path) { return OpenWith(path, O_RDWR | O_CREAT, kNoSizeLimit).ok(); }
 
-bool CTextFile::OpenReadOnly(const std::string& path) { return OpenWith(path, O_RDONLY); }
+IoResult CTextFile::OpenReadOnly(const std::string& path, std::uint64_t limit) {
+  return OpenWith(path, O_RDONLY, limit);
+}
 
 void CTextFile::ResetCounters() {
   filled_ = 0;
   position_ = 0;
+  taken_ = 0;
   lineNumber_ = 0;
   lineWasCut_ = false;
   afterCr_ = false;
@@ -66,6 +73,8 @@ bool CTextFile::Refill() {
     const ssize_t got = ::read(fd_, buffer_.data(), buffer_.size());
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) ThrowError(errno, "read");
+    taken_ += static_cast<std::uint64_t>(got);
+    if (taken_ > limit_) ThrowError(EFBIG, "read past the size limit");
     filled_ = static_cast<int32_t>(got);
     return got > 0;
   }

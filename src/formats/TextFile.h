@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/FileIo.h"
+
 namespace tarnwick {
 
 class CTextFile {
@@ -24,10 +26,14 @@ class CTextFile {
   CTextFile(const CTextFile&) = delete;
   CTextFile& operator=(const CTextFile&) = delete;
 
-  // Opens for reading and writing, creating the file when missing, never truncating it.
+  // Opens for reading and writing, creating the file when missing, never truncating it. Like
+  // every open here it follows the reading rule of formats/FileIo.h (OpenStoredFile): it never
+  // blocks and takes only a regular file.
   bool Open(const std::string& path);
-  // Opens an existing file for reading only (a log may be read from a read-only place).
-  bool OpenReadOnly(const std::string& path);
+  // Opens an existing file for reading only (a log may be read from a read-only place), a regular
+  // file of at most `limit` bytes (formats/FileIo.h). Reading past `limit` (the file grew) throws
+  // std::system_error with EFBIG.
+  IoResult OpenReadOnly(const std::string& path, std::uint64_t limit);
 
   // Back to the start of the file; counters 0.
   void Rewind();
@@ -59,7 +65,7 @@ class CTextFile {
   bool LineWasCut() const { return lineWasCut_; }
 
  private:
-  bool OpenWith(const std::string& path, int flags);
+  IoResult OpenWith(const std::string& path, int flags, std::uint64_t limit);
   void RequireOpen() const;
   bool Refill();
   void ResetCounters();
@@ -68,6 +74,8 @@ class CTextFile {
   int fd_ = -1;
   std::vector<char> buffer_;
   int32_t capacity_ = kDefaultCapacity;
+  std::uint64_t limit_ = kNoSizeLimit;
+  std::uint64_t taken_ = 0;  // bytes read since the open or the last rewind
   int32_t filled_ = 0;
   int32_t position_ = 0;
   int32_t lineNumber_ = 0;

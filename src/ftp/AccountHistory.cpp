@@ -3,6 +3,7 @@
 #include <cctype>
 #include <string_view>
 
+#include "app/FormatTexts.h"
 #include "app/ProgramFolder.h"
 #include "app/StringTable.h"
 #include "formats/IniFile.h"
@@ -25,12 +26,15 @@ constexpr const char* kKeyKeyFile = "KEYFILE";
 
 enum class Access { Read, Update };
 
-// Opens the account file (created empty when missing). For an update it is read under its lock,
-// held until `ini` goes, so two dialogs storing accounts at once keep both.
+// Reads the account file (a missing one is empty; only a store creates it). For an update it is
+// read under its lock, held until `ini` goes, so two dialogs storing accounts at once keep both.
 Status OpenAccountFile(CIniFile& ini, const char* name, const std::string& accountFile, Access access) {
   const std::string path = accountFile.empty() ? PathBesideProgram(name).string() : accountFile;
-  const IoResult opened = access == Access::Update ? ini.LoadForUpdate(path) : ini.Load(path, false);
+  const IoResult opened =
+      access == Access::Update ? ini.LoadForUpdate(path, kAccountFileLimit) : ini.Load(path, kAccountFileLimit, false);
   if (opened.ok()) return {};
+  // The old words fit what the system refused; a file the reading rule turned down says why.
+  if (opened.refusal != IoResult::Refusal::None) return FileStatus(path, opened);
   return Status::IoError(path, opened.sysError, FormatString(IDS_CANNOT_OPEN_ACCOUNT_FILE, path.c_str()));
 }
 

@@ -1,5 +1,6 @@
 #include "ftp/CertificateTrust.h"
 
+#include "app/FormatTexts.h"
 #include "app/ProgramFolder.h"
 #include "formats/IniFile.h"
 #include "ftp/IniValue.h"
@@ -18,9 +19,13 @@ std::string SectionOf(const std::string& host, int port) { return host + ":" + s
 
 }  // namespace
 
-std::string TrustedCertificate(const std::string& host, int port, const std::string& trustFile) {
+std::string TrustedCertificate(const std::string& host, int port, const std::string& trustFile, Status* unreadable) {
   CIniFile ini;
-  if (!ini.Load(TrustPath(trustFile), false).ok()) return {};
+  const std::string path = TrustPath(trustFile);
+  if (const IoResult opened = ini.Load(path, kAccountFileLimit, false); !opened.ok()) {
+    if (unreadable != nullptr) *unreadable = FileStatus(path, opened);
+    return {};
+  }
   return ini.GetValue(SectionOf(host, port), kKeySha256);
 }
 
@@ -29,7 +34,7 @@ Status TrustCertificate(const std::string& host, int port, const std::string& sh
   if (!IsUsableIniSection(host) || sha256.empty()) return Status::InvalidArgument({}, section);
   CIniFile ini;
   const std::string path = TrustPath(trustFile);
-  if (const IoResult opened = ini.LoadForUpdate(path); !opened.ok()) return Status::IoError(path, opened.sysError);
+  if (const IoResult opened = ini.LoadForUpdate(path, kAccountFileLimit); !opened.ok()) return FileStatus(path, opened);
   SetExactIniValue(ini, section, kKeySha256, sha256);
   const IoResult saved = ini.Save();
   return saved.ok() ? Status() : Status::IoError(path, saved.sysError);

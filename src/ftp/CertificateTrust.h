@@ -12,9 +12,12 @@ namespace tarnwick {
 
 inline constexpr const char* kTrustedCertificateFile = "ftpcerts.ini";
 
-// The fingerprint trusted for host and port (0 stands for 21), or "" when none is (or the file
-// cannot be read). `trustFile` empty: the file beside the program.
-std::string TrustedCertificate(const std::string& host, int port, const std::string& trustFile = {});
+// The fingerprint trusted for host and port (0 stands for 21), or "" when none is. A file that is
+// there but cannot be read (or is not a regular file, or is over its size limit) trusts nothing
+// and, when `unreadable` is given, is reported there (a missing file is no failure). `trustFile`
+// empty: the file beside the program.
+std::string TrustedCertificate(const std::string& host, int port, const std::string& trustFile = {},
+                               Status* unreadable = nullptr);
 
 // Records `sha256` as trusted for host and port, replacing an earlier trust of that host and port.
 Status TrustCertificate(const std::string& host, int port, const std::string& sha256,

@@ -18,6 +18,7 @@
 #include <optional>
 
 #include "app/ControlCharacters.h"
+#include "app/FormatTexts.h"
 #include "app/StringTable.h"
 #include "app/Wildcard.h"
 #include "ftp/CertificateTrust.h"
@@ -836,8 +837,16 @@ Status CFtpSession::Connect(const FtpConnectParams& params) {
     if (const char* caFile = std::getenv("TARNWICK_CA_FILE")) s.params.caFile = caFile;
   }
   if (s.params.sftp && s.params.knownHostsFile.empty()) s.params.knownHostsFile = DefaultKnownHostsFile();
-  s.trusted =
-      params.tls && !params.sftp ? TrustedCertificate(params.host, params.port, params.trustFile) : std::string();
+  // The files the TLS and SSH layers read, under the reading rule first: a FIFO or device there
+  // would hang the connect, a huge file fill the memory.
+  Status unreadable;
+  s.trusted = params.tls && !params.sftp ? TrustedCertificate(params.host, params.port, params.trustFile, &unreadable)
+                                         : std::string();
+  if (s.params.sftp) unreadable = RefusedStoredFile(s.params.knownHostsFile, kKnownHostsLimit);
+  if (s.params.sftp && unreadable.ok() && !s.params.keyFile.empty()) {
+    unreadable = RefusedStoredFile(s.params.keyFile, kKeyFileLimit);
+  }
+  if (!unreadable.ok()) return unreadable;
   s.cwd.clear();
   s.hasCwd = false;
   s.mlsd = false;

@@ -1,12 +1,13 @@
 #include "ftp/IniHistoryStore.h"
 
+#include "app/FormatTexts.h"
 #include "ftp/IniValue.h"
 
 namespace tarnwick {
 
 IniHistoryStore::IniHistoryStore(const std::string& path) : path_(path) {
-  if (const IoResult opened = ini_.Load(path, false); !opened.ok())
-    openStatus_ = Status::IoError(path, opened.sysError);
+  if (const IoResult opened = ini_.Load(path, kAccountFileLimit, false); !opened.ok())
+    openStatus_ = FileStatus(path, opened);
 }
 
 std::optional<std::string> IniHistoryStore::GetString(const std::string& section, const std::string& key) {
@@ -32,7 +33,9 @@ Status IniHistoryStore::Update(const std::function<void()>& change) {
   // Read again under the file's lock: another process may have changed it since it was read, and
   // writing back what this one held would undo that.
   ini_.Clear();
-  if (const IoResult opened = ini_.LoadForUpdate(path_); !opened.ok()) return Status::IoError(path_, opened.sysError);
+  if (const IoResult opened = ini_.LoadForUpdate(path_, kAccountFileLimit); !opened.ok()) {
+    return FileStatus(path_, opened);
+  }
   change();
   const IoResult saved = ini_.Save();
   ini_.ReleaseLock();

@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "app/FormatTexts.h"
 #include "app/ProgramFolder.h"
+#include "formats/FileIo.h"
 
 namespace tarnwick {
 
@@ -55,14 +57,17 @@ Status AddKnownHost(const std::string& file, const std::string& line) {
     if (error) return Status::IoError(folder.string(), error.value());
     chmod(folder.c_str(), 0700);
   }
-  const int fd = open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) return Status::IoError(file, errno);
+  // Under the reading rule (formats/FileIo.h): a FIFO or device at the name is refused, not waited on.
+  CFileDescriptor appended;
+  const IoResult opened = OpenStoredFile(file, kNoSizeLimit, appended, O_WRONLY | O_APPEND | O_CREAT);
+  if (!opened.ok()) return FileStatus(file, opened);
+  const int fd = appended.release();
   // A file whose last line has no line break must not glue the new key onto it.
   std::string text = line + "\n";
   struct stat info {};
   if (fstat(fd, &info) == 0 && info.st_size > 0) {
     char last = '\n';
-    const int reader = open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    const int reader = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (reader >= 0) {
       if (pread(reader, &last, 1, info.st_size - 1) != 1) last = '\n';
       close(reader);

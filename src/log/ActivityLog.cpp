@@ -1,10 +1,13 @@
 #include "log/ActivityLog.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 #include <exception>
 #include <sys/stat.h>
+#include <system_error>
 
+#include "app/FormatTexts.h"
 #include "app/StringTable.h"
 #include "formats/PartFile.h"
 #include "formats/TextFile.h"
@@ -52,25 +55,29 @@ std::string LogFileText(const std::vector<LogRow>& rows) {
   return text;
 }
 
-bool ReadLogFile(const std::string& path, std::vector<LogRow>& rows) {
+IoResult ReadLogFile(const std::string& path, std::vector<LogRow>& rows) {
   // Opened read-only: a log may lie where it cannot be written, and looking for one must not
   // create it. Older files, which never held an empty line, read the same.
   std::vector<std::string> lines;
   try {
     CTextFile file;
-    if (!file.OpenReadOnly(path)) return false;
+    if (IoResult opened = file.OpenReadOnly(path, kLogFileLimit); !opened.ok()) return opened;
     std::string line;
     while (file.ReadWholeLine(line)) lines.push_back(line);
     file.Close();
+  } catch (const std::system_error& error) {
+    // EFBIG: the file grew past the limit while it was read (the run history is appended to).
+    if (error.code().value() == EFBIG) return IoResult::TooLarge(kLogFileLimit);
+    return {error.code().value() != 0 ? error.code().value() : EIO};
   } catch (const std::exception&) {
-    return false;
+    return {EIO};
   }
   for (std::size_t i = 0; i < lines.size(); i += 3) {
     LogRow row;  // a final group of one or two lines leaves the other columns empty
     for (std::size_t c = 0; c < 3 && i + c < lines.size(); ++c) row[c] = std::move(lines[i + c]);
     rows.push_back(std::move(row));
   }
-  return true;
+  return {};
 }
 
 void RunOutcome::Note(const LogRow& row) {
@@ -191,8 +198,8 @@ bool CActivityLog::Load(const std::string& path, UserPrompts& prompts) {
   }
   std::vector<LogRow> loaded;
   // The whole file is read before the list changes, so a read error leaves the list as it was.
-  if (!ReadLogFile(path, loaded)) {
-    prompts.ShowMessage(FormatString(IDS_LOG_OPEN_FAILED, path.c_str()));
+  if (const IoResult read = ReadLogFile(path, loaded); !read.ok()) {
+    prompts.ShowMessage(FormatString(IDS_LOG_OPEN_FAILED, path.c_str()) + "\n" + IoResultText(read) + ".");
     return false;
   }
   if (loaded.empty()) return true;

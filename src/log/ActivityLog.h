@@ -14,6 +14,7 @@
 #include "app/Clock.h"
 #include "app/Mutex.h"
 #include "app/UserPrompts.h"
+#include "formats/FileIo.h"
 
 namespace tarnwick {
 
@@ -43,8 +44,10 @@ using LogRow = std::array<std::string, 3>;  // time, keyword, description
 std::string LogFileText(const std::vector<LogRow>& rows);
 
 // Appends the rows of the log file at `path` to `rows` (a final group of one or two lines leaves
-// the other columns empty); false, and `rows` untouched, when it cannot be opened or read.
-bool ReadLogFile(const std::string& path, std::vector<LogRow>& rows);
+// the other columns empty). The file is read under the reading rule with the log files' limit
+// (formats/FileIo.h: kLogFileLimit); a failure, with `rows` untouched, when it cannot be opened or
+// read or is turned down.
+IoResult ReadLogFile(const std::string& path, std::vector<LogRow>& rows);
 
 // How a run ended, as its log rows say.
 struct RunOutcome {

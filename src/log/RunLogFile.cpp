@@ -9,6 +9,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/FormatTexts.h"
 #include "app/ProgramFolder.h"
 #include "app/StringTable.h"
 #include "formats/FileIo.h"
@@ -101,7 +102,11 @@ LastRun CRunLogFile::FindLastRun(const fs::path& folder) {
   // A run that began before midnight at the turn of a month has its first rows in the older file.
   for (std::size_t taken = 0; taken < 2 && taken < files.size(); ++taken) {
     std::vector<LogRow> older;
-    if (!ReadLogFile(files[files.size() - 1 - taken].string(), older)) break;
+    const std::string file = files[files.size() - 1 - taken].string();
+    if (const IoResult read = ReadLogFile(file, older); !read.ok()) {
+      last.unreadable = FileStatus(file, read);
+      break;
+    }
     rows.insert(rows.begin(), older.begin(), older.end());
     const auto separator = std::find_if(rows.rbegin(), rows.rend(), IsSeparator);
     if (separator == rows.rend()) continue;
@@ -132,10 +137,13 @@ Status CRunLogFile::Append(const LogRow& row) {
     currentFile_ = file.string();
   }
   // The history names files and servers: readable by its owner only.
-  const CFileDescriptor fd(::open(file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
-  IoResult written = fd.valid() ? WriteAll(fd.get(), LogFileText({row})) : IoResult{errno};
+  // Appended under the reading rule too: a FIFO or device put at the file's name is refused, not
+  // waited on.
+  CFileDescriptor fd;
+  IoResult written = OpenStoredFile(file.string(), kNoSizeLimit, fd, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW);
+  if (written.ok()) written = WriteAll(fd.get(), LogFileText({row}));
   if (written.ok()) return {};
-  Status failure = Status::IoError(file.string(), written.sysError);
+  Status failure = FileStatus(file.string(), written);
   if (firstFailure_.ok()) firstFailure_ = failure;
   return failure;
 }

@@ -23,6 +23,7 @@ struct LastRun {
   std::string profileName;
   std::string startTime;  // the time column of its task-name row
   RunOutcome outcome;
+  Status unreadable;  // why a month file of the history could not be read; Ok otherwise
 };
 
 class CRunLogFile : public ActivityLogListener {

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <utility>
 
+#include "app/FormatTexts.h"
 #include "app/ProgramFolder.h"
 #include "app/StringTable.h"
 #include "formats/IniFile.h"
@@ -139,14 +140,17 @@ Status CProfileCatalogue::LoadCatalogue() {
   for (const std::filesystem::path& path : files) sections.push_back(SectionOf(path.stem().string()));
   const std::string iniPath = PathBesideProgram(kCatalogueFile).string();
   CIniFile ini;
+  Status unreadable;
   // Only the sections of profiles that exist are kept: sections of deleted profiles stay in the
   // file for good, and a file of a million of them must not take memory by the million.
-  ini.LoadSections(iniPath, sections);  // unreadable: times come from the files
+  // Unreadable: the times come from the files, and the user is told why.
+  if (const IoResult opened = ini.LoadSections(iniPath, kCatalogueFileLimit, sections); !opened.ok()) {
+    unreadable = FileStatus(iniPath, opened);
+  }
   const std::time_t now = clock_.Now();
   // Sections that get their first CREATETIME from this load, and the time each gets.
   std::vector<std::pair<std::string, std::string>> newCreateTimes;
 
-  Status unreadable;
   for (const std::filesystem::path& path : files) {
     std::string text;
     if (Status read = ReadProfileText(path.string(), text); !read.ok()) {
@@ -188,7 +192,7 @@ Status CProfileCatalogue::LoadCatalogue() {
     // made on the file as it is now under its lock: another process may have stamped a run since
     // it was read above. A failure loses nothing: the times are taken from the files again next time.
     CIniFile current;
-    current.LoadForUpdate(iniPath);
+    current.LoadForUpdate(iniPath, kCatalogueFileLimit);
     for (const auto& [section, createTime] : newCreateTimes) {
       // A process that loaded at the same time may have been first; its time stays.
       if (current.GetValue(section, kCreateTimeKey).empty()) current.SetValue(section, kCreateTimeKey, createTime);
@@ -225,7 +229,9 @@ Status CProfileCatalogue::StampLastRun(const std::string& name) {
   const std::string path = PathBesideProgram(kCatalogueFile).string();
   // Read, changed and written under the file's lock, so parallel runs keep each other's stamps.
   CIniFile ini;
-  if (const IoResult opened = ini.LoadForUpdate(path); !opened.ok()) return Status::IoError(path, opened.sysError);
+  if (const IoResult opened = ini.LoadForUpdate(path, kCatalogueFileLimit); !opened.ok()) {
+    return FileStatus(path, opened);
+  }
   ini.SetValue(SectionOf(name), kLastRunKey, FormatListTime(clock_.Now()));
   if (const IoResult saved = ini.Save(); !saved.ok()) return Status::IoError(path, saved.sysError);
   return {};

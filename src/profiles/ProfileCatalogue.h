@@ -51,8 +51,10 @@ class CProfileCatalogue {
   // lock of "profiles.ini"; a name a section header cannot hold is stored escaped). A profile file
   // that cannot be read is left out and reported: IoError with its path and errno and its
   // "Cannot read ..." text (with several, the first one's path and errno and every text, one per
-  // line). A missing profile folder is an empty catalogue, and an unreadable "profiles.ini" only
-  // means that the times come from the files: neither is a failure.
+  // line). A missing profile folder is an empty catalogue and a missing "profiles.ini" an empty
+  // one. A "profiles.ini" that is there but cannot be read (or is not a regular file, or is over
+  // its size limit, formats/FileIo.h) is reported the same way, first; the times then come from
+  // the files.
   Status LoadCatalogue();
 
   const std::vector<ProfileRow>& Rows(ProfileList list) const {

@@ -395,15 +395,14 @@ std::string ProfileText(const Profile& profile, std::time_t now) {
 // The file's failure in the words of the string-table text `textId` ("Cannot read ..." or
 // "Cannot write ..."), which name the file and the system's reason.
 Status FileError(unsigned textId, const std::string& path, const IoResult& error) {
-  return Status::IoError(path, error.sysError,
-                         FormatString(textId, path.c_str(), SystemErrorText(error.sysError).c_str()));
+  return Status::IoError(path, error.sysError, FormatString(textId, path.c_str(), IoResultText(error).c_str()));
 }
 
 }  // namespace
 
 Status ReadProfileText(const std::string& path, std::string& text) {
   text.clear();
-  const IoResult failure = ReadWholeFile(path, text);
+  const IoResult failure = ReadWholeFile(path, kProfileFileLimit, text);
   if (failure.ok()) return {};
   text.clear();
   return FileError(IDS_CANNOT_READ_FILE, path, failure);

@@ -47,7 +47,7 @@ TEST(LineCutWarning, NamesTheCutLineAndTheBufferSize) {
   test::TempDir dir;
   test::WriteFile(dir / "long", "a\n" + std::string(3000, 'x') + "\nb\n");
   CTextFile file(2048);
-  ASSERT_TRUE(file.OpenReadOnly((dir / "long").string()));
+  ASSERT_TRUE(file.OpenReadOnly((dir / "long").string(), kNoSizeLimit));
   TitledPrompts prompts;
   std::string line;
   while (file.ReadLine(line)) {

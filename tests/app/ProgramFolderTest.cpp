@@ -247,7 +247,7 @@ TEST(ProgramFolder, IniFilesBesideTheProgramLandInIt) {
   SetProgramFolderPath(dir.path());
   {
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(PathBesideProgram("profiles.ini").string(), true).ok());
+    ASSERT_TRUE(ini.Load(PathBesideProgram("profiles.ini").string(), kAccountFileLimit, true).ok());
     EXPECT_EQ(ini.Path(), (dir / "profiles.ini").string());
     ini.SetValue("p", "LASTRUN", "2024-01-02 03:04:05");
   }

@@ -41,13 +41,13 @@ TEST(FileLock, ParallelReadModifyWritesKeepEveryChange) {
   constexpr int kProcesses = 40;
   const int done = test::RunInParallelProcesses(kProcesses, [&](int index) {
     CIniFile ini;
-    if (!ini.LoadForUpdate(path).ok()) return false;
+    if (!ini.LoadForUpdate(path, kAccountFileLimit).ok()) return false;
     ini.SetValue("S", "k" + std::to_string(index), "v");
     return ini.Save().ok();
   });
   ASSERT_EQ(done, kProcesses);
   CIniFile ini;
-  ASSERT_TRUE(ini.Load(path, false).ok());
+  ASSERT_TRUE(ini.Load(path, kAccountFileLimit, false).ok());
   for (int i = 0; i < kProcesses; ++i) EXPECT_EQ(ini.GetValue("S", "k" + std::to_string(i)), "v") << i;
 }
 

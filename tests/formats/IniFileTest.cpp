@@ -23,14 +23,13 @@ mode_t ModeOf(const std::filesystem::path& path) {
   return info.st_mode & 0777;
 }
 
-TEST(IniFileLoad, MissingFileIsCreatedEmptyForTheOwnerOnly) {
+TEST(IniFileLoad, MissingFileReadsEmptyAndOnlySaveCreatesItForTheOwnerOnly) {
   TempDir dir;
   CIniFile ini;
-  ASSERT_TRUE(ini.Load((dir / "new.ini").string(), false).ok());
+  ASSERT_TRUE(ini.Load((dir / "new.ini").string(), kAccountFileLimit, false).ok());
   EXPECT_EQ(ini.GetValue("S", "K", "dflt"), "dflt");
   EXPECT_EQ(ini.LastSection(), 0);
-  ASSERT_TRUE(std::filesystem::exists(dir / "new.ini"));
-  EXPECT_EQ(ModeOf(dir / "new.ini"), 0600u);
+  EXPECT_FALSE(std::filesystem::exists(dir / "new.ini")) << "a read never creates the file";
   ini.SetValue("S", "PASSWORD", "secret");
   EXPECT_TRUE(ini.Save().ok());
   EXPECT_EQ(ModeOf(dir / "new.ini"), 0600u);
@@ -40,7 +39,7 @@ TEST(IniFileLoad, MissingFileIsCreatedEmptyForTheOwnerOnly) {
 TEST(IniFileLoad, UnopenablePathFailsWithTheSystemsReason) {
   TempDir dir;
   CIniFile ini;
-  EXPECT_EQ(ini.Load((dir / "missing" / "x.ini").string(), false).sysError, ENOENT);
+  EXPECT_EQ(ini.Load((dir / "missing" / "x.ini").string(), kAccountFileLimit, false).sysError, ENOENT);
   EXPECT_EQ(ini.GetValue("S", "K", "d"), "d");
   EXPECT_TRUE(ini.Path().empty());
 }
@@ -93,7 +92,7 @@ TEST(IniFileSave, WritesBackWholeAndOnlyWhenModified) {
   WriteFile(path, original);
   {
     CIniFile ini;
-    ASSERT_TRUE(ini.Load(path.string(), true).ok());
+    ASSERT_TRUE(ini.Load(path.string(), kAccountFileLimit, true).ok());
     EXPECT_TRUE(ini.Save().ok());        // nothing to write
     ini.SetValue("s", "K", "V ; NOTE");  // letter case only: not worth a rewrite
     EXPECT_FALSE(ini.IsModified());
@@ -101,7 +100,7 @@ TEST(IniFileSave, WritesBackWholeAndOnlyWhenModified) {
   EXPECT_EQ(ReadFile(path), original);
 
   CIniFile ini;
-  ASSERT_TRUE(ini.Load(path.string(), false).ok());
+  ASSERT_TRUE(ini.Load(path.string(), kAccountFileLimit, false).ok());
   ini.SetValue("S", "k", "new");
   ini.SetValue("S", "added", "x");
   ini.SetValue("Other", "o", "1");
@@ -115,9 +114,9 @@ TEST(IniFileSave, DestructorSavesWhenAskedAndLoadSavesThePreviousFile) {
   TempDir dir;
   {
     CIniFile ini;
-    ASSERT_TRUE(ini.Load((dir / "one.ini").string(), false).ok());
+    ASSERT_TRUE(ini.Load((dir / "one.ini").string(), kAccountFileLimit, false).ok());
     ini.SetValue("A", "k", "1");
-    ASSERT_TRUE(ini.Load((dir / "two.ini").string(), true).ok());  // one.ini is saved first
+    ASSERT_TRUE(ini.Load((dir / "two.ini").string(), kAccountFileLimit, true).ok());  // one.ini is saved first
     EXPECT_FALSE(ini.IsModified());
     ini.SetValue("B", "k", "2");
   }
@@ -125,7 +124,7 @@ TEST(IniFileSave, DestructorSavesWhenAskedAndLoadSavesThePreviousFile) {
   EXPECT_EQ(ReadFile(dir / "two.ini"), "[B]\nk=2\n");
   {
     CIniFile ini;
-    ASSERT_TRUE(ini.Load((dir / "one.ini").string(), false).ok());
+    ASSERT_TRUE(ini.Load((dir / "one.ini").string(), kAccountFileLimit, false).ok());
     ini.SetValue("A", "k", "changed");
   }
   EXPECT_EQ(ReadFile(dir / "one.ini"), "[A]\nk=1\n");
@@ -134,7 +133,7 @@ TEST(IniFileSave, DestructorSavesWhenAskedAndLoadSavesThePreviousFile) {
 TEST(IniFileSave, FailedSaveIsReportedAndLeavesOldFileAndNoLeftovers) {
   TempDir dir;
   CIniFile ini;
-  ASSERT_TRUE(ini.Load((dir / "a.ini").string(), false).ok());
+  ASSERT_TRUE(ini.Load((dir / "a.ini").string(), kAccountFileLimit, false).ok());
   ini.SetValue("S", "k", "v");
   std::filesystem::remove(dir / "a.ini");
   std::filesystem::create_directory(dir / "a.ini");  // the target cannot be replaced now
@@ -157,7 +156,7 @@ TEST(IniFileLoadSections, KeepsTheNamedSectionsAsAWholeLoadReadsThem) {
   CIniFile whole;
   ASSERT_TRUE(whole.Load((dir / "big.ini").string(), false).ok());
   CIniFile part;
-  ASSERT_TRUE(part.LoadSections((dir / "big.ini").string(), {"Wanted", "last", " "}).ok());
+  ASSERT_TRUE(part.LoadSections((dir / "big.ini").string(), kCatalogueFileLimit, {"Wanted", "last", " "}).ok());
   const std::vector<std::pair<const char*, const char*>> lookups{
       {"Wanted", "CREATETIME"}, {"wanted", "LASTRUN"}, {"WANTED", "EXTRA"}, {"Last", "K"}, {" ", "lead"}};
   for (const auto& [section, key] : lookups) {
@@ -173,7 +172,7 @@ TEST(IniFileLoadSections, AnEndlessLineIsDroppedNotHeld) {
   TempDir dir;
   WriteFile(dir / "long.ini", "[S]\nA=1\nB=" + std::string(3 << 20, 'z') + "\nC=3\n");
   CIniFile ini;
-  ASSERT_TRUE(ini.LoadSections((dir / "long.ini").string(), {"S"}).ok());
+  ASSERT_TRUE(ini.LoadSections((dir / "long.ini").string(), kCatalogueFileLimit, {"S"}).ok());
   EXPECT_EQ(ini.GetValue("S", "A"), "1");
   EXPECT_EQ(ini.GetValue("S", "B", "dropped"), "dropped");
   EXPECT_EQ(ini.GetValue("S", "C"), "3");
@@ -184,8 +183,9 @@ TEST(IniFileLoadSections, AFolderOrAPipeInPlaceOfTheFileIsRefused) {
   std::filesystem::create_directories(dir / "folder.ini");
   ASSERT_EQ(::mkfifo((dir / "pipe.ini").c_str(), 0600), 0);
   CIniFile ini;
-  EXPECT_FALSE(ini.LoadSections((dir / "folder.ini").string(), {"S"}).ok());
-  EXPECT_FALSE(ini.LoadSections((dir / "pipe.ini").string(), {"S"}).ok()) << "without waiting for a writer";
+  EXPECT_FALSE(ini.LoadSections((dir / "folder.ini").string(), kCatalogueFileLimit, {"S"}).ok());
+  EXPECT_FALSE(ini.LoadSections((dir / "pipe.ini").string(), kCatalogueFileLimit, {"S"}).ok())
+      << "without waiting for a writer";
 }
 
 }  // namespace

@@ -85,7 +85,7 @@ TEST_P(TextFileWholeLines, AreTheTextBetweenBreaks) {
   // 2: a buffer that holds one byte at a time puts every break on a refill.
   for (const int32_t capacity : {2, 3, 5, 2048}) {
     CTextFile file(capacity);
-    ASSERT_TRUE(file.OpenReadOnly((dir / "f").string()));
+    ASSERT_TRUE(file.OpenReadOnly((dir / "f").string(), kNoSizeLimit));
     Lines lines;
     std::string line;
     while (file.ReadWholeLine(line)) lines.push_back(line);
@@ -142,7 +142,7 @@ TEST(TextFileWrite, WritesBytesAsTheyAreWithoutTruncatingOnOpen) {
   ASSERT_TRUE(file.Open((dir / "created").string()));
   EXPECT_TRUE(std::filesystem::exists(dir / "created"));
   EXPECT_FALSE(file.Open((dir / "no" / "such").string()));
-  EXPECT_FALSE(file.OpenReadOnly((dir / "absent").string()));
+  EXPECT_FALSE(file.OpenReadOnly((dir / "absent").string(), kNoSizeLimit));
 }
 
 TEST(TextFileErrors, ReportedAsSystemErrors) {
@@ -152,9 +152,12 @@ TEST(TextFileErrors, ReportedAsSystemErrors) {
   std::string line;
   EXPECT_THROW(file.ReadLine(line), std::system_error);
   EXPECT_THROW(file.WriteString("x"), std::system_error);
-  ASSERT_TRUE(file.OpenReadOnly((dir / "f").string()));
+  ASSERT_TRUE(file.OpenReadOnly((dir / "f").string(), kNoSizeLimit));
   EXPECT_THROW(file.WriteString("x"), std::system_error);
-  ASSERT_TRUE(file.OpenReadOnly(dir.path().string()));  // a folder opens but cannot be read
+  // A folder is turned down at the open; a file that grows past its limit once open fails the read.
+  EXPECT_EQ(file.OpenReadOnly(dir.path().string(), kNoSizeLimit).refusal, IoResult::Refusal::NotRegularFile);
+  ASSERT_TRUE(file.OpenReadOnly((dir / "f").string(), 2));
+  WriteFile(dir / "f", "xyz\n");
   EXPECT_THROW(file.ReadLine(line), std::system_error);
 }
 

@@ -227,7 +227,8 @@ TEST_F(ActivityLogTest, LoadDeclinedOrFailingLeavesTheListAlone) {
 
   const std::string missing = (dir / "missing.log").string();
   EXPECT_FALSE(log_.Load(missing, prompts_));
-  EXPECT_EQ(prompts_.messages, std::vector<std::string>{"Unable to open log file \"" + missing + "\""});
+  EXPECT_EQ(prompts_.messages,
+            std::vector<std::string>{"Unable to open log file \"" + missing + "\"\nNo such file or directory."});
   EXPECT_FALSE(std::filesystem::exists(missing));  // looking for a log never creates one
   EXPECT_EQ(log_.RowCount(), 1u);
 

@@ -39,7 +39,7 @@ class ProfileCatalogueTest : public ::testing::Test {
 
   std::string Ini(const std::string& section, const std::string& key) {
     CIniFile ini;
-    ini.Load((dir / "profiles.ini").string(), false);
+    ini.Load((dir / "profiles.ini").string(), kCatalogueFileLimit, false);
     return ini.GetValue(section, key);
   }
 
@@ -126,7 +126,7 @@ TEST_F(ProfileCatalogueTest, CreateTimeIsTakenOnceFromTheFile) {
   EXPECT_EQ(catalogue.Rows(ProfileList::Quick)[0].lastRun, kPlaceholder);
 
   CIniFile ini;
-  ini.Load((dir / "profiles.ini").string(), false);
+  ini.Load((dir / "profiles.ini").string(), kCatalogueFileLimit, false);
   ini.SetValue("first", "CREATETIME", "2001-01-01 00:00:00");
   ini.Save();
   ASSERT_TRUE(WriteProfile(p, TestNow() + 3600).ok());
