@@ -27,8 +27,8 @@ class SpawnActions {
   posix_spawn_file_actions_t actions_{};
 };
 
-// `outFd` >= 0 becomes the program's standard output.
-pid_t Spawn(const std::vector<std::string>& command, ChildOutput output, int outFd) {
+// `outFd` >= 0 becomes the program's standard output, `errFd` >= 0 its standard error.
+pid_t Spawn(const std::vector<std::string>& command, ChildOutput output, int outFd, int errFd = -1) {
   if (command.empty()) return -1;
   std::vector<char*> argv;
   argv.reserve(command.size() + 1);
@@ -41,6 +41,7 @@ pid_t Spawn(const std::vector<std::string>& command, ChildOutput output, int out
     posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   }
   if (outFd >= 0) posix_spawn_file_actions_adddup2(actions.get(), outFd, STDOUT_FILENO);
+  if (errFd >= 0) posix_spawn_file_actions_adddup2(actions.get(), errFd, STDERR_FILENO);
   pid_t child = -1;
   if (::posix_spawnp(&child, argv[0], actions.get(), nullptr, argv.data(), environ) != 0) return -1;
   return child;
@@ -68,6 +69,16 @@ int RunProgram(const std::vector<std::string>& command, std::string* out) {
   const pid_t pid = Spawn(command, ChildOutput::Inherit, pipeFds[1]);
   ::close(pipeFds[1]);
   if (pid > 0) (void)ReadAll(pipeFds[0], *out);
+  ::close(pipeFds[0]);
+  return WaitProgram(pid);
+}
+
+int RunProgramForErrors(const std::vector<std::string>& command, std::string* err) {
+  int pipeFds[2] = {-1, -1};
+  if (::pipe2(pipeFds, O_CLOEXEC) != 0) return 127;
+  const pid_t pid = Spawn(command, ChildOutput::Discard, -1, pipeFds[1]);
+  ::close(pipeFds[1]);
+  if (pid > 0) (void)ReadAll(pipeFds[0], *err);
   ::close(pipeFds[0]);
   return WaitProgram(pid);
 }

@@ -288,6 +288,12 @@ constexpr Entry kEntries[] = {
     {IDS_KEY_PASSPHRASE_PROMPT, "Passphrase for the private key %s:"},
     {IDS_NO_BACKUP_TO_STOP, "No scheduled backup is running in the background."},
     {IDS_STOP_REQUESTED, "Asked %s to stop the backup of %s."},
+    {IDS_KW_NOTICE, "NOTICE"},
+    {IDS_NOTICE_NOT_SENT, "The desktop notice \"%s\" could not be shown: %s"},
+    {IDS_NOTICE_NO_BUS, "there is no session bus."},
+    {IDS_NOTICE_NOT_STARTED, "%s could not be started."},
+    {IDS_NOTICE_EXIT_STATUS, "%s ended with exit status %d."},
+    {IDS_NOTICE_NOT_CONNECTED, "the window is not connected to the session bus."},
 };
 
 // The lookup below is a binary search.

@@ -270,6 +270,14 @@ enum StringId : unsigned {
   // Stopping a run of the background service (63100-63109).
   IDS_NO_BACKUP_TO_STOP = 63100,  // stop request without a running backup
   IDS_STOP_REQUESTED = 63101,     // stop request sent: holder, profile
+
+  // Desktop notices that could not be shown (63140-63169).
+  IDS_KW_NOTICE = 63140,             // keyword of the NOTICE rows
+  IDS_NOTICE_NOT_SENT = 63141,       // NOTICE row: notice title, reason
+  IDS_NOTICE_NO_BUS = 63142,         // reason: no session bus
+  IDS_NOTICE_NOT_STARTED = 63143,    // reason: the program that sends notices
+  IDS_NOTICE_EXIT_STATUS = 63144,    // reason: program, its exit status
+  IDS_NOTICE_NOT_CONNECTED = 63145,  // reason: the window is not connected to the session bus
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.
