@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 #include "formats/FileIo.h"
 
@@ -42,9 +43,18 @@ pid_t Spawn(const std::vector<std::string>& command, ChildOutput output, int out
   }
   if (outFd >= 0) posix_spawn_file_actions_adddup2(actions.get(), outFd, STDOUT_FILENO);
   if (errFd >= 0) posix_spawn_file_actions_adddup2(actions.get(), errFd, STDERR_FILENO);
+  // A caller's thread may block signals (the monitor's threads all do); the program must not
+  // inherit that, or it could not be ended by a signal.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
   pid_t child = -1;
-  if (::posix_spawnp(&child, argv[0], actions.get(), nullptr, argv.data(), environ) != 0) return -1;
-  return child;
+  const int spawned = ::posix_spawnp(&child, argv[0], actions.get(), &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  return spawned == 0 ? child : -1;
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #include "engine/SessionBusNotifier.h"
 
+#include <pthread.h>
 #include <sys/stat.h>
 
-#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,8 +13,17 @@
 
 namespace tarnwick {
 
-CSessionBusNotifier::CSessionBusNotifier(std::string gdbusProgram)
-    : program_(std::move(gdbusProgram)), thread_([this] { DeliverAll(); }) {}
+CSessionBusNotifier::CSessionBusNotifier(std::string gdbusProgram) : program_(std::move(gdbusProgram)) {
+  // The thread starts with every signal blocked: signals are the business of the program's own
+  // handling (the monitor waits for SIGINT and SIGTERM on a thread of its own), and one taken by
+  // this thread would end the process.
+  sigset_t all;
+  sigset_t previous;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &previous);
+  thread_ = std::thread([this] { DeliverAll(); });
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
 
 CSessionBusNotifier::~CSessionBusNotifier() {
   {

@@ -51,7 +51,7 @@ class CSessionBusNotifier : public RunNotifier {
   std::condition_variable wake_;
   std::deque<Notice> queue_;
   bool quit_ = false;
-  std::thread thread_;  // last: it starts once the members above are there
+  std::thread thread_;  // started by the constructor, once the members above are there
 };
 
 }  // namespace tarnwick
