@@ -294,6 +294,7 @@ constexpr Entry kEntries[] = {
     {IDS_NOTICE_NOT_STARTED, "%s could not be started."},
     {IDS_NOTICE_EXIT_STATUS, "%s ended with exit status %d."},
     {IDS_NOTICE_NOT_CONNECTED, "the window is not connected to the session bus."},
+    {IDS_NOTICE_TOO_MANY, "too many notices are waiting for the notification server."},
 };
 
 // The lookup below is a binary search.

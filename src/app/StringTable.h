@@ -278,6 +278,7 @@ enum StringId : unsigned {
   IDS_NOTICE_NOT_STARTED = 63143,    // reason: the program that sends notices
   IDS_NOTICE_EXIT_STATUS = 63144,    // reason: program, its exit status
   IDS_NOTICE_NOT_CONNECTED = 63145,  // reason: the window is not connected to the session bus
+  IDS_NOTICE_TOO_MANY = 63146,       // reason: too many notices wait for the notification server
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

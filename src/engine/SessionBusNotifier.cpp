@@ -96,9 +96,13 @@ void CSessionBusNotifier::Send(const std::string& summary, const std::string& bo
   }
   {
     std::lock_guard lock(mutex_);
-    queue_.emplace_back(summary, body);
+    if (queue_.size() < kMostWaiting) {
+      queue_.emplace_back(summary, body);
+      wake_.notify_all();
+      return;
+    }
   }
-  wake_.notify_all();
+  LogNotShown(summary, LoadString(IDS_NOTICE_TOO_MANY));
 }
 
 void CSessionBusNotifier::DeliverAll() {

@@ -23,6 +23,8 @@ namespace tarnwick {
 class CSessionBusNotifier : public RunNotifier {
  public:
   static constexpr int kCallTimeoutSeconds = 5;
+  // Notices waiting for their call at the most; more (a server that answers none) are not shown.
+  static constexpr std::size_t kMostWaiting = 64;
 
   explicit CSessionBusNotifier(std::string gdbusProgram = "gdbus");
   // Makes the calls still waiting (each ends within its time-out), then ends the thread.
