@@ -54,7 +54,9 @@ class CRunWatch : public JobObserver, public ActivityLogListener {
  public:
   static constexpr std::size_t kRowsInNotice = 3;  // failure rows quoted in one notice
 
-  // Listens to `log` until it is destroyed; `notifier` may be null (nothing is told).
+  // Listens to `log` until it is destroyed; `notifier` may be null (nothing is told). A notifier
+  // logs the notices it could not show to `log` while it is this watch's, and must outlive the
+  // watch or be replaced first (SetNotifier): the watch takes the log from it when it goes.
   CRunWatch(JobObserver& inner, CActivityLog& log, RunNotifier* notifier = nullptr);
   ~CRunWatch() override;
   CRunWatch(const CRunWatch&) = delete;

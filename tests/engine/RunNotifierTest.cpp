@@ -166,20 +166,22 @@ TEST(SessionBusNotifierTest, HostileFileNamesReachTheServerEscapedAndEveryNotice
   FixedClock clock;
   CActivityLog log(clock);
   RecordingObserver inner;
-  CRunWatch watch(inner, log);
-  {
-    CSessionBusNotifier notifier;
-    watch.SetNotifier(&notifier);
-    for (const NoticeTextCase& c : HostileNames()) FailRun(watch, log, "p\x1b", "Backup /src/" + c.name + " Failed.");
-    const std::vector<std::string> calls = bus.NotifyCalls(HostileNames().size(), std::chrono::seconds(20));
-    ASSERT_EQ(calls.size(), HostileNames().size()) << "a name that is not UTF-8 must not cost the notice";
-    for (std::size_t i = 0; i < calls.size(); ++i) {
-      EXPECT_NE(calls[i].find("string \"Backup p\\x1B ended with errors\""), std::string::npos) << calls[i];
-      EXPECT_NE(calls[i].find("string \"Backup /src/" + HostileNames()[i].expected + " Failed.\""), std::string::npos)
-          << HostileNames()[i].what << ": " << calls[i];
-    }
-  }  // every call has been answered once the notifier is gone
-  EXPECT_TRUE(NoticeRows(log).empty()) << "shown notices leave no row: " << NoticeRows(log)[0][2];
+  CSessionBusNotifier notifier;
+  CRunWatch watch(inner, log, &notifier);
+  for (const NoticeTextCase& c : HostileNames()) FailRun(watch, log, "p\x1b", "Backup /src/" + c.name + " Failed.");
+  const std::vector<std::string> calls = bus.NotifyCalls(HostileNames().size(), std::chrono::seconds(20));
+  ASSERT_EQ(calls.size(), HostileNames().size()) << "a name that is not UTF-8 must not cost the notice";
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    EXPECT_NE(calls[i].find("string \"Backup p\\x1B ended with errors\""), std::string::npos) << calls[i];
+    EXPECT_NE(calls[i].find("string \"Backup /src/" + HostileNames()[i].expected + " Failed.\""), std::string::npos)
+        << HostileNames()[i].what << ": " << calls[i];
+  }
+  // The server refuses this one; its row comes after every call before it has ended.
+  watch.OnLaunchFailed("refuse", Status::InvalidArgument("x"));
+  const std::vector<LogRow> rows = NoticeRows(log, 1);
+  ASSERT_EQ(rows.size(), 1u) << "shown notices leave no row";
+  EXPECT_NE(rows[0][2].find("\"Backup refuse could not start\" could not be shown: "), std::string::npos) << rows[0][2];
+  EXPECT_NE(rows[0][2].find("refused for the test"), std::string::npos) << "gdbus's reason: " << rows[0][2];
 }
 
 TEST(SessionBusNotifierTest, ANoticeThatCannotBeShownLeavesARowWithTheReasonAndFailsNoRun) {
@@ -202,9 +204,8 @@ TEST(SessionBusNotifierTest, ANoticeThatCannotBeShownLeavesARowWithTheReasonAndF
     FixedClock clock;
     CActivityLog log(clock);
     RecordingObserver inner;
-    CRunWatch watch(inner, log);
     CSessionBusNotifier notifier(c.program);
-    watch.SetNotifier(&notifier);
+    CRunWatch watch(inner, log, &notifier);
     FailRun(watch, log, "nightly", "Backup /src/a Failed.");
     const std::vector<LogRow> rows = NoticeRows(log, 1);
     ASSERT_EQ(rows.size(), 1u) << c.what;
