@@ -30,4 +30,9 @@ bool ReapProgram(pid_t pid);
 // be run.
 int RunProgram(const std::vector<std::string>& command, std::string* out = nullptr);
 
+// Runs `command` to its end with its standard output discarded and its standard error collected
+// into `*err`, for a program whose complaints are the reason of its failure. The exit status, or
+// 127 when it cannot be run.
+int RunProgramForErrors(const std::vector<std::string>& command, std::string* err);
+
 }  // namespace tarnwick

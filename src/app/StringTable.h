@@ -303,6 +303,15 @@ enum StringId : unsigned {
   IDS_FILE_NOT_REGULAR = 63170,  // reason
   IDS_FILE_TOO_LARGE = 63171,    // reason: the limit ("8 MiB")
   IDS_FILE_CANNOT_TELL = 63172,  // a status line that could not be worked out: the reason
+
+  // Desktop notices that could not be shown (63140-63169).
+  IDS_KW_NOTICE = 63140,             // keyword of the NOTICE rows
+  IDS_NOTICE_NOT_SENT = 63141,       // NOTICE row: notice title, reason
+  IDS_NOTICE_NO_BUS = 63142,         // reason: no session bus
+  IDS_NOTICE_NOT_STARTED = 63143,    // reason: the program that sends notices
+  IDS_NOTICE_EXIT_STATUS = 63144,    // reason: program, its exit status
+  IDS_NOTICE_NOT_CONNECTED = 63145,  // reason: the window is not connected to the session bus
+  IDS_NOTICE_TOO_MANY = 63146,       // reason: too many notices wait for the notification server
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

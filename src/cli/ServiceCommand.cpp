@@ -8,14 +8,17 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/ChildProcess.h"
 #include "app/ControlCharacters.h"
 #include "app/ProgramFolder.h"
 #include "app/StringTable.h"
+#include "app/Utf8Text.h"
 #include "cli/CliCommand.h"
 #include "cli/MonitorUnitTemplate.h"
+#include "cli/UnitQuoting.h"
 #include "engine/SchedulerLock.h"
 #include "formats/FileIo.h"
 #include "formats/PartFile.h"
@@ -57,23 +60,6 @@ std::string UserName() {
   return name.empty() ? std::to_string(::getuid()) : name;
 }
 
-// A value as a unit file takes it: "%" starts a specifier, so it is doubled.
-std::string UnitValue(const std::string& text) {
-  std::string out;
-  for (const char c : text) out += c == '%' ? std::string("%%") : std::string(1, c);
-  return out;
-}
-
-// A program path for ExecStart, quoted so blanks and quotes in it survive.
-std::string QuotedExec(const std::string& path) {
-  std::string out = "\"";
-  for (const char c : UnitValue(path)) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
-}
-
 void ReplaceAll(std::string& text, const std::string& marker, const std::string& value) {
   for (auto at = text.find(marker); at != std::string::npos; at = text.find(marker, at + value.size())) {
     text.replace(at, marker.size(), value);
@@ -90,12 +76,23 @@ fs::path ProgramToStart() {
 }
 
 // The unit for this very program; it works in the data folder, where a program that is not
-// installed also reads its config.xml.
-std::string UnitText() {
+// installed also reads its config.xml. Empty, with `*problem` saying why, when a path cannot be
+// written into a unit.
+std::string UnitText(std::string* problem) {
   std::error_code ec;
+  const std::string program = ProgramToStart().string();
+  const std::string folder = fs::absolute(DataFolder(), ec).lexically_normal().string();
+  for (const auto& [path, use, what] : {std::tuple{program, UnitPathUse::Command, "program's path"},
+                                        std::tuple{folder, UnitPathUse::WorkingDirectory, "data folder"}}) {
+    if (const std::string reason = UnitPathProblem(path, use); !reason.empty()) {
+      *problem = std::string("the ") + what + " \"" + ReadableUtf8(path, false) + "\" holds " + reason +
+                 ", which a systemd unit cannot take as it is; use a folder without it";
+      return {};
+    }
+  }
   std::string text = kMonitorUnitTemplate;
-  ReplaceAll(text, "@MONITOR_EXEC@", QuotedExec(ProgramToStart().string()));
-  ReplaceAll(text, "@MONITOR_DIR@", UnitValue(fs::absolute(DataFolder(), ec).lexically_normal().string()));
+  ReplaceAll(text, "@MONITOR_EXEC@", UnitCommandPath(program));
+  ReplaceAll(text, "@MONITOR_DIR@", UnitDirectoryValue(folder));
   return text;
 }
 
@@ -126,10 +123,16 @@ int Install(bool unitOnly) {
     std::fprintf(stderr, "tarnwick-cli: no home folder to install the service for\n");
     return kExitCannotStart;
   }
+  std::string problem;
+  const std::string text = UnitText(&problem);
+  if (text.empty()) {
+    std::fprintf(stderr, "tarnwick-cli: the service cannot be installed: %s\n", problem.c_str());
+    return kExitCannotStart;
+  }
   std::error_code ec;
   fs::create_directories(folder, ec);
   const fs::path unit = folder / kUnitName;
-  if (const IoResult written = ReplaceFile(unit.string(), UnitText(), 0644); !written.ok()) {
+  if (const IoResult written = ReplaceFile(unit.string(), text, 0644); !written.ok()) {
     std::fprintf(stderr, "tarnwick-cli: %s\n", Status::IoError(unit.string(), written.sysError).ToString().c_str());
     return kExitFailed;
   }

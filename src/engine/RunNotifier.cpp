@@ -1,31 +1,70 @@
 #include "engine/RunNotifier.h"
 
 #include "app/StringTable.h"
+#include "app/Utf8Text.h"
 
 namespace tarnwick {
 
 void RunNotifier::RunFailed(const std::string& profileName, const std::string& logText) {
-  Send(FormatString(IDS_NOTIFY_RUN_FAILED, profileName.c_str()), logText);
+  Send(SummaryText(FormatString(IDS_NOTIFY_RUN_FAILED, profileName.c_str())), BodyText(logText));
 }
 
 void RunNotifier::LaunchFailed(const std::string& profileName, const std::string& logText) {
-  Send(FormatString(IDS_NOTIFY_LAUNCH_FAILED, profileName.c_str()), logText);
+  Send(SummaryText(FormatString(IDS_NOTIFY_LAUNCH_FAILED, profileName.c_str())), BodyText(logText));
 }
 
 void RunNotifier::RunMissed(const std::string& profileName, const std::string& logText) {
-  Send(FormatString(IDS_NOTIFY_RUN_MISSED, profileName.c_str()), logText);
+  Send(SummaryText(FormatString(IDS_NOTIFY_RUN_MISSED, profileName.c_str())), BodyText(logText));
+}
+
+void RunNotifier::SetFailureLog(CActivityLog* log) {
+  std::lock_guard lock(logMutex_);
+  failureLog_ = log;
+}
+
+std::string RunNotifier::SummaryText(std::string_view text) { return ReadableUtf8(text, false); }
+
+std::string RunNotifier::BodyText(std::string_view text) {
+  std::string out;
+  for (const char c : ReadableUtf8(text, true)) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+void RunNotifier::LogNotShown(const std::string& summary, const std::string& reason) {
+  std::lock_guard lock(logMutex_);
+  if (failureLog_ != nullptr) {
+    failureLog_->LogActionText(LOG_NOTICE, FormatString(IDS_NOTICE_NOT_SENT, summary.c_str(), reason.c_str()));
+  }
 }
 
 CRunWatch::CRunWatch(JobObserver& inner, CActivityLog& log, RunNotifier* notifier)
     : inner_(inner), log_(log), notifier_(notifier) {
   log_.AddListener(this);
+  if (notifier != nullptr) notifier->SetFailureLog(&log_);
 }
 
-CRunWatch::~CRunWatch() { log_.RemoveListener(this); }
+CRunWatch::~CRunWatch() {
+  SetNotifier(nullptr);
+  log_.RemoveListener(this);
+}
 
 void CRunWatch::SetNotifier(RunNotifier* notifier) {
-  std::lock_guard lock(mutex_);
-  notifier_ = notifier;
+  RunNotifier* previous = nullptr;
+  {
+    std::lock_guard lock(mutex_);
+    previous = notifier_;
+    notifier_ = notifier;
+  }
+  // Outside mutex_: a notifier logs its NOTICE rows under its own lock, and this watch hears them.
+  if (previous != nullptr && previous != notifier) previous->SetFailureLog(nullptr);
+  if (notifier != nullptr) notifier->SetFailureLog(&log_);
 }
 
 void CRunWatch::OnRowInserted(std::size_t, const LogRow& row) {

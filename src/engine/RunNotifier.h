@@ -5,6 +5,7 @@
 
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/JobObserver.h"
@@ -20,10 +21,30 @@ class RunNotifier {
   void LaunchFailed(const std::string& profileName, const std::string& logText);
   void RunMissed(const std::string& profileName, const std::string& logText);
 
+  // Where a notice that could not be shown is told, as a NOTICE row naming it and the reason; null:
+  // nowhere. Whoever sets a log sets null before that log goes (CRunWatch does). Any thread.
+  void SetFailureLog(CActivityLog* log);
+
+  // A notice's texts as they go to the notification server, made of names anyone can create (a
+  // file in a backed-up folder): UTF-8 with control bytes, C1 controls and bytes that are not UTF-8
+  // shown "\xNN" (which also keeps a server from refusing the whole notice). The body is markup for
+  // the servers that render it, so "&", "<" and ">" become entities and a name can never be a tag
+  // or a link. The summary is plain text by the notification protocol and holds only the
+  // profile's name, which the user typed: it is kept on one line and not turned into entities,
+  // which servers that keep to the protocol would show as they are.
+  static std::string SummaryText(std::string_view text);
+  static std::string BodyText(std::string_view text);
+
  protected:
   // Shows one notice; called on the thread of the event (a worker's, the tick's), so it must not
-  // wait long.
+  // wait long. Both texts are as SummaryText and BodyText make them.
   virtual void Send(const std::string& summary, const std::string& body) = 0;
+  // For a notice with `summary` that could not be shown: logs its NOTICE row with `reason`.
+  void LogNotShown(const std::string& summary, const std::string& reason);
+
+ private:
+  std::mutex logMutex_;  // guards failureLog_, held while a row goes to it
+  CActivityLog* failureLog_ = nullptr;
 };
 
 // Passes every report on to the front end's observer and watches the log's rows for failures: a
@@ -33,7 +54,9 @@ class CRunWatch : public JobObserver, public ActivityLogListener {
  public:
   static constexpr std::size_t kRowsInNotice = 3;  // failure rows quoted in one notice
 
-  // Listens to `log` until it is destroyed; `notifier` may be null (nothing is told).
+  // Listens to `log` until it is destroyed; `notifier` may be null (nothing is told). A notifier
+  // logs the notices it could not show to `log` while it is this watch's, and must outlive the
+  // watch or be replaced first (SetNotifier): the watch takes the log from it when it goes.
   CRunWatch(JobObserver& inner, CActivityLog& log, RunNotifier* notifier = nullptr);
   ~CRunWatch() override;
   CRunWatch(const CRunWatch&) = delete;

@@ -1,18 +1,37 @@
 #include "engine/SessionBusNotifier.h"
 
+#include <pthread.h>
 #include <sys/stat.h>
 
-#include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/ChildProcess.h"
+#include "app/StringTable.h"
+#include "app/Utf8Text.h"
 
 namespace tarnwick {
 
+CSessionBusNotifier::CSessionBusNotifier(std::string gdbusProgram) : program_(std::move(gdbusProgram)) {
+  // The thread starts with every signal blocked: signals are the business of the program's own
+  // handling (the monitor waits for SIGINT and SIGTERM on a thread of its own), and one taken by
+  // this thread would end the process.
+  sigset_t all;
+  sigset_t previous;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &previous);
+  thread_ = std::thread([this] { DeliverAll(); });
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
 CSessionBusNotifier::~CSessionBusNotifier() {
-  std::lock_guard lock(mutex_);
-  ReapLocked();
+  {
+    std::lock_guard lock(mutex_);
+    quit_ = true;
+  }
+  wake_.notify_all();
+  thread_.join();
 }
 
 bool CSessionBusNotifier::SessionBusPresent() {
@@ -71,15 +90,49 @@ std::vector<std::string> CSessionBusNotifier::NotifyArguments(const std::string&
 }
 
 void CSessionBusNotifier::Send(const std::string& summary, const std::string& body) {
-  if (!SessionBusPresent()) return;
-  std::vector<std::string> args = NotifyArguments(summary, body);
-  args.insert(args.begin(), program_);
-  std::lock_guard lock(mutex_);
-  ReapLocked();
-  // Its reply ("(uint32 7,)") and complaints must not mix with the monitor's rows.
-  if (const pid_t child = StartProgram(args, ChildOutput::Discard); child > 0) children_.push_back(child);
+  if (!SessionBusPresent()) {
+    LogNotShown(summary, LoadString(IDS_NOTICE_NO_BUS));
+    return;
+  }
+  {
+    std::lock_guard lock(mutex_);
+    if (queue_.size() < kMostWaiting) {
+      queue_.emplace_back(summary, body);
+      wake_.notify_all();
+      return;
+    }
+  }
+  LogNotShown(summary, LoadString(IDS_NOTICE_TOO_MANY));
 }
 
-void CSessionBusNotifier::ReapLocked() { std::erase_if(children_, ReapProgram); }
+void CSessionBusNotifier::DeliverAll() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return quit_ || !queue_.empty(); });
+    if (queue_.empty()) return;
+    const Notice notice = std::move(queue_.front());
+    queue_.pop_front();
+    lock.unlock();
+    Deliver(notice);
+    lock.lock();
+  }
+}
+
+void CSessionBusNotifier::Deliver(const Notice& notice) {
+  std::vector<std::string> args = NotifyArguments(notice.first, notice.second);
+  args.insert(args.begin(), program_);
+  // Its reply ("(uint32 7,)") is of no use; its complaints are the reason when it fails.
+  std::string complaint;
+  const int status = RunProgramForErrors(args, &complaint);
+  if (status == 0) return;
+  while (!complaint.empty() && (complaint.back() == '\n' || complaint.back() == ' ')) complaint.pop_back();
+  if (!complaint.empty()) {
+    LogNotShown(notice.first, ReadableUtf8(complaint, false));
+  } else if (status == 127) {
+    LogNotShown(notice.first, FormatString(IDS_NOTICE_NOT_STARTED, program_.c_str()));
+  } else {
+    LogNotShown(notice.first, FormatString(IDS_NOTICE_EXIT_STATUS, program_.c_str(), status));
+  }
+}
 
 }  // namespace tarnwick

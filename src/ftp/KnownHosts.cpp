@@ -45,9 +45,31 @@ std::string KnownHostsLine(const std::string& host, int port, std::string_view k
   if (typeLength == 0 || typeLength > keyBlob.size() - 4) return {};
   const std::string_view type = keyBlob.substr(4, typeLength);
   if (type.find_first_of(" \t\r\n") != std::string_view::npos) return {};
-  const std::string name = port == 0 || port == 22 ? host : "[" + host + "]:" + std::to_string(port);
-  return name + " " + std::string(type) + " " + Base64(keyBlob);
+  return KnownHostsName(host, port) + " " + std::string(type) + " " + Base64(keyBlob);
 }
+
+std::string KnownHostsName(std::string_view host, int port) {
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  if (port == 0 || port == 22) return std::string(host);
+  return "[" + std::string(host) + "]:" + std::to_string(port);
+}
+
+namespace {
+
+// Whether `text` (a known-hosts file) has `line` as one of its lines, alone or before a comment.
+bool HoldsLine(std::string_view text, std::string_view line) {
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view held = text.substr(at, end - at);
+    if (!held.empty() && held.back() == '\r') held.remove_suffix(1);
+    if (held.substr(0, line.size()) == line && (held.size() == line.size() || held[line.size()] == ' ')) return true;
+    at = end + 1;
+  }
+  return false;
+}
+
+}  // namespace
 
 Status AddKnownHost(const std::string& file, const std::string& line) {
   const std::filesystem::path folder = std::filesystem::path(file).parent_path();
@@ -57,6 +79,8 @@ Status AddKnownHost(const std::string& file, const std::string& line) {
     if (error) return Status::IoError(folder.string(), error.value());
     chmod(folder.c_str(), 0700);
   }
+  // A key the file holds already is not added again.
+  if (std::string held; ReadWholeFile(file, kKnownHostsLimit, held).ok() && HoldsLine(held, line)) return {};
   // Under the reading rule (formats/FileIo.h): a FIFO or device at the name is refused, not waited on.
   CFileDescriptor appended;
   const IoResult opened = OpenStoredFile(file, kNoSizeLimit, appended, O_WRONLY | O_APPEND | O_CREAT);

@@ -110,6 +110,7 @@ std::string CActivityLog::KeywordFor(int code) {
     case LOG_LOGINFAILED: return LoadString(IDS_KW_LOGINFAILED);
     case LOG_BACKUPSTOPPED: return LoadString(IDS_KW_BACKUPSTOPPED);
     case LOG_VERIFY: return LoadString(IDS_KW_VERIFY);
+    case LOG_NOTICE: return LoadString(IDS_KW_NOTICE);
     default: return LoadString(IDS_KW_UNKNOWN_ACTION);  // 3 is not used either
   }
 }

@@ -35,6 +35,7 @@ enum LogCode : int {
   LOG_BACKUPSTOPPED = 13,
   LOG_SEPARATOR = 14,
   LOG_VERIFY = 15,  // the check of a finished backup: its start, each copy that matched, its sum
+  LOG_NOTICE = 16,  // a desktop notice that could not be shown; not a failure of any run
 };
 
 using LogRow = std::array<std::string, 3>;  // time, keyword, description

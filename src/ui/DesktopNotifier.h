@@ -1,6 +1,8 @@
 // The window's notifier: each notice is an org.freedesktop.Notifications Notify call on the
-// session bus. Notices come from the worker or the tick and are sent from the window's thread;
-// without a session bus they are dropped (the log holds the same texts).
+// session bus. Notices come from the worker or the tick and are sent from the window's thread.
+// Their texts are escaped by RunNotifier like the service's. A notice that could not be shown
+// (no session bus, or the call refused, for instance without a notification server) leaves a
+// NOTICE row with the reason in the log, which holds the same texts.
 #pragma once
 
 #include <QDBusConnection>

@@ -43,7 +43,34 @@ PrivateSessionBus::PrivateSessionBus() {
   if (MonitorText().find("NameLost") != std::string::npos) address_ = bus;
 }
 
+bool PrivateSessionBus::StartNotificationServer() {
+  if (address_.empty()) return false;
+  const std::string script = std::string(TARNWICK_TEST_SOURCE_DIR) + "/tests/support/notification_server.py";
+  const std::string ready = (dir_.path() / "server-ready").string();
+  std::string args[] = {"/usr/bin/python3", script, address_, ready};
+  char* argv[] = {args[0].data(), args[1].data(), args[2].data(), args[3].data(), nullptr};
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  const bool spawned = ::posix_spawn(&server_, argv[0], &actions, nullptr, argv, environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  if (!spawned) return false;
+  for (int i = 0; i < 200; ++i) {
+    if (std::ifstream(ready).peek() != EOF) return true;
+    if (::waitpid(server_, nullptr, WNOHANG) == server_) {
+      server_ = 0;  // no python3-dbus or python3-gi here
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
 PrivateSessionBus::~PrivateSessionBus() {
+  if (server_ > 0) {
+    ::kill(server_, SIGTERM);
+    ::waitpid(server_, nullptr, 0);
+  }
   if (monitor_ > 0) {
     ::kill(monitor_, SIGTERM);
     ::waitpid(monitor_, nullptr, 0);

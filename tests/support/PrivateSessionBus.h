@@ -21,6 +21,9 @@ class PrivateSessionBus {
   PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
 
   const std::string& Address() const { return address_; }
+  // Starts a notification server on the bus (tests/support/notification_server.py), so Notify
+  // calls are answered; false when it cannot run here.
+  bool StartNotificationServer();
   // The Notify calls seen so far, each as dbus-monitor printed it (its arguments included), after
   // waiting up to `wait` for at least `atLeast` of them.
   std::vector<std::string> NotifyCalls(std::size_t atLeast = 0,
@@ -33,6 +36,7 @@ class PrivateSessionBus {
   std::string address_;
   pid_t daemon_ = 0;
   pid_t monitor_ = 0;
+  pid_t server_ = 0;
 };
 
 }  // namespace tarnwick::test

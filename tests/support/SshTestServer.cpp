@@ -1,11 +1,14 @@
 #include "support/SshTestServer.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <pwd.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,6 +88,19 @@ pid_t ParentOf(pid_t pid) {
   return parent;
 }
 
+// Whether something on ::1 accepts connections on the port.
+bool Ipv6LoopbackAccepts(int port) {
+  const int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_in6 address{};
+  address.sin6_family = AF_INET6;
+  address.sin6_port = htons(static_cast<uint16_t>(port));
+  address.sin6_addr = in6addr_loopback;
+  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return ok;
+}
+
 }  // namespace
 
 SshTestServer::SshTestServer(const SshTestServerOptions& options) : root_(dir_ / "files") {
@@ -113,9 +129,11 @@ SshTestServer::SshTestServer(const SshTestServerOptions& options) : root_(dir_ /
   // Dropped key logins: sshd runs the keys command from the session's monitor, which it kills.
   const std::string keys =
       options.dropKeyLogins
-          ? "AuthorizedKeysFile none\nAuthorizedKeysCommand /bin/sh -c \"kill -9 $PPID\"\nAuthorizedKeysCommandUser " + user_
+          ? "AuthorizedKeysFile none\nAuthorizedKeysCommand /bin/sh -c \"kill -9 $PPID\"\nAuthorizedKeysCommandUser " +
+                user_
           : "AuthorizedKeysFile " + (dir_ / "authorized_keys").string();
-  WriteFile(dir_ / "sshd_config", "ListenAddress 127.0.0.1\nHostKey " + (dir_ / "host_key").string() + "\n" + keys +
+  if (options.ipv6) host_ = "::1";
+  WriteFile(dir_ / "sshd_config", "ListenAddress " + host_ + "\nHostKey " + (dir_ / "host_key").string() + "\n" + keys +
                                       "\nPasswordAuthentication " + (passwords ? "yes" : "no") +
                                       "\nKbdInteractiveAuthentication no\nUsePAM no\n"
                                       "PermitRootLogin yes\nStrictModes no\nPidFile none\n"
@@ -137,7 +155,7 @@ SshTestServer::SshTestServer(const SshTestServerOptions& options) : root_(dir_ /
   }
   if (pid_ < 0) throw std::runtime_error("fork failed");
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!LoopbackAccepts(port_)) {
+  while (!(options.ipv6 ? Ipv6LoopbackAccepts(port_) : LoopbackAccepts(port_))) {
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_ || std::chrono::steady_clock::now() > deadline) {
       const std::string why = "sshd did not start: " + Log();
@@ -146,7 +164,7 @@ SshTestServer::SshTestServer(const SshTestServerOptions& options) : root_(dir_ /
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  WriteFile(knownHostsFile(), "[127.0.0.1]:" + portText + " " + PublicKey(dir_ / "host_key.pub") + "\n");
+  WriteFile(knownHostsFile(), "[" + host_ + "]:" + portText + " " + PublicKey(dir_ / "host_key.pub") + "\n");
 }
 
 SshTestServer::~SshTestServer() {
@@ -157,7 +175,7 @@ SshTestServer::~SshTestServer() {
 }
 
 std::string SshTestServer::ChangedKnownHostsLine() const {
-  return "[127.0.0.1]:" + std::to_string(port_) + " " + PublicKey(dir_ / "other_host_key.pub");
+  return "[" + host_ + "]:" + std::to_string(port_) + " " + PublicKey(dir_ / "other_host_key.pub");
 }
 
 void SshTestServer::Authorize(const std::string& publicKeyFile) const {
@@ -166,7 +184,7 @@ void SshTestServer::Authorize(const std::string& publicKeyFile) const {
 
 FtpConnectParams SshTestServer::Account() const {
   FtpConnectParams params;
-  params.host = "127.0.0.1";
+  params.host = host_;
   params.port = port_;
   params.user = user_;
   params.sftp = true;

@@ -30,6 +30,8 @@ struct SshTestServerOptions {
   std::string password;  // not empty: password logins too, with this password for user()
   // Every key login ends the connection while the key is checked, as a server crashing then would.
   bool dropKeyLogins = false;
+  // Listens on ::1 instead of 127.0.0.1 (the constructor throws where IPv6 loopback is missing).
+  bool ipv6 = false;
 };
 
 class SshTestServer {
@@ -40,6 +42,7 @@ class SshTestServer {
   SshTestServer& operator=(const SshTestServer&) = delete;
 
   int port() const { return port_; }
+  const std::string& host() const { return host_; }  // "127.0.0.1" or "::1"
   const std::string& user() const { return user_; }
   const std::filesystem::path& root() const { return root_; }
   std::string keyFile() const { return (dir_ / "user_key").string(); }
@@ -60,6 +63,7 @@ class SshTestServer {
   TempDir dir_;
   std::filesystem::path root_;
   std::string user_;
+  std::string host_ = "127.0.0.1";
   pid_t pid_ = -1;
   int port_ = 0;
 };
