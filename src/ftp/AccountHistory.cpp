@@ -1,6 +1,7 @@
 #include "ftp/AccountHistory.h"
 
 #include <cctype>
+#include <cerrno>
 #include <string_view>
 
 #include "app/FormatTexts.h"
@@ -33,8 +34,9 @@ Status OpenAccountFile(CIniFile& ini, const char* name, const std::string& accou
   const IoResult opened =
       access == Access::Update ? ini.LoadForUpdate(path, kAccountFileLimit) : ini.Load(path, kAccountFileLimit, false);
   if (opened.ok()) return {};
-  // The old words fit what the system refused; a file the reading rule turned down says why.
-  if (opened.refusal != IoResult::Refusal::None) return FileStatus(path, opened);
+  // The old words fit what the system refused, and a folder in the file's place, which could never
+  // be opened as the file; a FIFO, device or oversize file the reading rule turned down says why.
+  if (opened.refusal != IoResult::Refusal::None && opened.sysError != EISDIR) return FileStatus(path, opened);
   return Status::IoError(path, opened.sysError, FormatString(IDS_CANNOT_OPEN_ACCOUNT_FILE, path.c_str()));
 }
 

@@ -53,15 +53,12 @@ class RunCommandTest : public ::testing::Test {
     return p;
   }
 
-  // Makes src one large file of allocated but unwritten blocks, which keeps a copy busy long enough
-  // to be stopped (a sparse file would be copied at once: its holes are not written), with an older
-  // copy of it at the destination.
+  // Makes src one large file that keeps a copy busy long enough to be stopped, with an older copy
+  // of it at the destination.
   void UseHugeSource() {
     fs::remove_all(dir / "src");
     fs::create_directories(dir / "src");
-    const int fd = ::open((dir / "src/huge.bin").c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_EQ(::posix_fallocate(fd, 0, 4LL << 30), 0);
-    ::close(fd);
+    ASSERT_TRUE(AllocateBusyFile(dir / "src/huge.bin", std::uintmax_t{4} << 30));
     WriteFile(dir / "dst/src/huge.bin", "older copy");
   }
 

@@ -154,7 +154,7 @@ TEST(IniFileLoadSections, KeepsTheNamedSectionsAsAWholeLoadReadsThem) {
   text += "[WANTED]\nEXTRA=x\n[Last]\nK=end-without-line-break";
   WriteFile(dir / "big.ini", text);
   CIniFile whole;
-  ASSERT_TRUE(whole.Load((dir / "big.ini").string(), false).ok());
+  ASSERT_TRUE(whole.Load((dir / "big.ini").string(), kCatalogueFileLimit, false).ok());
   CIniFile part;
   ASSERT_TRUE(part.LoadSections((dir / "big.ini").string(), kCatalogueFileLimit, {"Wanted", "last", " "}).ok());
   const std::vector<std::pair<const char*, const char*>> lookups{

@@ -1,5 +1,8 @@
 #include "support/TempDir.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -45,6 +48,18 @@ std::string FirstOutputLine(const std::string& command) {
   if (pipe) pclose(pipe);
   while (!text.empty() && text.back() == '\n') text.pop_back();
   return text;
+}
+
+}  // namespace tarnwick::test
+
+namespace tarnwick::test {
+
+bool AllocateBusyFile(const std::filesystem::path& path, std::uintmax_t bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  const bool allocated = ::posix_fallocate(fd, 0, static_cast<off_t>(bytes)) == 0;
+  ::close(fd);
+  return allocated;
 }
 
 }  // namespace tarnwick::test

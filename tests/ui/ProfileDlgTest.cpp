@@ -32,6 +32,7 @@ namespace tarnwick::ui::test {
 namespace {
 
 namespace fs = std::filesystem;
+using tarnwick::test::AllocateBusyFile;
 using tarnwick::test::ReadFile;
 using tarnwick::test::WriteFile;
 
@@ -110,7 +111,8 @@ TEST_F(EditorFixture, TabWalksTheControlsAsTheyAreLaidOut) {
   ASSERT_NE(source, nullptr);
   EXPECT_EQ(TabWalk(dialog.get(), source).join(" | ").toStdString(),
             "&Source... | S&ummary... | &Backup to... | QLineEdit | QLineEdit | &Compress to File | QLineEdit | "
-            "QComboBox | &Verify after backup | Schedule Settings... | Quick &Mode << | &Help | Save &Profile | "
+            "QComboBox | &Verify after backup | Verify by &reading back (copies on servers are downloaded) | "
+            "Schedule Settings... | Quick &Mode << | &Help | Save &Profile | "
             "Per&form | Canc&el");
 }
 
@@ -329,10 +331,9 @@ TEST_F(EditorFixture, CancelLeavesTheStoredProfileAsItWas) {
 }
 
 TEST_F(EditorFixture, AnotherRunningBackupKeepsTheEditorOpenWithNothingSaved) {
-  // A job copying a large sparse file runs long enough for the editor to meet it; it is stopped at the end.
+  // A job copying a large file runs long enough for the editor to meet it; it is stopped at the end.
   const fs::path huge = sandbox / "huge.bin";
-  { std::ofstream create(huge); }
-  fs::resize_file(huge, std::uintmax_t{64} << 30);
+  ASSERT_TRUE(AllocateBusyFile(huge, std::uintmax_t{4} << 30));
   Profile waiting = Runnable("waiting");
   waiting.localSources = {{huge.string(), "", ItemKind::LocalFile, false}};
   ASSERT_TRUE(world.controller.StartJob(waiting).ok());

@@ -21,6 +21,7 @@ namespace tarnwick::ui::test {
 namespace {
 
 namespace fs = std::filesystem;
+using tarnwick::test::AllocateBusyFile;
 using tarnwick::test::ReadFile;
 using tarnwick::test::WriteFile;
 
@@ -203,14 +204,9 @@ TEST(View, JobFromTheWindowReportsOnTheWindowsThread) {
 
 TEST(View, CloseWhileRunningStopsAndJoinsTheWorker) {
   Sandbox sandbox;
-  // A large file (holes read fast) keeps the job busy long enough to be stopped.
+  // A large file keeps the job busy long enough to be stopped.
   fs::create_directories(sandbox / "big");
-  fs::resize_file(
-      [&] {
-        WriteFile(sandbox / "big/image.bin", "");
-        return sandbox / "big/image.bin";
-      }(),
-      std::uintmax_t{8} << 30);
+  ASSERT_TRUE(AllocateBusyFile(sandbox / "big/image.bin", std::uintmax_t{4} << 30));
   sandbox.SaveQuick("big", sandbox / "big");
   Window w(sandbox);
   w.Select(CTarnwickView::kQuickTab, {0});
