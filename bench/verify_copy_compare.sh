@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What "Verify after backup" costs a local copy: `tarnwick-cli run` of the same folder with the
 # option off ("copy") and on ("copy + verify": both files read again and compared byte for byte),
-# on one 1 GiB file and on 2,000 small files (1-16 KiB) in two levels of folders. Runs alternate
+# on one 1 GiB file and on 2,000 small files (1-16 KiB), the transfer benchmarks' data. Runs alternate
 # (3 each, or TARNWICK_BENCH_RUNS), every run writes into a fresh folder after a sync. It prints
 # the ratios of the median and of the best wall-clock times, and of the median CPU times (user +
 # system), which the write-back of other work on a shared machine disturbs least.
@@ -23,28 +23,8 @@ runs=${TARNWICK_BENCH_RUNS:-3}
 mkdir -p "$root/data" "$root/prog/Profile" "$root/out"
 ln -sf "$(readlink -f "$cli")" "$root/prog/tarnwick-cli"
 
-if [[ $(stat -c %s "$root/data/big/big.bin" 2>/dev/null || echo 0) != 1073741824 ]]; then
-  echo "making a 1 GiB file..." >&2
-  mkdir -p "$root/data/big"
-  head -c 1073741824 /dev/urandom > "$root/data/big/big.bin"
-fi
-if [[ ! -f $root/data/small.done ]]; then
-  echo "making 2,000 small files..." >&2
-  rm -rf "$root/data/small"
-  /usr/bin/python3 - "$root/data/small" <<'PY'
-import os, random, sys
-base = sys.argv[1]
-rng = random.Random(2000)
-blob = os.urandom(16384)
-for a in range(40):
-    folder = os.path.join(base, "d%02d" % a)
-    os.makedirs(folder)
-    for c in range(50):
-        with open(os.path.join(folder, "f%03d.dat" % c), "wb") as f:
-            f.write(blob[:rng.randint(1024, 16384)])
-PY
-  touch "$root/data/small.done"
-fi
+. "$repo/bench/transfer_data.sh"
+make_transfer_data "$root/data"
 
 # Per data set a profile without and one with "Verify after backup", both into out/tw.
 for set in big small; do
@@ -66,7 +46,6 @@ timed() {
   awk '{ printf "%s %.2f\n", $1, $2 + $3 }' "$root/time.txt" >> "$root/$1.times"
 }
 
-median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 
 for set in big small; do
