@@ -42,7 +42,8 @@ std::vector<std::string> Split(const std::string& text, const std::string& separ
 
 void CheckRemoteName(const std::string& name) {
   const bool usable = tarnwick::IsUsableRemoteName(name);
-  bool expected = !name.empty() && name != "." && name != "..";
+  // No file system here holds a name over 255 bytes: such a name is refused before any command.
+  bool expected = !name.empty() && name != "." && name != ".." && name.size() <= 255;
   for (const char c : name) {
     if (c == '/' || c == '\0' || IsControl(static_cast<unsigned char>(c))) expected = false;
   }
