@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "app/ControlCharacters.h"
 #include <openssl/evp.h>
+#include "app/ControlCharacters.h"
 
 #include "engine/RemoteListing.h"
-#include "ftp/KeyPassphrase.h"
 #include "formats/PartFile.h"
+#include "ftp/KeyPassphrase.h"
 #include "zip/ZipEntryHeader.h"
 
 namespace {

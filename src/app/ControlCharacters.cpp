@@ -26,9 +26,7 @@ std::string Escape(std::string_view text, bool message) {
     } else if (c == '\\') {
       out += "\\\\";
     } else {
-      char escaped[5];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
-      out += escaped;
+      AppendEscapedByte(out, static_cast<unsigned char>(c));
     }
   }
   return out;
@@ -41,6 +39,12 @@ bool HasControlCharacter(std::string_view text) { return std::any_of(text.begin(
 std::string EscapeControlCharacters(std::string_view text) { return Escape(text, false); }
 
 std::string EscapeControlCharactersInMessage(std::string_view text) { return Escape(text, true); }
+
+void AppendEscapedByte(std::string& out, unsigned char byte) {
+  char escaped[5];
+  std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+  out += escaped;
+}
 
 bool HasOverlongName(std::string_view path) {
   std::size_t run = 0;

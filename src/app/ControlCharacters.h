@@ -26,4 +26,7 @@ constexpr std::size_t kMaxNameBytes = 255;
 // can exist here, and servers answer commands carrying one in ways a client cannot trust.
 bool HasOverlongName(std::string_view path);
 
+// Appends `byte` as "\xNN" (upper-case hex), the way escaped texts show a byte.
+void AppendEscapedByte(std::string& out, unsigned char byte);
+
 }  // namespace tarnwick

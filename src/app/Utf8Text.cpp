@@ -1,18 +1,8 @@
 #include "app/Utf8Text.h"
 
-#include <cstdio>
+#include "app/ControlCharacters.h"
 
 namespace tarnwick {
-
-namespace {
-
-void AppendHexByte(std::string& out, unsigned char byte) {
-  char escaped[5];
-  std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-  out += escaped;
-}
-
-}  // namespace
 
 std::size_t Utf8SequenceLength(std::string_view text) {
   if (text.empty()) return 0;
@@ -62,7 +52,7 @@ std::string ReadableUtf8(std::string_view text, bool keepLineFeeds) {
     const bool control = length == 1 && (lead < 0x20 || lead == 0x7F) && !(keepLineFeeds && lead == '\n');
     if (length == 0 || control || c1) {
       const std::size_t shown = length == 0 ? 1 : length;
-      for (std::size_t i = 0; i < shown; ++i) AppendHexByte(out, static_cast<unsigned char>(text[at + i]));
+      for (std::size_t i = 0; i < shown; ++i) AppendEscapedByte(out, static_cast<unsigned char>(text[at + i]));
       at += shown;
     } else {
       out.append(text.substr(at, length));

@@ -79,8 +79,8 @@ int RunProfile(const std::vector<std::string>& args) {
 }
 
 const CliCommandRegistration registration(
-    {"run", "NAME [--log FILE] [--passphrase-stdin]", "run a saved profile now and print its log (exit 0 only when it fully succeeded)",
-     RunProfile});
+    {"run", "NAME [--log FILE] [--passphrase-stdin]",
+     "run a saved profile now and print its log (exit 0 only when it fully succeeded)", RunProfile});
 
 }  // namespace
 }  // namespace tarnwick::cli

@@ -33,18 +33,7 @@ ssize_t ReadFull(int fd, char* buffer, std::size_t size) {
   return static_cast<ssize_t>(got);
 }
 
-IoResult ReadAll(int fd, std::string& out) {
-  char chunk[65536];
-  for (;;) {
-    const ssize_t got = ::read(fd, chunk, sizeof chunk);
-    if (got == 0) return {};
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return IoResult::FromErrno();
-    }
-    out.append(chunk, static_cast<size_t>(got));
-  }
-}
+IoResult ReadAll(int fd, std::string& out) { return ReadAllUpTo(fd, kNoSizeLimit, out); }
 
 IoResult WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {

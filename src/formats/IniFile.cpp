@@ -148,10 +148,14 @@ IoResult CIniFile::LoadSections(const std::string& path, std::uint64_t limit,
   std::string pending;  // the start of a line whose end is not read yet
   auto piece = std::make_unique<char[]>(kPiece);
   bool overlong = false;  // inside a line that is being dropped
+  std::uint64_t total = 0;
   for (;;) {
     const ssize_t got = ReadFull(fd.get(), piece.get(), kPiece);
-    if (got < 0) {  // a part is never taken for the whole
-      const IoResult failed = IoResult::FromErrno();
+    // A part is never taken for the whole; a file that grew past its limit since it was opened is
+    // refused as ReadAllUpTo refuses it.
+    total += got > 0 ? static_cast<std::uint64_t>(got) : 0;
+    if (got < 0 || total > limit) {
+      const IoResult failed = got < 0 ? IoResult::FromErrno() : IoResult::TooLarge(limit);
       Clear();
       keeping_ = true;
       return failed;

@@ -43,14 +43,19 @@ int BoundLoopbackSocket(int& port) {
 
 }  // namespace
 
-bool LoopbackAccepts(int port) {
-  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+bool LoopbackAccepts(int port, bool ipv6) {
+  const int fd = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   sockaddr_in address{};
+  sockaddr_in6 address6{};
   address.sin_family = AF_INET;
   address.sin_port = htons(static_cast<uint16_t>(port));
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  address6.sin6_family = AF_INET6;
+  address6.sin6_port = address.sin_port;
+  address6.sin6_addr = in6addr_loopback;
+  const bool ok = ipv6 ? connect(fd, reinterpret_cast<sockaddr*>(&address6), sizeof address6) == 0
+                       : connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
   close(fd);
   return ok;
 }

@@ -97,8 +97,8 @@ class FtpTestServer {
   int port_ = 0;
 };
 
-// Whether something on 127.0.0.1 accepts connections on the port.
-bool LoopbackAccepts(int port);
+// Whether something on 127.0.0.1 (or ::1) accepts connections on the port.
+bool LoopbackAccepts(int port, bool ipv6 = false);
 
 // A loopback port nothing listens on (it was free a moment ago): "could not connect".
 int ClosedLoopbackPort();

@@ -88,19 +88,6 @@ pid_t ParentOf(pid_t pid) {
   return parent;
 }
 
-// Whether something on ::1 accepts connections on the port.
-bool Ipv6LoopbackAccepts(int port) {
-  const int fd = socket(AF_INET6, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  sockaddr_in6 address{};
-  address.sin6_family = AF_INET6;
-  address.sin6_port = htons(static_cast<uint16_t>(port));
-  address.sin6_addr = in6addr_loopback;
-  const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  close(fd);
-  return ok;
-}
-
 }  // namespace
 
 SshTestServer::SshTestServer(const SshTestServerOptions& options) : root_(dir_ / "files") {
@@ -155,7 +142,7 @@ SshTestServer::SshTestServer(const SshTestServerOptions& options) : root_(dir_ /
   }
   if (pid_ < 0) throw std::runtime_error("fork failed");
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!(options.ipv6 ? Ipv6LoopbackAccepts(port_) : LoopbackAccepts(port_))) {
+  while (!(LoopbackAccepts(port_, options.ipv6))) {
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_ || std::chrono::steady_clock::now() > deadline) {
       const std::string why = "sshd did not start: " + Log();
