@@ -320,6 +320,23 @@ constexpr Entry kEntries[] = {
     {IDS_VERIFY_BY_SENT_ARCHIVE, "CRC of every entry read back before sending; stored copy: %s"},
     {IDS_VERIFY_BYTES_DIFFER, "its content differs from its source from byte %lld on"},
     {IDS_VERIFY_READ_BACK_FAILED, "it could not be read back (%s)"},
+    {IDS_PROFILE_OVERWRITE_SCHEDULED,
+     "Profile \"%s\" already exists as a scheduled profile.\nOverwriting it makes it a quick profile: its schedule "
+     "is lost and it no longer runs by itself.\nDo you want to overwrite it?"},
+    {IDS_PROFILE_OVERWRITE_QUICK,
+     "Profile \"%s\" already exists as a quick profile.\nOverwriting it makes it a scheduled profile.\nDo you want "
+     "to overwrite it?"},
+    {IDS_SERVICE_NO_HOME, "There is no home folder to install the background service for."},
+    {IDS_SERVICE_UNIT_PATH,
+     "The background service cannot be installed: the %s \"%s\" holds %s, which a systemd unit cannot take as it "
+     "is; use a folder without it."},
+    {IDS_SERVICE_PROGRAM_PATH, "program's path"},
+    {IDS_SERVICE_DATA_FOLDER, "data folder"},
+    {IDS_SERVICE_SYSTEMD_REFUSED,
+     "systemd did not take the background service (%s); start it by hand with: systemctl --user enable --now %s"},
+    {IDS_SERVICE_NO_CLI, "The background service needs tarnwick-cli beside this program; %s is not there."},
+    {IDS_FAILURE_REASON_ROW, "Reason: %s"},
+    {IDS_REASON_HOST_PORT, "%s port %s: %s"},
 };
 
 // The lookup below is a binary search.

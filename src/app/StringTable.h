@@ -304,6 +304,18 @@ enum StringId : unsigned {
   IDS_FILE_TOO_LARGE = 63171,    // reason: the limit ("8 MiB")
   IDS_FILE_CANNOT_TELL = 63172,  // a status line that could not be worked out: the reason
 
+  // What a new user ran into: kind changes, the background service, failure reasons (63440-63459).
+  IDS_PROFILE_OVERWRITE_SCHEDULED = 63440,  // question: profile name
+  IDS_PROFILE_OVERWRITE_QUICK = 63441,      // question: profile name
+  IDS_SERVICE_NO_HOME = 63442,              // install failure
+  IDS_SERVICE_UNIT_PATH = 63443,            // install failure: what, path, the character
+  IDS_SERVICE_PROGRAM_PATH = 63444,         // what: the program's path
+  IDS_SERVICE_DATA_FOLDER = 63445,          // what: the data folder
+  IDS_SERVICE_SYSTEMD_REFUSED = 63446,      // install failure: systemctl's words, unit name
+  IDS_SERVICE_NO_CLI = 63447,               // install failure: the path looked for
+  IDS_FAILURE_REASON_ROW = 63448,           // ERROR row after a failed row: the reason
+  IDS_REASON_HOST_PORT = 63449,             // reason: host, port, the connection's failure
+
   // Desktop notices that could not be shown (63140-63169).
   IDS_KW_NOTICE = 63140,             // keyword of the NOTICE rows
   IDS_NOTICE_NOT_SENT = 63141,       // NOTICE row: notice title, reason

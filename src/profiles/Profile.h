@@ -43,7 +43,8 @@ struct FtpSite {
   std::string user;
   std::string password;       // plain text, as stored
   std::string remotePath;     // destination only: the folder on the server
-  std::string passive;        // destination only: "1" = passive mode, anything else active
+  // "1" = passive mode, anything else active. A remote source is passive unless its file says ACTIVE.
+  std::string passive;
   bool serverIsUnix = false;  // remote sources only
   // FTP over explicit TLS. Off for a file that does not say (older files); the dialogs start a
   // new account with it on.

@@ -202,13 +202,25 @@ Status CProfileCatalogue::LoadCatalogue() {
   return unreadable;
 }
 
+std::optional<unsigned> CProfileCatalogue::OverwriteQuestion(const std::string& name, bool scheduledMode) const {
+  const auto listed = [&name](const std::vector<ProfileRow>& rows) {
+    return std::any_of(rows.begin(), rows.end(), [&name](const ProfileRow& row) { return row.name == name; });
+  };
+  // Saving a profile of the other kind over it changes its kind: the question must say so.
+  if (!scheduledMode && listed(scheduledRows_)) return IDS_PROFILE_OVERWRITE_SCHEDULED;
+  if (scheduledMode && listed(quickRows_)) return IDS_PROFILE_OVERWRITE_QUICK;
+  // The scheduled editor saves the profile it edits without asking.
+  if (scheduledMode) return std::nullopt;
+  return IDS_PROFILE_EXISTS_OVERWRITE;
+}
+
 Status CProfileCatalogue::SaveProfileAs(Profile& profile, bool scheduledMode) {
   if (Status problem = ProfileNameProblem(profile.name); !problem.ok()) return problem;
   if (!ProfilePathFor(profile)) {
     ProfileRow row{profile.name, LoadString(IDS_EMPTY_TIME), LoadString(IDS_EMPTY_TIME), LoadString(IDS_EMPTY_TIME)};
     MutableRows(scheduledMode ? ProfileList::Scheduled : ProfileList::Quick).push_back(std::move(row));
-  } else if (!scheduledMode && prompts_.AskYesNo(FormatString(IDS_PROFILE_EXISTS_OVERWRITE, profile.name.c_str())) !=
-                                   UserPrompts::Answer::Yes) {
+  } else if (const std::optional<unsigned> question = OverwriteQuestion(profile.name, scheduledMode);
+             question && prompts_.AskYesNo(FormatString(*question, profile.name.c_str())) != UserPrompts::Answer::Yes) {
     return Status::Stopped();
   }
   return WriteProfile(profile, clock_.Now());

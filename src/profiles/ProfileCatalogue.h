@@ -64,7 +64,9 @@ class CProfileCatalogue {
   const std::vector<ScheduleRecord>& ScheduleTable() const { return scheduleTable_; }
 
   // The save of the editor's run-or-save confirmation: in quick mode an existing profile is
-  // overwritten only when the user says so. Ok when saved; InvalidArgument for a name that
+  // overwritten only when the user says so, and a profile of the other kind (a scheduled one in
+  // quick mode, a quick one in scheduled mode) only after a question that says its kind changes
+  // (a scheduled profile saved as quick loses its schedule). Ok when saved; InvalidArgument for a name that
   // ProfileNameProblem refuses and Stopped when the user kept the existing profile (nothing
   // written, nothing to run); IoError when the write failed (the editor shows it and goes on as if
   // saved). The caller reloads the catalogue afterwards.
@@ -94,6 +96,8 @@ class CProfileCatalogue {
   Status RenameSelectedProfile(ProfileList list, const std::vector<std::size_t>& selectedRows, const AskName& askName);
 
  private:
+  // The question to ask before `name`, which exists, is overwritten; nullopt: none.
+  std::optional<unsigned> OverwriteQuestion(const std::string& name, bool scheduledMode) const;
   std::vector<ProfileRow>& MutableRows(ProfileList list) {
     return list == ProfileList::Quick ? quickRows_ : scheduledRows_;
   }

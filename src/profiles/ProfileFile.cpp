@@ -174,6 +174,8 @@ void ReadDocument(CXmlDocument& doc, Profile& profile) {
       ReadAccount(in, source.site);
       ReadItems(doc, in, source.items, ItemKind::FtpFolder, ItemKind::FtpFile);
       ReadSecurity(in, source.site);
+      // After the security flags: a source without ACTIVE (every older file) is passive.
+      source.site.passive = NumberOrZero(in.TextOrEmpty("ACTIVE")) != 0 ? "0" : "1";
       doc.LeaveElement();
       profile.remoteSources.push_back(std::move(source));
     }
@@ -360,6 +362,8 @@ std::string ProfileText(const Profile& profile, std::time_t now) {
       WriteAccount(out, source.site);
       WriteItems(out, source.items);
       WriteSecurity(out, source.site);
+      // Only active mode is written, so a passive source is written as older files were.
+      if (source.site.passive != "1") out.Flag("ACTIVE", true);
       out.Leave();
     }
     out.Leave();

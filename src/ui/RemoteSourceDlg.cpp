@@ -126,6 +126,7 @@ void CRemoteSourceDlg::TakeItemsOfAccount() {
       items_ = source.items;
       account_.ShowSecurity(source.site.tls, account_.plainWarned);  // the profile's own choice
       account_.ShowProtocol(source.site.sftp, source.site.keyFile);
+      passive_->setChecked(PassiveFromText(source.site.passive));
       break;
     }
   }

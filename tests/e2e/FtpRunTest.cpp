@@ -127,6 +127,29 @@ TEST_F(FtpRunTest, ARemoteSourceIsDownloadedAndAMissingFileFailsTheRun) {
   EXPECT_FALSE(fs::exists(dir / "dst/gone.txt")) << "a file that cannot be read leaves nothing behind";
 }
 
+// The source's Passive Mode was not stored: a saved profile downloaded in active mode, which
+// stalls behind a firewall. The run opens its data connections as the profile file says.
+TEST_F(FtpRunTest, ADownloadUsesTheModeStoredInTheProfile) {
+  WriteFile(server.root() / "pub/a.txt", "A");
+  for (const bool passive : {true, false}) {
+    SCOPED_TRACE(passive ? "passive" : "active");
+    const std::string name = passive ? "passive" : "active";
+    SaveProfile(name, [&](Profile& p) {
+      p.remoteSources = {FtpSource{Site(""), {{"/pub/a.txt", "", ItemKind::FtpFile, false}}}};
+      p.remoteSources[0].site.passive = passive ? "1" : "0";
+      p.localDestFolder = (dir / name).string();
+    });
+    const std::size_t logged = server.Log().size();
+    EXPECT_EQ(Run(name), 0) << ReadFile(dir / "out");
+    EXPECT_EQ(ReadFile(dir / name / "a.txt"), "A");
+    const std::string log = server.Log().substr(logged);
+    const bool sawPassive = log.find("] EPSV") != std::string::npos || log.find("] PASV") != std::string::npos;
+    const bool sawActive = log.find("] EPRT") != std::string::npos || log.find("] PORT") != std::string::npos;
+    EXPECT_EQ(sawPassive, passive) << log;
+    EXPECT_EQ(sawActive, !passive) << log;
+  }
+}
+
 TEST_F(FtpRunTest, AZipJobSendsAValidArchiveToTheServer) {
   WriteFile(dir / "src/local.txt", std::string(100000, 'l'));
   WriteFile(server.root() / "pub/remote file.txt", "R");

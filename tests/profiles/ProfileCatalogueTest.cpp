@@ -240,9 +240,15 @@ TEST_F(ProfileCatalogueTest, SaveAsAsksBeforeOverwritingInQuickModeOnly) {
   EXPECT_NE(ReadFile(p.filePath).find("changed.zip"), std::string::npos);
 
   p.zipFileName = "scheduled.zip";
+  p.isScheduled = true;
   EXPECT_TRUE(catalogue.SaveProfileAs(p, true).ok());
-  EXPECT_EQ(prompts.questions.size(), 2u) << "scheduled mode overwrites without asking";
+  EXPECT_EQ(prompts.questions.size(), 3u) << "a quick profile turned scheduled is asked about";
   EXPECT_NE(ReadFile(p.filePath).find("scheduled.zip"), std::string::npos);
+  catalogue.LoadCatalogue();
+  p.zipFileName = "rescheduled.zip";
+  EXPECT_TRUE(catalogue.SaveProfileAs(p, true).ok());
+  EXPECT_EQ(prompts.questions.size(), 3u) << "scheduled mode saves its own profile without asking";
+  EXPECT_NE(ReadFile(p.filePath).find("rescheduled.zip"), std::string::npos);
 
   p.name = "../escape";
   const Status bad = catalogue.SaveProfileAs(p, true);
@@ -258,6 +264,40 @@ TEST_F(ProfileCatalogueTest, SaveAsAsksBeforeOverwritingInQuickModeOnly) {
   EXPECT_EQ(failed.path(), (dir / "Profile" / "blocked.pfl").string());
   EXPECT_EQ(failed.sysError(), EISDIR);
   EXPECT_TRUE(prompts.messages.empty()) << "the catalogue reports; it does not show";
+}
+
+// Quick Mode, Backup Now, overwrite: Yes on a scheduled profile's name would silently drop its
+// schedule; the question says that the kind changes, and No keeps the file as it was.
+TEST_F(ProfileCatalogueTest, OverwritingAProfileOfTheOtherKindSaysItsKindChanges) {
+  struct Case {
+    bool existingScheduled;
+    bool savedScheduled;
+    const char* what;
+  };
+  for (const Case& c : {Case{true, false, "becomes a quick profile"}, Case{false, true, "becomes a scheduled profile"}}) {
+    SCOPED_TRACE(c.what);
+    const Profile existing = Save("daily", c.existingScheduled);
+    ASSERT_TRUE(catalogue.LoadCatalogue().ok());
+    const std::string before = ReadFile(existing.filePath);
+    Profile other = test::SampleQuickProfile("daily");
+    other.isScheduled = c.savedScheduled;
+    prompts.questions.clear();
+    prompts.answers = {UserPrompts::Answer::No};
+    EXPECT_EQ(catalogue.SaveProfileAs(other, c.savedScheduled).code(), StatusCode::Stopped);
+    ASSERT_EQ(prompts.questions.size(), 1u);
+    const std::string kind = c.existingScheduled ? "as a scheduled profile" : "as a quick profile";
+    EXPECT_NE(prompts.questions[0].find(kind), std::string::npos) << prompts.questions[0];
+    EXPECT_NE(prompts.questions[0].find(c.existingScheduled ? "makes it a quick profile: its schedule is lost"
+                                                            : "makes it a scheduled profile"),
+              std::string::npos)
+        << prompts.questions[0];
+    EXPECT_EQ(ReadFile(existing.filePath), before) << "No keeps the profile and its kind";
+    prompts.answers = {UserPrompts::Answer::Yes};
+    EXPECT_TRUE(catalogue.SaveProfileAs(other, c.savedScheduled).ok());
+    ASSERT_TRUE(catalogue.LoadCatalogue().ok());
+    EXPECT_EQ(Names(c.savedScheduled ? ProfileList::Scheduled : ProfileList::Quick), std::vector<std::string>{"daily"});
+    std::filesystem::remove(existing.filePath);
+  }
 }
 
 TEST_F(ProfileCatalogueTest, SaveButtonSaysWhatHappened) {

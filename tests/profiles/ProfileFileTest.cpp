@@ -243,6 +243,29 @@ TEST_F(ProfileFileTest, TlsFlagsAreStoredLastInEachAccountAndMissingMeansPlain) 
   EXPECT_EQ(ReadFile(p.filePath).find("TLS"), std::string::npos) << "plain accounts write what older files hold";
 }
 
+// A source's Passive Mode was never stored, so every run of a saved profile used active mode.
+// Active is stored last in its FTPITEM; a source without it (every older file) is passive.
+TEST_F(ProfileFileTest, RemoteSourceModeIsStoredAndMissingMeansPassive) {
+  for (const char* mode : {"1", "0"}) {
+    SCOPED_TRACE(mode);
+    Profile p = SampleQuickProfile("Mode");
+    p.remoteSources.back().site.passive = mode;
+    p.remoteSources.back().site.sftp = true;
+    EXPECT_EQ(RoundTrip(p).remoteSources.back().site.passive, mode);
+    const std::string text = ReadFile(p.filePath);
+    const bool active = mode == std::string("0");
+    EXPECT_EQ(text.find("<SFTP>1</SFTP>\r\n<ACTIVE>1</ACTIVE>\r\n</FTPITEM>\r\n</REMOTESRC>") != std::string::npos,
+              active)
+        << text;
+    EXPECT_EQ(text.find("ACTIVE") != std::string::npos, active) << "passive sources are written as before";
+  }
+  const Profile older = ReadText(
+      "<PROFILE TYPE=\"QUICKLANCH\"><NAME>o</NAME><REMOTESRC><FTPITEM TYPE=\"UNIX\"><HOSTNAME>h</HOSTNAME>"
+      "</FTPITEM></REMOTESRC></PROFILE>");
+  ASSERT_EQ(older.remoteSources.size(), 1u);
+  EXPECT_EQ(older.remoteSources[0].site.passive, "1");
+}
+
 // SFTP and its key file follow TLS, only when on; a key-less SFTP account writes no KEYFILE.
 TEST_F(ProfileFileTest, SftpAccountsAreStoredAfterTheTlsFlag) {
   Profile p = SampleQuickProfile("Ssh");

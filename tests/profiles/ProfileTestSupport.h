@@ -20,7 +20,7 @@ inline Profile SampleQuickProfile(const std::string& name = "Docs") {
   p.localSources = {{"/home/u/docs", "+[*.txt]-[~*]", ItemKind::LocalFolder, true},
                     {"/home/u/a<b>.txt", "", ItemKind::LocalFile, false}};
   FtpSource source;
-  source.site = {"ftp.example.org", "21", "anna", "pw\"1", "", "", false};
+  source.site = {"ftp.example.org", "21", "anna", "pw\"1", "", "1", false};  // passive, as a source reads back
   source.items = {{"/pub/x.bin", "", ItemKind::FtpFile, false}};
   p.remoteSources = {source};
   p.destIsLocal = false;
