@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/Utf8Text.h"
-#include "cli/UnitQuoting.h"
 #include "engine/RunNotifier.h"
+#include "engine/UnitQuoting.h"
 
 namespace {
 
@@ -95,10 +95,10 @@ bool Unquote(const std::string& value, bool command, std::string& out) {
 
 void CheckUnitPath(const std::string& raw) {
   const std::string path = "/" + raw;
-  for (const auto use : {tarnwick::cli::UnitPathUse::Command, tarnwick::cli::UnitPathUse::WorkingDirectory}) {
-    if (!tarnwick::cli::UnitPathProblem(path, use).empty()) continue;
-    const bool command = use == tarnwick::cli::UnitPathUse::Command;
-    const std::string value = command ? tarnwick::cli::UnitCommandPath(path) : tarnwick::cli::UnitDirectoryValue(path);
+  for (const auto use : {tarnwick::UnitPathUse::Command, tarnwick::UnitPathUse::WorkingDirectory}) {
+    if (!tarnwick::UnitPathProblem(path, use).empty()) continue;
+    const bool command = use == tarnwick::UnitPathUse::Command;
+    const std::string value = command ? tarnwick::UnitCommandPath(path) : tarnwick::UnitDirectoryValue(path);
     // One line, valid for systemd's reader, not ended by what it strips or joins.
     if (tarnwick::FindInvalidUtf8(value) != std::string::npos || value.back() == ' ' || value.back() == '\\') abort();
     for (const char c : value) {

@@ -1,27 +1,16 @@
 // tarnwick-cli service install|remove|status: the background service as a systemd user unit of
 // the current user ("tarnwick-monitor.service" in the user-unit folder), so scheduled profiles run
 // while the window is closed. No root: everything is the user's own.
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <tuple>
 #include <vector>
 
-#include "app/ChildProcess.h"
 #include "app/ControlCharacters.h"
-#include "app/ProgramFolder.h"
 #include "app/StringTable.h"
-#include "app/Utf8Text.h"
 #include "cli/CliCommand.h"
-#include "cli/MonitorUnitTemplate.h"
-#include "cli/UnitQuoting.h"
+#include "engine/BackgroundService.h"
 #include "engine/SchedulerLock.h"
-#include "formats/FileIo.h"
-#include "formats/PartFile.h"
 #include "log/RunLogFile.h"
 
 namespace tarnwick::cli {
@@ -29,85 +18,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kUnitName = "tarnwick-monitor.service";
-
-// This user's name and home folder from the user database; empty when it has no entry.
-struct UserEntry {
-  std::string name;
-  std::string home;
-};
-
-UserEntry ThisUser() {
-  struct passwd record {};
-  struct passwd* entry = nullptr;
-  char buffer[4096];
-  if (::getpwuid_r(::getuid(), &record, buffer, sizeof buffer, &entry) != 0 || entry == nullptr) return {};
-  return {entry->pw_name, entry->pw_dir};
-}
-
-// $XDG_CONFIG_HOME/systemd/user, else ~/.config/systemd/user: where systemd looks for the units a
-// user adds.
-fs::path UserUnitFolder() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config != nullptr && config[0] == '/') return fs::path(config) / "systemd/user";
-  const char* home = std::getenv("HOME");
-  const std::string folder = home != nullptr && home[0] == '/' ? std::string(home) : ThisUser().home;
-  return folder.empty() ? fs::path() : fs::path(folder) / ".config/systemd/user";
-}
-
-std::string UserName() {
-  const std::string name = ThisUser().name;
-  return name.empty() ? std::to_string(::getuid()) : name;
-}
-
-void ReplaceAll(std::string& text, const std::string& marker, const std::string& value) {
-  for (auto at = text.find(marker); at != std::string::npos; at = text.find(marker, at + value.size())) {
-    text.replace(at, marker.size(), value);
-  }
-}
-
-// This program as the service must start it: by the path it was started with when that is this
-// program (a link into a program folder keeps that folder's catalogue), else by its own file.
-fs::path ProgramToStart() {
-  std::error_code ec;
-  const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-  const fs::path started = fs::absolute(ProgramFolder() / "tarnwick-cli", ec).lexically_normal();
-  return !ec && fs::equivalent(started, self, ec) ? started : self;
-}
-
-// The unit for this very program; it works in the data folder, where a program that is not
-// installed also reads its config.xml. Empty, with `*problem` saying why, when a path cannot be
-// written into a unit.
-std::string UnitText(std::string* problem) {
-  std::error_code ec;
-  const std::string program = ProgramToStart().string();
-  const std::string folder = fs::absolute(DataFolder(), ec).lexically_normal().string();
-  for (const auto& [path, use, what] : {std::tuple{program, UnitPathUse::Command, "program's path"},
-                                        std::tuple{folder, UnitPathUse::WorkingDirectory, "data folder"}}) {
-    if (const std::string reason = UnitPathProblem(path, use); !reason.empty()) {
-      *problem = std::string("the ") + what + " \"" + ReadableUtf8(path, false) + "\" holds " + reason +
-                 ", which a systemd unit cannot take as it is; use a folder without it";
-      return {};
-    }
-  }
-  std::string text = kMonitorUnitTemplate;
-  ReplaceAll(text, "@MONITOR_EXEC@", UnitCommandPath(program));
-  ReplaceAll(text, "@MONITOR_DIR@", UnitDirectoryValue(folder));
-  return text;
-}
-
-int Systemctl(const std::vector<std::string>& args, std::string* out = nullptr) {
-  std::vector<std::string> command{"systemctl", "--user"};
-  command.insert(command.end(), args.begin(), args.end());
-  return RunProgram(command, out);
-}
+constexpr const char* kUnitName = CBackgroundService::kUnitName;
 
 // A user service ends with its user's last session unless lingering is on; logind keeps a file
 // per lingering user.
 void PrintLingerHint() {
-  const std::string user = UserName();
-  std::error_code ec;
-  if (fs::exists(fs::path("/var/lib/systemd/linger") / user, ec)) {
+  const std::string user = CBackgroundService::UserName();
+  if (CBackgroundService::LingerOn()) {
     std::printf("Lingering is on for %s: schedules run also while %s is logged out.\n", user.c_str(), user.c_str());
   } else {
     std::printf(
@@ -118,31 +35,15 @@ void PrintLingerHint() {
 }
 
 int Install(bool unitOnly) {
-  const fs::path folder = UserUnitFolder();
-  if (folder.empty()) {
-    std::fprintf(stderr, "tarnwick-cli: no home folder to install the service for\n");
-    return kExitCannotStart;
-  }
-  std::string problem;
-  const std::string text = UnitText(&problem);
-  if (text.empty()) {
-    std::fprintf(stderr, "tarnwick-cli: the service cannot be installed: %s\n", problem.c_str());
-    return kExitCannotStart;
-  }
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  const fs::path unit = folder / kUnitName;
-  if (const IoResult written = ReplaceFile(unit.string(), text, 0644); !written.ok()) {
-    std::fprintf(stderr, "tarnwick-cli: %s\n", Status::IoError(unit.string(), written.sysError).ToString().c_str());
-    return kExitFailed;
+  fs::path unit;
+  if (const Status written = CBackgroundService::WriteUnit(&unit); !written.ok()) {
+    std::fprintf(stderr, "tarnwick-cli: %s\n", written.ToString().c_str());
+    return written.code() == StatusCode::IoError ? kExitFailed : kExitCannotStart;
   }
   std::printf("Wrote %s\n", unit.c_str());
   if (!unitOnly) {
-    if (Systemctl({"daemon-reload"}) != 0 || Systemctl({"enable", "--now", kUnitName}) != 0) {
-      std::fprintf(stderr,
-                   "tarnwick-cli: systemd did not take the service (no user instance of systemd here?); start it "
-                   "by hand with: systemctl --user enable --now %s\n",
-                   kUnitName);
+    if (const Status enabled = CBackgroundService::Enable(); !enabled.ok()) {
+      std::fprintf(stderr, "tarnwick-cli: %s\n", enabled.ToString().c_str());
       PrintLingerHint();
       return kExitFailed;
     }
@@ -153,27 +54,27 @@ int Install(bool unitOnly) {
 }
 
 int Remove(bool unitOnly) {
-  const fs::path unit = UserUnitFolder() / kUnitName;
+  const fs::path unit = CBackgroundService::UnitPath();
   // A service that was never enabled or whose systemd is gone is still removed from disk.
-  if (!unitOnly) Systemctl({"disable", "--now", kUnitName});
+  if (!unitOnly) CBackgroundService::Systemctl({"disable", "--now", kUnitName});
   std::error_code ec;
   const bool removed = fs::remove(unit, ec);
   if (ec) {
     std::fprintf(stderr, "tarnwick-cli: %s\n", Status::IoError(unit.string(), ec.value()).ToString().c_str());
     return kExitFailed;
   }
-  if (!unitOnly) Systemctl({"daemon-reload"});
+  if (!unitOnly) CBackgroundService::Systemctl({"daemon-reload"});
   std::printf(removed ? "Removed %s\n" : "No service was installed (%s)\n", unit.c_str());
   return kExitOk;
 }
 
 int ShowStatus() {
-  const fs::path unit = UserUnitFolder() / kUnitName;
+  const fs::path unit = CBackgroundService::UnitPath();
   std::error_code ec;
   const bool installed = fs::exists(unit, ec);
   std::printf("Unit:      %s (%s)\n", unit.c_str(), installed ? "installed" : "not installed");
   std::string state;
-  if (Systemctl({"is-active", kUnitName}, &state) == 127) state = "unknown (no systemctl)";
+  if (CBackgroundService::Systemctl({"is-active", kUnitName}, &state) == 127) state = "unknown (no systemctl)";
   while (!state.empty() && (state.back() == '\n' || state.back() == '\r')) state.pop_back();
   std::printf("Service:   %s\n", state.empty() ? "unknown (no systemd user instance)" : state.c_str());
   Status lockUnreadable;

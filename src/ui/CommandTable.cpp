@@ -24,6 +24,7 @@ constexpr Command kCommands[] = {
     {ID_LOG_CLEAR, "Clear", "", "clear-log", false},
     {ID_HELP_MANUAL, "User &Manual", "F1", "help", false},
     {ID_HELP_WEB, "Tarnwick on the &Web...", "", "", false},
+    {ID_QUICK_EDIT, "&Edit...", "", "edit", false},
     {ID_APP_ABOUT, "&About Tarnwick", "", "about", false},
     {ID_APP_EXIT, "E&xit", "", "exit", false},
     {ID_VIEW_TOOLBAR, "Standard Toolbar", "", "", true},
@@ -50,7 +51,11 @@ constexpr unsigned kToolbarButtons[] = {
 };
 
 constexpr PopupItem kQuickPopup[] = {
-    {ID_QUICK_LAUNCH, "&Lanch..."}, {kSeparator, ""}, {ID_QUICK_DELETE, "&Delete Profile(s)"}, {kSeparator, ""},
+    {ID_QUICK_LAUNCH, "&Lanch..."},
+    {ID_QUICK_EDIT, "&Edit..."},
+    {kSeparator, ""},
+    {ID_QUICK_DELETE, "&Delete Profile(s)"},
+    {kSeparator, ""},
     {ID_QUICK_RENAME, "&Rename"},
 };
 constexpr PopupItem kScheduledPopup[] = {

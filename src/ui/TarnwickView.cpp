@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
+#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTreeView>
 #include <QUrl>
@@ -21,9 +22,11 @@
 #include "ui/GuiPost.h"
 #include "ui/HelpWindow.h"
 #include "ui/Icons.h"
+#include "ui/ListKeys.h"
 #include "ui/MainFrame.h"
 #include "ui/OptionsDlg.h"
 #include "ui/ProfileListModel.h"
+#include "ui/ScheduleCloseQuestion.h"
 #include "ui/TarnwickDoc.h"
 #include "ui/UiDialogs.h"
 #include "ui/UiStrings.h"
@@ -89,6 +92,10 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
   for (Tab tab : {kQuickTab, kScheduledTab, kLogTab}) popups_[tab] = MakePopup(tab);
   connect(lists_[kQuickTab], &QTreeView::doubleClicked, this, [this] { OnLaunchQuick(); });
   connect(lists_[kScheduledTab], &QTreeView::doubleClicked, this, [this] { OnScheduledSettings(); });
+  new CListKeys(lists_[kQuickTab], {[this] { OnLaunchQuick(); }, [this] { OnDelete(ProfileList::Quick); },
+                                    [this] { OnRename(ProfileList::Quick); }});
+  new CListKeys(lists_[kScheduledTab], {[this] { OnScheduledSettings(); }, [this] { OnDelete(ProfileList::Scheduled); },
+                                        [this] { OnRename(ProfileList::Scheduled); }});
   for (QAbstractItemModel* model :
        {static_cast<QAbstractItemModel*>(quickModel_), static_cast<QAbstractItemModel*>(scheduledModel_),
         static_cast<QAbstractItemModel*>(logModel_)}) {
@@ -186,6 +193,7 @@ void CTarnwickView::ConnectCommands() {
   on(ID_BACKUP_SCHEDULED, [this] { OnNewProfile(EditorMode::Scheduled); });
   on(ID_BACKUP_STOP, [this] { OnStop(); });
   on(ID_QUICK_LAUNCH, [this] { OnLaunchQuick(); });
+  on(ID_QUICK_EDIT, [this] { OnEditQuick(); });
   on(ID_QUICK_DELETE, [this] { OnDelete(ProfileList::Quick); });
   on(ID_QUICK_RENAME, [this] { OnRename(ProfileList::Quick); });
   on(ID_SCHEDULED_SETTINGS, [this] { OnScheduledSettings(); });
@@ -224,6 +232,7 @@ void CTarnwickView::UpdateCommandStates() {
   const std::pair<unsigned, bool> states[] = {
       {ID_BACKUP_STOP, CanStop()},
       {ID_QUICK_LAUNCH, quick == 1},
+      {ID_QUICK_EDIT, quick == 1},
       {ID_QUICK_DELETE, quick >= 1},
       {ID_QUICK_RENAME, quick == 1},
       {ID_SCHEDULED_SETTINGS, scheduled == 1},
@@ -343,6 +352,11 @@ void CTarnwickView::OnNewProfile(EditorMode mode) { OpenEditor(mode, {}); }
 void CTarnwickView::OnScheduledSettings() {
   const std::string name = SelectedName(ProfileList::Scheduled);
   if (!name.empty()) OpenEditor(EditorMode::Scheduled, name);
+}
+
+void CTarnwickView::OnEditQuick() {
+  const std::string name = SelectedName(ProfileList::Quick);
+  if (!name.empty()) OpenEditor(EditorMode::Quick, name);
 }
 
 void CTarnwickView::OnLaunchQuick() {
@@ -470,6 +484,8 @@ void CTarnwickView::OnCustomize() {
 }
 
 bool CTarnwickView::CanClose() {
+  if (!LetSchedulesStop(doc_.Catalogue(), frame_, services_.prompts, QSystemTrayIcon::isSystemTrayAvailable()))
+    return false;
   if (!controller_.IsBusy()) return true;
   if (services_.prompts.AskYesNo(UiString(IDS_CLOSE_WHILE_RUNNING).toStdString()) != UserPrompts::Answer::Yes) {
     return false;

@@ -93,6 +93,8 @@ class CTarnwickView : public QWidget {
   // Shows a failed catalogue operation's reason (not a question the user answered No).
   void ShowFailure(const Status& status);
   void OnLaunchQuick();
+  // Opens the selected quick profile in the editor, as a quick profile.
+  void OnEditQuick();
   void OnScheduledSettings();
   void OnDelete(ProfileList list);
   void OnRename(ProfileList list);

@@ -33,6 +33,7 @@ constexpr Entry kEntries[] = {
     {ID_LOG_OPEN, "Open an existing log"},
     {ID_LOG_SAVE, "Save activity log to file"},
     {ID_LOG_CLEAR, "Clear log window"},
+    {ID_QUICK_EDIT, "Open the profile in the editor; it stays a quick profile\nEdit"},
     {ID_APP_ABOUT, "Display program information, version number and copyright\nAbout"},
     {ID_APP_EXIT, "Quit Tarnwick\nExit"},
     {ID_VIEW_TOOLBAR, "Show or hide the toolbar\nToggle ToolBar"},
@@ -223,6 +224,15 @@ constexpr Entry kEntries[] = {
     {IDS_LOGIN_ACCEPT_HOST_KEY, "&Accept This Host Key"},
     {IDS_LOGIN_HOST_KEY_ACCEPTED, "This host key is now known for %1 (added to %2)."},
     {IDS_PROFILE_VERIFY_READ_BACK, "Verify by &reading back (copies on servers are downloaded)"},
+    {IDS_CLOSE_SCHEDULES_STOP,
+     "Scheduled profiles are enabled, but once Tarnwick ends nothing runs them: the tray is off and the background "
+     "service is not installed. No scheduled backup would start until Tarnwick is started again.\n\n"
+     "Keep Tarnwick running in the tray, install the background service (it runs the schedules while the window "
+     "is closed), or quit anyway?"},
+    {IDS_CLOSE_KEEP_IN_TRAY, "Keep Running in the &Tray"},
+    {IDS_CLOSE_INSTALL_SERVICE, "&Install the Background Service"},
+    {IDS_CLOSE_QUIT_ANYWAY, "&Quit Anyway"},
+    {IDS_CLOSE_SERVICE_FAILED, "The background service could not be installed:\n%1\n\nTarnwick keeps running."},
 };
 
 // The numbers of this table must stay below the core's reading-back and verify texts.

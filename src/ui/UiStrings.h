@@ -195,6 +195,13 @@ enum UiStringId : unsigned {
   IDS_LOGIN_HOST_KEY_ACCEPTED,
   IDS_PROFILE_VERIFY_READ_BACK,
   IDS_UI_LAST,
+
+  // Numbered on their own, so texts added above never shift them (63460-63479).
+  IDS_CLOSE_SCHEDULES_STOP = 63460,
+  IDS_CLOSE_KEEP_IN_TRAY = 63461,
+  IDS_CLOSE_INSTALL_SERVICE = 63462,
+  IDS_CLOSE_QUIT_ANYWAY = 63463,
+  IDS_CLOSE_SERVICE_FAILED = 63464,
 };
 
 // The text of `id` from this table or the core's; empty for an unknown number.

@@ -274,7 +274,8 @@ TEST_F(ProfileCatalogueTest, OverwritingAProfileOfTheOtherKindSaysItsKindChanges
     bool savedScheduled;
     const char* what;
   };
-  for (const Case& c : {Case{true, false, "becomes a quick profile"}, Case{false, true, "becomes a scheduled profile"}}) {
+  for (const Case& c :
+       {Case{true, false, "becomes a quick profile"}, Case{false, true, "becomes a scheduled profile"}}) {
     SCOPED_TRACE(c.what);
     const Profile existing = Save("daily", c.existingScheduled);
     ASSERT_TRUE(catalogue.LoadCatalogue().ok());

@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
     Table, Enabling,
     ::testing::Values(
         EnablingCase{CTarnwickView::kQuickTab, {}, false, {}},
-        EnablingCase{CTarnwickView::kQuickTab, {1}, false, {"&Lanch...", "&Delete Profile(s)", "&Rename"}},
+        EnablingCase{CTarnwickView::kQuickTab, {1}, false, {"&Lanch...", "&Edit...", "&Delete Profile(s)", "&Rename"}},
         EnablingCase{CTarnwickView::kQuickTab, {0, 2}, false, {"&Delete Profile(s)"}},
         EnablingCase{CTarnwickView::kScheduledTab, {}, false, {}},
         EnablingCase{CTarnwickView::kScheduledTab, {0}, false, {"Backup &Settings..", "&Delete Profile(s)", "&Rename"}},

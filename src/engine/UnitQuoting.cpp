@@ -1,10 +1,10 @@
-#include "cli/UnitQuoting.h"
+#include "engine/UnitQuoting.h"
 
 #include <cstdio>
 
 #include "app/Utf8Text.h"
 
-namespace tarnwick::cli {
+namespace tarnwick {
 
 namespace {
 
@@ -77,4 +77,4 @@ std::string UnitDirectoryValue(std::string_view path) {
   return out;
 }
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick

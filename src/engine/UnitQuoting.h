@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace tarnwick::cli {
+namespace tarnwick {
 
 enum class UnitPathUse {
   Command,           // the program of ExecStart=
@@ -26,4 +26,4 @@ std::string UnitCommandPath(std::string_view path);
 // Only for a path UnitPathProblem accepts as a working directory.
 std::string UnitDirectoryValue(std::string_view path);
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick
