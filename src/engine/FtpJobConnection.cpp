@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/StringTable.h"
+#include "engine/JobReport.h"
 #include "ftp/KeyPassphrase.h"
 
 namespace tarnwick {
@@ -55,6 +56,8 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
       log.LogActionText(LOG_CONNECTFAILED, result.ToString());
     } else {
       log.LogAction(LOG_CONNECTFAILED, IDS_FAILED_TO_CONNECT);
+      LogFailureReason(
+          log, FormatString(IDS_REASON_HOST_PORT, site.host.c_str(), site.port.c_str(), result.message().c_str()));
     }
     return nullptr;
   }
@@ -62,6 +65,7 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
   log.LogActionText(LOG_LOGGINGIN, FormatString(IDS_LOGGING_IN_ROW, site.user.c_str()));
   if (!result.ok()) {
     log.LogAction(LOG_LOGINFAILED, IDS_LOGIN_FAILED);
+    LogFailureReason(log, result.message());
     if (params.sftp && params.keyPassphrase.empty() && KeyNeedsPassphrase(params.keyFile)) {
       log.LogActionText(LOG_LOGINFAILED, FormatString(IDS_KEY_PASSPHRASE_MISSING_ROW, params.keyFile.c_str()));
     }

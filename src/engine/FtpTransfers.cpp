@@ -30,14 +30,25 @@ bool FailedUnlessStopped(JobContext& context) { return context.StopRequested(); 
 
 // Writes `feed` into the remote file `path` on `to`; true when the server confirmed it complete.
 // `written` tells whether the server may hold a (partial) file at `path` afterwards.
-ReceiveResult WriteRemote(CFtpSession& to, const std::string& path, const Feed& feed, bool& written) {
+// A failure leaves the server's words in `context`.
+ReceiveResult WriteRemote(JobContext& context, CFtpSession& to, const std::string& path, const Feed& feed,
+                          bool& written) {
   std::unique_ptr<CFtpFile> file;
-  if (!to.OpenFile(path, FtpFileMode::Write, file).ok()) return ReceiveResult::Failed;
+  if (const Status opened = to.OpenFile(path, FtpFileMode::Write, file); !opened.ok()) {
+    context.Fail(opened);
+    return ReceiveResult::Failed;
+  }
   written = true;
-  const ReceiveResult result =
-      feed([&file](std::string_view bytes) { return file->Write(bytes.data(), bytes.size()).ok(); });
+  const ReceiveResult result = feed([&context, &file](std::string_view bytes) {
+    const Status sent = file->Write(bytes.data(), bytes.size());
+    return sent.ok() || context.Fail(sent);
+  });
   if (result != ReceiveResult::Complete) return result;  // destroying the file abandons the transfer
-  return std::exchange(file, nullptr)->Close().ok() ? ReceiveResult::Complete : ReceiveResult::Failed;
+  if (const Status closed = std::exchange(file, nullptr)->Close(); !closed.ok()) {
+    context.Fail(closed);
+    return ReceiveResult::Failed;
+  }
+  return ReceiveResult::Complete;
 }
 
 // Renames the finished temporary file over `target`. A server that will not rename over an existing
@@ -56,7 +67,7 @@ bool StoreRemote(JobContext& context, CFtpJobConnection& to, const std::string& 
   if (!to.RenameRefused()) {
     const std::string temporary = TemporaryNameBeside(target);
     bool written = false;
-    const ReceiveResult sent = WriteRemote(session, temporary, feed, written);
+    const ReceiveResult sent = WriteRemote(context, session, temporary, feed, written);
     if (sent != ReceiveResult::Complete) {
       if (written) session.DeleteFile(temporary);
       return sent == ReceiveResult::Stopped || (sent == ReceiveResult::Failed && FailedUnlessStopped(context));
@@ -67,12 +78,13 @@ bool StoreRemote(JobContext& context, CFtpJobConnection& to, const std::string& 
     context.log.LogActionText(LOG_BACKUPFILE, FormatString(IDS_RENAME_REFUSED_ROW, target.c_str()));
     // The complete copy stays under its temporary name until the direct store has succeeded.
     bool direct = false;
-    if (WriteRemote(session, target, feed, direct) != ReceiveResult::Complete) return FailedUnlessStopped(context);
+    if (WriteRemote(context, session, target, feed, direct) != ReceiveResult::Complete)
+      return FailedUnlessStopped(context);
     session.DeleteFile(temporary);
     return true;
   }
   bool written = false;
-  const ReceiveResult sent = WriteRemote(session, target, feed, written);
+  const ReceiveResult sent = WriteRemote(context, session, target, feed, written);
   return sent == ReceiveResult::Complete || sent == ReceiveResult::Stopped || FailedUnlessStopped(context);
 }
 
@@ -100,9 +112,10 @@ bool UploadFile(JobContext& context, const std::string& source, const std::strin
 bool UploadFile(JobContext& context, const std::string& source, const std::string& target,
                 CFtpJobConnection& connection, const UploadReport& report) {
   CFileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (!in.valid()) return false;
+  if (!in.valid()) return context.FailErrno(source, errno);
   struct stat st {};
-  if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::fstat(in.get(), &st) != 0) return context.FailErrno(source, errno);
+  if (!S_ISREG(st.st_mode)) return context.Fail(Status::InvalidArgument(LoadString(IDS_FILE_NOT_REGULAR), source));
 
   std::vector<char> buffer(kChunk);
   const long long size = st.st_size;
@@ -112,7 +125,10 @@ bool UploadFile(JobContext& context, const std::string& source, const std::strin
     for (;;) {
       if (context.StopRequested()) return ReceiveResult::Stopped;  // the part goes; the older copy stays
       const ssize_t n = ReadFull(in.get(), buffer.data(), buffer.size());
-      if (n < 0) return ReceiveResult::Failed;
+      if (n < 0) {
+        context.FailErrno(source, errno);
+        return ReceiveResult::Failed;
+      }
       if (n == 0) return ReceiveResult::Complete;
       done += n;
       report(n, done, size);
@@ -130,8 +146,14 @@ ReceiveResult ReceiveRemoteFile(JobContext& context, CFtpFile& file,
     // A stop interrupts a read or write the FTP layer is waiting on; what fails then was stopped.
     const auto failed = [&context] { return context.StopRequested() ? ReceiveResult::Stopped : ReceiveResult::Failed; };
     std::size_t n = 0;
-    if (!file.Read(buffer.data(), buffer.size(), n).ok()) return failed();
-    if (n == 0) return file.Close().ok() ? ReceiveResult::Complete : failed();
+    if (const Status read = file.Read(buffer.data(), buffer.size(), n); !read.ok()) {
+      context.Fail(read);
+      return failed();
+    }
+    if (n == 0) {
+      const Status closed = file.Close();
+      return closed.ok() || context.Fail(closed) ? ReceiveResult::Complete : failed();
+    }
     if (!sink(buffer.data(), static_cast<std::size_t>(n))) return failed();
     onChunk(static_cast<long long>(n));
   }
@@ -154,22 +176,29 @@ bool CanCreateRemoteFile(CFtpJobConnection& connection, const std::string& targe
 bool DownloadFile(JobContext& context, const std::string& source, const std::string& targetFolder,
                   CFtpJobConnection& connection) {
   CreateLocalFolderChain(targetFolder);
-  CPartFile out(JoinPath(targetFolder, LastPathComponent(source)), 0666);
-  if (!out.ok()) return false;
+  const std::string target = JoinPath(targetFolder, LastPathComponent(source));
+  CPartFile out(target, 0666);
+  if (!out.ok()) return context.FailErrno(target, out.error());
   std::unique_ptr<CFtpFile> in;
-  if (!connection.Session().OpenFile(source, FtpFileMode::Read, in).ok())
-    return false;  // no empty file is left: the older local copy stays
-  const ReceiveResult result =
-      ReceiveBackingUp(context, *in, source, [&out](std::string_view bytes) { return out.Write(bytes); });
+  // No empty file is left: the older local copy stays.
+  if (const Status opened = connection.Session().OpenFile(source, FtpFileMode::Read, in); !opened.ok()) {
+    return context.Fail(opened);
+  }
+  const ReceiveResult result = ReceiveBackingUp(context, *in, source, [&](std::string_view bytes) {
+    return out.Write(bytes) || context.FailErrno(target, out.error());
+  });
   in.reset();
   if (result == ReceiveResult::Stopped) return true;
-  return result == ReceiveResult::Complete && out.Commit();
+  if (result != ReceiveResult::Complete) return false;
+  return out.Commit() || context.FailErrno(target, out.error());
 }
 
 bool CopyRemoteFile(JobContext& context, const std::string& source, const std::string& targetFolder,
                     CFtpJobConnection& from, CFtpJobConnection& to) {
   std::unique_ptr<CFtpFile> in;
-  if (!from.Session().OpenFile(source, FtpFileMode::Read, in).ok()) return false;
+  if (const Status opened = from.Session().OpenFile(source, FtpFileMode::Read, in); !opened.ok()) {
+    return context.Fail(opened);
+  }
   return StoreRemote(context, to, JoinPath(targetFolder, LastPathComponent(source)), [&](const Sink& sink) {
     // A second attempt (a server refusing renames) reads the source again.
     if (!in && !from.Session().OpenFile(source, FtpFileMode::Read, in).ok()) return ReceiveResult::Failed;

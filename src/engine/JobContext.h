@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 
 #include "engine/JobObserver.h"
 #include "log/ActivityLog.h"
@@ -17,7 +18,20 @@ struct JobContext {
   JobObserver& observer;
   const std::atomic<bool>& stopRequested;
 
+  // Why the file being backed up failed, in the system's or the server's words: set where the
+  // failure is found, written by LogBackupFailed in an ERROR row after "Backup ... Failed." and
+  // cleared by it and by LogBackupFile. Only the job's worker touches it.
+  std::string failureReason{};
+
   bool StopRequested() const { return stopRequested.load(std::memory_order_acquire); }
+  // Keeps `why` as the failure's reason, unless a stop caused the failure (a stop is no failure);
+  // false, for `return context.Fail(...)`.
+  bool Fail(const Status& why) {
+    if (!StopRequested() && !why.ok() && why.code() != StatusCode::Stopped) failureReason = why.ToString();
+    return false;
+  }
+  // The same for a system call on `path` that failed with `error`.
+  bool FailErrno(const std::string& path, int error) { return Fail(Status::IoError(path, error)); }
 };
 
 }  // namespace tarnwick

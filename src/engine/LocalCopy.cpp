@@ -92,12 +92,13 @@ long long SeekNextData(int in, int out, long long& at) {
 bool CopyLocalFile(JobContext& context, const std::string& source, const std::string& target) {
   // O_NONBLOCK keeps the open of a named pipe from waiting for a writer; such files are refused below.
   CFileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  if (!in.valid()) return false;
+  if (!in.valid()) return context.FailErrno(source, errno);
   struct stat st {};
-  if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  if (::fstat(in.get(), &st) != 0) return context.FailErrno(source, errno);
+  if (!S_ISREG(st.st_mode)) return context.Fail(Status::InvalidArgument(LoadString(IDS_FILE_NOT_REGULAR), source));
 
   CPartFile out(target, st.st_mode & 0777);
-  if (!out.ok()) return false;
+  if (!out.ok()) return context.FailErrno(target, out.error());
 
   const long long size = st.st_size;
   long long done = 0;  // the offset reached in the source and the copy; holes count as done
@@ -120,20 +121,27 @@ bool CopyLocalFile(JobContext& context, const std::string& source, const std::st
       if (dataLeft == 0) {
         // Only a hole is left: the copy gets the source's length without writing it.
         const off_t end = ::lseek(in.get(), 0, SEEK_END);
-        if (end < 0 || ::ftruncate(out.fd(), end) != 0) return false;
+        if (end < 0 || ::ftruncate(out.fd(), end) != 0) return context.FailErrno(target, errno);
         break;
       }
     }
     const std::size_t limit = sparse ? static_cast<std::size_t>(std::min<long long>(dataLeft, kChunkSize)) : kChunkSize;
     const long long moved = CopyChunk(in.get(), out.fd(), limit, inKernel, done > 0, atEnd);
-    if (moved < 0) return false;
+    if (moved < 0) {
+      // Reading the source or writing the copy: the system's words tell which.
+      const int error = errno;
+      std::string both = source;
+      both.append(" -> ").append(target);
+      return context.FailErrno(both, error);
+    }
     if (moved == 0) break;
     done += moved;
     if (sparse) dataLeft -= moved;
     ShowPathStatus(context, IDS_BACKING_UP_STATUS, source, done / 1024);
     ShowPercent(context, done, size);
   }
-  return out.SetModified(st.st_mtim) && out.Commit();
+  if (!out.SetModified(st.st_mtim) || !out.Commit()) return context.FailErrno(target, out.error());
+  return true;
 }
 
 }  // namespace tarnwick

@@ -646,7 +646,12 @@ struct CFtpSession::Impl {
     }
     std::string reason = errorBuffer[0] ? errorBuffer : curl_easy_strerror(result);
     const Exchange* last = transcript.empty() ? nullptr : &transcript.back();
-    if (last && !last->reply.empty()) reason += " (" + last->reply + ")";
+    if (last && !last->reply.empty()) {
+      // The reply's own line break would end the reason inside its parentheses.
+      std::string reply = last->reply;
+      while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) reply.pop_back();
+      reason += " (" + reply + ")";
+    }
     TrimLineBreaks(reason);
     const bool refused =
         result == CURLE_LOGIN_DENIED || (last && last->code >= 500) || (params.sftp && IsSftpRefusal(result));

@@ -8,7 +8,7 @@
 namespace tarnwick {
 
 std::vector<std::string> LoginTestLines(LoginTestEvent event, const LoginTestRequest& request, bool directoryChanged,
-                                        const FtpTlsProblem& tls) {
+                                        const FtpTlsProblem& tls, const std::string& reason) {
   switch (event) {
     case LoginTestEvent::Connecting:
       return {FormatString(IDS_LOGIN_TEST_CONNECTING, request.host.c_str(), request.port)};
@@ -28,6 +28,9 @@ std::vector<std::string> LoginTestLines(LoginTestEvent event, const LoginTestReq
         const int text =
             tls.kind == FtpTlsFailure::HostKeyUnknown ? IDS_SFTP_HOST_KEY_UNKNOWN : IDS_SFTP_HOST_KEY_CHANGED;
         lines.push_back(FormatString(text, tls.sha256.c_str(), file.c_str()));
+      }
+      if (tls.kind == FtpTlsFailure::None && !reason.empty()) {
+        lines.push_back(FormatString(IDS_FAILURE_REASON_ROW, reason.c_str()));
       }
       return lines;
     }
@@ -83,13 +86,21 @@ void CLoginTest::Run() {
   Report([](LoginTestObserver& o) { o.OnConnecting(); });
   CFtpSession session(timeouts_);
   session.SetCancelFlag(&cancel_);
-  // The session object stands for the client's root handle, which always opens here.
-  Report([](LoginTestObserver& o) { o.OnConnected(); });
   const FtpConnectParams params{request_.host,    request_.port,    request_.user,          request_.password,
                                 request_.passive, request_.tls,     request_.caFile,        request_.trustFile,
                                 request_.sftp,    request_.keyFile, request_.keyPassphrase, request_.knownHostsFile};
-  if (!session.Connect(params).ok()) {
-    Report([tls = session.TlsProblem()](LoginTestObserver& o) { o.OnFailed(tls); });
+  const Status connected = session.Connect(params);
+  // Only a server that answered was connected to: a refused login or a certificate or host key
+  // turned down were, a refused connection not.
+  const bool reached =
+      connected.ok() || connected.code() == StatusCode::Refused || session.TlsProblem().kind != FtpTlsFailure::None;
+  if (reached) Report([](LoginTestObserver& o) { o.OnConnected(); });
+  if (!connected.ok()) {
+    const std::string reason = reached
+                                   ? connected.message()
+                                   : FormatString(IDS_REASON_HOST_PORT, request_.host.c_str(),
+                                                  std::to_string(request_.port).c_str(), connected.message().c_str());
+    Report([tls = session.TlsProblem(), reason](LoginTestObserver& o) { o.OnFailed(tls, reason); });
   } else {
     if (!request_.remoteFolder.empty()) {
       const bool changed = session.SetCurrentDirectory(request_.remoteFolder).ok();

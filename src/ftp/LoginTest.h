@@ -35,19 +35,23 @@ struct LoginTestRequest {
 enum class LoginTestEvent { Connecting, Connected, Failed, Directory, Succeeded };
 
 // The lines the dialog appends for one event, in order; `directoryChanged` is the result carried by
-// the Directory event, `tls` what the Failed event carries.
+// the Directory event, `tls` and `reason` what the Failed event carries (a failure that is not the
+// TLS check's gets its reason on a line "Reason: ...").
 std::vector<std::string> LoginTestLines(LoginTestEvent event, const LoginTestRequest& request,
-                                        bool directoryChanged = false, const FtpTlsProblem& tls = {});
+                                        bool directoryChanged = false, const FtpTlsProblem& tls = {},
+                                        const std::string& reason = {});
 
 // Receives the steps of a login test, on the test's worker thread, in this order: Connecting, then
-// Connected, then Failed or [Directory] Succeeded.
+// Connected once the server answered (also with a refused login; never when it could not be
+// reached), then Failed or [Directory] Succeeded.
 class LoginTestObserver {
  public:
   virtual ~LoginTestObserver() = default;
   virtual void OnConnecting() = 0;
   virtual void OnConnected() = 0;
-  // `tls` tells whether TLS was what failed, and with which certificate.
-  virtual void OnFailed(const FtpTlsProblem& tls) = 0;
+  // `tls` tells whether TLS was what failed, and with which certificate; `reason` says why in the
+  // server's or the system's words (with host and port when the server could not be reached).
+  virtual void OnFailed(const FtpTlsProblem& tls, const std::string& reason) = 0;
   virtual void OnDirectory(bool changed) = 0;
   virtual void OnSucceeded() = 0;
 };

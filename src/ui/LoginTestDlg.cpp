@@ -21,8 +21,8 @@ class StepsToDialog : public LoginTestObserver {
   explicit StepsToDialog(CLoginTestDlg* dialog) : dialog_(dialog) {}
   void OnConnecting() override { Post(LoginTestEvent::Connecting); }
   void OnConnected() override { Post(LoginTestEvent::Connected); }
-  void OnFailed(const FtpTlsProblem& tls) override {
-    PostToGui(dialog_, [tls](CLoginTestDlg& d) { d.OnEvent(LoginTestEvent::Failed, false, tls); });
+  void OnFailed(const FtpTlsProblem& tls, const std::string& reason) override {
+    PostToGui(dialog_, [tls, reason](CLoginTestDlg& d) { d.OnEvent(LoginTestEvent::Failed, false, tls, reason); });
   }
   void OnDirectory(bool changed) override { Post(LoginTestEvent::Directory, changed); }
   void OnSucceeded() override { Post(LoginTestEvent::Succeeded); }
@@ -62,8 +62,9 @@ CLoginTestDlg::CLoginTestDlg(LoginTestRequest request, UserPrompts& prompts, Ftp
 
 CLoginTestDlg::~CLoginTestDlg() { test_.reset(); }
 
-void CLoginTestDlg::OnEvent(LoginTestEvent event, bool directoryChanged, const FtpTlsProblem& tls) {
-  for (const std::string& line : LoginTestLines(event, request_, directoryChanged, tls)) {
+void CLoginTestDlg::OnEvent(LoginTestEvent event, bool directoryChanged, const FtpTlsProblem& tls,
+                            const std::string& reason) {
+  for (const std::string& line : LoginTestLines(event, request_, directoryChanged, tls, reason)) {
     lines_->addItem(QString::fromStdString(line));
   }
   lines_->scrollToBottom();

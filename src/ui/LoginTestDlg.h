@@ -28,7 +28,8 @@ class CLoginTestDlg : public QDialog {
   QListWidget* Lines() const { return lines_; }
 
   // The worker's steps, on the window's thread.
-  void OnEvent(LoginTestEvent event, bool directoryChanged = false, const FtpTlsProblem& tls = {});
+  void OnEvent(LoginTestEvent event, bool directoryChanged = false, const FtpTlsProblem& tls = {},
+               const std::string& reason = {});
   // Shown after a certificate did not verify: trusts that certificate for the host and port.
   QPushButton* TrustButton() const { return trust_; }
 

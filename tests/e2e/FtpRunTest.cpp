@@ -102,6 +102,8 @@ TEST_F(FtpRunTest, ARefusedLoginEndsTheRunWithAFailureStatus) {
     p.ftpDest = Site("/backup", "wrong");
   });
   EXPECT_EQ(Run("refused"), 1);
+  // The reason's words are the server's: EveryFailureIsFollowedByItsReason checks them.
+  EXPECT_EQ(std::erase_if(rows, [](const std::string& row) { return row.rfind("ERROR Reason: ", 0) == 0; }), 1u);
   std::vector<std::string> expected{"BACKUPSTART Backup Start."};
   const auto connection = Connection("LOGINFAILED Login Failed.");
   expected.insert(expected.end(), connection.begin(), connection.end());
@@ -147,6 +149,65 @@ TEST_F(FtpRunTest, ADownloadUsesTheModeStoredInTheProfile) {
     const bool sawActive = log.find("] EPRT") != std::string::npos || log.find("] PORT") != std::string::npos;
     EXPECT_EQ(sawPassive, passive) << log;
     EXPECT_EQ(sawActive, !passive) << log;
+  }
+}
+
+// Failures said only "Backup ... Failed." or "Login Failed.": the row after each now says why, in
+// the system's or the server's words, with host and port for a server that cannot be reached.
+TEST_F(FtpRunTest, EveryFailureIsFollowedByItsReason) {
+  struct Case {
+    const char* what;
+    std::function<void(Profile&)> shape;
+    std::string failedRow;
+    std::string reasonStart;
+    std::string reasonHolds;
+  };
+  WriteFile(dir / "src/a.txt", "a");
+  // A folder where the copy must go: the copy cannot take its place.
+  WriteFile(dir / "taken/a.txt/keep", "k");
+  const int closed = ClosedLoopbackPort();
+  const Case cases[] = {
+      {"destination taken",
+       [&](Profile& p) {
+         p.localSources = {{(dir / "src/a.txt").string(), "", ItemKind::LocalFile, false}};
+         p.localDestFolder = (dir / "taken").string();
+       },
+       "ERROR Backup " + (dir / "src/a.txt").string() + " Failed.", (dir / "taken/a.txt").string() + ": ", "directory"},
+      {"wrong password",
+       [&](Profile& p) {
+         p.localSources = {{(dir / "src/a.txt").string(), "", ItemKind::LocalFile, false}};
+         p.destIsLocal = false;
+         p.ftpDest = Site("/backup", "wrong");
+       },
+       "LOGINFAILED Login Failed.", "", "530"},
+      {"connection refused",
+       [&](Profile& p) {
+         p.localSources = {{(dir / "src/a.txt").string(), "", ItemKind::LocalFile, false}};
+         p.destIsLocal = false;
+         p.ftpDest = Site("/backup");
+         p.ftpDest.port = std::to_string(closed);
+       },
+       "CONNECTFAILED Failed to connect to host.", "127.0.0.1 port " + std::to_string(closed) + ": ", ""},
+      {"missing remote file",
+       [&](Profile& p) {
+         p.remoteSources = {FtpSource{Site(""), {{"/pub/gone.txt", "", ItemKind::FtpFile, false}}}};
+         p.localDestFolder = (dir / "dst").string();
+       },
+       "ERROR Backup /pub/gone.txt Failed.", "", "550"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SaveProfile("failing", c.shape);
+    EXPECT_EQ(Run("failing"), 1);
+    const auto failed = std::find(rows.begin(), rows.end(), c.failedRow);
+    ASSERT_NE(failed, rows.end()) << ReadFile(dir / "out");
+    ASSERT_NE(failed + 1, rows.end());
+    const std::string& reason = *(failed + 1);
+    EXPECT_EQ(reason.rfind("ERROR Reason: " + c.reasonStart, 0), 0u) << reason;
+    EXPECT_NE(reason.find(c.reasonHolds), std::string::npos) << reason;
+    EXPECT_EQ(std::find(rows.begin(), rows.end(), "CONNECTED Socket connected.") != rows.end(),
+              c.failedRow.rfind("LOGINFAILED", 0) == 0 || c.failedRow.find("/pub/") != std::string::npos)
+        << "connected only to a server that answered";
   }
 }
 

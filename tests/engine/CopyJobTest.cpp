@@ -53,10 +53,13 @@ TEST_F(CopyJobTest, CopiesItemsInOrderAndGoesOnAfterAFailedFile) {
                             "BACKUPSTART Backup Start.",
                             "BACKUPFILE Backup file " + Src("missing.txt") + ".",
                             "ERROR Backup " + Src("missing.txt") + " Failed.",
+                            "ERROR Reason: " + Src("missing.txt") + ": No such file or directory",
                             "BACKUPFILE Backup file " + Src("docs/sub/b.txt") + ".",
                             "BACKUPFILE Backup file " + Src("docs/a.txt") + ".",
                             "BACKUPFILE Backup file " + Src("dir-not-file") + ".",
                             "ERROR Backup " + Src("dir-not-file") + " Failed.",
+                            "ERROR Reason: " + Src("dir-not-file") +
+                                ": Not a regular file (a folder, device, pipe or link is never read)",
                             "BACKUPFILE Backup file " + Src("single.txt") + ".",
                             "BACKUPEND Backup End.",
                         }));

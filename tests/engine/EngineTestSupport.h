@@ -107,6 +107,17 @@ struct JobRun {
     for (const auto& row : log.Rows()) rows.push_back(row[1] + " " + row[2]);
     return rows;
   }
+  // The rows without the "ERROR Reason: ..." rows, whose words are the server's; `reasons` gets
+  // them, in order.
+  std::vector<std::string> RowsWithoutReasons(std::vector<std::string>* reasons = nullptr) const {
+    std::vector<std::string> rows = Rows();
+    std::erase_if(rows, [reasons](const std::string& row) {
+      if (row.rfind("ERROR Reason: ", 0) != 0) return false;
+      if (reasons) reasons->push_back(row);
+      return true;
+    });
+    return rows;
+  }
   // How many rows start with `start` ("KEYWORD description").
   std::size_t CountRows(const std::string& start) const {
     const auto rows = Rows();

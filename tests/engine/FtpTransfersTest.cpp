@@ -74,23 +74,29 @@ TEST_F(FtpTransfersTest, LoginRefusedAndUnreachableHostLogTheirRowsAndEndTheJob)
   struct Case {
     std::string port, password;
     std::vector<std::string> rows;
+    std::string reasonStart;  // of the reason row after the failed one
   } cases[] = {
       {refusedPort,
        "wrong",
        {"BACKUPSTART Backup Start.", "CONNECTING Connecting to host 127.0.0.1:" + refusedPort + ".",
-        "CONNECTED Socket connected.", "LOGGINGIN USER: backup", "LOGINFAILED Login Failed.", "BACKUPEND Backup End."}},
+        "CONNECTED Socket connected.", "LOGGINGIN USER: backup", "LOGINFAILED Login Failed.", "BACKUPEND Backup End."},
+       "ERROR Reason: "},
       // Nobody listens: the user is told the host could not be reached, not that the login failed.
       {closed,
        server.password(),
        {"BACKUPSTART Backup Start.", "CONNECTING Connecting to host 127.0.0.1:" + closed + ".",
-        "CONNECTFAILED Failed to connect to host.", "BACKUPEND Backup End."}},
+        "CONNECTFAILED Failed to connect to host.", "BACKUPEND Backup End."},
+       "ERROR Reason: 127.0.0.1 port " + closed + ": "},
   };
   for (const Case& c : cases) {
     JobRun job;
     job.job.destIsLocal = false;
     job.job.ftpDest = FtpSite{"127.0.0.1", c.port, server.user(), c.password, "/backup", "1", false};
     EXPECT_EQ(RunCopyJob(job.context), COPYJOB_NO_FTP_DESTINATION);
-    EXPECT_EQ(job.Rows(), c.rows);
+    std::vector<std::string> reasons;
+    EXPECT_EQ(job.RowsWithoutReasons(&reasons), c.rows);
+    ASSERT_EQ(reasons.size(), 1u);
+    EXPECT_EQ(reasons[0].rfind(c.reasonStart, 0), 0u) << reasons[0];
   }
   EXPECT_FALSE(fs::exists(server.root() / "backup"));
 }
@@ -370,7 +376,10 @@ TEST_F(FtpTransfersTest, RemoteSourcesGoToALocalOrAnotherFtpDestination) {
                             "CONNECTED Socket connected.", "LOGGINGIN USER: backup", "LOGINOK User login OK.",
                             "BACKUPFILE Backup file /pub/docs/a b.txt.", "BACKUPFILE Backup file /pub/docs/sub/c.txt.",
                             "BACKUPFILE Backup file /pub/one.bin.", "BACKUPFILE Backup file /pub/missing.bin.",
-                            "ERROR Backup /pub/missing.bin Failed.", "BACKUPEND Backup End."}));
+                            "ERROR Backup /pub/missing.bin Failed.",
+                            "ERROR Reason: /pub/missing.bin: The file does not exist (550 /pub/missing.bin is not "
+                            "retrievable.)",
+                            "BACKUPEND Backup End."}));
 
   JobRun remote;
   remote.job.remoteSources = {source};

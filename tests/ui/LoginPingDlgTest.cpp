@@ -84,7 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
                   false,
                   false,
                   "/pub",
-                  {"Socket connected.", "USER backup", "Unable to login to host 127.0.0.1."}},
+                  {"Socket connected.", "USER backup", "Unable to login to host 127.0.0.1.",
+                   "Reason: Access denied: 530 (530 Authentication failed.)"}},
         LoginCase{"anonymousMissingFolder",
                   false,
                   true,
@@ -101,7 +102,8 @@ TEST(LoginTestDlg, OkWaitsHalfASecondAndLateStepsOfAClosedDialogAreDropped) {
   {
     CLoginTestDlg dialog(request, prompts,
                          FtpTimeouts{std::chrono::milliseconds(60000), std::chrono::milliseconds(60000)});
-    ASSERT_TRUE(WaitFor([&] { return dialog.Lines()->count() >= 3; }));  // connecting, connected, user
+    // Connecting only: a server that never answered was not connected to.
+    ASSERT_TRUE(WaitFor([&] { return dialog.Lines()->count() >= 1; }));
     const auto pressed = std::chrono::steady_clock::now();
     dialog.accept();
     const auto waited = std::chrono::steady_clock::now() - pressed;
