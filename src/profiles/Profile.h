@@ -43,8 +43,7 @@ struct FtpSite {
   std::string user;
   std::string password;       // plain text, as stored
   std::string remotePath;     // destination only: the folder on the server
-  // "1" = passive mode, anything else active. A remote source is passive unless its file says ACTIVE.
-  std::string passive;
+  std::string passive;        // "1" = passive mode, else active; a source's file: passive unless ACTIVE
   bool serverIsUnix = false;  // remote sources only
   // FTP over explicit TLS. Off for a file that does not say (older files); the dialogs start a
   // new account with it on.
