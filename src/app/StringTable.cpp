@@ -320,6 +320,21 @@ constexpr Entry kEntries[] = {
     {IDS_VERIFY_BY_SENT_ARCHIVE, "CRC of every entry read back before sending; stored copy: %s"},
     {IDS_VERIFY_BYTES_DIFFER, "its content differs from its source from byte %lld on"},
     {IDS_VERIFY_READ_BACK_FAILED, "it could not be read back (%s)"},
+    {IDS_KW_REPORT, "REPORT"},
+    {IDS_OUTCOME_COMPLETED, "completed"},
+    {IDS_OUTCOME_COMPLETED_WITH_FAILURES, "completed with failed files"},
+    {IDS_OUTCOME_FAILED, "failed"},
+    {IDS_OUTCOME_STOPPED, "stopped"},
+    {IDS_OUTCOME_COULD_NOT_START, "could not start"},
+    {IDS_OUTCOME_MISSED, "missed"},
+    {IDS_REPORT_BYTES, "%lld bytes"},
+    {IDS_REPORT_SIZE, "%.1f %s"},
+    {IDS_REPORT_SUMMARY, "Backup %s: %lld file(s), %s in %lld:%02lld:%02lld"},
+    {IDS_REPORT_SUMMARY_FAILED, ", %lld failed"},
+    {IDS_REPORT_SUMMARY_SKIPPED, ", %lld skipped"},
+    {IDS_REPORT_SUMMARY_NO_RUN, "Backup %s"},
+    {IDS_OVERALL_PROGRESS, "%lld file(s), %s"},
+    {IDS_OVERALL_PROGRESS_OF, "%lld of %lld file(s), %s"},
 };
 
 // The lookup below is a binary search.

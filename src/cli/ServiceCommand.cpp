@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "cli/CliCommand.h"
 #include "cli/MonitorUnitTemplate.h"
 #include "cli/UnitQuoting.h"
+#include "engine/RunReport.h"
 #include "engine/SchedulerLock.h"
 #include "formats/FileIo.h"
 #include "formats/PartFile.h"
@@ -192,13 +194,11 @@ int ShowStatus() {
   } else if (last.rows.empty()) {
     std::printf("Last run:  none in the service's history\n");
   } else {
-    const char* result = !last.outcome.ended && !last.outcome.stopped ? "still running or cut off"
-                         : last.outcome.Succeeded()                   ? "succeeded"
-                         : last.outcome.stopped                       ? "stopped"
-                                                                      : "failed";
+    const std::optional<RunReport> report = ReportOfRows(last.rows);
+    const std::string result = report ? OutcomeText(report->outcome) : std::string("still running or cut off");
     std::printf("Last run:  %s at %s, %s (tarnwick-cli log --last shows it)\n",
                 EscapeControlCharacters(last.profileName).c_str(), EscapeControlCharacters(last.startTime).c_str(),
-                result);
+                result.c_str());
   }
   PrintLingerHint();
   // Printed all the same; a file that could not be read makes the answer incomplete.

@@ -51,17 +51,30 @@ bool RenameOver(CFtpSession& session, const std::string& temporary, const std::s
 // once complete, so an older copy survives a failed or stopped transfer. A server that refuses the
 // rename (an account that may store but not rename) gets the file under its final name directly,
 // once the log said so; the session then stores every later file that way.
-bool StoreRemote(JobContext& context, CFtpJobConnection& to, const std::string& target, const Feed& feed) {
+bool StoreRemote(JobContext& context, CFtpJobConnection& to, const std::string& target, const Feed& bytesFeed) {
+  // The bytes of the last attempt, for the tally of a file that arrives whole.
+  long long sent = 0;
+  const Feed feed = [&](const Sink& sink) {
+    sent = 0;
+    return bytesFeed([&](std::string_view bytes) {
+      sent += static_cast<long long>(bytes.size());
+      return sink(bytes);
+    });
+  };
+  const auto arrived = [&] {
+    NoteFileWritten(context, sent);
+    return true;
+  };
   CFtpSession& session = to.Session();
   if (!to.RenameRefused()) {
     const std::string temporary = TemporaryNameBeside(target);
     bool written = false;
-    const ReceiveResult sent = WriteRemote(session, temporary, feed, written);
-    if (sent != ReceiveResult::Complete) {
+    const ReceiveResult result = WriteRemote(session, temporary, feed, written);
+    if (result != ReceiveResult::Complete) {
       if (written) session.DeleteFile(temporary);
-      return sent == ReceiveResult::Stopped || (sent == ReceiveResult::Failed && FailedUnlessStopped(context));
+      return result == ReceiveResult::Stopped || (result == ReceiveResult::Failed && FailedUnlessStopped(context));
     }
-    if (RenameOver(session, temporary, target)) return true;
+    if (RenameOver(session, temporary, target)) return arrived();
     to.SetRenameRefused();
     // Not a failure: the file arrives whole, only not atomically.
     context.log.LogActionText(LOG_BACKUPFILE, FormatString(IDS_RENAME_REFUSED_ROW, target.c_str()));
@@ -69,11 +82,12 @@ bool StoreRemote(JobContext& context, CFtpJobConnection& to, const std::string& 
     bool direct = false;
     if (WriteRemote(session, target, feed, direct) != ReceiveResult::Complete) return FailedUnlessStopped(context);
     session.DeleteFile(temporary);
-    return true;
+    return arrived();
   }
   bool written = false;
-  const ReceiveResult sent = WriteRemote(session, target, feed, written);
-  return sent == ReceiveResult::Complete || sent == ReceiveResult::Stopped || FailedUnlessStopped(context);
+  const ReceiveResult result = WriteRemote(session, target, feed, written);
+  if (result == ReceiveResult::Complete) return arrived();
+  return result == ReceiveResult::Stopped || FailedUnlessStopped(context);
 }
 
 // A remote file received into `sink` with the copy job's "Backing up %s | %d KB" status per chunk.
@@ -159,11 +173,16 @@ bool DownloadFile(JobContext& context, const std::string& source, const std::str
   std::unique_ptr<CFtpFile> in;
   if (!connection.Session().OpenFile(source, FtpFileMode::Read, in).ok())
     return false;  // no empty file is left: the older local copy stays
-  const ReceiveResult result =
-      ReceiveBackingUp(context, *in, source, [&out](std::string_view bytes) { return out.Write(bytes); });
+  long long received = 0;
+  const ReceiveResult result = ReceiveBackingUp(context, *in, source, [&](std::string_view bytes) {
+    received += static_cast<long long>(bytes.size());
+    return out.Write(bytes);
+  });
   in.reset();
   if (result == ReceiveResult::Stopped) return true;
-  return result == ReceiveResult::Complete && out.Commit();
+  if (result != ReceiveResult::Complete || !out.Commit()) return false;
+  NoteFileWritten(context, received);
+  return true;
 }
 
 bool CopyRemoteFile(JobContext& context, const std::string& source, const std::string& targetFolder,

@@ -133,7 +133,9 @@ bool CopyLocalFile(JobContext& context, const std::string& source, const std::st
     ShowPathStatus(context, IDS_BACKING_UP_STATUS, source, done / 1024);
     ShowPercent(context, done, size);
   }
-  return out.SetModified(st.st_mtim) && out.Commit();
+  if (!out.SetModified(st.st_mtim) || !out.Commit()) return false;
+  NoteFileWritten(context, std::max(done, size));
+  return true;
 }
 
 }  // namespace tarnwick
