@@ -63,21 +63,10 @@ void CConsoleReporter::OnRowInserted(std::size_t, const LogRow& row) {
   if (hadProgress) DrawProgressLocked();
 }
 
-void CConsoleReporter::OnRunProgress(const RunProgress& progress) {
-  MutexLock lock(mutex_);
-  overall_ = OverallProgressText(progress.filesDone, progress.filesInAll, progress.bytesWritten);
-}
-
-void CConsoleReporter::OnJobEnded(const JobEnd&) {
-  MutexLock lock(mutex_);
-  overall_.clear();
-}
-
 void CConsoleReporter::DrawProgressLocked() {
   if (progress_ == nullptr || status_.empty()) return;
   std::string line = EscapeControlCharacters(status_);
   if (percent_ >= 0) line += " | " + std::to_string(percent_) + "%";
-  if (!overall_.empty()) line += " | " + overall_;
   std::fprintf(progress_, "\r\033[K%s", FitToWidth(line, TerminalColumns(progress_) - 1).c_str());
   std::fflush(progress_);
   progressShown_ = true;

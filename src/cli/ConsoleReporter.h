@@ -17,8 +17,8 @@ namespace tarnwick {
 std::string ConsoleRowText(const LogRow& row);
 
 // Prints every log row as "time<TAB>keyword<TAB>description" the moment it is appended, and, when
-// given a progress stream, keeps one progress line there (current file, KB, percent, the run's
-// files and bytes so far) that the rows clear before they print.
+// given a progress stream, keeps one progress line there (current file, KB, percent) that the rows
+// clear before they print.
 class CConsoleReporter : public JobObserver, public ActivityLogListener {
  public:
   // `progress` may be null: no progress line (for a stream that is not a terminal).
@@ -28,8 +28,6 @@ class CConsoleReporter : public JobObserver, public ActivityLogListener {
   void OnClearStatus() override;
   void OnProgress(long long position, long long range) override;
   void OnResetProgress() override;
-  void OnRunProgress(const RunProgress& progress) override;
-  void OnJobEnded(const JobEnd& end) override;
 
   void OnRowInserted(std::size_t position, const LogRow& row) override;
   void OnCleared() override {}
@@ -46,7 +44,6 @@ class CConsoleReporter : public JobObserver, public ActivityLogListener {
   std::string status_ GUARDED_BY(mutex_);
   long long percent_ GUARDED_BY(mutex_) = -1;  // -1: no position yet
   bool progressShown_ GUARDED_BY(mutex_) = false;
-  std::string overall_ GUARDED_BY(mutex_);  // the run's files and bytes so far
 };
 
 }  // namespace tarnwick

@@ -119,22 +119,25 @@ long long RunTally::FilesDone() const {
 
 RunReport RunTally::Counts() const {
   RunTally settled = *this;
-  // A file still open has not ended: it is counted once it does.
   if (settled.file_ != FileState::Open) settled.SettleFile();
+  return settled.report_;
+}
+
+RunReport RunTally::Ended() const {
+  RunTally settled = *this;
+  settled.SettleFile();
   return settled.report_;
 }
 
 RunReport MakeRunReport(const RunTally& tally, const std::string& profileName, int exitCode, bool stopped,
                         std::time_t started, std::time_t ended) {
-  RunTally settled = tally;
-  settled.BeginFile();  // settles the last file, also one a Stop cut short
-  RunReport report = settled.Counts();
+  RunReport report = tally.Ended();
   report.profileName = profileName;
   report.started = started;
   report.ended = ended;
   if (stopped) {
     report.outcome = RunOutcome::Stopped;
-  } else if (exitCode < 0 || tally.RunFailedAt() || (report.failureRows > 0 && report.filesWritten == 0)) {
+  } else if (exitCode < 0 || tally.WholeRunFailed() || (report.failureRows > 0 && report.filesWritten == 0)) {
     report.outcome = RunOutcome::Failed;
   } else if (report.failureRows > 0) {
     report.outcome = RunOutcome::CompletedWithFailures;

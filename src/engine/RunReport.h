@@ -71,9 +71,12 @@ class RunTally {
   long long FilesDone() const;  // written, skipped and failed, the current file once it ended
   long long BytesWritten() const { return report_.bytesWritten; }
 
-  // The counts with the current file settled, and whether the run as a whole failed.
+  // The counts so far: a file that has not ended yet is not counted.
   RunReport Counts() const;
-  bool RunFailedAt() const { return runFailed_; }
+  // The counts once the run is over: a file that never ended was cut short by a Stop (skipped).
+  RunReport Ended() const;
+  // Whether a failure of the backup as a whole was noted.
+  bool WholeRunFailed() const { return runFailed_; }
 
  private:
   enum class FileState { None, Open, Written, Failed };

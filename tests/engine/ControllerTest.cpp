@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -349,6 +350,9 @@ TEST_F(ControllerTest, AScheduledProfileThatCannotBeReadIsLoggedNotPrompted) {
   EXPECT_EQ(observer.LaunchFailures(), (std::vector<std::string>{"daily"}));
   EXPECT_EQ(CountRows("ERROR"), 1u);
   EXPECT_EQ(CountRows("BACKUPSTART"), 0u);
+  const std::optional<RunReport> report = ParseReportRowText(log.Rows().back()[2]);
+  ASSERT_TRUE(report) << "the launch that did not happen ends with its report";
+  EXPECT_EQ(report->outcome, RunOutcome::CouldNotStart);
 
   // A file that is no longer a profile is neither run as defaults nor rewritten as one.
   const std::string spoiled = SaveScheduled("spoiled", kScheduleDaily, 10, 1);
@@ -379,6 +383,10 @@ TEST_F(ControllerTest, MissedRunsLaunchOnlyWithRunMissed) {
   EXPECT_EQ(observer.Missed(), (std::vector<std::string>{"later"}));
   ASSERT_EQ(CountRows("ERROR"), 1u);
   EXPECT_EQ(Rows().back(), "ERROR The run of later due at 2024-03-05 10:01 was missed: \"Run missed task\" is off.");
+  const std::optional<RunReport> missed = ParseReportRowText(log.Rows().back()[2]);
+  ASSERT_TRUE(missed) << "a missed run ends with its report too";
+  EXPECT_EQ(missed->outcome, RunOutcome::Missed);
+  EXPECT_EQ(missed->started, MakeLocalTime(2024, 3, 5, 10, 1)) << "its due time";
   EXPECT_EQ(ReadBack(later).schedule.nextRun, MakeLocalTime(2024, 3, 6, 10, 1));
   EXPECT_TRUE(TickAt(10, 1, 0, 6));
   EXPECT_EQ(CountRows("BACKUPEND"), 2u);
