@@ -324,6 +324,23 @@ enum StringId : unsigned {
   IDS_NOTICE_EXIT_STATUS = 63144,    // reason: program, its exit status
   IDS_NOTICE_NOT_CONNECTED = 63145,  // reason: the window is not connected to the session bus
   IDS_NOTICE_TOO_MANY = 63146,       // reason: too many notices wait for the notification server
+
+  // Run reports (63340-63379).
+  IDS_KW_REPORT = 63340,                        // keyword of the REPORT rows
+  IDS_OUTCOME_COMPLETED = 63341,                // outcome words
+  IDS_OUTCOME_COMPLETED_WITH_FAILURES = 63342,  // outcome words
+  IDS_OUTCOME_FAILED = 63343,                   // outcome words
+  IDS_OUTCOME_STOPPED = 63344,                  // outcome words
+  IDS_OUTCOME_COULD_NOT_START = 63345,          // outcome words
+  IDS_OUTCOME_MISSED = 63346,                   // outcome words
+  IDS_REPORT_BYTES = 63347,                     // a size under 1 KB: bytes
+  IDS_REPORT_SIZE = 63348,                      // a size: number, unit
+  IDS_REPORT_SUMMARY = 63349,                   // summary: outcome, files, size, hours, minutes, seconds
+  IDS_REPORT_SUMMARY_FAILED = 63350,            // summary part: failed files
+  IDS_REPORT_SUMMARY_SKIPPED = 63351,           // summary part: skipped files
+  IDS_REPORT_SUMMARY_NO_RUN = 63352,            // summary of a run that did not happen: outcome
+  IDS_OVERALL_PROGRESS = 63353,                 // overall progress: files done, size
+  IDS_OVERALL_PROGRESS_OF = 63354,              // overall progress: files done, files in all, size
 };
 
 // The text of a string-table entry; an empty text for a number the table does not hold.

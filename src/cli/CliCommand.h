@@ -5,12 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "engine/RunReport.h"
+
 namespace tarnwick::cli {
 
 // Exit statuses shared by the commands.
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;       // the work ran but did not succeed
 constexpr int kExitCannotStart = 2;  // bad arguments, unknown profile, nothing could start
+
+// The exit status of a run from its report: 0 only when it completed without any failure, 2 when
+// it could not start, 1 otherwise.
+int ExitCodeOf(const RunReport& report);
 
 struct CliCommand {
   std::string name;

@@ -61,18 +61,6 @@ void CConsoleReporter::OnRowInserted(std::size_t, const LogRow& row) {
   std::fputs(ConsoleRowText(row).c_str(), rows_);
   std::fflush(rows_);
   if (hadProgress) DrawProgressLocked();
-
-  outcome_.Note(row);
-}
-
-RunOutcome CConsoleReporter::Outcome() const {
-  MutexLock lock(mutex_);
-  return outcome_;
-}
-
-void CConsoleReporter::ResetOutcome() {
-  MutexLock lock(mutex_);
-  outcome_ = {};
 }
 
 void CConsoleReporter::DrawProgressLocked() {

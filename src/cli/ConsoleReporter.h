@@ -18,7 +18,7 @@ std::string ConsoleRowText(const LogRow& row);
 
 // Prints every log row as "time<TAB>keyword<TAB>description" the moment it is appended, and, when
 // given a progress stream, keeps one progress line there (current file, KB, percent) that the rows
-// clear before they print. Tracks the outcome of the rows it saw.
+// clear before they print.
 class CConsoleReporter : public JobObserver, public ActivityLogListener {
  public:
   // `progress` may be null: no progress line (for a stream that is not a terminal).
@@ -33,10 +33,6 @@ class CConsoleReporter : public JobObserver, public ActivityLogListener {
   void OnCleared() override {}
   void OnRowsLoaded(std::size_t, std::size_t) override {}
 
-  RunOutcome Outcome() const;
-  // Forgets the outcome so far (the monitor reports each run on its own).
-  void ResetOutcome();
-
  private:
   void DrawProgressLocked() REQUIRES(mutex_);
   void EraseProgressLocked() REQUIRES(mutex_);
@@ -48,7 +44,6 @@ class CConsoleReporter : public JobObserver, public ActivityLogListener {
   std::string status_ GUARDED_BY(mutex_);
   long long percent_ GUARDED_BY(mutex_) = -1;  // -1: no position yet
   bool progressShown_ GUARDED_BY(mutex_) = false;
-  RunOutcome outcome_ GUARDED_BY(mutex_);
 };
 
 }  // namespace tarnwick

@@ -1,13 +1,16 @@
 // tarnwick-cli log [--last]: the run history the background service keeps in the data folder, the
 // rows of this month, or with --last those of the last run, and where that run ended.
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/ControlCharacters.h"
 #include "app/FormatTexts.h"
 #include "cli/CliCommand.h"
 #include "cli/ConsoleReporter.h"
+#include "engine/RunReport.h"
 #include "log/RunLogFile.h"
 
 namespace tarnwick::cli {
@@ -27,8 +30,13 @@ int ShowLog(const std::vector<std::string>& args) {
   }
   std::vector<LogRow> rows;
   Status unreadable;
+  std::string result;
   if (lastOnly) {
     LastRun last = CRunLogFile::FindLastRun(folder);
+    const std::optional<RunReport> report = ReportOfRows(last.rows);
+    // The rows are the history's: what they hold is escaped like the rows themselves.
+    result = EscapeControlCharacters(last.profileName) + ": " +
+             (report ? ReportSummary(*report) : std::string("still running or cut off"));
     rows = std::move(last.rows);
     unreadable = last.unreadable;
   } else if (const IoResult read = ReadLogFile(files.back().string(), rows); !read.ok()) {
@@ -39,6 +47,7 @@ int ShowLog(const std::vector<std::string>& args) {
     return kExitFailed;
   }
   for (const LogRow& row : rows) std::fputs(ConsoleRowText(row).c_str(), stdout);
+  if (!result.empty()) std::printf("%s\n", result.c_str());
   std::fprintf(stderr, "tarnwick-cli: from %s\n", lastOnly ? folder.c_str() : files.back().c_str());
   return kExitOk;
 }

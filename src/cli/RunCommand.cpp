@@ -50,6 +50,18 @@ std::string ChosenLogName(const std::string& file) {
   return file;
 }
 
+}  // namespace
+
+int ExitCodeOf(const RunReport& report) {
+  switch (report.outcome) {
+    case RunOutcome::Completed: return kExitOk;
+    case RunOutcome::CouldNotStart: return kExitCannotStart;
+    default: return kExitFailed;
+  }
+}
+
+namespace {
+
 int RunProfile(const std::vector<std::string>& args) {
   RunArguments parsed;
   if (!ParseArguments(args, parsed)) {
@@ -68,14 +80,20 @@ int RunProfile(const std::vector<std::string>& args) {
   CStopSignals signals([&controller] { controller.Stop(); });
 
   // A scheduled profile runs the same way; its file is not rewritten.
-  const auto started = controller.RunNow(profile);
-  if (started != CBackupController::StartResult::Started) return kExitCannotStart;
-  if (signals.Received()) controller.Stop();  // a signal before the worker ran
-  controller.WaitForJobEnd();
+  RunReport report;
+  if (controller.RunNow(profile) == CBackupController::StartResult::Started) {
+    if (signals.Received()) controller.Stop();  // a signal before the worker ran
+    controller.WaitForJobEnd();
+    report = controller.LastReport();
+  } else {
+    // Why was shown already.
+    report = RunReport::CouldNotStart(profile.name, session.clock.Now(), {});
+  }
 
   bool saved = true;
   if (!parsed.logFile.empty()) saved = session.log.Save(ChosenLogName(parsed.logFile), prompts);
-  return session.reporter.Outcome().Succeeded() && saved ? kExitOk : kExitFailed;
+  const int code = ExitCodeOf(report);
+  return code == kExitOk && !saved ? kExitFailed : code;
 }
 
 const CliCommandRegistration registration(

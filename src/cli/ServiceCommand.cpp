@@ -3,6 +3,7 @@
 // while the window is closed. No root: everything is the user's own.
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "app/StringTable.h"
 #include "cli/CliCommand.h"
 #include "engine/BackgroundService.h"
+#include "engine/RunReport.h"
 #include "engine/SchedulerLock.h"
 #include "log/RunLogFile.h"
 
@@ -93,13 +95,11 @@ int ShowStatus() {
   } else if (last.rows.empty()) {
     std::printf("Last run:  none in the service's history\n");
   } else {
-    const char* result = !last.outcome.ended && !last.outcome.stopped ? "still running or cut off"
-                         : last.outcome.Succeeded()                   ? "succeeded"
-                         : last.outcome.stopped                       ? "stopped"
-                                                                      : "failed";
+    const std::optional<RunReport> report = ReportOfRows(last.rows);
+    const std::string result = report ? OutcomeText(report->outcome) : std::string("still running or cut off");
     std::printf("Last run:  %s at %s, %s (tarnwick-cli log --last shows it)\n",
                 EscapeControlCharacters(last.profileName).c_str(), EscapeControlCharacters(last.startTime).c_str(),
-                result);
+                result.c_str());
   }
   PrintLingerHint();
   // Printed all the same; a file that could not be read makes the answer incomplete.

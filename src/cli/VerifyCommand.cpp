@@ -61,7 +61,7 @@ int VerifyProfile(const std::vector<std::string>& args) {
   session.controller.LogTaskStart(profile.name);
   JobContext context{job, session.log, session.reporter, stop};
   const int result = RunVerifyJob(context, made.kind);
-  return result == VERIFYJOB_MATCHED && !session.reporter.Outcome().failed ? kExitOk : kExitFailed;
+  return result == VERIFYJOB_MATCHED && context.tally.Counts().failureRows == 0 ? kExitOk : kExitFailed;
 }
 
 const CliCommandRegistration registration(

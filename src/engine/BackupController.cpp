@@ -96,6 +96,11 @@ bool CBackupController::Stop() {
   return true;
 }
 
+RunReport CBackupController::LastReport() const {
+  std::lock_guard lock(endMutex_);
+  return lastReport_;
+}
+
 std::string CBackupController::RunningProfile() const {
   std::lock_guard lock(endMutex_);
   return runningProfile_;
@@ -117,22 +122,51 @@ void CBackupController::Shutdown() {
   if (worker_.joinable()) worker_.join();
 }
 
+namespace {
+
+// The files a job will meet, when it can be told without walking a folder: only when every source
+// is a single file. Folders are walked as the job goes, never counted ahead.
+long long FilesKnownAhead(const BackupJob& job) {
+  long long files = 0;
+  for (const SourceItem& item : job.localSources) {
+    if (item.kind != ItemKind::LocalFile) return -1;
+    ++files;
+  }
+  for (const FtpSource& source : job.remoteSources) {
+    for (const SourceItem& item : source.items) {
+      if (item.kind != ItemKind::FtpFile) return -1;
+      ++files;
+    }
+  }
+  return files;
+}
+
+}  // namespace
+
 void CBackupController::WorkerMain(JobKind kind, std::string profileName) {
   JobContext context{job_, log_, observer_, stopRequested_};
+  context.filesInAll = FilesKnownAhead(job_);
+  const std::time_t started = clock_.Now();
   JobEnd end{std::move(profileName)};
   // A backup never ends the process: whatever escapes a job ends it here, in order.
   try {
     end.exitCode = kind == JobKind::Zip ? RunZipJob(context) : RunCopyJob(context);
   } catch (const std::exception& e) {
-    log_.LogActionText(LOG_ERROR, FormatString(IDS_WORKER_FAILED, e.what()));
+    LogRunFailure(context, FormatString(IDS_WORKER_FAILED, e.what()));
     ClearStatus(context);
     end.exitCode = -1;
   } catch (...) {
-    log_.LogActionText(LOG_ERROR, FormatString(IDS_WORKER_FAILED, "unknown"));
+    LogRunFailure(context, FormatString(IDS_WORKER_FAILED, "unknown"));
     ClearStatus(context);
     end.exitCode = -1;
   }
   end.stopped = context.StopRequested();
+  end.report = MakeRunReport(context.tally, end.profileName, end.exitCode, end.stopped, started, clock_.Now());
+  LogRunReport(log_, end.report);
+  {
+    std::lock_guard lock(endMutex_);
+    lastReport_ = end.report;
+  }
   SetIdle();
   observer_.OnJobEnded(end);
 }

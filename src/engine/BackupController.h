@@ -75,6 +75,10 @@ class CBackupController : public JobLauncher {
   // Stops a running job and waits for its worker to end.
   void Shutdown();
 
+  // The report of the job that ended last (a default, completed report before any ended). Set
+  // before the controller takes new jobs again, so it is there once WaitForJobEnd returns.
+  RunReport LastReport() const;
+
   // The record of the job started last; read it only while no job runs.
   const BackupJob& Job() const { return job_; }
 
@@ -100,6 +104,7 @@ class CBackupController : public JobLauncher {
   std::thread worker_;
   mutable std::mutex endMutex_;  // pairs with jobEnded_ for the waits
   std::string runningProfile_;   // guarded by endMutex_
+  RunReport lastReport_;         // guarded by endMutex_
   std::condition_variable jobEnded_;
 
   CScheduleMonitor monitor_{*this, catalogue_, log_, observer_};

@@ -27,7 +27,7 @@ class VerifyTally {
   }
   void Mismatch(const std::string& row) {
     ++failed_;
-    context_.log.LogActionText(LOG_ERROR, row);
+    LogFailure(context_, LOG_ERROR, row);
   }
   // The sum row, left out when the check was stopped. Returns the mismatches.
   int Finish() {

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -42,6 +43,8 @@ bool AddLocalEntries(JobContext& context, JobDestination& destination, CZipWrite
     // A file that cannot be read is a failed file, not a silent gap in the archive.
     if (!writer.AddFileFromPath(entry.source, entry.target, context.job.zipLevel)) {
       LogBackupFailed(context, entry.source);
+    } else {
+      NoteFileWritten(context, std::max<std::int64_t>(writer.LastSourceSize(), 0));
     }
     // The size the add saw when it opened the file; only a file it could not open is looked up.
     std::int64_t size = writer.LastSourceSize();
@@ -68,7 +71,7 @@ bool CreateArchive(JobContext& context, std::optional<CPartFile>& archive, const
       }
     }
   }
-  context.log.LogAction(LOG_ERROR, IDS_CANNOT_CREATE_ARCHIVE);
+  LogRunFailure(context, LoadString(IDS_CANNOT_CREATE_ARCHIVE));
   return false;
 }
 
@@ -112,7 +115,7 @@ int RunZipJob(JobContext& context) {
   }
   if (!destination->PrepareArchive(archivePath)) {
     writer.Abort();
-    context.log.LogAction(LOG_ERROR, IDS_CANNOT_CREATE_ARCHIVE);
+    LogRunFailure(context, LoadString(IDS_CANNOT_CREATE_ARCHIVE));
     destination->Close();
     return ZIPJOB_CANNOT_CREATE_REMOTE;
   }
@@ -128,8 +131,7 @@ int RunZipJob(JobContext& context) {
     filling = FillArchive(context, *destination, writer, archivePath);
   } catch (const std::exception& failure) {
     writer.Abort();
-    context.log.LogActionText(
-        LOG_ERROR, FormatString(IDS_ARCHIVE_WRITE_FAILED, archivePath.c_str(), FailureReason(failure).c_str()));
+    LogRunFailure(context, FormatString(IDS_ARCHIVE_WRITE_FAILED, archivePath.c_str(), FailureReason(failure).c_str()));
     ClearStatus(context);
     destination->Close();
     return ZIPJOB_WRITER_FAILED;

@@ -50,12 +50,12 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
     // A connection that could not be secured (TLS, or an SSH host key) says why: the user must act
     // on it, not retry.
     if (connection->Session().TlsProblem().kind != FtpTlsFailure::None) {
-      log.LogActionText(LOG_CONNECTFAILED, result.message());
+      LogFailure(context, LOG_CONNECTFAILED, result.message());
     } else if (result.code() == StatusCode::IoError) {
       // A file the connection needs (the trusted certificates, known_hosts, the key) is unusable.
-      log.LogActionText(LOG_CONNECTFAILED, result.ToString());
+      LogFailure(context, LOG_CONNECTFAILED, result.ToString());
     } else {
-      log.LogAction(LOG_CONNECTFAILED, IDS_FAILED_TO_CONNECT);
+      LogFailure(context, LOG_CONNECTFAILED, LoadString(IDS_FAILED_TO_CONNECT));
       LogFailureReason(
           log, FormatString(IDS_REASON_HOST_PORT, site.host.c_str(), site.port.c_str(), result.message().c_str()));
     }
@@ -64,10 +64,10 @@ FtpJobConnection ConnectForJob(JobContext& context, FtpSite& site, bool isDestin
   log.LogAction(LOG_CONNECTED, IDS_SOCKET_CONNECTED);
   log.LogActionText(LOG_LOGGINGIN, FormatString(IDS_LOGGING_IN_ROW, site.user.c_str()));
   if (!result.ok()) {
-    log.LogAction(LOG_LOGINFAILED, IDS_LOGIN_FAILED);
+    LogFailure(context, LOG_LOGINFAILED, LoadString(IDS_LOGIN_FAILED));
     LogFailureReason(log, result.message());
     if (params.sftp && params.keyPassphrase.empty() && KeyNeedsPassphrase(params.keyFile)) {
-      log.LogActionText(LOG_LOGINFAILED, FormatString(IDS_KEY_PASSPHRASE_MISSING_ROW, params.keyFile.c_str()));
+      LogFailure(context, LOG_LOGINFAILED, FormatString(IDS_KEY_PASSPHRASE_MISSING_ROW, params.keyFile.c_str()));
     }
     return nullptr;
   }

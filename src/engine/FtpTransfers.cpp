@@ -62,7 +62,20 @@ bool RenameOver(CFtpSession& session, const std::string& temporary, const std::s
 // once complete, so an older copy survives a failed or stopped transfer. A server that refuses the
 // rename (an account that may store but not rename) gets the file under its final name directly,
 // once the log said so; the session then stores every later file that way.
-bool StoreRemote(JobContext& context, CFtpJobConnection& to, const std::string& target, const Feed& feed) {
+bool StoreRemote(JobContext& context, CFtpJobConnection& to, const std::string& target, const Feed& bytesFeed) {
+  // The bytes of the last attempt, for the tally of a file that arrives whole.
+  long long sent = 0;
+  const Feed feed = [&](const Sink& sink) {
+    sent = 0;
+    return bytesFeed([&](std::string_view bytes) {
+      sent += static_cast<long long>(bytes.size());
+      return sink(bytes);
+    });
+  };
+  const auto arrived = [&] {
+    NoteFileWritten(context, sent);
+    return true;
+  };
   CFtpSession& session = to.Session();
   if (!to.RenameRefused()) {
     const std::string temporary = TemporaryNameBeside(target);
@@ -70,9 +83,9 @@ bool StoreRemote(JobContext& context, CFtpJobConnection& to, const std::string& 
     const ReceiveResult sent = WriteRemote(context, session, temporary, feed, written);
     if (sent != ReceiveResult::Complete) {
       if (written) session.DeleteFile(temporary);
-      return sent == ReceiveResult::Stopped || (sent == ReceiveResult::Failed && FailedUnlessStopped(context));
+      return result == ReceiveResult::Stopped || (result == ReceiveResult::Failed && FailedUnlessStopped(context));
     }
-    if (RenameOver(session, temporary, target)) return true;
+    if (RenameOver(session, temporary, target)) return arrived();
     to.SetRenameRefused();
     // Not a failure: the file arrives whole, only not atomically.
     context.log.LogActionText(LOG_BACKUPFILE, FormatString(IDS_RENAME_REFUSED_ROW, target.c_str()));
@@ -81,11 +94,12 @@ bool StoreRemote(JobContext& context, CFtpJobConnection& to, const std::string& 
     if (WriteRemote(context, session, target, feed, direct) != ReceiveResult::Complete)
       return FailedUnlessStopped(context);
     session.DeleteFile(temporary);
-    return true;
+    return arrived();
   }
   bool written = false;
   const ReceiveResult sent = WriteRemote(context, session, target, feed, written);
-  return sent == ReceiveResult::Complete || sent == ReceiveResult::Stopped || FailedUnlessStopped(context);
+  if (sent == ReceiveResult::Complete) return arrived();
+  return sent == ReceiveResult::Stopped || FailedUnlessStopped(context);
 }
 
 // A remote file received into `sink` with the copy job's "Backing up %s | %d KB" status per chunk.
@@ -184,13 +198,17 @@ bool DownloadFile(JobContext& context, const std::string& source, const std::str
   if (const Status opened = connection.Session().OpenFile(source, FtpFileMode::Read, in); !opened.ok()) {
     return context.Fail(opened);
   }
+  long long received = 0;
   const ReceiveResult result = ReceiveBackingUp(context, *in, source, [&](std::string_view bytes) {
+    received += static_cast<long long>(bytes.size());
     return out.Write(bytes) || context.FailErrno(target, out.error());
   });
   in.reset();
   if (result == ReceiveResult::Stopped) return true;
   if (result != ReceiveResult::Complete) return false;
-  return out.Commit() || context.FailErrno(target, out.error());
+  if (!out.Commit()) return context.FailErrno(target, out.error());
+  NoteFileWritten(context, received);
+  return true;
 }
 
 bool CopyRemoteFile(JobContext& context, const std::string& source, const std::string& targetFolder,

@@ -80,8 +80,8 @@ class LocalDestination final : public JobDestination {
 
   void StoreArchive(JobContext& context, CPartFile& archive, const std::string& archivePath, bool) override {
     if (archive.Commit()) return;
-    context.log.LogActionText(LOG_ERROR, FormatString(IDS_ARCHIVE_WRITE_FAILED, archivePath.c_str(),
-                                                      SystemErrorText(archive.error()).c_str()));
+    LogRunFailure(
+        context, FormatString(IDS_ARCHIVE_WRITE_FAILED, archivePath.c_str(), SystemErrorText(archive.error()).c_str()));
   }
 
   CopyVerdict CheckCopy(JobContext& context, const std::string& source, const std::string& target) override {
@@ -165,7 +165,8 @@ class FtpDestination final : public JobDestination {
           kilobytes += chunk / 1024;
           ShowPathStatus(context, IDS_COMPRESSING_TO_STATUS, archivePath, kilobytes);
         });
-    if (!sent) LogBackupFailed(context, archivePath);
+    // The archive is the backup: without it on the server the run failed, whatever went into it.
+    if (!sent) LogRunFailure(context, FormatString(IDS_BACKUP_FAILED_ROW, archivePath.c_str()));
   }
 
   CopyVerdict CheckCopy(JobContext& context, const std::string& source, const std::string& target) override {

@@ -141,6 +141,7 @@ bool CopyLocalFile(JobContext& context, const std::string& source, const std::st
     ShowPercent(context, done, size);
   }
   if (!out.SetModified(st.st_mtim) || !out.Commit()) return context.FailErrno(target, out.error());
+  NoteFileWritten(context, std::max(done, size));
   return true;
 }
 

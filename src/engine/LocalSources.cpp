@@ -6,6 +6,7 @@
 
 #include "app/Status.h"
 #include "app/StringTable.h"
+#include "engine/JobReport.h"
 #include "engine/LocalFolderWalk.h"
 #include "engine/PathFilter.h"
 
@@ -42,7 +43,7 @@ bool SourcesAvoidDestination(JobContext& context, const JobDestination& destinat
     const bool clash = SameFolder(item.path, destination.Root()) ||
                        (kind == LocalListKind::Copy && SameFolder(item.path, ItemTarget(destination, item, kind)));
     if (!clash) continue;
-    context.log.LogActionText(LOG_ERROR, FormatString(IDS_DESTINATION_IS_SOURCE_ROW, item.path.c_str()));
+    LogFailure(context, LOG_ERROR, FormatString(IDS_DESTINATION_IS_SOURCE_ROW, item.path.c_str()));
     avoided = false;
   }
   return avoided;
@@ -59,8 +60,8 @@ bool ForEachLocalSource(JobContext& context, JobDestination& destination, LocalL
   }
   targets.skipFolders = destination.FoldersToSkip();
   targets.onUnreadable = [&context](const std::string& folder, int error) {
-    context.log.LogActionText(LOG_ERROR,
-                              FormatString(IDS_FOLDER_UNREADABLE_ROW, folder.c_str(), SystemErrorText(error).c_str()));
+    LogFailure(context, LOG_ERROR,
+               FormatString(IDS_FOLDER_UNREADABLE_ROW, folder.c_str(), SystemErrorText(error).c_str()));
   };
   targets.stopRequested = [&context] { return context.StopRequested(); };
 

@@ -92,7 +92,10 @@ bool AddRemoteFileToArchive(JobContext& context, CFtpJobConnection& connection, 
   file.reset();
   if (result == ReceiveResult::Stopped) return true;
   if (result == ReceiveResult::Failed || !spool.Rewind()) return false;
-  return writer.AddFileFromStream(spool, name, context.job.zipLevel);
+  const std::int64_t size = spool.RemainingSize();
+  if (!writer.AddFileFromStream(spool, name, context.job.zipLevel)) return false;
+  NoteFileWritten(context, size);
+  return true;
 }
 
 void ListRemoteFolderForArchive(JobContext& context, CFtpJobConnection& connection, const RemoteFolderQuery& query,

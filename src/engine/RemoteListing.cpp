@@ -49,7 +49,7 @@ class RemoteWalk {
   // The ERROR row of a walk cut by a bound, once.
   void ReportCut(const std::string& folder) {
     if (cut_.empty()) return;
-    context_.log.LogActionText(LOG_ERROR, FormatString(IDS_WALK_CUT_ROW, folder.c_str(), cut_.c_str()));
+    LogFailure(context_, LOG_ERROR, FormatString(IDS_WALK_CUT_ROW, folder.c_str(), cut_.c_str()));
   }
 
  private:
@@ -98,8 +98,8 @@ class RemoteWalk {
     std::vector<FtpFileInfo> listed;
     if (const Status status = connection_.Session().List(folder, listed); !status.ok()) {
       if (!context_.StopRequested()) {
-        context_.log.LogActionText(LOG_ERROR,
-                                   FormatString(IDS_FOLDER_UNLISTED_ROW, folder.c_str(), status.message().c_str()));
+        LogFailure(context_, LOG_ERROR,
+                   FormatString(IDS_FOLDER_UNLISTED_ROW, folder.c_str(), status.message().c_str()));
       }
       cache_.emplace(folder, std::nullopt);
       return nullptr;

@@ -1,5 +1,7 @@
 #include "engine/RunNotifier.h"
 
+#include <algorithm>
+
 #include "app/StringTable.h"
 #include "app/Utf8Text.h"
 
@@ -46,14 +48,10 @@ void RunNotifier::LogNotShown(const std::string& summary, const std::string& rea
 
 CRunWatch::CRunWatch(JobObserver& inner, CActivityLog& log, RunNotifier* notifier)
     : inner_(inner), log_(log), notifier_(notifier) {
-  log_.AddListener(this);
   if (notifier != nullptr) notifier->SetFailureLog(&log_);
 }
 
-CRunWatch::~CRunWatch() {
-  SetNotifier(nullptr);
-  log_.RemoveListener(this);
-}
+CRunWatch::~CRunWatch() { SetNotifier(nullptr); }
 
 void CRunWatch::SetNotifier(RunNotifier* notifier) {
   RunNotifier* previous = nullptr;
@@ -62,55 +60,46 @@ void CRunWatch::SetNotifier(RunNotifier* notifier) {
     previous = notifier_;
     notifier_ = notifier;
   }
-  // Outside mutex_: a notifier logs its NOTICE rows under its own lock, and this watch hears them.
+  // Outside mutex_: a notifier logs its NOTICE rows under its own lock.
   if (previous != nullptr && previous != notifier) previous->SetFailureLog(nullptr);
   if (notifier != nullptr) notifier->SetFailureLog(&log_);
 }
 
-void CRunWatch::OnRowInserted(std::size_t, const LogRow& row) {
+RunNotifier* CRunWatch::Notifier() {
   std::lock_guard lock(mutex_);
-  outcome_.Note(row);
-  // Note() knows which keywords are failures.
-  RunOutcome single;
-  single.Note(row);
-  if (single.failed) failures_.push_back(row[2]);
-}
-
-RunNotifier* CRunWatch::TakeRun(RunOutcome* outcome, std::vector<std::string>* failures) {
-  std::lock_guard lock(mutex_);
-  if (outcome != nullptr) *outcome = outcome_;
-  if (failures != nullptr) failures->swap(failures_);
-  outcome_ = {};
-  failures_.clear();
   return notifier_;
 }
 
-void CRunWatch::OnJobEnded(const JobEnd& end) {
-  RunOutcome outcome;
-  std::vector<std::string> failures;
-  RunNotifier* notifier = TakeRun(&outcome, &failures);
-  const bool failed = outcome.failed || (end.exitCode != 0 && !end.stopped);
-  if (notifier != nullptr && failed) {
-    std::string body;
-    for (std::size_t i = 0; i < failures.size() && i < kRowsInNotice; ++i) body += (i > 0 ? "\n" : "") + failures[i];
-    if (failures.size() > kRowsInNotice) {
-      body += "\n" + FormatString(IDS_NOTIFY_MORE_ROWS, static_cast<int>(failures.size() - kRowsInNotice));
-    }
-    if (body.empty()) body = FormatString(IDS_NOTIFY_EXIT_CODE, end.exitCode);
-    notifier->RunFailed(end.profileName, body);
+std::string CRunWatch::NoticeBody(const JobEnd& end) {
+  const RunReport& report = end.report;
+  std::string body;
+  for (std::size_t i = 0; i < report.failures.size() && i < kRowsInNotice; ++i) {
+    body += (i > 0 ? "\n" : "") + report.failures[i];
   }
+  const long long quoted = static_cast<long long>(std::min(report.failures.size(), kRowsInNotice));
+  if (report.failureRows > quoted) {
+    body += "\n" + FormatString(IDS_NOTIFY_MORE_ROWS, static_cast<int>(report.failureRows - quoted));
+  }
+  if (body.empty()) body = FormatString(IDS_NOTIFY_EXIT_CODE, end.exitCode);
+  return body;
+}
+
+void CRunWatch::OnJobEnded(const JobEnd& end) {
+  RunNotifier* notifier = Notifier();
+  if (notifier != nullptr && end.report.DeservesNotice()) notifier->RunFailed(end.profileName, NoticeBody(end));
   inner_.OnJobEnded(end);
 }
 
 void CRunWatch::OnLaunchFailed(const std::string& profileName, const Status& reason) {
-  // The failure's own row is not a run's: the next run starts clean.
-  if (RunNotifier* notifier = TakeRun(nullptr, nullptr)) notifier->LaunchFailed(profileName, reason.ToString());
+  if (RunNotifier* notifier = Notifier()) notifier->LaunchFailed(profileName, reason.ToString());
   inner_.OnLaunchFailed(profileName, reason);
 }
 
-void CRunWatch::OnRunMissed(const std::string& profileName, const std::string& logText) {
-  if (RunNotifier* notifier = TakeRun(nullptr, nullptr)) notifier->RunMissed(profileName, logText);
-  inner_.OnRunMissed(profileName, logText);
+void CRunWatch::OnRunMissed(const RunReport& report) {
+  if (RunNotifier* notifier = Notifier()) {
+    notifier->RunMissed(report.profileName, report.failures.empty() ? std::string() : report.failures.front());
+  }
+  inner_.OnRunMissed(report);
 }
 
 }  // namespace tarnwick

@@ -47,14 +47,13 @@ class RunNotifier {
   CActivityLog* failureLog_ = nullptr;
 };
 
-// Passes every report on to the front end's observer and watches the log's rows for failures: a
-// job that logged an ERROR, CONNECTFAILED or LOGINFAILED row, or ended with a non-zero exit code
-// without being stopped, is told to the notifier with its failure rows.
-class CRunWatch : public JobObserver, public ActivityLogListener {
+// Passes every report on to the front end's observer and tells the notifier of the runs whose
+// report deserves a notice (RunReport::DeservesNotice), quoting its first failure rows.
+class CRunWatch : public JobObserver {
  public:
   static constexpr std::size_t kRowsInNotice = 3;  // failure rows quoted in one notice
 
-  // Listens to `log` until it is destroyed; `notifier` may be null (nothing is told). A notifier
+  // `notifier` may be null (nothing is told). A notifier
   // logs the notices it could not show to `log` while it is this watch's, and must outlive the
   // watch or be replaced first (SetNotifier): the watch takes the log from it when it goes.
   CRunWatch(JobObserver& inner, CActivityLog& log, RunNotifier* notifier = nullptr);
@@ -68,24 +67,22 @@ class CRunWatch : public JobObserver, public ActivityLogListener {
   void OnClearStatus() override { inner_.OnClearStatus(); }
   void OnProgress(long long position, long long range) override { inner_.OnProgress(position, range); }
   void OnResetProgress() override { inner_.OnResetProgress(); }
+  void OnRunProgress(const RunProgress& progress) override { inner_.OnRunProgress(progress); }
   void OnJobEnded(const JobEnd& end) override;
   void OnLaunchFailed(const std::string& profileName, const Status& reason) override;
-  void OnRunMissed(const std::string& profileName, const std::string& logText) override;
+  void OnRunMissed(const RunReport& report) override;
 
-  void OnRowInserted(std::size_t position, const LogRow& row) override;
-  void OnCleared() override {}
-  void OnRowsLoaded(std::size_t, std::size_t) override {}
+  // The body of the notice of a run: its first failure rows and how many more there were, or its
+  // exit code when it has none.
+  static std::string NoticeBody(const JobEnd& end);
 
  private:
-  // The notifier, and the watch reset for the next run.
-  RunNotifier* TakeRun(RunOutcome* outcome, std::vector<std::string>* failures);
+  RunNotifier* Notifier();
 
   JobObserver& inner_;
   CActivityLog& log_;
-  std::mutex mutex_;  // guards the members below
+  std::mutex mutex_;  // guards notifier_
   RunNotifier* notifier_;
-  RunOutcome outcome_;
-  std::vector<std::string> failures_;  // the failure rows' texts since the last notice
 };
 
 }  // namespace tarnwick

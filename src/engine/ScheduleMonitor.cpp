@@ -7,6 +7,7 @@
 #include "app/ProgramFolder.h"
 #include "app/ProgramSettings.h"
 #include "app/StringTable.h"
+#include "engine/RunReport.h"
 #include "schedule/ScheduleRecord.h"
 
 namespace tarnwick {
@@ -70,13 +71,17 @@ void CScheduleMonitor::LaunchScheduledProfile(const std::string& path, std::time
   Profile profile;
   if (const Status read = ReadScheduledProfile(path, now, profile); !read.ok()) {
     ReportLaunchFailure(name, read);
+    LogRunReport(log_, RunReport::CouldNotStart(name, now, read.ToString()));
     return;
   }
   catalogue_.StampLastRun(profile.name);
   // A one-time schedule switches itself off by its run.
   profile.schedule.enabled = !(profile.schedule.type == kScheduleOnce && profile.schedule.repeat == 0);
   const Status started = launcher_.StartJob(profile);
-  if (!started.ok() && started.code() != StatusCode::Busy) ReportLaunchFailure(name, started);
+  if (!started.ok() && started.code() != StatusCode::Busy) {
+    ReportLaunchFailure(name, started);
+    LogRunReport(log_, RunReport::CouldNotStart(name, now, started.ToString()));
+  }
   if (const Status written = WriteProfile(profile, now); !written.ok()) ReportLaunchFailure(name, written);
 }
 
@@ -99,7 +104,9 @@ bool CScheduleMonitor::ReportMissedRun(const std::string& path, std::time_t due,
   // Rows of its own, so the run history's last run is the missed one and not the run before it.
   launcher_.LogTaskStart(name);
   log_.LogActionText(LOG_ERROR, row);
-  observer_.OnRunMissed(name, row);
+  const RunReport report = RunReport::Missed(name, due, now, row);
+  LogRunReport(log_, report);
+  observer_.OnRunMissed(report);
   // The missed run is skipped, not the schedule: the profile's next run moves to its next time
   // after now, as a run would move it. Left in the past, it would never come due again.
   Profile profile;

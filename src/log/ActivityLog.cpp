@@ -75,21 +75,31 @@ IoResult ReadLogFile(const std::string& path, std::vector<LogRow>& rows) {
   for (std::size_t i = 0; i < lines.size(); i += 3) {
     LogRow row;  // a final group of one or two lines leaves the other columns empty
     for (std::size_t c = 0; c < 3 && i + c < lines.size(); ++c) row[c] = std::move(lines[i + c]);
+    row.code = CodeForKeyword(row[0], row[1]);
     rows.push_back(std::move(row));
   }
   return {};
 }
 
-void RunOutcome::Note(const LogRow& row) {
-  const std::string& keyword = row[1];
-  if (keyword == CActivityLog::KeywordFor(LOG_BACKUPEND)) {
-    ended = true;
-  } else if (keyword == CActivityLog::KeywordFor(LOG_BACKUPSTOPPED)) {
-    stopped = true;
-  } else if (keyword == CActivityLog::KeywordFor(LOG_ERROR) || keyword == CActivityLog::KeywordFor(LOG_CONNECTFAILED) ||
-             keyword == CActivityLog::KeywordFor(LOG_LOGINFAILED)) {
-    failed = true;
+void LoggedOutcome::Note(const LogRow& row) {
+  switch (row.code) {
+    case LOG_BACKUPEND: ended = true; break;
+    case LOG_BACKUPSTOPPED: stopped = true; break;
+    case LOG_ERROR:
+    case LOG_CONNECTFAILED:
+    case LOG_LOGINFAILED: failed = true; break;
+    default: break;
   }
+}
+
+int CodeForKeyword(const std::string& time, const std::string& keyword) {
+  if (time == LoadString(IDS_SEPARATOR_ROW)) return LOG_SEPARATOR;
+  for (const int code : {LOG_TASKNAME, LOG_BACKUPSTART, LOG_BACKUPFILE, LOG_BACKUPEND, LOG_ERROR, LOG_COMPRESSFILE,
+                         LOG_CONNECTING, LOG_CONNECTED, LOG_CONNECTFAILED, LOG_LOGGINGIN, LOG_LOGINOK, LOG_LOGINFAILED,
+                         LOG_BACKUPSTOPPED, LOG_VERIFY, LOG_NOTICE, LOG_REPORT}) {
+    if (keyword == CActivityLog::KeywordFor(code)) return code;
+  }
+  return LOG_UNKNOWN;
 }
 
 CActivityLog::CActivityLog(const Clock& clock) : clock_(clock) {}
@@ -111,6 +121,7 @@ std::string CActivityLog::KeywordFor(int code) {
     case LOG_BACKUPSTOPPED: return LoadString(IDS_KW_BACKUPSTOPPED);
     case LOG_VERIFY: return LoadString(IDS_KW_VERIFY);
     case LOG_NOTICE: return LoadString(IDS_KW_NOTICE);
+    case LOG_REPORT: return LoadString(IDS_KW_REPORT);
     default: return LoadString(IDS_KW_UNKNOWN_ACTION);  // 3 is not used either
   }
 }
@@ -134,9 +145,9 @@ void CActivityLog::Append(int code, const std::string& description) {
   {
     MutexLock lock(mutex_);
     if (code == LOG_SEPARATOR) {
-      change.row = {LoadString(IDS_SEPARATOR_ROW), " ", " "};
+      change.row = {LoadString(IDS_SEPARATOR_ROW), " ", " ", LOG_SEPARATOR};
     } else {
-      change.row = {NowText(), KeywordFor(code), description};
+      change.row = {NowText(), KeywordFor(code), description, code};
     }
     change.position = counter_;
     if (keepRows_) {

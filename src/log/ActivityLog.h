@@ -9,6 +9,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/Clock.h"
@@ -23,6 +24,7 @@ enum LogCode : int {
   LOG_TASKNAME = 0,
   LOG_BACKUPSTART = 1,
   LOG_BACKUPFILE = 2,
+  LOG_UNKNOWN = 3,  // no code of the program logs it; a row read from a file with a keyword no code names
   LOG_BACKUPEND = 4,
   LOG_ERROR = 5,
   LOG_COMPRESSFILE = 6,
@@ -36,9 +38,38 @@ enum LogCode : int {
   LOG_SEPARATOR = 14,
   LOG_VERIFY = 15,  // the check of a finished backup: its start, each copy that matched, its sum
   LOG_NOTICE = 16,  // a desktop notice that could not be shown; not a failure of any run
+  LOG_REPORT = 17,  // the last row of a run: its report (engine/RunReport.h), "key=value" words
 };
 
-using LogRow = std::array<std::string, 3>;  // time, keyword, description
+// One row: its three columns (time, keyword, description) and the action code it was logged with.
+// The code is kept beside the text, so readers need not go by the keyword; a row read from a file
+// (which holds the text only) gets the code its keyword names (CodeForKeyword).
+struct LogRow {
+  LogRow() = default;
+  LogRow(std::string time, std::string keyword, std::string description, int actionCode = LOG_UNKNOWN)
+      : columns{std::move(time), std::move(keyword), std::move(description)}, code(actionCode) {}
+
+  using value_type = std::string;
+  using iterator = std::array<std::string, 3>::iterator;
+  using const_iterator = std::array<std::string, 3>::const_iterator;
+
+  std::string& operator[](std::size_t i) { return columns[i]; }
+  const std::string& operator[](std::size_t i) const { return columns[i]; }
+  auto begin() { return columns.begin(); }
+  auto end() { return columns.end(); }
+  auto begin() const { return columns.begin(); }
+  auto end() const { return columns.end(); }
+  static constexpr std::size_t size() { return 3; }
+  // Rows are equal when their text is: a code follows from its keyword.
+  friend bool operator==(const LogRow& a, const LogRow& b) { return a.columns == b.columns; }
+
+  std::array<std::string, 3> columns;
+  int code = LOG_UNKNOWN;
+};
+
+// The code whose keyword is `keyword`; LOG_UNKNOWN for any other text. The separator
+// row, whose keyword column is blank, is told by its time column.
+int CodeForKeyword(const std::string& time, const std::string& keyword);
 
 // The text of a log file: three lines per row (time, keyword, description), each ended by a line
 // feed; a line break inside a column becomes a blank.
@@ -50,8 +81,9 @@ std::string LogFileText(const std::vector<LogRow>& rows);
 // read or is turned down.
 IoResult ReadLogFile(const std::string& path, std::vector<LogRow>& rows);
 
-// How a run ended, as its log rows say.
-struct RunOutcome {
+// How a run ended, as its rows' keywords say: only for run histories written before runs ended
+// with a REPORT row (engine/RunReport.h decides every outcome now).
+struct LoggedOutcome {
   bool ended = false;    // "Backup End." was logged
   bool stopped = false;  // "Backup has been stopped." was logged
   bool failed = false;   // an ERROR, CONNECTFAILED or LOGINFAILED row (a failed file is an ERROR row)

@@ -42,8 +42,11 @@ int MonthIndexOf(std::time_t when) {
   return (local.tm_year + 1900) * 12 + local.tm_mon;
 }
 
-// The profile name of a task-name row; empty for any other description.
-std::string TaskNameOf(const std::string& description) {
+bool IsSeparator(const LogRow& row) { return row.code == LOG_SEPARATOR; }
+
+}  // namespace
+
+std::string TaskNameOfRow(const std::string& description) {
   const std::string_view format = LoadString(IDS_TASK_NAME_ROW);
   const std::size_t hole = format.find("%s");
   const std::string_view before = format.substr(0, hole);
@@ -54,10 +57,6 @@ std::string TaskNameOf(const std::string& description) {
   }
   return description.substr(before.size(), description.size() - before.size() - after.size());
 }
-
-bool IsSeparator(const LogRow& row) { return row[0] == LoadString(IDS_SEPARATOR_ROW); }
-
-}  // namespace
 
 CRunLogFile::CRunLogFile(fs::path folder, const Clock& clock) : folder_(std::move(folder)), clock_(clock) {}
 
@@ -114,11 +113,11 @@ LastRun CRunLogFile::FindLastRun(const fs::path& folder) {
     break;
   }
   for (const LogRow& row : last.rows) {
-    if (last.profileName.empty() && row[1] == CActivityLog::KeywordFor(LOG_TASKNAME)) {
-      last.profileName = TaskNameOf(row[2]);
+    if (last.profileName.empty() && row.code == LOG_TASKNAME) {
+      last.profileName = TaskNameOfRow(row[2]);
       last.startTime = row[0];
     }
-    last.outcome.Note(row);
+    last.loggedEnd.Note(row);
   }
   return last;
 }

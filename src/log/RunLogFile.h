@@ -16,13 +16,16 @@
 
 namespace tarnwick {
 
+// The profile name of a task-name row's description; empty for any other description.
+std::string TaskNameOfRow(const std::string& description);
+
 // The last run found in the history: its rows from its separator row on, the profile it ran and
-// how it ended so far.
+// how its rows say it ended (engine/RunReport.h: ReportOfRows reads its report).
 struct LastRun {
   std::vector<LogRow> rows;  // empty when the history holds no run
   std::string profileName;
   std::string startTime;  // the time column of its task-name row
-  RunOutcome outcome;
+  LoggedOutcome loggedEnd;
   Status unreadable;  // why a month file of the history could not be read; Ok otherwise
 };
 

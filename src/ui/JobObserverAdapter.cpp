@@ -33,27 +33,36 @@ void CJobObserverAdapter::OnResetProgress() {
   PostLocked();
 }
 
+void CJobObserverAdapter::OnRunProgress(const RunProgress& progress) {
+  std::lock_guard lock(mutex_);
+  runProgress_ = progress;
+  PostLocked();
+}
+
 void CJobObserverAdapter::OnJobEnded(const JobEnd& end) {
   std::lock_guard lock(mutex_);
-  events_.push_back({true, QString::fromStdString(end.profileName), end.exitCode, end.stopped, {}});
+  events_.push_back({true, QString::fromStdString(end.profileName), end.exitCode, end.stopped, {}, end.report});
   PostLocked();
 }
 
 void CJobObserverAdapter::OnLaunchFailed(const std::string& profileName, const Status& reason) {
   std::lock_guard lock(mutex_);
-  events_.push_back({false, QString::fromStdString(profileName), 0, false, QString::fromStdString(reason.ToString())});
+  events_.push_back(
+      {false, QString::fromStdString(profileName), 0, false, QString::fromStdString(reason.ToString()), {}});
   PostLocked();
 }
 
 void CJobObserverAdapter::HandOver() {
   std::optional<std::optional<QString>> status;
   std::optional<Progress> latest;
+  std::optional<RunProgress> run;
   std::vector<Ended> events;
   {
     std::lock_guard lock(mutex_);
     posted_ = false;
     status.swap(status_);
     latest.swap(progress_);
+    run.swap(runProgress_);
     events.swap(events_);
   }
   if (status) {
@@ -70,9 +79,11 @@ void CJobObserverAdapter::HandOver() {
       Q_EMIT progress(latest->position, latest->range);
     }
   }
+  if (run) Q_EMIT runProgress(run->filesDone, run->filesInAll, run->bytesWritten);
   for (const Ended& e : events) {
     if (e.isEnd) {
       Q_EMIT jobEnded(e.name, e.exitCode, e.stopped);
+      Q_EMIT jobReported(e.report);
     } else {
       Q_EMIT launchFailed(e.name, e.reason);
     }

@@ -2,8 +2,8 @@
 // thread); they are gathered and handed to the window's thread by one queued call per batch, where
 // they come out as signals. A job reports its current file and progress for every chunk, far more
 // often than a window can show them, so within a batch only the latest status text (or its
-// clearing) and the latest progress (or its reset) are told; failed launches and job ends are all
-// told, after them, in the order they came.
+// clearing), the latest progress (or its reset) and the latest overall progress of the run are
+// told; failed launches and job ends are all told, after them, in the order they came.
 #pragma once
 
 #include <QObject>
@@ -25,6 +25,7 @@ class CJobObserverAdapter : public QObject, public JobObserver {
   void OnClearStatus() override;
   void OnProgress(long long position, long long range) override;
   void OnResetProgress() override;
+  void OnRunProgress(const RunProgress& progress) override;
   void OnJobEnded(const JobEnd& end) override;
   void OnLaunchFailed(const std::string& profileName, const Status& reason) override;
 
@@ -33,7 +34,11 @@ class CJobObserverAdapter : public QObject, public JobObserver {
   void statusCleared();
   void progress(qint64 position, qint64 range);
   void progressReset();
+  // The run's files met so far, the files in all (negative: not known ahead) and bytes written.
+  void runProgress(qint64 filesDone, qint64 filesInAll, qint64 bytesWritten);
   void jobEnded(const QString& profileName, int exitCode, bool stopped);
+  // Right after jobEnded: how the run ended.
+  void jobReported(const tarnwick::RunReport& report);
   void launchFailed(const QString& profileName, const QString& reason);
 
  private:
@@ -48,6 +53,7 @@ class CJobObserverAdapter : public QObject, public JobObserver {
     int exitCode;
     bool stopped;
     QString reason;
+    RunReport report;
   };
 
   // With mutex_ held: posts the hand-over unless one is on its way.
@@ -58,6 +64,7 @@ class CJobObserverAdapter : public QObject, public JobObserver {
   bool posted_ = false;
   std::optional<std::optional<QString>> status_;  // set: a change; empty inner value: cleared
   std::optional<Progress> progress_;
+  std::optional<RunProgress> runProgress_;
   std::vector<Ended> events_;
 };
 

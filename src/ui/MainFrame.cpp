@@ -130,6 +130,9 @@ void CMainFrame::CreateStatusBar() {
   message_->setTextFormat(Qt::PlainText);
   message_->setMinimumWidth(1);
   statusBar()->addWidget(message_, 1);
+  overall_ = new COverallProgressPane(statusBar());
+  overall_->setObjectName(QStringLiteral("OverallPane"));
+  statusBar()->addPermanentWidget(overall_);
   progress_ = new CProgressPane(statusBar());
   progress_->setObjectName(QStringLiteral("ProgressPane"));
   statusBar()->addPermanentWidget(progress_);
@@ -154,6 +157,10 @@ void CMainFrame::SetSchedulePane(const QString& text) {
 void CMainFrame::ClearStatus() { message_->clear(); }
 void CMainFrame::SetProgress(qint64 position, qint64 range) { progress_->SetProgress(position, range); }
 void CMainFrame::ResetProgress() { progress_->ResetProgress(); }
+void CMainFrame::SetRunProgress(qint64 filesDone, qint64 filesInAll, qint64 bytesWritten) {
+  overall_->SetRunProgress(filesDone, filesInAll, bytesWritten);
+}
+void CMainFrame::ClearRunProgress() { overall_->ClearRunProgress(); }
 
 void CMainFrame::Raise() {
   if (isMinimized()) showNormal();

@@ -15,6 +15,7 @@ class QToolBar;
 namespace tarnwick::ui {
 
 class CCaptionBar;
+class COverallProgressPane;
 class CProgressPane;
 
 class CMainFrame : public QMainWindow {
@@ -27,6 +28,7 @@ class CMainFrame : public QMainWindow {
   QToolBar* Toolbar() const { return toolbar_; }
   CCaptionBar* CaptionBar() const { return captionBar_; }
   CProgressPane* ProgressPane() const { return progress_; }
+  COverallProgressPane* OverallPane() const { return overall_; }
   QString StatusText() const;
   // The pane that tells who runs the scheduled profiles.
   QString SchedulePaneText() const;
@@ -64,6 +66,9 @@ class CMainFrame : public QMainWindow {
   void ClearStatus();
   void SetProgress(qint64 position, qint64 range);
   void ResetProgress();
+  // The run's overall progress beside the current file's; `filesInAll` negative: not known.
+  void SetRunProgress(qint64 filesDone, qint64 filesInAll, qint64 bytesWritten);
+  void ClearRunProgress();
 
  Q_SIGNALS:
   // The window closed for good (not hidden into the tray).
@@ -87,6 +92,7 @@ class CMainFrame : public QMainWindow {
   QLabel* message_ = nullptr;
   QLabel* schedulePane_ = nullptr;
   CProgressPane* progress_ = nullptr;
+  COverallProgressPane* overall_ = nullptr;
   QList<unsigned> hiddenButtons_;
   std::function<bool()> closeGuard_;
   std::function<bool()> hideOnClose_;

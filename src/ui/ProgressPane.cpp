@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "engine/RunReport.h"
+
 namespace tarnwick::ui {
 
 ProgressValue ClampProgress(long long position, long long range) {
@@ -43,5 +45,13 @@ void CProgressPane::ResetProgress() {
   setValue(0);
   setTextVisible(false);
 }
+
+COverallProgressPane::COverallProgressPane(QWidget* parent) : QLabel(parent) { setTextFormat(Qt::PlainText); }
+
+void COverallProgressPane::SetRunProgress(qint64 filesDone, qint64 filesInAll, qint64 bytesWritten) {
+  setText(QString::fromStdString(OverallProgressText(filesDone, filesInAll, bytesWritten)));
+}
+
+void COverallProgressPane::ClearRunProgress() { clear(); }
 
 }  // namespace tarnwick::ui

@@ -1,6 +1,8 @@
-// The status bar's progress pane: 200 pixels wide, a bar with its percentage text.
+// The status bar's progress panes: the current file's bar, 200 pixels wide with its percentage
+// text, and beside it the run's overall progress, files and bytes so far.
 #pragma once
 
+#include <QLabel>
 #include <QProgressBar>
 
 namespace tarnwick::ui {
@@ -25,6 +27,19 @@ class CProgressPane : public QProgressBar {
   void SetProgress(long long position, long long range);
   // Position 0 of range 0: an empty bar without text.
   void ResetProgress();
+};
+
+// The run's overall progress as text: "12 file(s), 3.4 MB", with "of 40" when the number of files
+// is known ahead. Folders are walked as the run goes, so that number is known only for profiles of
+// single files; no percentage is made up without it.
+class COverallProgressPane : public QLabel {
+  Q_OBJECT
+ public:
+  explicit COverallProgressPane(QWidget* parent = nullptr);
+
+  // `filesInAll` negative: not known.
+  void SetRunProgress(qint64 filesDone, qint64 filesInAll, qint64 bytesWritten);
+  void ClearRunProgress();
 };
 
 }  // namespace tarnwick::ui

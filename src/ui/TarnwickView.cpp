@@ -214,6 +214,12 @@ void CTarnwickView::ConnectJobReports() {
   connect(&observer_, &CJobObserverAdapter::statusCleared, &frame_, &CMainFrame::ClearStatus);
   connect(&observer_, &CJobObserverAdapter::progress, &frame_, &CMainFrame::SetProgress);
   connect(&observer_, &CJobObserverAdapter::progressReset, &frame_, &CMainFrame::ResetProgress);
+  connect(&observer_, &CJobObserverAdapter::runProgress, &frame_, &CMainFrame::SetRunProgress);
+  // The end of a run: its result takes the place of the overall progress.
+  connect(&observer_, &CJobObserverAdapter::jobReported, this, [this](const RunReport& report) {
+    frame_.ClearRunProgress();
+    frame_.SetStatusText(QString::fromStdString(ReportSummary(report)));
+  });
   connect(&observer_, &CJobObserverAdapter::jobEnded, this, [this] {
     // The run stamped its last-run time (and a scheduled one its next run): show them.
     ReloadCatalogue();

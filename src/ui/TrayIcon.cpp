@@ -43,6 +43,10 @@ CTrayIcon::CTrayIcon(CMainFrame& frame, CTarnwickView& view, QObject* parent)
   connect(&reports, &CJobObserverAdapter::statusCleared, this, [this] { ShowStatus({}); });
   connect(&reports, &CJobObserverAdapter::progress, this, &CTrayIcon::ShowProgress);
   connect(&reports, &CJobObserverAdapter::progressReset, this, [this] { ShowProgress(0, 0); });
+  connect(&reports, &CJobObserverAdapter::jobReported, this, [this](const RunReport& report) {
+    lastResult_ = QString::fromStdString(ReportSummary(report));
+    UpdateToolTip();
+  });
   icon_->setContextMenu(menu_);
   UpdateToolTip();
   if (Available()) icon_->show();
@@ -73,7 +77,7 @@ void CTrayIcon::ShowProgress(qint64 position, qint64 range) {
 void CTrayIcon::UpdateToolTip() {
   const QString name = QString::fromUtf8(LoadString(IDS_AGENT_NAME));
   if (status_.isEmpty()) {
-    icon_->setToolTip(name);
+    icon_->setToolTip(lastResult_.isEmpty() ? name : name + QLatin1Char('\n') + lastResult_);
     return;
   }
   const QString progress = percent_ >= 0 ? QString::number(percent_) + QLatin1Char('%') : QString();

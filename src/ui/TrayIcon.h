@@ -1,6 +1,6 @@
-// The tray icon: the running job's progress in its tool tip, and "Open", "Stop Backup" and "Exit"
-// in its menu. With "Keep running in the tray when the window is closed" on, closing the window
-// hides it here, and schedules go on running.
+// The tray icon: the running job's progress in its tool tip (between runs, how the last one ended),
+// and "Open", "Stop Backup" and "Exit" in its menu. With "Keep running in the tray when the window is closed" on,
+// closing the window hides it here, and schedules go on running.
 #pragma once
 
 #include <QObject>
@@ -47,6 +47,7 @@ class CTrayIcon : public QObject {
   QAction* exit_;
   QSystemTrayIcon* icon_;
   QString status_;
+  QString lastResult_;  // the summary of the last run's report
   int percent_ = -1;
 };
 

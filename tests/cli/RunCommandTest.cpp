@@ -80,12 +80,13 @@ class RunCommandTest : public ::testing::Test {
     return p;
   }
 
-  // A run of the huge source stopped mid-file: stopped as its last row, no end, the older copy
-  // intact and no part of the new one.
+  // A run of the huge source stopped mid-file: stopped as its last row before its report, which
+  // counts the file as skipped, no end, the older copy intact and no part of the new one.
   void ExpectStoppedWithoutAPart(const CliResult& r) {
     const auto lines = SplitLines(r.out);
-    ASSERT_FALSE(lines.empty());
-    EXPECT_NE(lines.back().find("\tBACKUPSTOPPED\tBackup has been stopped."), std::string::npos) << r.out;
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_NE(lines.end()[-2].find("\tBACKUPSTOPPED\tBackup has been stopped."), std::string::npos) << r.out;
+    EXPECT_NE(lines.back().find("\tREPORT\toutcome=stopped written=0 skipped=1 failed=0 "), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("BACKUPEND"), std::string::npos);
     EXPECT_EQ(ReadFile(dir / "dst/src/huge.bin"), "older copy");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "dst/src"), fs::directory_iterator()), 1);
@@ -110,7 +111,9 @@ TEST_F(RunCommandTest, ASuccessfulRunPrintsEveryRowAndExitsZero) {
   EXPECT_EQ(r.err, "") << "no progress line when stderr is not a terminal";
 
   const auto lines = SplitLines(r.out);
-  ASSERT_EQ(lines.size(), 6u) << r.out;
+  ASSERT_EQ(lines.size(), 7u) << r.out;
+  EXPECT_NE(lines[6].find("\tREPORT\toutcome=completed written=2 skipped=0 failed=0 bytes=9 "), std::string::npos)
+      << "the run's report ends it: " << lines[6];
   EXPECT_EQ(lines[0], "##### TARNWICK #####\t \t ");
   const std::regex row(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\t([A-Z]+)\t(.*))");
   const std::vector<std::string> expected{
@@ -152,7 +155,7 @@ TEST_F(RunCommandTest, ControlCharactersInNamesNeitherReachTheTerminalNorForgeRo
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << "no escape sequence reaches the terminal";
   const auto lines = SplitLines(r.out);
-  EXPECT_EQ(lines.size(), 7u) << "one row, one line:\n" << r.out;
+  EXPECT_EQ(lines.size(), 8u) << "one row, one line:\n" << r.out;
   std::size_t ends = 0;
   for (const auto& line : lines) ends += line.find("\tBACKUPEND\t") != std::string::npos;
   EXPECT_EQ(ends, 1u);
@@ -272,10 +275,55 @@ TEST_F(RunCommandTest, TheMonitorLaunchesAMissedRunAndEndsOnSigint) {
   const CliResult last = Run({"log", "--last"});
   EXPECT_EQ(last.status, 0) << last.err;
   const auto rows = SplitLines(last.out);
-  ASSERT_GE(rows.size(), 3u) << last.out;
+  ASSERT_GE(rows.size(), 4u) << last.out;
   EXPECT_EQ(rows.front(), "##### TARNWICK #####\t \t ");
   EXPECT_NE(rows[1].find("\tTASKNAME\t********** Task Name:  nightly **********"), std::string::npos);
-  EXPECT_NE(rows.back().find("\tBACKUPEND\tBackup End."), std::string::npos);
+  EXPECT_NE(rows.end()[-3].find("\tBACKUPEND\tBackup End."), std::string::npos);
+  EXPECT_NE(rows.end()[-2].find("\tREPORT\toutcome=completed "), std::string::npos);
+  EXPECT_EQ(rows.back(), "nightly: Backup completed: 2 file(s), 9 bytes in 0:00:00.") << "read from its report";
+}
+
+TEST_F(RunCommandTest, LogLastAndServiceStatusTellTheResultOfHistoriesOfThisVersionAndOlderOnes) {
+  struct Case {
+    const char* what;
+    std::string rows;  // after the separator and task-name rows
+    std::string result;
+    std::string status;  // what `service status` says of it
+  };
+  const Case cases[] = {
+      {"this version, with failures",
+       "2024-03-05 09:00:01\nERROR\nBackup /a Failed.\n2024-03-05 09:00:02\nBACKUPEND\nBackup End.\n"
+       "2024-03-05 09:00:02\nREPORT\noutcome=completed-with-failures written=4 skipped=0 failed=1 bytes=2048 "
+       "failure-rows=1 started=1709629200 ended=1709629322\n",
+       "old: Backup completed with failed files: 4 file(s), 2.0 KB in 0:02:02, 1 failed.",
+       "completed with failed files"},
+      {"an older version",
+       "2024-03-05 09:00:01\nERROR\nBackup /a Failed.\n2024-03-05 09:00:02\nBACKUPEND\nBackup End.\n",
+       "old: Backup completed with failed files.", "completed with failed files"},
+      {"an older version, stopped", "2024-03-05 09:00:02\nBACKUPSTOPPED\nBackup has been stopped.\n",
+       "old: Backup stopped.", "stopped"},
+      {"this version, missed",
+       "2024-03-05 09:00:00\nERROR\nThe run was missed.\n2024-03-05 09:00:00\nREPORT\noutcome=missed "
+       "failure-rows=1 started=1709629200 ended=1709629200\n",
+       "old: Backup missed.", "missed"},
+      {"cut off", "2024-03-05 09:00:01\nBACKUPFILE\nBackup file /a.\n", "old: still running or cut off",
+       "still running or cut off"},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(dir / "bin/Logs");
+    WriteFile(
+        dir / "bin/Logs/monitor-2024-03.log",
+        "##### TARNWICK #####\n \n \n2024-03-05 09:00:00\nTASKNAME\n********** Task Name:  old **********\n" + c.rows);
+    const CliResult last = Run({"log", "--last"});
+    EXPECT_EQ(last.status, 0) << c.what << last.err;
+    const auto lines = SplitLines(last.out);
+    ASSERT_FALSE(lines.empty()) << c.what;
+    EXPECT_EQ(lines.back(), c.result) << c.what;
+    const CliResult status = Run({"service", "status"});
+    EXPECT_NE(status.out.find("Last run:  old at 2024-03-05 09:00:00, " + c.status + " "), std::string::npos)
+        << c.what << "\n"
+        << status.out;
+  }
 }
 
 TEST_F(RunCommandTest, OfTwoMonitorsOneRunsTheScheduleAndTheOtherTakesOverWhenItEnds) {

@@ -45,7 +45,8 @@ class FtpRunTest : public ::testing::Test {
   }
 
   // Runs the profile; the job's rows (from "Backup Start." on, after the launcher's separator and
-  // task-name rows) become "KEYWORD description" in `rows`.
+  // task-name rows) become "KEYWORD description" in `rows`, but for the last, its report, which
+  // goes to `report` without its keyword.
   int Run(const std::string& name) {
     const ProcessResult result = dir.Run({"run", name});
     const int status = result.status;
@@ -60,6 +61,11 @@ class FtpRunTest : public ::testing::Test {
     const auto start = std::find(rows.begin(), rows.end(), "BACKUPSTART Backup Start.");
     EXPECT_EQ(start - rows.begin(), 2) << "the separator and task-name rows come first";
     rows.erase(rows.begin(), start);
+    report.clear();
+    if (!rows.empty() && rows.back().rfind("REPORT ", 0) == 0) {
+      report = rows.back().substr(7);
+      rows.pop_back();
+    }
     return status;
   }
 
@@ -72,6 +78,7 @@ class FtpRunTest : public ::testing::Test {
   CliSandbox dir;
   FtpTestServer server;
   std::vector<std::string> rows;
+  std::string report;
 };
 
 TEST_F(FtpRunTest, ACopyJobUploadsTheLocalFilesAndExitsZero) {
@@ -90,6 +97,7 @@ TEST_F(FtpRunTest, ACopyJobUploadsTheLocalFilesAndExitsZero) {
   expected.push_back("BACKUPFILE Backup file " + (dir / "src/Docs/été.txt").string() + ".");
   expected.push_back("BACKUPEND Backup End.");
   EXPECT_EQ(rows, expected);
+  EXPECT_EQ(report.rfind("outcome=completed written=2 skipped=0 failed=0 bytes=7 ", 0), 0u) << report;
   EXPECT_EQ(ReadFile(server.root() / "backup/Docs/été.txt"), "summer");
   EXPECT_EQ(ReadFile(server.root() / "backup/Docs/a b/c.txt"), "c");
 }
@@ -109,6 +117,7 @@ TEST_F(FtpRunTest, ARefusedLoginEndsTheRunWithAFailureStatus) {
   expected.insert(expected.end(), connection.begin(), connection.end());
   expected.push_back("BACKUPEND Backup End.");
   EXPECT_EQ(rows, expected);
+  EXPECT_EQ(report.rfind("outcome=failed written=0 ", 0), 0u) << "no destination, no backup: " << report;
   EXPECT_FALSE(fs::exists(server.root() / "backup"));
 }
 
@@ -126,6 +135,7 @@ TEST_F(FtpRunTest, ARemoteSourceIsDownloadedAndAMissingFileFailsTheRun) {
   EXPECT_EQ(ReadFile(dir / "dst/docs/deep/z.txt"), "Z");
   EXPECT_NE(std::find(rows.begin(), rows.end(), "ERROR Backup /pub/gone.txt Failed."), rows.end());
   EXPECT_EQ(rows.back(), "BACKUPEND Backup End.");
+  EXPECT_EQ(report.rfind("outcome=completed-with-failures written=2 skipped=0 failed=1 bytes=2 ", 0), 0u) << report;
   EXPECT_FALSE(fs::exists(dir / "dst/gone.txt")) << "a file that cannot be read leaves nothing behind";
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -99,9 +100,12 @@ class ControllerTest : public ::testing::Test {
     return launched;
   }
 
+  // "KEYWORD description" of every row but the REPORT rows, which the report tests look at.
   std::vector<std::string> Rows() const {
     std::vector<std::string> rows;
-    for (const auto& row : log.Rows()) rows.push_back(row[1] + " " + row[2]);
+    for (const auto& row : log.Rows()) {
+      if (row.code != LOG_REPORT) rows.push_back(row[1] + " " + row[2]);
+    }
     return rows;
   }
   std::size_t CountRows(const std::string& start) const {
@@ -123,8 +127,9 @@ TEST_F(ControllerTest, RunNowLogsTheTaskStampsTheCatalogueAndCopies) {
   EXPECT_EQ(controller.RunNow(QuickProfile("Nightly docs")), CBackupController::StartResult::Started);
   controller.WaitForJobEnd();
   const auto rows = log.Rows();
-  ASSERT_EQ(rows.size(), 5u);
+  ASSERT_EQ(rows.size(), 6u);
   EXPECT_EQ(rows[0], (LogRow{"##### TARNWICK #####", " ", " "}));
+  EXPECT_EQ(rows[5].code, LOG_REPORT) << "the run's report comes last";
   EXPECT_EQ(rows[1][2], "********** Task Name:  Nightly docs **********");
   EXPECT_EQ(rows[4][2], "Backup End.");
   EXPECT_EQ(ReadFile(dir / "dst/data.bin").size(), 100u * 1024);
@@ -255,7 +260,7 @@ TEST(ControllerLifetimeTest, DestroyingTheControllerStopsAndWaitsForTheWorker) {
     p.localDestFolder = (dir / "dst").string();
     ASSERT_EQ(controller.MakeJob(p), CBackupController::StartResult::Started);
   }
-  EXPECT_EQ(log.Rows().back()[2], "Backup has been stopped.");
+  EXPECT_EQ(log.Rows().end()[-2][2], "Backup has been stopped.") << "the last row before the report";
   EXPECT_FALSE(fs::exists(dir / "dst/big.bin"));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir / "dst"), fs::directory_iterator()), 0);
 }
@@ -295,7 +300,7 @@ TEST(ControllerStopTest, AStopWhileTheJobIsBeingStartedIsKept) {
   ASSERT_EQ(controller.MakeJob(p), CBackupController::StartResult::Started);
   controller.WaitForJobEnd();
   EXPECT_TRUE(stopAccepted);
-  EXPECT_EQ(log.Rows().back()[2], "Backup has been stopped.");
+  EXPECT_EQ(log.Rows().end()[-2][2], "Backup has been stopped.") << "the last row before the report";
   EXPECT_FALSE(fs::exists(dir / "dst/a.txt")) << "the stopped job copied nothing";
 }
 
@@ -345,6 +350,9 @@ TEST_F(ControllerTest, AScheduledProfileThatCannotBeReadIsLoggedNotPrompted) {
   EXPECT_EQ(observer.LaunchFailures(), (std::vector<std::string>{"daily"}));
   EXPECT_EQ(CountRows("ERROR"), 1u);
   EXPECT_EQ(CountRows("BACKUPSTART"), 0u);
+  const std::optional<RunReport> report = ParseReportRowText(log.Rows().back()[2]);
+  ASSERT_TRUE(report) << "the launch that did not happen ends with its report";
+  EXPECT_EQ(report->outcome, RunOutcome::CouldNotStart);
 
   // A file that is no longer a profile is neither run as defaults nor rewritten as one.
   const std::string spoiled = SaveScheduled("spoiled", kScheduleDaily, 10, 1);
@@ -375,6 +383,10 @@ TEST_F(ControllerTest, MissedRunsLaunchOnlyWithRunMissed) {
   EXPECT_EQ(observer.Missed(), (std::vector<std::string>{"later"}));
   ASSERT_EQ(CountRows("ERROR"), 1u);
   EXPECT_EQ(Rows().back(), "ERROR The run of later due at 2024-03-05 10:01 was missed: \"Run missed task\" is off.");
+  const std::optional<RunReport> missed = ParseReportRowText(log.Rows().back()[2]);
+  ASSERT_TRUE(missed) << "a missed run ends with its report too";
+  EXPECT_EQ(missed->outcome, RunOutcome::Missed);
+  EXPECT_EQ(missed->started, MakeLocalTime(2024, 3, 5, 10, 1)) << "its due time";
   EXPECT_EQ(ReadBack(later).schedule.nextRun, MakeLocalTime(2024, 3, 6, 10, 1));
   EXPECT_TRUE(TickAt(10, 1, 0, 6));
   EXPECT_EQ(CountRows("BACKUPEND"), 2u);

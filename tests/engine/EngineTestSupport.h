@@ -47,9 +47,9 @@ class RecordingObserver : public JobObserver {
     std::lock_guard lock(mutex_);
     launchFailures_.push_back(profileName);
   }
-  void OnRunMissed(const std::string& profileName, const std::string&) override {
+  void OnRunMissed(const RunReport& report) override {
     std::lock_guard lock(mutex_);
-    missed_.push_back(profileName);
+    missed_.push_back(report.profileName);
   }
   std::vector<std::string> Missed() const {
     std::lock_guard lock(mutex_);

@@ -23,29 +23,44 @@ class RecordingNotifier : public RunNotifier {
   void Send(const std::string& summary, const std::string& body) override { sent.push_back(summary + "|" + body); }
 };
 
-TEST(RunWatchTest, OnlyFailedRunsAreToldWithTheLogsTexts) {
+// The end of a run of "p" whose report says `outcome` after the failure rows `failures` (of
+// `failureRows` in all, when more were not kept).
+JobEnd EndOf(RunOutcome outcome, std::vector<std::string> failures, int exitCode = 0, long long failureRows = -1) {
+  JobEnd end;
+  end.profileName = "p";
+  end.exitCode = exitCode;
+  end.stopped = outcome == RunOutcome::Stopped;
+  end.report.profileName = "p";
+  end.report.outcome = outcome;
+  end.report.failureRows = failureRows >= 0 ? failureRows : static_cast<long long>(failures.size());
+  end.report.failures = std::move(failures);
+  return end;
+}
+
+TEST(RunWatchTest, OnlyFailedRunsAreToldWithTheReportsFailureRows) {
   struct Case {
     const char* what;
-    std::vector<std::pair<int, std::string>> rows;
     JobEnd end;
     std::vector<std::string> sent;
   };
   const Case cases[] = {
-      {"success", {{LOG_BACKUPSTART, "start"}, {LOG_BACKUPEND, "Backup End."}}, {"p", 0, false}, {}},
-      {"stopped without failures", {{LOG_BACKUPSTOPPED, "stopped"}}, {"p", 1, true}, {}},
-      {"an ERROR row",
-       {{LOG_ERROR, "cannot read a"}, {LOG_BACKUPEND, "End"}},
-       {"p", 0, false},
+      {"success", EndOf(RunOutcome::Completed, {}), {}},
+      {"stopped without failures", EndOf(RunOutcome::Stopped, {}, 1), {}},
+      {"a failed file",
+       EndOf(RunOutcome::CompletedWithFailures, {"cannot read a"}),
        {"Backup p ended with errors|cannot read a"}},
       {"a failed login, stopped after it",
-       {{LOG_LOGINFAILED, "530 no"}},
-       {"p", 1, true},
+       EndOf(RunOutcome::Stopped, {"530 no"}, 1),
        {"Backup p ended with errors|530 no"}},
-      {"an exit code alone", {}, {"p", -2, false}, {"Backup p ended with errors|The backup ended with exit code -2."}},
+      {"a failure without rows",
+       EndOf(RunOutcome::Failed, {}, -2),
+       {"Backup p ended with errors|The backup ended with exit code -2."}},
       {"more failures than a notice quotes",
-       {{LOG_ERROR, "e1"}, {LOG_CONNECTFAILED, "e2"}, {LOG_ERROR, "e3"}, {LOG_ERROR, "e4"}, {LOG_ERROR, "e5"}},
-       {"p", 0, false},
+       EndOf(RunOutcome::CompletedWithFailures, {"e1", "e2", "e3", "e4", "e5"}),
        {"Backup p ended with errors|e1\ne2\ne3\n... and 2 more in the log"}},
+      {"more failures than a report keeps",
+       EndOf(RunOutcome::Failed, {"e1", "e2", "e3", "e4", "e5"}, 0, 9),
+       {"Backup p ended with errors|e1\ne2\ne3\n... and 6 more in the log"}},
   };
   for (const Case& c : cases) {
     FixedClock clock;
@@ -53,31 +68,27 @@ TEST(RunWatchTest, OnlyFailedRunsAreToldWithTheLogsTexts) {
     RecordingObserver inner;
     RecordingNotifier notifier;
     CRunWatch watch(inner, log, &notifier);
-    log.LogActionText(LOG_ERROR, "a failure of an earlier run");
-    watch.OnJobEnded({"earlier", 0, false});
-    notifier.sent.clear();
-    for (const auto& [code, text] : c.rows) log.LogActionText(code, text);
     watch.OnJobEnded(c.end);
     EXPECT_EQ(notifier.sent, c.sent) << c.what;
-    EXPECT_EQ(inner.Ends().size(), 2u) << c.what << ": every end reaches the front end";
+    ASSERT_EQ(inner.Ends().size(), 1u) << c.what << ": every end reaches the front end";
+    EXPECT_EQ(inner.Ends()[0].report.outcome, c.end.report.outcome) << c.what << ": with its report";
   }
 }
 
-TEST(RunWatchTest, LaunchFailuresAndMissedRunsAreToldAndStartTheNextRunClean) {
+TEST(RunWatchTest, LaunchFailuresAndMissedRunsAreTold) {
   FixedClock clock;
   CActivityLog log(clock);
   RecordingObserver inner;
   RecordingNotifier notifier;
   CRunWatch watch(inner, log, &notifier);
   const Status refused = Status::InvalidArgument("Cannot open x");
-  log.LogActionText(LOG_ERROR, refused.ToString());
   watch.OnLaunchFailed("a", refused);
-  log.LogActionText(LOG_ERROR, "missed row");
-  watch.OnRunMissed("b", "missed row");
-  watch.OnJobEnded({"c", 0, false});
+  watch.OnRunMissed(RunReport::Missed("b", 100, 200, "missed row"));
+  watch.OnJobEnded(EndOf(RunOutcome::Completed, {}));
   EXPECT_EQ(notifier.sent, (std::vector<std::string>{"Backup a could not start|" + refused.ToString(),
                                                      "Backup b was missed|missed row"}));
   EXPECT_EQ(inner.LaunchFailures(), (std::vector<std::string>{"a"}));
+  EXPECT_EQ(inner.Missed(), (std::vector<std::string>{"b"}));
 }
 
 class TestableSessionBusNotifier : public CSessionBusNotifier {
@@ -143,7 +154,9 @@ TEST(NoticeTextTest, NamesInANoticeAreNeverMarkupNorControlBytesNorInvalidUtf8) 
 void FailRun(CRunWatch& watch, CActivityLog& log, const std::string& profile, const std::string& failureRow) {
   log.LogActionText(LOG_ERROR, failureRow);
   log.LogActionText(LOG_BACKUPEND, "Backup End.");
-  watch.OnJobEnded({profile, 0, false});
+  JobEnd end = EndOf(RunOutcome::CompletedWithFailures, {failureRow});
+  end.profileName = profile;
+  watch.OnJobEnded(end);
 }
 
 std::vector<LogRow> NoticeRows(const CActivityLog& log, std::size_t atLeast = 0) {
@@ -216,7 +229,7 @@ TEST(SessionBusNotifierTest, ANoticeThatCannotBeShownLeavesARowWithTheReasonAndF
     // The row is no failure of the next run, which succeeds and is told to nobody (without a bus,
     // a notice would leave its row at once).
     log.LogActionText(LOG_BACKUPEND, "Backup End.");
-    watch.OnJobEnded({"nightly", 0, false});
+    watch.OnJobEnded(EndOf(RunOutcome::Completed, {}));
     EXPECT_EQ(NoticeRows(log).size(), 1u) << c.what;
   }
 }

@@ -105,9 +105,9 @@ TEST_F(RunLogFileTest, TheLastRunIsFoundAlsoWhenItBeganLastMonth) {
   EXPECT_EQ(last.startTime, "2024-12-15 12:00:00");
   ASSERT_EQ(last.rows.size(), 6u);
   EXPECT_EQ(last.rows.front()[0], LoadString(IDS_SEPARATOR_ROW));
-  EXPECT_TRUE(last.outcome.ended);
-  EXPECT_TRUE(last.outcome.failed);
-  EXPECT_FALSE(last.outcome.Succeeded());
+  EXPECT_TRUE(last.loggedEnd.ended);
+  EXPECT_TRUE(last.loggedEnd.failed);
+  EXPECT_FALSE(last.loggedEnd.Succeeded());
   EXPECT_TRUE(CRunLogFile::FindLastRun(dir_ / "nothing-here").rows.empty());
 }
 

@@ -9,6 +9,7 @@
 #include <QTreeView>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "UiHarness.h"
 #include "app/StringTable.h"
@@ -192,14 +193,42 @@ TEST(View, JobFromTheWindowReportsOnTheWindowsThread) {
   EXPECT_EQ(actions.count("BACKUPFILE"), 20);
   EXPECT_EQ(actions.front(), " ");  // the separator row
   EXPECT_EQ(actions[1], "TASKNAME");
-  EXPECT_EQ(actions.back(), "BACKUPEND");
+  EXPECT_EQ(actions.back(), "REPORT");
+  EXPECT_EQ(actions.end()[-2], "BACKUPEND");
   ASSERT_FALSE(threads.empty());
   for (QThread* t : threads) EXPECT_EQ(t, qApp->thread());
   EXPECT_TRUE(fs::exists(sandbox / "dst/docs/src/f19.txt"));
-  // The list shows the run's time; the status panes are reset at the end.
+  // The list shows the run's time; the progress panes are reset at the end, and the status bar
+  // tells the run's result from its report.
   EXPECT_NE(w.Column(CTarnwickView::kQuickTab, 2).front(), kPlaceholder);
-  EXPECT_EQ(w.frame.StatusText(), "");
+  EXPECT_TRUE(w.frame.StatusText().startsWith("Backup completed: 20 file(s), 1.3 MB in 0:00:0"))
+      << w.frame.StatusText().toStdString();
   EXPECT_FALSE(w.frame.ProgressPane()->isTextVisible());
+  EXPECT_EQ(w.frame.OverallPane()->text(), "");
+}
+
+TEST(View, TheStatusBarTellsARunsFailedFilesAndTheOverallProgressNeverMakesUpATotal) {
+  Sandbox sandbox;
+  WriteFile(sandbox / "src/a.txt", "alpha");
+  ASSERT_EQ(::mkfifo((sandbox / "src/pipe.txt").c_str(), 0600), 0);  // never read: a failed file
+  sandbox.SaveQuick("docs", sandbox / "src");
+  Window w(sandbox);
+  QStringList overall;
+  QObject::connect(&w.view->Reports(), &CJobObserverAdapter::runProgress,
+                   [&] { overall << w.frame.OverallPane()->text(); });
+  w.Select(CTarnwickView::kQuickTab, {0});
+  w.view->OnLaunchQuick();
+  ASSERT_TRUE(w.WaitForJobEnd());
+  const QString status = w.frame.StatusText();
+  EXPECT_TRUE(status.startsWith("Backup completed with failed files: 1 file(s), 5 bytes in 0:00:0"))
+      << status.toStdString();
+  EXPECT_TRUE(status.endsWith(", 1 failed.")) << status.toStdString();
+  // A folder is walked as the run goes: files and bytes so far, without a total nor a percentage.
+  ASSERT_FALSE(overall.isEmpty());
+  for (const QString& text : overall) {
+    EXPECT_FALSE(text.contains(QLatin1String(" of ")) || text.contains(QLatin1Char('%'))) << text.toStdString();
+  }
+  EXPECT_TRUE(overall.last().endsWith(QLatin1String(" file(s), 5 bytes"))) << overall.last().toStdString();
 }
 
 TEST(View, CloseWhileRunningStopsAndJoinsTheWorker) {
