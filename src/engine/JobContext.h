@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "engine/BackupJob.h"
 #include "engine/JobObserver.h"
 #include "log/ActivityLog.h"
 #include "profiles/Profile.h"

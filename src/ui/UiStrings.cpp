@@ -223,6 +223,7 @@ constexpr Entry kEntries[] = {
     {IDS_LOGIN_ACCEPT_HOST_KEY, "&Accept This Host Key"},
     {IDS_LOGIN_HOST_KEY_ACCEPTED, "This host key is now known for %1 (added to %2)."},
     {IDS_PROFILE_VERIFY_READ_BACK, "Verify by &reading back (copies on servers are downloaded)"},
+    {ID_SCHEDULED_RUN_NOW, "Run the selected scheduled profile now; its next scheduled run stays\nRun Now"},
 };
 
 // The numbers of this table must stay below the core's reading-back and verify texts.
