@@ -130,7 +130,8 @@ void CSchedulerHost::TellState() {
     state.holder = holder->text;
     state.running = holder->running;
   }
-  if (toldAny_ && state == told_) return;
+  const bool again = tellStateAgain_.exchange(false, std::memory_order_acq_rel);
+  if (toldAny_ && state == told_ && !again) return;
   told_ = state;
   toldAny_ = true;
   events_.OnSchedulerState(state);

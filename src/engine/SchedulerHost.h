@@ -95,6 +95,9 @@ class CSchedulerHost {
   bool RunMissed() const { return runMissed_.load(std::memory_order_acquire); }
   // Sets "run missed" from the next tick on. Any thread.
   void SetRunMissed(bool on);
+  // Tells the state at the next tick also when it did not change (a front end that cleared what it
+  // showed). Any thread.
+  void TellStateAgain() { tellStateAgain_.store(true, std::memory_order_release); }
   // Reads the settings file again at the next tick (after Options changed it). Any thread.
   void ReadSettingsAgain() { settingsStale_.store(true, std::memory_order_release); }
 
@@ -135,6 +138,7 @@ class CSchedulerHost {
   std::atomic<bool> runMissed_{false};
   std::atomic<int> runMissedRequest_{-1};  // -1 none, else the value for the next tick
   std::atomic<bool> settingsStale_{false};
+  std::atomic<bool> tellStateAgain_{false};
 
   std::mutex threadMutex_;  // guards quit_
   std::condition_variable wake_;

@@ -389,7 +389,8 @@ void CTarnwickView::OnStop() {
       const Status asked = CSchedulerLock::RequestStop(lockFile, answer);
       PostToGui(view, [asked, answer](CTarnwickView& alive) { alive.ShowStopAnswer(asked, answer); });
     });
-    serviceRunning_.clear();  // until the next tick reads the lock file again
+    serviceRunning_.clear();  // until the scheduler's next tick tells what the service runs
+    scheduler_.TellStateAgain();
   }
   UpdateCommandStates();
 }

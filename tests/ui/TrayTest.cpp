@@ -126,6 +126,8 @@ TEST(SchedulePane, StopInTheWindowAndTrayReachesTheServicesRun) {
   EXPECT_TRUE(WaitFor([&] { return w.frame.StatusText() == answered; })) << w.frame.StatusText().toStdString();
   EXPECT_EQ(stops.load(), 1);
   EXPECT_TRUE(w.Column(CTarnwickView::kLogTab, 1).isEmpty()) << "the service logs its run, the window nothing";
+  w.view->OnTick();
+  EXPECT_TRUE(w.frame.Action(ID_BACKUP_STOP)->isEnabled()) << "the service still says it backs up nightly";
 }
 
 TEST(SchedulePane, StopInTheWindowWithNobodyListeningSaysSo) {
