@@ -549,5 +549,41 @@ TEST_F(SchedulerHostTest, StandsByWhileAnotherHoldsTheLockAndTakesOverWithoutMak
   EXPECT_EQ(CountRows("BACKUPSTART"), 0u) << "the other holder's 10:00 is not made up for at the take-over";
 }
 
+// Counts the states its thread tells and lets the test wait for them.
+class CountingEvents : public SchedulerEvents {
+ public:
+  void OnSchedulerState(const SchedulerState&) override {
+    {
+      std::lock_guard lock(mutex_);
+      ++states_;
+    }
+    told_.notify_all();
+  }
+  void WaitForStates(int count) {
+    std::unique_lock lock(mutex_);
+    told_.wait(lock, [&] { return states_ >= count; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable told_;
+  int states_ = 0;
+};
+
+TEST_F(ControllerTest, TheSchedulersThreadTicksUntilStoppedWhileOtherThreadsAskItThings) {
+  CountingEvents counting;
+  CSchedulerHost host(controller, log, observer, clock, counting, dir / CSchedulerLock::kFileName, "test");
+  host.Tick(clock.Now());
+  host.StartTicking();
+  // Asked from this thread while the host's own ticks: each request is taken at a tick of its own.
+  host.SetRunMissed(true);
+  host.ReadSettingsAgain();
+  host.TellStateAgain();
+  counting.WaitForStates(2);
+  host.StopTicking();
+  EXPECT_TRUE(host.Held());
+  EXPECT_TRUE(host.RunMissed());
+}
+
 }  // namespace
 }  // namespace tarnwick::test
