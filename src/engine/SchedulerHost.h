@@ -3,7 +3,8 @@
 // ticks the schedule monitor over every second since its last tick, launches due profiles through
 // the job launcher, reloads its own catalogue after a launch and whenever the profile folder
 // changes, says in the lock file which profile runs, and tells its front end what changed through
-// SchedulerEvents. All its disk work happens on the thread that ticks it, never a front end's.
+// SchedulerEvents. All its disk work happens in Tick, on the thread that calls it: after the first
+// tick (which a front end runs itself, to know at once who runs the schedules), its own thread.
 #pragma once
 
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/Clock.h"
