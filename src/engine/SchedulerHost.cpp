@@ -9,23 +9,9 @@
 namespace tarnwick {
 namespace {
 
-// The profile folder's modification time: profiles written by the window, the editor or another
-// process change it, and the host then loads its catalogue again.
-std::filesystem::file_time_type ProfileFolderStamp() {
-  std::error_code ec;
-  const auto stamp = std::filesystem::last_write_time(ProfileFolder(), ec);
-  return ec ? std::filesystem::file_time_type::min() : stamp;
-}
-
-// The stamp to compare the next ticks with. The file system's clock is coarse: a profile written
-// in the same step of it as the stamp was read would leave the stamp as it is, so a stamp that
-// fresh is no proof of anything, and the next tick reads the folder again.
-std::filesystem::file_time_type SettledFolderStamp() {
-  const auto stamp = ProfileFolderStamp();
-  const auto age = std::filesystem::file_time_type::clock::now() - stamp;
-  const bool fresh = age >= decltype(age)::zero() && age < std::chrono::milliseconds(100);
-  return fresh ? std::filesystem::file_time_type::min() : stamp;
-}
+// Profiles written by the window, the editor or another process change it, and the host then loads
+// its catalogue again.
+std::filesystem::file_time_type ProfileFolderStamp() { return ModificationStamp(ProfileFolder()); }
 
 bool SameTimes(const ScheduleRecord& a, const ScheduleRecord& b) {
   return a.nextRun == b.nextRun && a.nextRunValid == b.nextRunValid && a.enabled == b.enabled &&
@@ -33,6 +19,19 @@ bool SameTimes(const ScheduleRecord& a, const ScheduleRecord& b) {
 }
 
 }  // namespace
+
+std::filesystem::file_time_type ModificationStamp(const std::filesystem::path& path) {
+  std::error_code ec;
+  const auto stamp = std::filesystem::last_write_time(path, ec);
+  return ec ? std::filesystem::file_time_type::min() : stamp;
+}
+
+std::filesystem::file_time_type SettledStamp(const std::filesystem::path& path) {
+  const auto stamp = ModificationStamp(path);
+  const auto age = std::filesystem::file_time_type::clock::now() - stamp;
+  const bool fresh = age >= decltype(age)::zero() && age < std::chrono::milliseconds(100);
+  return fresh ? std::filesystem::file_time_type::min() : stamp;
+}
 
 CSchedulerHost::CSchedulerHost(JobLauncher& launcher, CActivityLog& log, JobObserver& observer, const Clock& clock,
                                SchedulerEvents& events, std::filesystem::path lockFile, std::string holderText)
@@ -80,7 +79,7 @@ void CSchedulerHost::ReadSettings() {
 }
 
 void CSchedulerHost::Reload() {
-  folderStamp_ = SettledFolderStamp();
+  folderStamp_ = SettledStamp(ProfileFolder());
   // Profiles that cannot be read are named at each load; the others are still monitored.
   if (const Status loaded = catalogue_.LoadCatalogue(); !loaded.ok()) events_.OnSchedulerProblem(loaded.ToString());
 }
@@ -116,7 +115,7 @@ void CSchedulerHost::TellChanges(const std::vector<ScheduleRecord>& before, std:
         ScheduleChange{entry.profilePath, rows[i], at, entry.nextRun, entry.nextRunValid != 0, entry.enabled});
   }
   // The monitor's own rewrite is no change from outside: the folder is not to be read again for it.
-  if (changed) folderStamp_ = SettledFolderStamp();
+  if (changed) folderStamp_ = SettledStamp(ProfileFolder());
 }
 
 void CSchedulerHost::TellState() {

@@ -29,6 +29,13 @@
 
 namespace tarnwick {
 
+// The modification time of `path`; min() when it cannot be read.
+std::filesystem::file_time_type ModificationStamp(const std::filesystem::path& path);
+// The same as a proof that nothing changed since: the file system's clock is coarse, and a file
+// changed in the same step of it as the time was read keeps that time, so a time that fresh proves
+// nothing and comes back as min() (which no later reading equals).
+std::filesystem::file_time_type SettledStamp(const std::filesystem::path& path);
+
 // Who runs the schedules, as a front end shows it.
 struct SchedulerState {
   bool here = false;          // this host holds the lock and launches

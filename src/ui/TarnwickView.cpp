@@ -104,7 +104,7 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
   RefreshLists();
   reloadTimer_.setSingleShot(true);
   reloadTimer_.setInterval(kReloadDelay);
-  connect(&reloadTimer_, &QTimer::timeout, this, &CTarnwickView::ReloadCatalogue);
+  connect(&reloadTimer_, &QTimer::timeout, this, &CTarnwickView::OnWatchedChange);
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, &reloadTimer_, qOverload<>(&QTimer::start));
   connect(&watcher_, &QFileSystemWatcher::fileChanged, &reloadTimer_, qOverload<>(&QTimer::start));
   WatchProfileFolders();
@@ -272,7 +272,26 @@ void CTarnwickView::RefreshLists() {
 
 void CTarnwickView::ReloadCatalogue() {
   doc_.OnNewDocument();
+  // Taken after the load, which itself writes "profiles.ini" when it meets a new profile: that
+  // write is no reason to read everything again.
+  knownStamps_ = WatchedStamps();
   WatchProfileFolders();
+}
+
+std::vector<std::filesystem::file_time_type> CTarnwickView::WatchedStamps() {
+  // Plain times: a change in the same step of the file system's clock as one the window knows of
+  // is missed by the lists until the next change, which is all it costs here; the scheduler keeps
+  // its own catalogue and reads it with SettledStamp.
+  return {ModificationStamp(ProgramFolder()), ModificationStamp(ProfileFolder()),
+          ModificationStamp(PathBesideProgram(kCatalogueFile))};
+}
+
+void CTarnwickView::OnWatchedChange() {
+  if (WatchedStamps() == knownStamps_) {
+    WatchProfileFolders();  // a file replaced by a rename dropped out of the watch
+    return;
+  }
+  ReloadCatalogue();
 }
 
 void CTarnwickView::WatchProfileFolders() {
@@ -329,6 +348,8 @@ void CTarnwickView::ShowSchedulerState(const SchedulerState& state) {
 void CTarnwickView::ShowScheduleChange(const ScheduleChange& change) {
   // The row of that profile only: the other rows and the selection stay as they are.
   scheduledModel_->UpdateRow(change.row);
+  // What the scheduler wrote for it is shown now: the watch need not read every profile again.
+  knownStamps_ = WatchedStamps();
   UpdateCommandStates();  // the launch made a job that Stop can end
 }
 

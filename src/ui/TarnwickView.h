@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -143,6 +144,11 @@ class CTarnwickView : public QWidget {
   void OpenEditor(EditorMode mode, const std::string& name);
   void RefreshLists();
   void WatchProfileFolders();
+  // The watched files and folders' times, in the order WatchProfileFolders adds them.
+  static std::vector<std::filesystem::file_time_type> WatchedStamps();
+  // A watched file changed: the catalogue is read again unless the change is one the window knows
+  // of already (a run of its scheduler, a reload of its own).
+  void OnWatchedChange();
 
   CTarnwickDoc& doc_;
   CMainFrame& frame_;
@@ -165,6 +171,7 @@ class CTarnwickView : public QWidget {
   QMenu* popups_[3];
   QHash<unsigned, QAction*> popupActions_;
   QFileSystemWatcher watcher_;
+  std::vector<std::filesystem::file_time_type> knownStamps_;  // WatchedStamps() after the last change known
   QTimer reloadTimer_;
   std::unique_ptr<CHelpWindow> help_;
 };

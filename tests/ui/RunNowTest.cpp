@@ -1,6 +1,7 @@
 // Run Now of a scheduled profile, and the scheduled list following the scheduler's events.
 #include <QAction>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QToolBar>
 #include <gtest/gtest.h>
 
@@ -88,6 +89,29 @@ TEST(SchedulerEvents, AScheduledRunUpdatesItsRowWithoutReadingTheCatalogue) {
   ASSERT_TRUE(w.WaitForJobEnd());
   w.view->ReloadCatalogue();
   EXPECT_EQ(w.Column(CTarnwickView::kScheduledTab, 3).front(), after) << "the row the event gave is the stored one";
+}
+
+TEST(SchedulerEvents, TheWatchReadsTheCatalogueForOthersChangesNotForTheSchedulersRun) {
+  Sandbox sandbox;
+  Profile nightly = sandbox.SaveScheduled("nightly");
+  Window w(sandbox);
+  w.view->Scheduler().SetRunMissed(true);
+  nightly.schedule.startDate = std::time(nullptr) - 4 * 86400;
+  nightly.schedule.hasStartDate = 1;
+  ASSERT_TRUE(WriteProfile(nightly, std::time(nullptr) - 3 * 86400).ok());
+  QTest::qWait(CTarnwickView::kReloadDelay * 2);  // the watch's reload of this change
+  const std::time_t ticked = std::time(nullptr);
+  ASSERT_TRUE(WaitFor([&] { return std::time(nullptr) != ticked; }));
+
+  QSignalSpy reloads(&w.doc, &CTarnwickDoc::catalogueChanged);
+  w.view->OnTick();  // launches it, and rewrites its file and "profiles.ini"
+  ASSERT_TRUE(w.WaitForJobEnd());
+  QTest::qWait(CTarnwickView::kReloadDelay * 2);
+  EXPECT_EQ(reloads.count(), 0) << "the scheduler's event told the new times";
+
+  sandbox.SaveQuick("other", sandbox / "bin");  // as tarnwick-cli or another window would
+  EXPECT_TRUE(WaitFor([&] { return w.Column(CTarnwickView::kQuickTab, 0).contains(QStringLiteral("other")); }));
+  EXPECT_EQ(reloads.count(), 1);
 }
 
 }  // namespace
