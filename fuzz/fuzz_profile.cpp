@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/BackupJob.h"
 #include "formats/FileIo.h"
 #include "formats/PartFile.h"
 #include "profiles/Profile.h"

@@ -1,8 +1,8 @@
-// tarnwick-cli monitor: the schedule monitor without a window, the background service. Ticks once
-// a second against the catalogue, launches due scheduled profiles one at a time, prints the log
-// rows and appends them to the month's run history (failed, unstartable and missed runs also go to
-// the desktop as notifications), until SIGINT or SIGTERM, which stop a running
-// backup first. Only the holder of the scheduler lock launches: while the window (or another
+// tarnwick-cli monitor: the schedule monitor without a window, the background service. Its
+// scheduler host ticks once a second against the catalogue and launches due scheduled profiles one
+// at a time; this prints the log rows and appends them to the month's run history (failed,
+// unstartable and missed runs also go to the desktop as notifications), until SIGINT or SIGTERM,
+// which stop a running backup first. Only the holder of the scheduler lock launches: while the window (or another
 // monitor) holds it, this one stands by and takes over when the other ends. The lock file tells
 // which profile runs now; a stop request on the lock holder's socket stops that run and nothing more.
 #include <unistd.h>
@@ -10,8 +10,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <ctime>
-#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -23,22 +21,54 @@
 #include "cli/HeadlessSession.h"
 #include "cli/StopSignals.h"
 #include "engine/BackupController.h"
+#include "engine/SchedulerHost.h"
 #include "engine/SchedulerLock.h"
 #include "engine/SessionBusNotifier.h"
 #include "log/RunLogFile.h"
 #include "profiles/Profile.h"
-#include "profiles/ProfileCatalogue.h"
 
 namespace tarnwick::cli {
 namespace {
 
-// The profile folder's modification time; profiles written by the desktop program or another
-// tool change it, and the monitor then reloads the catalogue.
-std::filesystem::file_time_type ProfileFolderStamp() {
-  std::error_code ec;
-  const auto stamp = std::filesystem::last_write_time(ProfileFolder(), ec);
-  return ec ? std::filesystem::file_time_type::min() : stamp;
-}
+// What the scheduler host tells, on the console. Called on the host's thread; `fatal` ends the
+// monitor's wait.
+class ConsoleSchedulerEvents : public SchedulerEvents {
+ public:
+  ConsoleSchedulerEvents(UserPrompts& prompts, std::mutex& mutex, std::condition_variable& wake)
+      : prompts_(prompts), mutex_(mutex), wake_(wake) {}
+
+  void OnSchedulerState(const SchedulerState& state) override {
+    if (state.here && !here_) {
+      std::fprintf(stderr, "tarnwick-cli: monitoring %zu scheduled profile(s) in %s; Ctrl-C ends\n", state.scheduled,
+                   ProfileFolder().c_str());
+    } else if (!state.here && !state.lockError.empty()) {
+      std::fprintf(stderr, "tarnwick-cli: %s\n", state.lockError.c_str());
+      {
+        std::lock_guard lock(mutex_);
+        fatal_ = true;
+      }
+      wake_.notify_all();
+    } else if (!state.here && !announcedStandby_) {
+      const std::string holder = EscapeControlCharacters(state.holder);
+      std::fprintf(stderr, "tarnwick-cli: %s\n",
+                   FormatString(IDS_SCHEDULES_RUN_ELSEWHERE, holder.empty() ? "?" : holder.c_str()).c_str());
+      announcedStandby_ = true;
+    }
+    here_ = state.here;
+  }
+  void OnSchedulerProblem(const std::string& text) override { prompts_.ShowMessage(text); }
+
+  // Under the mutex given to the constructor.
+  bool Fatal() const { return fatal_; }
+
+ private:
+  UserPrompts& prompts_;
+  std::mutex& mutex_;
+  std::condition_variable& wake_;
+  bool fatal_ = false;  // guarded by mutex_
+  bool here_ = false;
+  bool announcedStandby_ = false;
+};
 
 int RunMonitor(const std::vector<std::string>& args) {
   if (!args.empty()) {
@@ -53,8 +83,6 @@ int RunMonitor(const std::vector<std::string>& args) {
   session.log.AddListener(&history);
   session.watch.SetNotifier(&notifier);
   CBackupController& controller = session.controller;
-  CProfileCatalogue& catalogue = session.catalogue;
-  CScheduleMonitor& monitor = controller.Monitor();
 
   std::mutex mutex;
   std::condition_variable wake;
@@ -68,57 +96,31 @@ int RunMonitor(const std::vector<std::string>& args) {
     controller.Stop();
   });
 
-  CSchedulerLock schedulerLock(CSchedulerLock::DefaultPath(),
-                               FormatString(IDS_SCHEDULER_HOLDER_MONITOR, static_cast<long>(::getpid())));
+  ConsoleSchedulerEvents events(session.prompts, mutex, wake);
+  CSchedulerHost host(controller, session.log, session.watch, session.clock, events, CSchedulerLock::DefaultPath(),
+                      FormatString(IDS_SCHEDULER_HOLDER_MONITOR, static_cast<long>(::getpid())));
   // Stop in the window, or `tarnwick-cli stop`: the running backup ends, the monitor goes on.
-  schedulerLock.AnswerStopRequests([&controller]() -> std::optional<std::string> {
+  host.AnswerStopRequests([&controller]() -> std::optional<std::string> {
     std::string running = controller.RunningProfile();
     if (!controller.Stop()) return std::nullopt;
     std::fprintf(stderr, "tarnwick-cli: stopping the running backup on request\n");
     return running;
   });
-  // Profiles that cannot be read are named at each load; the others are still monitored.
-  const auto reload = [&] {
-    if (const Status loaded = catalogue.LoadCatalogue(); !loaded.ok()) session.prompts.ShowMessage(loaded.ToString());
-  };
-  auto folderStamp = ProfileFolderStamp();
-  bool announcedStandby = false;
+  host.Tick(session.clock.Now());
+  host.StartTicking();
+
   bool reportedHistoryFailure = false;
-  std::time_t last = session.clock.Now();
   for (;;) {
-    if (!schedulerLock.Held()) {
-      if (schedulerLock.TryAcquire()) {
-        // Taken at start or over from the window: its settings and profiles as they are now.
-        if (const Status& unreachable = schedulerLock.stopError(); !unreachable.ok()) {
-          std::fprintf(stderr, "tarnwick-cli: %s\n",
-                       FormatString(IDS_STOP_REQUESTS_UNREACHABLE, unreachable.ToString().c_str()).c_str());
-        }
-        // A settings file that cannot be read is named; the monitor goes on with the defaults.
-        if (const Status settings = monitor.ReadRunMissedSetting(); !settings.ok()) {
-          session.prompts.ShowMessage(settings.ToString());
-        }
-        folderStamp = ProfileFolderStamp();
-        reload();
-        std::fprintf(stderr, "tarnwick-cli: monitoring %zu scheduled profile(s) in %s; Ctrl-C ends\n",
-                     catalogue.ScheduleTable().size(), ProfileFolder().c_str());
-        last = session.clock.Now();
-      } else if (!schedulerLock.error().ok()) {
-        std::fprintf(stderr, "tarnwick-cli: %s\n", schedulerLock.error().ToString().c_str());
-        return kExitCannotStart;
-      } else if (!announcedStandby) {
-        const std::string holder =
-            EscapeControlCharacters(CSchedulerLock::CurrentHolder(CSchedulerLock::DefaultPath()).value_or(""));
-        std::fprintf(stderr, "tarnwick-cli: %s\n",
-                     FormatString(IDS_SCHEDULES_RUN_ELSEWHERE, holder.empty() ? "?" : holder.c_str()).c_str());
-        announcedStandby = true;
-      }
-    }
     {
-      // Wake just after the next whole second.
-      const auto next = std::chrono::time_point_cast<std::chrono::seconds>(std::chrono::system_clock::now()) +
-                        std::chrono::seconds(1) + std::chrono::milliseconds(5);
       std::unique_lock lock(mutex);
-      if (wake.wait_until(lock, next, [&] { return quit; })) break;
+      if (wake.wait_for(lock, std::chrono::seconds(1), [&] { return quit || events.Fatal(); })) {
+        if (events.Fatal()) {
+          lock.unlock();
+          host.StopTicking();
+          return kExitCannotStart;
+        }
+        break;
+      }
     }
     if (const Status failure = history.FirstFailure(); !failure.ok() && !reportedHistoryFailure) {
       std::fprintf(stderr, "tarnwick-cli: the run history cannot be written: %s\n", failure.ToString().c_str());
@@ -127,24 +129,9 @@ int RunMonitor(const std::vector<std::string>& args) {
     // The rows are on stdout and in the history already; between runs the log lets them go, so a
     // monitor that runs for months does not keep every row it ever printed.
     if (!controller.IsBusy() && session.log.RowCount() > 0) session.log.Clear();
-    schedulerLock.SetRunning(controller.RunningProfile());
-    if (!schedulerLock.Held()) continue;
-    const std::time_t now = session.clock.Now();
-    const auto stamp = ProfileFolderStamp();
-    if (stamp != folderStamp) {
-      folderStamp = stamp;
-      reload();
-    }
-    for (std::time_t t = FirstSecondToTick(last, now); t <= now; ++t) {
-      if (monitor.OnTick(t)) {
-        folderStamp = ProfileFolderStamp();  // the launch rewrote the profile and reloaded already
-        schedulerLock.SetRunning(controller.RunningProfile());
-        break;
-      }
-    }
-    last = now;
   }
-  return kExitOk;  // the session stops a running backup and waits for it
+  host.StopTicking();  // no launch after this; the session stops a running backup and waits for it
+  return kExitOk;
 }
 
 const CliCommandRegistration registration(

@@ -14,6 +14,7 @@
 #include "cli/KeyPassphraseInput.h"
 #include "cli/SavedProfile.h"
 #include "cli/StopSignals.h"
+#include "engine/BackupJob.h"
 #include "engine/BackupVerify.h"
 #include "profiles/Profile.h"
 

@@ -1,6 +1,6 @@
 // The one backup job of the program and everything around it: the job record, the busy and stop
-// flags, the start of the copy or zip worker, Stop, and the schedule monitor driven by the
-// one-second tick. The desktop program's view and the CLI each own one.
+// flags, the start of the copy or zip worker and Stop. The desktop program's view and the CLI each
+// own one; their scheduler host (SchedulerHost.h) launches scheduled profiles through it.
 #pragma once
 
 #include <atomic>
@@ -13,9 +13,9 @@
 #include "app/Clock.h"
 #include "app/Status.h"
 #include "app/UserPrompts.h"
+#include "engine/BackupJob.h"
 #include "engine/JobLauncher.h"
 #include "engine/JobObserver.h"
-#include "engine/ScheduleMonitor.h"
 #include "log/ActivityLog.h"
 #include "profiles/Profile.h"
 #include "profiles/ProfileCatalogue.h"
@@ -62,7 +62,7 @@ class CBackupController : public JobLauncher {
   bool ZipWorkerBusy() const { return state_.load(std::memory_order_acquire) == State::Zip; }
   bool StopRequested() const { return stopRequested_.load(std::memory_order_acquire); }
   // The name of the profile whose job runs now (empty for an unsaved one); empty while idle.
-  std::string RunningProfile() const;
+  std::string RunningProfile() const override;
 
   // The Stop command: asks the running worker to stop and says so in the status text. Returns at
   // once; false (and nothing done) when no job runs.
@@ -81,10 +81,6 @@ class CBackupController : public JobLauncher {
 
   // The record of the job started last; read it only while no job runs.
   const BackupJob& Job() const { return job_; }
-
-  // The schedule monitor; OnTick runs it at the clock's current time.
-  CScheduleMonitor& Monitor() { return monitor_; }
-  void OnTick() { monitor_.OnTick(clock_.Now()); }
 
  private:
   enum class State { Idle, Starting, Copy, Zip };
@@ -106,8 +102,6 @@ class CBackupController : public JobLauncher {
   std::string runningProfile_;   // guarded by endMutex_
   RunReport lastReport_;         // guarded by endMutex_
   std::condition_variable jobEnded_;
-
-  CScheduleMonitor monitor_{*this, catalogue_, log_, observer_};
 };
 
 }  // namespace tarnwick

@@ -80,8 +80,8 @@ bool StoreRemote(JobContext& context, CFtpJobConnection& to, const std::string& 
   if (!to.RenameRefused()) {
     const std::string temporary = TemporaryNameBeside(target);
     bool written = false;
-    const ReceiveResult sent = WriteRemote(context, session, temporary, feed, written);
-    if (sent != ReceiveResult::Complete) {
+    const ReceiveResult result = WriteRemote(context, session, temporary, feed, written);
+    if (result != ReceiveResult::Complete) {
       if (written) session.DeleteFile(temporary);
       return result == ReceiveResult::Stopped || (result == ReceiveResult::Failed && FailedUnlessStopped(context));
     }
@@ -97,9 +97,9 @@ bool StoreRemote(JobContext& context, CFtpJobConnection& to, const std::string& 
     return arrived();
   }
   bool written = false;
-  const ReceiveResult sent = WriteRemote(context, session, target, feed, written);
-  if (sent == ReceiveResult::Complete) return arrived();
-  return sent == ReceiveResult::Stopped || FailedUnlessStopped(context);
+  const ReceiveResult result = WriteRemote(context, session, target, feed, written);
+  if (result == ReceiveResult::Complete) return arrived();
+  return result == ReceiveResult::Stopped || FailedUnlessStopped(context);
 }
 
 // A remote file received into `sink` with the copy job's "Backing up %s | %d KB" status per chunk.

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <string>
 
+#include "engine/BackupJob.h"
 #include "engine/JobObserver.h"
 #include "engine/RunReport.h"
 #include "log/ActivityLog.h"

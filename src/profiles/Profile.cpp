@@ -53,13 +53,6 @@ std::string DestinationWithDate(const Profile& profile, const std::string& dateF
   return text;
 }
 
-// Where a run puts its files: the destination folder as the job gets it (date folder added, one
-// trailing separator removed) and, for a compressing profile, the archive's full path.
-struct RunTargets {
-  std::string folder;
-  std::string zipPath;
-};
-
 RunTargets TargetsOf(const Profile& profile, const std::string& dateFolder) {
   RunTargets targets;
   const char separator = profile.destIsLocal ? kLocalPathSeparator : '/';
@@ -156,28 +149,12 @@ std::string DestinationText(const Profile& profile, std::time_t now) {
   return DestinationWithDate(profile, DateFolderName(now));
 }
 
-MakeJobResult MakeJob(const Profile& profile, BackupJob& job, std::time_t now) {
-  const RunTargets targets = TargetsOf(profile, DateFolderName(now));
-  if (Status problem = TargetProblem(targets); !problem.ok()) return {std::move(problem), JobKind::Copy};
-  if (Status problem = SourceProblem(profile); !problem.ok()) return {std::move(problem), JobKind::Copy};
-
-  BackupJob made;
-  made.localSources = profile.localSources;
-  made.remoteSources = profile.remoteSources;
-  made.destIsLocal = profile.destIsLocal;
-  made.useDateFolder = profile.useDateFolder;
-  made.anonymousLogin = profile.anonymousLogin;
-  made.verify = profile.verifyAfterBackup;
-  made.readBack = profile.verifyByReadingBack;
-  made.localDestFolder = profile.localDestFolder;
-  made.ftpDest = profile.ftpDest;
-  (profile.destIsLocal ? made.localDestFolder : made.ftpDest.remotePath) = targets.folder;
-  // The profile keeps whatever level its file holds; a level no packer knows packs as Normal, the
-  // level the editor shows for it.
-  made.zipLevel = profile.zipLevel >= 0 && profile.zipLevel <= 9 ? profile.zipLevel : kNormalZipLevel;
-  made.zipPath = targets.zipPath;
-  job = std::move(made);
-  return {Status(), profile.compress ? JobKind::Zip : JobKind::Copy};
+Status RunTargetsOf(const Profile& profile, std::time_t now, RunTargets& targets) {
+  RunTargets made = TargetsOf(profile, DateFolderName(now));
+  if (Status problem = TargetProblem(made); !problem.ok()) return problem;
+  if (Status problem = SourceProblem(profile); !problem.ok()) return problem;
+  targets = std::move(made);
+  return {};
 }
 
 }  // namespace tarnwick

@@ -1,5 +1,5 @@
-// A backup profile in memory, the profile file that stores it, and the job record a launch
-// hands to the backup engine.
+// A backup profile in memory and the profile file that stores it. The job record a launch makes
+// of it belongs to the engine (engine/BackupJob.h).
 #pragma once
 
 #include <cstdint>
@@ -75,7 +75,7 @@ struct Profile {
   FtpSite ftpDest;
   bool compress = false;
   // 0 Store, 1 Fastest, 3 Fast, 5 Normal, 7 Good, 9 Best: as the file holds it, also a value
-  // outside 0 to 9 (MakeJob packs such a level as Normal).
+  // outside 0 to 9 (a job packs such a level as Normal).
   std::int32_t zipLevel = kNormalZipLevel;
   std::string zipFileName;  // placed in the destination folder
   bool useDateFolder = false;
@@ -92,28 +92,11 @@ struct Profile {
   bool anonymousLogin = false;
 };
 
-// The launch copy of a profile, read in place by the backup worker. The busy and stop flags are
-// not part of it: the engine's controller keeps them as atomics beside the record.
-struct BackupJob {
-  std::vector<SourceItem> localSources;
-  bool destIsLocal = true;
-  FtpSite ftpDest;  // remotePath is final (date folder added, trailing "/" removed)
-  std::vector<FtpSource> remoteSources;
-  std::string localDestFolder;  // final: date folder added, trailing separator removed
-  bool useDateFolder = false;
-  bool anonymousLogin = false;
-  std::string zipPath;                      // full path of the archive; for an FTP destination it starts with the host
-  std::int32_t zipLevel = kNormalZipLevel;  // always 0 to 9
-  bool verify = false;                      // check what was written once the backup is complete
-  bool readBack = false;                    // the check downloads copies on servers and compares their bytes
-};
-
-// Which worker a made job is for.
-enum class JobKind { Copy, Zip };
-
-struct MakeJobResult {
-  Status status;  // why the job was refused (InvalidArgument); ok when `job` was filled
-  JobKind kind = JobKind::Copy;
+// Where a run puts its files: the destination folder as the job gets it (date folder added, one
+// trailing separator removed) and, for a compressing profile, the archive's full path.
+struct RunTargets {
+  std::string folder;
+  std::string zipPath;
 };
 
 // The profile folder, <program folder>/Profile.
@@ -165,11 +148,9 @@ Status WriteProfile(const Profile& profile, std::time_t now);
 // date folder of `now` when useDateFolder is on.
 std::string DestinationText(const Profile& profile, std::time_t now);
 
-// Fills `job` from `profile` for a run at `now` and says which worker to start. A destination,
-// archive or local source path over the platform's path limit refuses the job (InvalidArgument
-// saying which and how long) and leaves `job` unchanged (the other checks of ProfileProblem are
-// the caller's). A compression level outside 0 to 9 goes into the job as Normal. The one-job rule and the worker's
-// start are the caller's.
-MakeJobResult MakeJob(const Profile& profile, BackupJob& job, std::time_t now);
+// The targets of a run of `profile` at `now` (its date folder is that day's). A destination,
+// archive or local source path over the platform's path limit is InvalidArgument saying which and
+// how long, and leaves `targets` unchanged.
+Status RunTargetsOf(const Profile& profile, std::time_t now, RunTargets& targets);
 
 }  // namespace tarnwick

@@ -29,11 +29,13 @@ constexpr Command kCommands[] = {
     {ID_APP_EXIT, "E&xit", "", "exit", false},
     {ID_VIEW_TOOLBAR, "Standard Toolbar", "", "", true},
     {ID_VIEW_STATUS_BAR, "&Status Bar", "", "", true},
+    {ID_SCHEDULED_RUN_NOW, "Run &Now", "Ctrl+R", "run", false},
 };
 
 constexpr unsigned kFileMenu[] = {ID_APP_EXIT};
 constexpr unsigned kViewMenu[] = {ID_VIEW_TOOLBARS, ID_VIEW_STATUS_BAR};
-constexpr unsigned kBackupMenu[] = {ID_BACKUP_QUICK, ID_BACKUP_SCHEDULED, kSeparator, ID_BACKUP_STOP};
+constexpr unsigned kBackupMenu[] = {ID_BACKUP_QUICK, ID_BACKUP_SCHEDULED, kSeparator, ID_SCHEDULED_RUN_NOW,
+                                    ID_BACKUP_STOP};
 constexpr unsigned kLogMenu[] = {ID_LOG_OPEN, ID_LOG_SAVE, ID_LOG_CLEAR};
 constexpr unsigned kToolsMenu[] = {ID_TOOLS_OPTIONS};
 constexpr unsigned kHelpMenu[] = {ID_HELP_MANUAL, kSeparator, ID_HELP_WEB, kSeparator, ID_APP_ABOUT};
@@ -46,8 +48,8 @@ constexpr MenuSpec kMainMenu[] = {
 constexpr unsigned kToolbarMenu[] = {ID_VIEW_TOOLBAR, ID_VIEW_CAPTION_BAR, kSeparator, ID_VIEW_CUSTOMIZE};
 
 constexpr unsigned kToolbarButtons[] = {
-    ID_BACKUP_QUICK, ID_BACKUP_SCHEDULED, ID_BACKUP_STOP,   kSeparator, ID_LOG_OPEN,  ID_LOG_SAVE,
-    ID_LOG_CLEAR,    kSeparator,          ID_TOOLS_OPTIONS, kSeparator, ID_APP_ABOUT, ID_APP_EXIT,
+    ID_BACKUP_QUICK, ID_BACKUP_SCHEDULED, ID_SCHEDULED_RUN_NOW, ID_BACKUP_STOP, kSeparator,   ID_LOG_OPEN, ID_LOG_SAVE,
+    ID_LOG_CLEAR,    kSeparator,          ID_TOOLS_OPTIONS,     kSeparator,     ID_APP_ABOUT, ID_APP_EXIT,
 };
 
 constexpr PopupItem kQuickPopup[] = {
@@ -60,6 +62,7 @@ constexpr PopupItem kQuickPopup[] = {
 };
 constexpr PopupItem kScheduledPopup[] = {
     {ID_SCHEDULED_SETTINGS, "Backup &Settings.."},
+    {ID_SCHEDULED_RUN_NOW, "Run &Now"},
     {kSeparator, ""},
     {ID_SCHEDULED_DELETE, "&Delete Profile(s)"},
     {kSeparator, ""},

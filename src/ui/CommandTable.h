@@ -31,6 +31,7 @@ enum CommandId : unsigned {
   ID_APP_EXIT = 57665,
   ID_VIEW_TOOLBAR = 59392,
   ID_VIEW_STATUS_BAR = 59393,
+  ID_SCHEDULED_RUN_NOW = 63300,
 };
 
 // A separator in a menu or toolbar list.

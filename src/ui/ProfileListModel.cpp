@@ -27,6 +27,15 @@ bool CProfileListModel::SetRows(const std::vector<ProfileRow>& rows) {
   return false;
 }
 
+bool CProfileListModel::UpdateRow(const ProfileRow& row) {
+  const auto it = std::find_if(rows_.begin(), rows_.end(), [&row](const ProfileRow& r) { return r.name == row.name; });
+  if (it == rows_.end()) return false;
+  *it = row;
+  const int at = static_cast<int>(it - rows_.begin());
+  Q_EMIT dataChanged(index(at, 0), index(at, columnCount() - 1));
+  return true;
+}
+
 int CProfileListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }

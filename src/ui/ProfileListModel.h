@@ -22,6 +22,9 @@ class CProfileListModel : public QAbstractTableModel {
   // Shows `rows`; rows with the same names in the same order only refresh their cells, so the
   // selection survives a reload that changed nothing but times. True when the rows were replaced.
   bool SetRows(const std::vector<ProfileRow>& rows);
+  // Puts the times of `row` into the row of the same name; false (nothing changed) when there is
+  // none.
+  bool UpdateRow(const ProfileRow& row);
   const ProfileRow& Row(int row) const { return rows_[static_cast<std::size_t>(row)]; }
 
   int rowCount(const QModelIndex& parent = {}) const override;

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTabWidget>
+#include <QThread>
 #include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -68,8 +69,8 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
       logModel_(new CActivityLogModel(this)),
       logAdapter_(doc.Log(), [this](std::vector<LogChange>&& changes) { logModel_->Apply(std::move(changes)); }),
       controller_(doc.Log(), watch_, services.prompts, services.clock, doc.Catalogue()),
-      schedulerLock_(CSchedulerLock::DefaultPath(),
-                     FormatString(IDS_SCHEDULER_HOLDER_WINDOW, static_cast<long>(::getpid()))),
+      scheduler_(controller_, doc.Log(), watch_, services.clock, schedulerEvents_, CSchedulerLock::DefaultPath(),
+                 FormatString(IDS_SCHEDULER_HOLDER_WINDOW, static_cast<long>(::getpid()))),
       tabs_(new QTabWidget(this)),
       quickModel_(new CProfileListModel(ProfileList::Quick, this)),
       scheduledModel_(new CProfileListModel(ProfileList::Scheduled, this)) {
@@ -108,25 +109,21 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
 
   logAdapter_.Attach();
   RefreshLists();
-  controller_.Monitor().ReadRunMissedSetting();
   reloadTimer_.setSingleShot(true);
   reloadTimer_.setInterval(kReloadDelay);
-  connect(&reloadTimer_, &QTimer::timeout, this, &CTarnwickView::ReloadCatalogue);
+  connect(&reloadTimer_, &QTimer::timeout, this, &CTarnwickView::OnWatchedChange);
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, &reloadTimer_, qOverload<>(&QTimer::start));
   connect(&watcher_, &QFileSystemWatcher::fileChanged, &reloadTimer_, qOverload<>(&QTimer::start));
   WatchProfileFolders();
-  tick_.setInterval(kTickInterval);
-  connect(&tick_, &QTimer::timeout, this, &CTarnwickView::OnTick);
-  tick_.start();
   // `tarnwick-cli stop` while the window runs the schedules: its run ends as by its own Stop.
-  schedulerLock_.AnswerStopRequests([this]() -> std::optional<std::string> {
+  scheduler_.AnswerStopRequests([this]() -> std::optional<std::string> {
     std::string running = controller_.RunningProfile();
     if (!controller_.Stop()) return std::nullopt;
     return running;
   });
   // Whether the schedules run here is known from the start, not one tick later.
-  schedulerLock_.TryAcquire();
-  UpdateSchedulePane();
+  OnTick();
+  if (services.tickScheduler) scheduler_.StartTicking();
   frame_.SetView(this);
   frame_.SetCloseGuard([this] { return CanClose(); });
   UpdateCommandStates();
@@ -134,7 +131,7 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
 
 CTarnwickView::~CTarnwickView() {
   if (stopAsker_.joinable()) stopAsker_.join();  // it waits for an answer a few seconds at most
-  tick_.stop();
+  scheduler_.StopTicking();
   frame_.SetCloseGuard({});
   controller_.Shutdown();
 }
@@ -197,6 +194,7 @@ void CTarnwickView::ConnectCommands() {
   on(ID_QUICK_DELETE, [this] { OnDelete(ProfileList::Quick); });
   on(ID_QUICK_RENAME, [this] { OnRename(ProfileList::Quick); });
   on(ID_SCHEDULED_SETTINGS, [this] { OnScheduledSettings(); });
+  on(ID_SCHEDULED_RUN_NOW, [this] { OnRunScheduledNow(); });
   on(ID_SCHEDULED_DELETE, [this] { OnDelete(ProfileList::Scheduled); });
   on(ID_SCHEDULED_RENAME, [this] { OnRename(ProfileList::Scheduled); });
   on(ID_LOG_OPEN, [this] { OnLogOpen(); });
@@ -220,11 +218,9 @@ void CTarnwickView::ConnectJobReports() {
     frame_.ClearRunProgress();
     frame_.SetStatusText(QString::fromStdString(ReportSummary(report)));
   });
-  connect(&observer_, &CJobObserverAdapter::jobEnded, this, [this] {
-    // The run stamped its last-run time (and a scheduled one its next run): show them.
-    ReloadCatalogue();
-    UpdateCommandStates();
-  });
+  // A run's new times come with its launch (the scheduler's events, or the reload of a run started
+  // here), not from reading every profile again at its end.
+  connect(&observer_, &CJobObserverAdapter::jobEnded, this, &CTarnwickView::UpdateCommandStates);
   connect(&observer_, &CJobObserverAdapter::launchFailed, this, [this](const QString& name, const QString& reason) {
     // The reason is in the log too; a message box from the tick would wait for someone to click it.
     frame_.SetStatusText(name + QStringLiteral(": ") + reason);
@@ -242,6 +238,7 @@ void CTarnwickView::UpdateCommandStates() {
       {ID_QUICK_DELETE, quick >= 1},
       {ID_QUICK_RENAME, quick == 1},
       {ID_SCHEDULED_SETTINGS, scheduled == 1},
+      {ID_SCHEDULED_RUN_NOW, scheduled == 1},
       {ID_SCHEDULED_DELETE, scheduled >= 1},
       {ID_SCHEDULED_RENAME, scheduled == 1},
       {ID_LOG_SAVE, logHasRows},
@@ -290,7 +287,26 @@ void CTarnwickView::RefreshLists() {
 
 void CTarnwickView::ReloadCatalogue() {
   doc_.OnNewDocument();
+  // Taken after the load, which itself writes "profiles.ini" when it meets a new profile: that
+  // write is no reason to read everything again.
+  knownStamps_ = WatchedStamps();
   WatchProfileFolders();
+}
+
+std::vector<std::filesystem::file_time_type> CTarnwickView::WatchedStamps() {
+  // Plain times: a change in the same step of the file system's clock as one the window knows of
+  // is missed by the lists until the next change, which is all it costs here; the scheduler keeps
+  // its own catalogue and reads it with SettledStamp.
+  return {ModificationStamp(ProgramFolder()), ModificationStamp(ProfileFolder()),
+          ModificationStamp(PathBesideProgram(kCatalogueFile))};
+}
+
+void CTarnwickView::OnWatchedChange() {
+  if (WatchedStamps() == knownStamps_) {
+    WatchProfileFolders();  // a file replaced by a rename dropped out of the watch
+    return;
+  }
+  ReloadCatalogue();
 }
 
 void CTarnwickView::WatchProfileFolders() {
@@ -308,39 +324,48 @@ void CTarnwickView::WatchProfileFolders() {
   }
 }
 
-void CTarnwickView::OnTick() {
-  const bool held = schedulerLock_.Held();
-  if (schedulerLock_.TryAcquire()) {
-    if (!held) {
-      // Taken over from the service: what it launched meanwhile has rewritten the profiles.
-      controller_.Monitor().ReadRunMissedSetting();
-      ReloadCatalogue();
-    }
-    if (controller_.Monitor().OnTick(services_.clock.Now())) {
-      // The monitor launched a profile and reloaded the catalogue.
-      doc_.CatalogueChanged();
-    }
+void CTarnwickView::OnTick() { scheduler_.Tick(services_.clock.Now()); }
+
+template <typename F>
+void CTarnwickView::SchedulerEventsAdapter::Deliver(F&& f) {
+  if (QThread::currentThread() == QCoreApplication::instance()->thread()) {
+    if (CTarnwickView* view = view_.data()) f(*view);
+    return;
   }
-  UpdateSchedulePane();
+  PostToGui(view_, std::forward<F>(f));
+}
+
+void CTarnwickView::SchedulerEventsAdapter::OnSchedulerState(const SchedulerState& state) {
+  Deliver([state](CTarnwickView& view) { view.ShowSchedulerState(state); });
+}
+
+void CTarnwickView::SchedulerEventsAdapter::OnScheduleChanged(const ScheduleChange& change) {
+  Deliver([change](CTarnwickView& view) { view.ShowScheduleChange(change); });
+}
+
+void CTarnwickView::ShowSchedulerState(const SchedulerState& state) {
+  serviceRunning_.clear();
+  if (state.here) {
+    frame_.SetSchedulePane(UiString(IDS_SCHEDULES_PANE_HERE));
+  } else {
+    // A holder that has not written the lock file yet, or a lock file that cannot be made, leaves
+    // the question mark.
+    const QString who = state.holder.empty() ? QStringLiteral("?") : QString::fromStdString(state.holder);
+    serviceRunning_ = state.running;
+    frame_.SetSchedulePane(
+        serviceRunning_.empty()
+            ? UiString(IDS_SCHEDULES_PANE_ELSEWHERE).arg(who)
+            : UiString(IDS_SCHEDULES_PANE_ELSEWHERE_RUNNING).arg(who, QString::fromStdString(serviceRunning_)));
+  }
   UpdateCommandStates();
 }
 
-void CTarnwickView::UpdateSchedulePane() {
-  serviceRunning_.clear();
-  if (schedulerLock_.Held()) {
-    frame_.SetSchedulePane(UiString(IDS_SCHEDULES_PANE_HERE));
-    return;
-  }
-  // The lock file names its holder; a holder that has not written it yet, or a lock file that
-  // cannot be made, leaves the question mark.
-  const CSchedulerLock::Holder holder =
-      CSchedulerLock::ReadHolder(CSchedulerLock::DefaultPath()).value_or(CSchedulerLock::Holder{});
-  const QString who = holder.text.empty() ? QStringLiteral("?") : QString::fromStdString(holder.text);
-  serviceRunning_ = holder.running;
-  frame_.SetSchedulePane(
-      serviceRunning_.empty()
-          ? UiString(IDS_SCHEDULES_PANE_ELSEWHERE).arg(who)
-          : UiString(IDS_SCHEDULES_PANE_ELSEWHERE_RUNNING).arg(who, QString::fromStdString(serviceRunning_)));
+void CTarnwickView::ShowScheduleChange(const ScheduleChange& change) {
+  // The row of that profile only: the other rows and the selection stay as they are.
+  scheduledModel_->UpdateRow(change.row);
+  // What the scheduler wrote for it is shown now: the watch need not read every profile again.
+  knownStamps_ = WatchedStamps();
+  UpdateCommandStates();  // the launch made a job that Stop can end
 }
 
 bool CTarnwickView::CanStop() const { return controller_.IsBusy() || !serviceRunning_.empty(); }
@@ -365,8 +390,17 @@ void CTarnwickView::OnEditQuick() {
   if (!name.empty()) OpenEditor(EditorMode::Quick, name);
 }
 
-void CTarnwickView::OnLaunchQuick() {
-  const std::string name = SelectedName(ProfileList::Quick);
+void CTarnwickView::OnLaunchQuick() { RunSelectedNow(ProfileList::Quick); }
+
+void CTarnwickView::OnRunScheduledNow() {
+  // Launched as the monitor launches it: its task rows, the last-run stamp in "profiles.ini" and
+  // the controller, one job at a time. Its file is not rewritten, so its next run stays where its
+  // schedule put it: running it early does not skip its next scheduled run.
+  RunSelectedNow(ProfileList::Scheduled);
+}
+
+void CTarnwickView::RunSelectedNow(ProfileList list) {
+  const std::string name = SelectedName(list);
   if (name.empty()) return;
   Profile profile;
   if (const Status read = ReadProfile(ProfileFileOf(name), profile, services_.clock.Now()); !read.ok()) {
@@ -396,7 +430,8 @@ void CTarnwickView::OnStop() {
       const Status asked = CSchedulerLock::RequestStop(lockFile, answer);
       PostToGui(view, [asked, answer](CTarnwickView& alive) { alive.ShowStopAnswer(asked, answer); });
     });
-    serviceRunning_.clear();  // until the next tick reads the lock file again
+    serviceRunning_.clear();  // until the scheduler's next tick tells what the service runs
+    scheduler_.TellStateAgain();
   }
   UpdateCommandStates();
 }
@@ -455,7 +490,7 @@ void CTarnwickView::OnLogClear() { doc_.Log().Clear(); }
 
 void CTarnwickView::OnOptions() {
   COptionsDlg dialog(services_.prompts, window());
-  if (dialog.exec() == QDialog::Accepted) controller_.Monitor().ReadRunMissedSetting();
+  if (dialog.exec() == QDialog::Accepted) scheduler_.ReadSettingsAgain();
 }
 
 void CTarnwickView::ShowHelpTopic(const QString& topic) {
@@ -497,7 +532,7 @@ bool CTarnwickView::CanClose() {
     return false;
   }
   // No new run may start while the running one is being stopped.
-  tick_.stop();
+  scheduler_.StopTicking();
   QApplication::setOverrideCursor(Qt::WaitCursor);
   controller_.Shutdown();
   QApplication::restoreOverrideCursor();

@@ -1,12 +1,15 @@
 // The main view: the tab window with the quick-launch profiles, the scheduled profiles and the
-// activity log; their context menus and commands; the backup controller with its one-second tick;
-// and the watch on the profile folder, so profiles changed by tarnwick-cli show up.
+// activity log; their context menus and commands; the backup controller and the scheduler host
+// that launches scheduled profiles through it (on its own thread); and the watch on the profile
+// folder, so profiles changed by tarnwick-cli show up.
 #pragma once
 
 #include <QFileSystemWatcher>
 #include <QHash>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <filesystem>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -16,6 +19,7 @@
 #include "app/UserPrompts.h"
 #include "engine/BackupController.h"
 #include "engine/RunNotifier.h"
+#include "engine/SchedulerHost.h"
 #include "engine/SchedulerLock.h"
 #include "ui/ActivityLogAdapter.h"
 #include "ui/DesktopNotifier.h"
@@ -42,17 +46,19 @@ struct ViewServices {
   UiDialogs& dialogs;
   ProfileEditorLauncher& editor;
   const Clock& clock;
+  // Off for tests that tick the scheduler by hand (OnTick).
+  bool tickScheduler = true;
 };
 
 class CTarnwickView : public QWidget {
   Q_OBJECT
  public:
   enum Tab { kQuickTab = 0, kScheduledTab = 1, kLogTab = 2 };
-  static constexpr int kTickInterval = 1000;  // ms, the schedule monitor's tick
-  static constexpr int kReloadDelay = 250;    // ms after the last change of a watched file
+  static constexpr int kReloadDelay = 250;  // ms after the last change of a watched file
 
   // Connects to the frame's commands and status panes, shows the log and the catalogue as they
-  // are, reads the missed-run setting and starts the tick.
+  // are, and starts the scheduler: its first tick runs here, so whether the schedules run here is
+  // known at once, and the others on its thread.
   CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices services, QWidget* parent = nullptr);
   // Stops a running job and waits for it before anything it reports to goes away.
   ~CTarnwickView() override;
@@ -66,10 +72,9 @@ class CTarnwickView : public QWidget {
   JobObserver& Observer() { return observer_; }
   // The same reports as signals on the window's thread.
   CJobObserverAdapter& Reports() { return observer_; }
-  QTimer& TickTimer() { return tick_; }
-  // The window launches scheduled profiles only while it holds this lock; the background service
-  // (or another window on the same catalogue) holds it otherwise.
-  CSchedulerLock& SchedulerLock() { return schedulerLock_; }
+  // The window launches scheduled profiles only while its scheduler holds the scheduler lock; the
+  // background service (or another window on the same catalogue) holds it otherwise.
+  CSchedulerHost& Scheduler() { return scheduler_; }
 
   // The context menu of a list with its items enabled as the selection says.
   QMenu* ContextMenu(Tab tab);
@@ -95,6 +100,9 @@ class CTarnwickView : public QWidget {
   void OnLaunchQuick();
   // Opens the selected quick profile in the editor, as a quick profile.
   void OnEditQuick();
+  // Run Now of the scheduled list: runs the selected scheduled profile at once through the
+  // window's controller, as the monitor would launch it, with its schedule left as it is.
+  void OnRunScheduledNow();
   void OnScheduledSettings();
   void OnDelete(ProfileList list);
   void OnRename(ProfileList list);
@@ -105,12 +113,28 @@ class CTarnwickView : public QWidget {
   void OnHelpWeb();
   void OnAbout();
   void OnCustomize();
-  // The one-second tick: takes the scheduler lock when it is free, ticks the schedule monitor
-  // while holding it, and shows in the status bar who runs the schedules.
+  // One scheduler tick at the clock's time on the calling thread, for tests that tick by hand; the
+  // window's own ticks run on the scheduler's thread. Its events reach the window at once.
   void OnTick();
 
  private:
-  void UpdateSchedulePane();
+  // Re-posts what the scheduler tells onto the window's thread (at once when told on it).
+  class SchedulerEventsAdapter : public SchedulerEvents {
+   public:
+    explicit SchedulerEventsAdapter(CTarnwickView* view) : view_(view) {}
+    void OnSchedulerState(const SchedulerState& state) override;
+    void OnScheduleChanged(const ScheduleChange& change) override;
+
+   private:
+    template <typename F>
+    void Deliver(F&& f);
+    QPointer<CTarnwickView> view_;
+  };
+
+  void ShowSchedulerState(const SchedulerState& state);
+  void ShowScheduleChange(const ScheduleChange& change);
+  // Runs the selected profile of `list` now through the window's controller.
+  void RunSelectedNow(ProfileList list);
   // What the holder of the scheduler lock answered to the window's stop request.
   void ShowStopAnswer(const Status& asked, const StopAnswer& answer);
   QTreeView* MakeList(QAbstractItemModel* model, const std::vector<int>& widths);
@@ -122,6 +146,11 @@ class CTarnwickView : public QWidget {
   void OpenEditor(EditorMode mode, const std::string& name);
   void RefreshLists();
   void WatchProfileFolders();
+  // The watched files and folders' times, in the order WatchProfileFolders adds them.
+  static std::vector<std::filesystem::file_time_type> WatchedStamps();
+  // A watched file changed: the catalogue is read again unless the change is one the window knows
+  // of already (a run of its scheduler, a reload of its own).
+  void OnWatchedChange();
 
   CTarnwickDoc& doc_;
   CMainFrame& frame_;
@@ -132,9 +161,10 @@ class CTarnwickView : public QWidget {
   CActivityLogModel* logModel_;
   CActivityLogAdapter logAdapter_;
   CBackupController controller_;
+  SchedulerEventsAdapter schedulerEvents_{this};
   // The window never says what it runs here, but answers a stop request while it holds the lock.
-  CSchedulerLock schedulerLock_;
-  std::string serviceRunning_;  // the profile the lock's holder said it runs, at the last tick
+  CSchedulerHost scheduler_;
+  std::string serviceRunning_;  // the profile the lock's holder said it runs, as last told
   std::thread stopAsker_;       // asks the service to stop, off the window's thread
   QTabWidget* tabs_;
   CProfileListModel* quickModel_;
@@ -142,8 +172,8 @@ class CTarnwickView : public QWidget {
   QTreeView* lists_[3];
   QMenu* popups_[3];
   QHash<unsigned, QAction*> popupActions_;
-  QTimer tick_;
   QFileSystemWatcher watcher_;
+  std::vector<std::filesystem::file_time_type> knownStamps_;  // WatchedStamps() after the last change known
   QTimer reloadTimer_;
   std::unique_ptr<CHelpWindow> help_;
 };

@@ -233,6 +233,7 @@ constexpr Entry kEntries[] = {
     {IDS_CLOSE_INSTALL_SERVICE, "&Install the Background Service"},
     {IDS_CLOSE_QUIT_ANYWAY, "&Quit Anyway"},
     {IDS_CLOSE_SERVICE_FAILED, "The background service could not be installed:\n%1\n\nTarnwick keeps running."},
+    {ID_SCHEDULED_RUN_NOW, "Run the selected scheduled profile now; its next scheduled run stays\nRun Now"},
 };
 
 // The numbers of this table must stay below the core's reading-back and verify texts.

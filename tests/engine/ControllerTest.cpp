@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -16,6 +17,8 @@
 #include "app/ProgramFolder.h"
 #include "app/StringTable.h"
 #include "engine/BackupController.h"
+#include "engine/ScheduleMonitor.h"
+#include "engine/SchedulerHost.h"
 #include "profiles/ProfileCatalogue.h"
 #include "support/FtpTestServer.h"
 #include "support/RecordingPrompts.h"
@@ -95,7 +98,7 @@ class ControllerTest : public ::testing::Test {
 
   bool TickAt(int hour, int minute, int second, int day = 5) {
     clock.Set(MakeLocalTime(2024, 3, day, hour, minute, second));
-    const bool launched = controller.Monitor().OnTick(clock.Now());
+    const bool launched = monitor.OnTick(clock.Now());
     controller.WaitForJobEnd();
     return launched;
   }
@@ -121,6 +124,7 @@ class ControllerTest : public ::testing::Test {
   RecordingPrompts prompts;
   CProfileCatalogue catalogue{prompts, clock};
   CBackupController controller{log, observer, prompts, clock, catalogue};
+  CScheduleMonitor monitor{controller, catalogue, log, observer};
 };
 
 TEST_F(ControllerTest, RunNowLogsTheTaskStampsTheCatalogueAndCopies) {
@@ -309,7 +313,7 @@ TEST_F(ControllerTest, MonitorLaunchesAtTheExactSecondOnceAndRewritesTheNextRun)
   catalogue.LoadCatalogue();
   EXPECT_FALSE(TickAt(9, 59, 59));
   EXPECT_TRUE(TickAt(10, 0, 0));
-  EXPECT_EQ(controller.Monitor().CurrentTaskName(), "daily");
+  EXPECT_EQ(monitor.CurrentTaskName(), "daily");
   EXPECT_TRUE(fs::exists(dir / "dst-daily/data.bin"));
   EXPECT_EQ(Rows()[1], "TASKNAME ********** Task Name:  daily **********");
   EXPECT_EQ(Rows().back(), "BACKUPEND Backup End.");
@@ -320,7 +324,7 @@ TEST_F(ControllerTest, MonitorLaunchesAtTheExactSecondOnceAndRewritesTheNextRun)
   EXPECT_EQ(after.schedule.nextRun, MakeLocalTime(2024, 3, 6, 10, 0));
   EXPECT_NE(ReadFile(dir / "bin/profiles.ini").find("LASTRUN=2024-03-05 10:00:00"), std::string::npos);
 
-  controller.Monitor().SetRunMissed(true);
+  monitor.SetRunMissed(true);
   EXPECT_FALSE(TickAt(10, 0, 1));
   EXPECT_EQ(CountRows("BACKUPSTART"), 1u);
 }
@@ -369,14 +373,14 @@ TEST_F(ControllerTest, MissedRunsLaunchOnlyWithRunMissed) {
   SaveScheduled("daily", kScheduleDaily, 10, 0);
   const std::string later = SaveScheduled("later", kScheduleDaily, 10, 1);
   catalogue.LoadCatalogue();
-  controller.Monitor().SetRunMissed(true);
+  monitor.SetRunMissed(true);
   EXPECT_TRUE(TickAt(10, 5, 0));
   EXPECT_EQ(CountRows("BACKUPEND"), 1u);
   controller.WaitForJobEnd();
 
   // Without it the missed run is logged and told once, not at every tick, and skipped: the
   // schedule goes on with the next day's run.
-  controller.Monitor().SetRunMissed(false);
+  monitor.SetRunMissed(false);
   EXPECT_FALSE(TickAt(10, 5, 1));
   EXPECT_FALSE(TickAt(10, 5, 2));
   EXPECT_TRUE(prompts.messages.empty());
@@ -401,12 +405,12 @@ TEST_F(ControllerTest, MonitorSkipsDisabledEntriesAndTheMinuteAlreadyRun) {
   ASSERT_NE(at, std::string::npos);
   WriteFile(path, text.replace(at, 12, "202403051000"));
   catalogue.LoadCatalogue();
-  controller.Monitor().SetRunMissed(true);
+  monitor.SetRunMissed(true);
 
   EXPECT_FALSE(TickAt(10, 0, 0));
   EXPECT_FALSE(TickAt(10, 0, 59));
   EXPECT_TRUE(TickAt(10, 1, 0));
-  EXPECT_EQ(controller.Monitor().CurrentTaskName(), "ran");
+  EXPECT_EQ(monitor.CurrentTaskName(), "ran");
   EXPECT_FALSE(fs::exists(dir / "dst-off"));
 }
 
@@ -417,7 +421,7 @@ TEST_F(ControllerTest, AOneTimeScheduleSwitchesItselfOff) {
   EXPECT_FALSE(ReadBack(path).schedule.enabled);
   ASSERT_EQ(catalogue.Rows(ProfileList::Scheduled).size(), 1u);
   EXPECT_EQ(catalogue.Rows(ProfileList::Scheduled)[0].nextRun, LoadString(IDS_EMPTY_TIME));
-  controller.Monitor().SetRunMissed(true);
+  monitor.SetRunMissed(true);
   EXPECT_FALSE(TickAt(10, 2, 0));
 }
 
@@ -429,16 +433,16 @@ TEST_F(ControllerTest, TwoDueProfilesRunOneAfterTheOther) {
   observer.onProgress = [&gate](long long) { gate.Wait(); };
 
   clock.Set(MakeLocalTime(2024, 3, 5, 10, 0, 0));
-  EXPECT_TRUE(controller.Monitor().OnTick(clock.Now()));
-  EXPECT_EQ(controller.Monitor().CurrentTaskName(), "a") << "table order";
+  EXPECT_TRUE(monitor.OnTick(clock.Now()));
+  EXPECT_EQ(monitor.CurrentTaskName(), "a") << "table order";
   gate.WaitForWaiter();
 
   // Without runMissed the second is past its second and never runs.
   clock.Set(MakeLocalTime(2024, 3, 5, 10, 0, 1));
-  EXPECT_FALSE(controller.Monitor().OnTick(clock.Now()));
+  EXPECT_FALSE(monitor.OnTick(clock.Now()));
   // With it, it is tried while the first runs (rows only, file untouched) and runs after it.
-  controller.Monitor().SetRunMissed(true);
-  EXPECT_TRUE(controller.Monitor().OnTick(clock.Now()));
+  monitor.SetRunMissed(true);
+  EXPECT_TRUE(monitor.OnTick(clock.Now()));
   EXPECT_EQ(ReadBack(pathB).schedule.nextRun, MakeLocalTime(2024, 3, 5, 10, 0));
   EXPECT_EQ(CountRows("TASKNAME"), 2u);
   EXPECT_EQ(CountRows("BACKUPSTART"), 1u);
@@ -446,9 +450,151 @@ TEST_F(ControllerTest, TwoDueProfilesRunOneAfterTheOther) {
   gate.Open();
   controller.WaitForJobEnd();
   EXPECT_TRUE(TickAt(10, 0, 2));
-  EXPECT_EQ(controller.Monitor().CurrentTaskName(), "b");
+  EXPECT_EQ(monitor.CurrentTaskName(), "b");
   EXPECT_EQ(CountRows("BACKUPEND"), 2u);
   EXPECT_EQ(ReadBack(pathB).schedule.nextRun, MakeLocalTime(2024, 3, 6, 10, 0));
+}
+
+// Called on the thread that ticks: here always the test's own.
+struct RecordingEvents : SchedulerEvents {
+  void OnSchedulerState(const SchedulerState& state) override { states.push_back(state); }
+  void OnScheduleChanged(const ScheduleChange& change) override { changes.push_back(change); }
+  void OnSchedulerProblem(const std::string& text) override { problems.push_back(text); }
+  std::vector<SchedulerState> states;
+  std::vector<ScheduleChange> changes;
+  std::vector<std::string> problems;
+};
+
+// The window's host and the service's differ only in what they write into the lock file.
+const std::string kHolders[] = {FormatString(IDS_SCHEDULER_HOLDER_WINDOW, 11L),
+                                FormatString(IDS_SCHEDULER_HOLDER_MONITOR, 12L)};
+
+// The scheduler host over the controller's fixture.
+class SchedulerHostTest : public ControllerTest {
+ protected:
+  std::unique_ptr<CSchedulerHost> MakeHost(const std::string& holder) {
+    return std::make_unique<CSchedulerHost>(controller, log, observer, clock, events, dir / CSchedulerLock::kFileName,
+                                            holder);
+  }
+
+  void TickAt(CSchedulerHost& host, int hour, int minute, int second) {
+    clock.Set(MakeLocalTime(2024, 3, 5, hour, minute, second));
+    host.Tick(clock.Now());
+    controller.WaitForJobEnd();
+  }
+
+  RecordingEvents events;
+};
+
+TEST_F(SchedulerHostTest, ATickThatComesLateOverTheDueSecondStillLaunchesOnce) {
+  for (const std::string& holder : kHolders) {
+    for (const bool runMissed : {false, true}) {
+      SCOPED_TRACE(holder + (runMissed ? ", run missed on" : ", run missed off"));
+      log.Clear();
+      const std::string path = SaveScheduled("daily", kScheduleDaily, 10, 0);
+      auto host = MakeHost(holder);
+      host->SetRunMissed(runMissed);
+      TickAt(*host, 9, 59, 59);
+      // 1.5 s late: the tick due just after 10:00:00 wakes at 10:00:01.5 and reads 10:00:01.
+      TickAt(*host, 10, 0, 1);
+      TickAt(*host, 10, 0, 2);
+      EXPECT_EQ(CountRows("BACKUPSTART"), 1u);
+      EXPECT_EQ(CountRows("ERROR"), 0u) << "not reported missed";
+      EXPECT_TRUE(observer.Missed().empty());
+      Profile after;
+      ASSERT_TRUE(ReadProfile(path, after, clock.Now()).ok());
+      EXPECT_EQ(after.schedule.nextRun, MakeLocalTime(2024, 3, 6, 10, 0));
+    }
+  }
+}
+
+TEST_F(SchedulerHostTest, TheEventAfterARunCarriesItsNewTimes) {
+  SaveScheduled("daily", kScheduleDaily, 10, 0);
+  const std::string once = SaveScheduled("once", kScheduleOnce, 10, 0);
+  auto host = MakeHost(kHolders[0]);
+  host->SetRunMissed(true);
+  TickAt(*host, 9, 59, 59);
+  EXPECT_TRUE(events.changes.empty()) << "taking the lock changes no profile";
+  TickAt(*host, 10, 0, 0);  // "daily" comes first in the table: one launch per tick
+  TickAt(*host, 10, 0, 1);  // hence "once" is launched at the next
+  ASSERT_EQ(events.changes.size(), 2u);
+  const ScheduleChange& daily = events.changes[0];
+  EXPECT_EQ(daily.row.name, "daily");
+  EXPECT_EQ(daily.lastRun, MakeLocalTime(2024, 3, 5, 10, 0));
+  EXPECT_EQ(daily.row.lastRun, "2024-03-05 10:00:00");
+  EXPECT_EQ(daily.nextRun, MakeLocalTime(2024, 3, 6, 10, 0));
+  EXPECT_TRUE(daily.enabled);
+  EXPECT_EQ(events.changes[1].profileFile, once);
+  EXPECT_FALSE(events.changes[1].enabled) << "a one-time schedule ends with its run";
+  EXPECT_EQ(events.changes[1].row.nextRun, LoadString(IDS_EMPTY_TIME));
+}
+
+TEST_F(SchedulerHostTest, AProfileSavedWhileTheHostRunsIsLaunchedWhenDue) {
+  auto host = MakeHost(kHolders[1]);
+  TickAt(*host, 9, 0, 0);
+  ASSERT_TRUE(events.states.back().here);
+  EXPECT_EQ(events.states.back().scheduled, 0u);
+  SaveScheduled("new", kScheduleDaily, 10, 0);
+  TickAt(*host, 10, 0, 0);
+  EXPECT_EQ(CountRows("BACKUPSTART"), 1u);
+  EXPECT_EQ(events.states.back().scheduled, 1u);
+}
+
+TEST_F(SchedulerHostTest, StandsByWhileAnotherHoldsTheLockAndTakesOverWithoutMakingUpItsRuns) {
+  SaveScheduled("daily", kScheduleDaily, 10, 0);
+  auto other = std::make_unique<CSchedulerLock>(dir / CSchedulerLock::kFileName, "the other one");
+  ASSERT_TRUE(other->TryAcquire());
+  other->SetRunning("daily");
+  auto host = MakeHost(kHolders[0]);
+  host->SetRunMissed(false);
+  TickAt(*host, 10, 0, 0);
+  EXPECT_FALSE(host->Held());
+  ASSERT_EQ(events.states.size(), 1u);
+  EXPECT_EQ(events.states[0], (SchedulerState{false, "the other one", "daily", "", 0}));
+  TickAt(*host, 10, 0, 1);
+  EXPECT_EQ(events.states.size(), 1u) << "told again only when it changes";
+
+  other.reset();
+  TickAt(*host, 10, 0, 5);
+  EXPECT_TRUE(host->Held());
+  EXPECT_EQ(events.states.back(), (SchedulerState{true, "", "", "", 1}));
+  EXPECT_EQ(CountRows("BACKUPSTART"), 0u) << "the other holder's 10:00 is not made up for at the take-over";
+}
+
+// Counts the states its thread tells and lets the test wait for them.
+class CountingEvents : public SchedulerEvents {
+ public:
+  void OnSchedulerState(const SchedulerState&) override {
+    {
+      std::lock_guard lock(mutex_);
+      ++states_;
+    }
+    told_.notify_all();
+  }
+  void WaitForStates(int count) {
+    std::unique_lock lock(mutex_);
+    told_.wait(lock, [&] { return states_ >= count; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable told_;
+  int states_ = 0;
+};
+
+TEST_F(ControllerTest, TheSchedulersThreadTicksUntilStoppedWhileOtherThreadsAskItThings) {
+  CountingEvents counting;
+  CSchedulerHost host(controller, log, observer, clock, counting, dir / CSchedulerLock::kFileName, "test");
+  host.Tick(clock.Now());
+  host.StartTicking();
+  // Asked from this thread while the host's own ticks: each request is taken at a tick of its own.
+  host.SetRunMissed(true);
+  host.ReadSettingsAgain();
+  host.TellStateAgain();
+  counting.WaitForStates(2);
+  host.StopTicking();
+  EXPECT_TRUE(host.Held());
+  EXPECT_TRUE(host.RunMissed());
 }
 
 }  // namespace

@@ -120,8 +120,8 @@ TEST(CustomizeDlg, HidesButtonsChangesKeysAndKeepsThemForTheNextRun) {
     CMainFrame frame;
     CCustomizeDlg dialog(frame);
     QListWidget* buttons = dialog.ButtonList();
-    ASSERT_EQ(buttons->count(), 9);
-    buttons->item(2)->setCheckState(Qt::Unchecked);  // Stop
+    ASSERT_EQ(buttons->count(), 10);
+    buttons->item(3)->setCheckState(Qt::Unchecked);  // Stop
     dialog.KeyEditor(ID_LOG_CLEAR)->setKeySequence(QKeySequence(QStringLiteral("Ctrl+L")));
     dialog.accept();
     EXPECT_FALSE(frame.Toolbar()->actions().contains(frame.Action(ID_BACKUP_STOP)));

@@ -39,7 +39,8 @@ TEST(MainFrame, MenuBarHasTheMenusItemsAndKeysInOrder) {
   const std::vector<std::pair<QString, QStringList>> expected = {
       {"&File", {"E&xit"}},
       {"&View", {"&Toolbars>", "&Status Bar"}},
-      {"&Backup", {"&Quick Backup...\tCtrl+Q", "Scheduled &Backup...\tCtrl+N", "-", "&Stop Backup\tCtrl+S"}},
+      {"&Backup",
+       {"&Quick Backup...\tCtrl+Q", "Scheduled &Backup...\tCtrl+N", "-", "Run &Now\tCtrl+R", "&Stop Backup\tCtrl+S"}},
       {"&Log", {"&Open...", "&Save", "Clear"}},
       {"&Tools", {"Options...\tCtrl+O"}},
       {"&Help", {"User &Manual\tF1", "-", "Tarnwick on the &Web...", "-", "&About Tarnwick"}},
@@ -61,8 +62,9 @@ TEST(MainFrame, ToolbarButtonsAndSeparatorsInOrder) {
   CMainFrame frame;
   EXPECT_EQ(frame.Toolbar()->windowTitle(), "Standard");
   EXPECT_EQ(Describe(frame.Toolbar()->actions()),
-            QStringList({"&Quick Backup...\tCtrl+Q", "Scheduled &Backup...\tCtrl+N", "&Stop Backup\tCtrl+S", "-",
-                         "&Open...", "&Save", "Clear", "-", "Options...\tCtrl+O", "-", "&About Tarnwick", "E&xit"}));
+            QStringList({"&Quick Backup...\tCtrl+Q", "Scheduled &Backup...\tCtrl+N", "Run &Now\tCtrl+R",
+                         "&Stop Backup\tCtrl+S", "-", "&Open...", "&Save", "Clear", "-", "Options...\tCtrl+O", "-",
+                         "&About Tarnwick", "E&xit"}));
 }
 
 struct PromptCase {

@@ -83,15 +83,15 @@ TEST(SchedulePane, TheWindowRunsTheSchedulesOnlyWhileNobodyElseDoes) {
   missed.schedule.hasStartDate = 1;
   ASSERT_TRUE(WriteProfile(missed, std::time(nullptr) - 3 * 86400).ok());
   Window w(sandbox);
-  w.view->Controller().Monitor().SetRunMissed(true);
+  w.view->Scheduler().SetRunMissed(true);
   EXPECT_EQ(w.frame.SchedulePaneText(), QStringLiteral("Schedules run by the background service, process 7"));
   w.view->OnTick();
-  EXPECT_FALSE(w.view->SchedulerLock().Held());
+  EXPECT_FALSE(w.view->Scheduler().Held());
   EXPECT_TRUE(w.Column(CTarnwickView::kLogTab, 1).isEmpty()) << "the service launches it, not the window";
 
   service.reset();  // the service ended
   w.view->OnTick();
-  EXPECT_TRUE(w.view->SchedulerLock().Held());
+  EXPECT_TRUE(w.view->Scheduler().Held());
   EXPECT_EQ(w.frame.SchedulePaneText(), QStringLiteral("Schedules run here"));
   EXPECT_TRUE(w.WaitForJobEnd());
   EXPECT_TRUE(w.Column(CTarnwickView::kLogTab, 1).contains(QStringLiteral("TASKNAME")));
@@ -126,6 +126,8 @@ TEST(SchedulePane, StopInTheWindowAndTrayReachesTheServicesRun) {
   EXPECT_TRUE(WaitFor([&] { return w.frame.StatusText() == answered; })) << w.frame.StatusText().toStdString();
   EXPECT_EQ(stops.load(), 1);
   EXPECT_TRUE(w.Column(CTarnwickView::kLogTab, 1).isEmpty()) << "the service logs its run, the window nothing";
+  w.view->OnTick();
+  EXPECT_TRUE(w.frame.Action(ID_BACKUP_STOP)->isEnabled()) << "the service still says it backs up nightly";
 }
 
 TEST(SchedulePane, StopInTheWindowWithNobodyListeningSaysSo) {
@@ -146,7 +148,7 @@ TEST(SchedulePane, StopInTheWindowWithNobodyListeningSaysSo) {
 TEST(SchedulePane, TheWindowHoldingTheScheduleAnswersAStopRequest) {
   Sandbox sandbox;
   Window w(sandbox);
-  ASSERT_TRUE(w.view->SchedulerLock().Held());
+  ASSERT_TRUE(w.view->Scheduler().Held());
   StopAnswer answer;
   ASSERT_TRUE(CSchedulerLock::RequestStop(CSchedulerLock::DefaultPath(), answer).ok());
   EXPECT_EQ(answer.kind, StopAnswer::Kind::Idle) << "it runs nothing";

@@ -48,8 +48,8 @@ Profile Sandbox::SaveScheduled(const std::string& name, bool enabled) {
 
 Window::Window(Sandbox&, ProfileEditorLauncher* launcher) {
   doc.OnNewDocument();
-  view = new CTarnwickView(doc, frame, ViewServices{prompts, dialogs, launcher ? *launcher : editor, clock});
-  view->TickTimer().stop();
+  view = new CTarnwickView(
+      doc, frame, ViewServices{prompts, dialogs, launcher ? *launcher : editor, clock, /*tickScheduler=*/false});
   frame.show();
 }
 

@@ -74,7 +74,7 @@ class Sandbox {
   std::filesystem::path oldCwd_;
 };
 
-// The window of the program over a sandbox; the tick is stopped so tests decide when it runs.
+// The window of the program over a sandbox; its scheduler ticks only when a test calls OnTick.
 struct Window {
   // `launcher`: the profile editor the window opens; the recording one when null.
   explicit Window(Sandbox& sandbox, ProfileEditorLauncher* launcher = nullptr);

@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(
         EnablingCase{CTarnwickView::kQuickTab, {1}, false, {"&Lanch...", "&Edit...", "&Delete Profile(s)", "&Rename"}},
         EnablingCase{CTarnwickView::kQuickTab, {0, 2}, false, {"&Delete Profile(s)"}},
         EnablingCase{CTarnwickView::kScheduledTab, {}, false, {}},
-        EnablingCase{CTarnwickView::kScheduledTab, {0}, false, {"Backup &Settings..", "&Delete Profile(s)", "&Rename"}},
+        EnablingCase{CTarnwickView::kScheduledTab, {0}, false, {"Backup &Settings..", "Run &Now", "&Delete Profile(s)", "&Rename"}},
         EnablingCase{CTarnwickView::kScheduledTab, {0, 1}, false, {"&Delete Profile(s)"}},
         EnablingCase{CTarnwickView::kLogTab, {}, false, {"&Open..."}},
         EnablingCase{CTarnwickView::kLogTab, {}, true, {"&Open...", "&Save", "&Clear"}}));
@@ -263,7 +263,7 @@ TEST(View, CloseWhileRunningStopsAndJoinsTheWorker) {
 TEST(View, OptionsOkIsReadBackIntoTheMonitor) {
   Sandbox sandbox;
   Window w(sandbox);
-  EXPECT_FALSE(w.view->Controller().Monitor().RunMissed());
+  EXPECT_FALSE(w.view->Scheduler().RunMissed());
   WriteFile(sandbox / "config.xml",
             "<CONFIG>\r\n<SHOWSPLASH>1</SHOWSPLASH>\r\n<RUNMISSED>1</RUNMISSED>\r\n</CONFIG>\r\n");
   QTimer::singleShot(0, [] {
@@ -272,10 +272,12 @@ TEST(View, OptionsOkIsReadBackIntoTheMonitor) {
     dialog->close();  // Cancel: nothing read
   });
   w.frame.Action(ID_TOOLS_OPTIONS)->trigger();
-  EXPECT_FALSE(w.view->Controller().Monitor().RunMissed());
+  w.view->OnTick();
+  EXPECT_FALSE(w.view->Scheduler().RunMissed());
   QTimer::singleShot(0, [] { static_cast<QDialog*>(QApplication::activeModalWidget())->accept(); });
   w.frame.Action(ID_TOOLS_OPTIONS)->trigger();
-  EXPECT_TRUE(w.view->Controller().Monitor().RunMissed());
+  w.view->OnTick();  // the scheduler reads the settings again at its next tick
+  EXPECT_TRUE(w.view->Scheduler().RunMissed());
 }
 
 TEST(View, LogSaveOpenAndClearThroughTheirDialogs) {
