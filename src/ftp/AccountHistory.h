@@ -29,7 +29,7 @@ struct DestinationAccountFields {
   bool anonymous = false;
   std::string remotePath;  // "Rem&ote Path:"
   bool passive = false;
-  // "Use &TLS (FTPS)": on for an account not stored yet, off for one stored before the key was.
+  // "Us&e TLS (FTPS)": on for an account not stored yet, off for one stored before the key was.
   bool tls = true;
   bool plainWarned = false;  // the user was told once that plain FTP sends the password in clear
   bool sftp = false;         // SFTP instead of FTP
@@ -46,7 +46,7 @@ struct SourceAccountFields {
   bool anonymous = false;
   std::string initialPath;  // "Initial Path:"
   bool passive = false;
-  // "Use &TLS (FTPS)": on for an account not stored yet, off for one stored before the key was.
+  // "Us&e TLS (FTPS)": on for an account not stored yet, off for one stored before the key was.
   bool tls = true;
   bool plainWarned = false;         // the user was told once that plain FTP sends the password in clear
   bool sftp = false;                // SFTP instead of FTP
