@@ -98,9 +98,12 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
   ConnectCommands();
   ConnectJobReports();
   connect(&doc_, &CTarnwickDoc::catalogueChanged, this, &CTarnwickView::RefreshLists);
+  // A profile left out of the lists is named in the status bar as well as in the log.
+  connect(&doc_, &CTarnwickDoc::catalogueUnreadable, &frame_, &CMainFrame::SetStatusText);
 
   logAdapter_.Attach();
   RefreshLists();
+  if (!doc_.LoadProblem().isEmpty()) frame_.SetStatusText(doc_.LoadProblem());
   controller_.Monitor().ReadRunMissedSetting();
   reloadTimer_.setSingleShot(true);
   reloadTimer_.setInterval(kReloadDelay);

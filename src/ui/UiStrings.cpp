@@ -223,6 +223,11 @@ constexpr Entry kEntries[] = {
     {IDS_LOGIN_ACCEPT_HOST_KEY, "&Accept This Host Key"},
     {IDS_LOGIN_HOST_KEY_ACCEPTED, "This host key is now known for %1 (added to %2)."},
     {IDS_PROFILE_VERIFY_READ_BACK, "Verify by &reading back (copies on servers are downloaded)"},
+    {IDS_PROFILES_LEFT_OUT, "Left out of the profile lists: %1"},
+    {IDS_EMPTY_QUICK_HINT, "No quick profiles yet: %1"},
+    {IDS_EMPTY_SCHEDULED_HINT, "No scheduled profiles yet: %1"},
+    {IDS_MENU_PATH, "%1 \u2192 %2"},
+    {IDS_MENU_PATH_KEY, "%1 \u2192 %2 (%3)"},
 };
 
 // The numbers of this table must stay below the core's reading-back and verify texts.

@@ -195,6 +195,13 @@ enum UiStringId : unsigned {
   IDS_LOGIN_HOST_KEY_ACCEPTED,
   IDS_PROFILE_VERIFY_READ_BACK,
   IDS_UI_LAST,
+
+  // The window's own numbers from 63400 on (to 63439).
+  IDS_PROFILES_LEFT_OUT = 63400,  // status bar and ERROR row: the catalogue's reason, one line
+  IDS_EMPTY_QUICK_HINT = 63401,   // the empty quick list: the menu path of Quick Backup
+  IDS_EMPTY_SCHEDULED_HINT = 63402,
+  IDS_MENU_PATH = 63403,      // menu title, item
+  IDS_MENU_PATH_KEY = 63404,  // menu title, item, key
 };
 
 // The text of `id` from this table or the core's; empty for an unknown number.

@@ -7,6 +7,8 @@
 #include <QThread>
 #include <QTimer>
 #include <QTreeView>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -288,6 +290,36 @@ TEST(View, ProfileFileWrittenByAnotherProgramShowsUp) {
   EXPECT_TRUE(WaitFor([&] { return w.Column(CTarnwickView::kQuickTab, 0).size() == 2; }));
   fs::remove(sandbox / "bin/Profile/first.pfl");
   EXPECT_TRUE(WaitFor([&] { return w.Column(CTarnwickView::kQuickTab, 0) == QStringList({"from-cli"}); }));
+}
+
+// A profile file that cannot be read is named with the reason in the status bar and in one log
+// row, at the start and when one turns up later; a reload for another file does not tell it again.
+TEST(View, AnUnreadableProfileIsNamedInTheStatusBarAndTheLog) {
+  Sandbox sandbox;
+  sandbox.SaveQuick("good", sandbox / "bin");
+  // A regular file whose first byte cannot be read, whoever the reader is.
+  const auto unreadable = [&](const char* name) {
+    const fs::path path = sandbox / "bin/Profile" / name;
+    fs::create_symlink("/proc/self/mem", path);
+    return "Left out of the profile lists: Cannot read \"" + QString::fromStdString(path.string()) + "\". " +
+           QString::fromUtf8(std::strerror(EIO)) + ".";
+  };
+  const QString first = unreadable("bad.pfl");
+  Window w(sandbox);
+  const auto told = [&](const QString& text) { return w.Column(CTarnwickView::kLogTab, 2).count(text); };
+  EXPECT_EQ(w.Column(CTarnwickView::kQuickTab, 0), QStringList({"good"}));
+  EXPECT_EQ(w.frame.StatusText(), first);
+  EXPECT_TRUE(WaitFor([&] { return told(first) == 1; }));
+
+  sandbox.SaveQuick("other", sandbox / "bin");
+  ASSERT_TRUE(WaitFor([&] { return w.Column(CTarnwickView::kQuickTab, 0).size() == 2; }));
+  QTest::qWait(CActivityLogModel::kFlushInterval * 2);
+  EXPECT_EQ(told(first), 1) << "told again on a reload";
+
+  fs::remove(sandbox / "bin/Profile/bad.pfl");
+  const QString second = unreadable("worse.pfl");
+  EXPECT_TRUE(WaitFor([&] { return w.frame.StatusText() == second; }));
+  EXPECT_TRUE(WaitFor([&] { return told(second) == 1; }));
 }
 
 }  // namespace
