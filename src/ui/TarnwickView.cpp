@@ -20,6 +20,7 @@
 #include "ui/CustomizeDlg.h"
 #include "ui/GuiPost.h"
 #include "ui/HelpWindow.h"
+#include "ui/HintTreeView.h"
 #include "ui/Icons.h"
 #include "ui/MainFrame.h"
 #include "ui/OptionsDlg.h"
@@ -78,6 +79,11 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
                                                      CProfileListModel::kTimeWidth, CProfileListModel::kTimeWidth});
   lists_[kLogTab] =
       MakeList(logModel_, {std::begin(CActivityLogModel::kColumnWidths), std::end(CActivityLogModel::kColumnWidths)});
+  // The profile lists made empty on a first start say how to begin.
+  HintAtCommand(*static_cast<CHintTreeView*>(lists_[kQuickTab]), IDS_EMPTY_QUICK_HINT, ID_BACKUP_QUICK,
+                *frame_.Action(ID_BACKUP_QUICK));
+  HintAtCommand(*static_cast<CHintTreeView*>(lists_[kScheduledTab]), IDS_EMPTY_SCHEDULED_HINT, ID_BACKUP_SCHEDULED,
+                *frame_.Action(ID_BACKUP_SCHEDULED));
   tabs_->addTab(lists_[kQuickTab], ProgramIcon(kIconQuickProfile), QString::fromUtf8(ListTitle(ProfileList::Quick)));
   tabs_->addTab(lists_[kScheduledTab], ProgramIcon(kIconScheduledProfile),
                 QString::fromUtf8(ListTitle(ProfileList::Scheduled)));
@@ -136,7 +142,7 @@ CTarnwickView::~CTarnwickView() {
 }
 
 QTreeView* CTarnwickView::MakeList(QAbstractItemModel* model, const std::vector<int>& widths) {
-  auto* list = new QTreeView(this);
+  auto* list = new CHintTreeView(this);
   list->setModel(model);
   list->setRootIsDecorated(false);
   list->setItemsExpandable(false);
