@@ -23,14 +23,11 @@ class CNumberSpin final : public QSpinBox {
       return;
     }
     static_cast<QObject*>(lineEdit())->event(event);  // the edit still stops its cursor
-    QWidget::focusOutEvent(event);
+    update();                                         // and the frame loses its focus look
   }
   void hideEvent(QHideEvent* event) override {
-    if (TakesTypedText()) {
-      QSpinBox::hideEvent(event);
-    } else {
-      QWidget::hideEvent(event);
-    }
+    // Hidden with its dialog after OK: the spin box's own handling would put the old value back.
+    if (TakesTypedText()) QSpinBox::hideEvent(event);
   }
   void keyPressEvent(QKeyEvent* event) override {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
