@@ -31,9 +31,9 @@ void CHintTreeView::paintEvent(QPaintEvent* event) {
 
 QString MenuPathOf(unsigned id, const QAction& action) {
   QString menu;
-  for (const MenuSpec& spec : MainMenu()) {
-    for (unsigned item : spec.items) {
-      if (item == id) menu = WithoutMnemonic(QString::fromUtf8(spec.title));
+  for (const MenuSpec& bar : MainMenu()) {
+    for (unsigned item : bar.items) {
+      if (item == id) menu = WithoutMnemonic(QString::fromUtf8(bar.title));
     }
   }
   const QString item = WithoutMnemonic(action.text());
