@@ -60,8 +60,10 @@ void ReadCredentials(const CIniFile& ini, Fields& f) {
   f.userName = ini.GetValue(f.host, kKeyUserName);
   f.password = ini.GetValue(f.host, kKeyPassword);
   f.port = ini.GetValue(f.host, kKeyPort);
-  // An account is anonymous unless both its user name and password are known.
-  f.anonymous = f.userName.empty() || f.password.empty();
+  // An account is anonymous unless both its user name and password are known; an SFTP account
+  // that logs in with its key file has a user name and no password.
+  const bool keyLogin = ini.GetValue(f.host, kKeySftp) == "1" && !ini.GetValue(f.host, kKeyKeyFile).empty();
+  f.anonymous = f.userName.empty() || (f.password.empty() && !keyLogin);
   if (f.anonymous) {
     f.userName.clear();
     f.password.clear();

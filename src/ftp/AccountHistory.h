@@ -29,7 +29,7 @@ struct DestinationAccountFields {
   bool anonymous = false;
   std::string remotePath;  // "Rem&ote Path:"
   bool passive = false;
-  // "Use &TLS (FTPS)": on for an account not stored yet, off for one stored before the key was.
+  // "Us&e TLS (FTPS)": on for an account not stored yet, off for one stored before the key was.
   bool tls = true;
   bool plainWarned = false;  // the user was told once that plain FTP sends the password in clear
   bool sftp = false;         // SFTP instead of FTP
@@ -46,7 +46,7 @@ struct SourceAccountFields {
   bool anonymous = false;
   std::string initialPath;  // "Initial Path:"
   bool passive = false;
-  // "Use &TLS (FTPS)": on for an account not stored yet, off for one stored before the key was.
+  // "Us&e TLS (FTPS)": on for an account not stored yet, off for one stored before the key was.
   bool tls = true;
   bool plainWarned = false;         // the user was told once that plain FTP sends the password in clear
   bool sftp = false;                // SFTP instead of FTP
@@ -68,7 +68,9 @@ struct SourceAccountFields {
 // empty when anonymous). An empty host stores nothing.
 Status StoreDestinationAccount(const DestinationAccountFields& fields, const std::string& accountFile = {});
 
-// Fills the fields from the host's section. When the host is the profile's own FTP host
+// Fills the fields from the host's section. An account without a user name, or with a user name
+// but no password, is anonymous (user name and password empty), unless it is an SFTP account with a
+// key file, which logs in with its user name and key. When the host is the profile's own FTP host
 // (exact comparison), the profile's remote path is taken instead of the stored INIDIR.
 Status RecallDestinationAccount(DestinationAccountFields& fields, const std::string& profileHost,
                                 const std::string& profileRemotePath, const std::string& accountFile = {});
@@ -76,7 +78,8 @@ Status RecallDestinationAccount(DestinationAccountFields& fields, const std::str
 // Writes PORT, USERNAME, PASSWORD, PASSIVE, INIDIR, SERVERTYPE, TLS, PLAINWARNED of the host's section.
 Status StoreSourceAccount(const SourceAccountFields& fields, const std::string& accountFile = {});
 
-// Fills the fields from the host's section; the server type is the first entry that begins with
+// Fills the fields from the host's section, the credentials read as RecallDestinationAccount reads
+// them; the server type is the first entry that begins with
 // the stored text (letter case ignored), else "Windows Server".
 Status RecallSourceAccount(SourceAccountFields& fields, const std::string& accountFile = {});
 

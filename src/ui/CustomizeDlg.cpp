@@ -57,28 +57,29 @@ CCustomizeDlg::CCustomizeDlg(CMainFrame& frame, QWidget* parent)
   tabs->addTab(buttons_, UiString(IDS_CUSTOMIZE_TOOLBAR_TAB));
   tabs->addTab(scroll, UiString(IDS_CUSTOMIZE_KEYBOARD_TAB));
   auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  QPushButton* reset = box->addButton(UiString(IDS_CUSTOMIZE_RESET), QDialogButtonBox::ResetRole);
+  reset_ = box->addButton(UiString(IDS_CUSTOMIZE_RESET), QDialogButtonBox::ResetRole);
   connect(box, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(box, &QDialogButtonBox::rejected, this, &QDialog::reject);
-  connect(reset, &QPushButton::clicked, this, [this] {
-    frame_.ResetCustomization();
-    Fill();
-  });
+  // Shown here only: the frame changes on OK, so Cancel keeps what it had.
+  connect(reset_, &QPushButton::clicked, this, [this] { Fill(Source::Defaults); });
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(tabs);
   layout->addWidget(box);
   resize(440, 460);
-  Fill();
+  Fill(Source::Frame);
 }
 
-void CCustomizeDlg::Fill() {
-  const QList<unsigned> hidden = frame_.HiddenButtons();
+void CCustomizeDlg::Fill(Source source) {
+  const bool defaults = source == Source::Defaults;
+  const QList<unsigned> hidden = defaults ? QList<unsigned>() : frame_.HiddenButtons();
   for (int i = 0; i < buttons_->count(); ++i) {
     QListWidgetItem* item = buttons_->item(i);
     item->setCheckState(hidden.contains(item->data(Qt::UserRole).toUInt()) ? Qt::Unchecked : Qt::Checked);
   }
-  for (auto it = keys_.cbegin(); it != keys_.cend(); ++it)
-    it.value()->setKeySequence(frame_.Action(it.key())->shortcut());
+  for (auto it = keys_.cbegin(); it != keys_.cend(); ++it) {
+    it.value()->setKeySequence(defaults ? QKeySequence(QString::fromUtf8(FindCommand(it.key())->shortcut))
+                                        : frame_.Action(it.key())->shortcut());
+  }
 }
 
 void CCustomizeDlg::accept() {

@@ -1,6 +1,6 @@
 // The account fields that "Backup Destination" and "Add Remote Folders/Files" share: host with its
 // history, port (digits only), user name, "&Anonymous", password with "&Mask Password", and
-// "&Save Account Info", "Use &TLS (FTPS)"; their checks and the fields an account file fills.
+// "&Save Account Info", "Us&e TLS (FTPS)"; their checks and the fields an account file fills.
 #pragma once
 
 #include <QString>

@@ -1,5 +1,7 @@
 #include "ui/HelpWindow.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QFileInfo>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -57,10 +59,43 @@ bool CHelpWindow::ShowTopic(const QString& topic) {
   const QString path = folder.isEmpty() ? QString() : QDir(folder).filePath(topic);
   if (path.isEmpty() || !QFileInfo::exists(path)) return false;
   browser_->setSource(QUrl::fromLocalFile(path));
+  FollowModalDialog();
   show();
   raise();
   activateWindow();
   return true;
+}
+
+void CHelpWindow::FollowModalDialog() {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal == nullptr || modal == this || modal == modal_) return;
+  LeaveModalDialog();
+  // A modal dialog blocks every window but its own: as one of its windows the manual can be read
+  // and clicked while the dialog stays open.
+  const QRect where = geometry();
+  setParent(modal, Qt::Window);
+  setGeometry(where);
+  modal_ = modal;
+  modal->installEventFilter(this);
+  modalGone_ = connect(modal, &QObject::destroyed, this, [this] { LeaveModalDialog(); });
+}
+
+void CHelpWindow::LeaveModalDialog() {
+  if (modal_ == nullptr) return;
+  modal_->removeEventFilter(this);
+  disconnect(modalGone_);
+  modal_ = nullptr;
+  const bool shown = isVisible();
+  const QRect where = geometry();
+  setParent(nullptr, Qt::Window);
+  setGeometry(where);
+  if (shown) show();
+}
+
+bool CHelpWindow::eventFilter(QObject* watched, QEvent* event) {
+  // Leaves before the closing dialog hides it along with itself; a minimised dialog keeps it.
+  if (watched == modal_ && event->type() == QEvent::Hide && !event->spontaneous()) LeaveModalDialog();
+  return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace tarnwick::ui

@@ -22,14 +22,24 @@ class CHelpWindow : public QWidget {
   explicit CHelpWindow(QWidget* parent = nullptr);
 
   // Shows the page `topic` (relative to the manual's folder) and brings the window up. False (and
-  // nothing shown) when the page does not exist.
+  // nothing shown) when the page does not exist. Asked while a modal dialog is open (the editor's
+  // Help button), the window becomes one of that dialog's windows, which the dialog does not block,
+  // and a window of its own again, still open, when the dialog goes.
   bool ShowTopic(const QString& topic);
   QTextBrowser* Browser() const { return browser_; }
   QAction* ContentsAction() const { return contents_; }
   QAction* BackAction() const { return back_; }
   QAction* ForwardAction() const { return forward_; }
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  void FollowModalDialog();
+  void LeaveModalDialog();
+
+  QWidget* modal_ = nullptr;  // the dialog this window belongs to for now
+  QMetaObject::Connection modalGone_;
   QTextBrowser* browser_;
   QAction* contents_;
   QAction* back_;

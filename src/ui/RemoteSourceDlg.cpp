@@ -67,7 +67,7 @@ CRemoteSourceDlg::CRemoteSourceDlg(Profile& profile, EditorServices& services, Q
   itemsRow->addWidget(itemsLabel, 1);
   itemsRow->addWidget(browse_);
   auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(UiString(IDS_OK_AMP), QDialogButtonBox::AcceptRole);
+  buttons->addButton(UiString(IDS_SOURCE_OK), QDialogButtonBox::AcceptRole);
   buttons->addButton(UiString(IDS_DEST_CANCEL), QDialogButtonBox::RejectRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

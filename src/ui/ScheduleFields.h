@@ -24,8 +24,10 @@ std::optional<int> TypedNumber(const QSpinBox* spin);
 // The typed number, 1 when it is 0 or not a number.
 int TypedCount(const QSpinBox* spin);
 
-// A number edit with a spin of the range given. Its text may be emptied or hold 0 while typed:
-// TypedNumber reads what stands there.
+// A number edit with a spin of the range given. Its text may be emptied or hold 0: what it cannot
+// take as a value stays as typed when the focus leaves it or Enter is pressed (Enter then goes on
+// to the dialog's default button), so the dialog's OK reads it with TypedNumber and applies its own
+// rule (a default, or a refusal) instead of the old value.
 QSpinBox* NumberSpin(int minimum, int maximum, QWidget* parent);
 
 }  // namespace tarnwick::ui

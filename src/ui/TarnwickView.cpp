@@ -22,6 +22,7 @@
 #include "ui/CustomizeDlg.h"
 #include "ui/GuiPost.h"
 #include "ui/HelpWindow.h"
+#include "ui/HintTreeView.h"
 #include "ui/Icons.h"
 #include "ui/ListKeys.h"
 #include "ui/MainFrame.h"
@@ -82,6 +83,11 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
                                                      CProfileListModel::kTimeWidth, CProfileListModel::kTimeWidth});
   lists_[kLogTab] =
       MakeList(logModel_, {std::begin(CActivityLogModel::kColumnWidths), std::end(CActivityLogModel::kColumnWidths)});
+  // The profile lists made empty on a first start say how to begin.
+  HintAtCommand(*static_cast<CHintTreeView*>(lists_[kQuickTab]), IDS_EMPTY_QUICK_HINT, ID_BACKUP_QUICK,
+                *frame_.Action(ID_BACKUP_QUICK));
+  HintAtCommand(*static_cast<CHintTreeView*>(lists_[kScheduledTab]), IDS_EMPTY_SCHEDULED_HINT, ID_BACKUP_SCHEDULED,
+                *frame_.Action(ID_BACKUP_SCHEDULED));
   tabs_->addTab(lists_[kQuickTab], ProgramIcon(kIconQuickProfile), QString::fromUtf8(ListTitle(ProfileList::Quick)));
   tabs_->addTab(lists_[kScheduledTab], ProgramIcon(kIconScheduledProfile),
                 QString::fromUtf8(ListTitle(ProfileList::Scheduled)));
@@ -106,9 +112,12 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
   ConnectCommands();
   ConnectJobReports();
   connect(&doc_, &CTarnwickDoc::catalogueChanged, this, &CTarnwickView::RefreshLists);
+  // A profile left out of the lists is named in the status bar as well as in the log.
+  connect(&doc_, &CTarnwickDoc::catalogueUnreadable, &frame_, &CMainFrame::SetStatusText);
 
   logAdapter_.Attach();
   RefreshLists();
+  if (!doc_.LoadProblem().isEmpty()) frame_.SetStatusText(doc_.LoadProblem());
   reloadTimer_.setSingleShot(true);
   reloadTimer_.setInterval(kReloadDelay);
   connect(&reloadTimer_, &QTimer::timeout, this, &CTarnwickView::OnWatchedChange);
@@ -137,7 +146,7 @@ CTarnwickView::~CTarnwickView() {
 }
 
 QTreeView* CTarnwickView::MakeList(QAbstractItemModel* model, const std::vector<int>& widths) {
-  auto* list = new QTreeView(this);
+  auto* list = new CHintTreeView(this);
   list->setModel(model);
   list->setRootIsDecorated(false);
   list->setItemsExpandable(false);

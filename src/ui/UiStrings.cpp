@@ -212,18 +212,24 @@ constexpr Entry kEntries[] = {
     {IDS_SCHEDULES_PANE_ELSEWHERE, "Schedules run by %1"},
     {IDS_SCHEDULES_PANE_ELSEWHERE_RUNNING, "Schedules run by %1, now backing up %2"},
     {IDS_PROFILE_VERIFY, "&Verify after backup"},
-    {IDS_FTP_USE_TLS, "Use &TLS (FTPS)"},
+    {IDS_FTP_USE_TLS, "Us&e TLS (FTPS)"},
     {IDS_FTP_PLAIN_WARNING,
      "Without TLS the user name, the password and every file travel over the network in clear text, "
      "readable by anyone on the way."},
     {IDS_LOGIN_TRUST_CERTIFICATE, "&Trust This Certificate"},
     {IDS_LOGIN_CERTIFICATE_TRUSTED, "This certificate is now trusted for %1:%2."},
-    {IDS_FTP_PROTOCOL, "Pro&tocol:"},
-    {IDS_FTP_KEY_FILE, "Private &key file:"},
+    {IDS_FTP_PROTOCOL, "P&rotocol:"},
+    {IDS_FTP_KEY_FILE, "Private ke&y file:"},
     {IDS_FTP_KEY_FILE_HINT, "SFTP only; empty: log in with the password"},
     {IDS_LOGIN_ACCEPT_HOST_KEY, "&Accept This Host Key"},
     {IDS_LOGIN_HOST_KEY_ACCEPTED, "This host key is now known for %1 (added to %2)."},
     {IDS_PROFILE_VERIFY_READ_BACK, "Verify by &reading back (copies on servers are downloaded)"},
+    {ID_SCHEDULED_RUN_NOW, "Run the selected scheduled profile now; its next scheduled run stays\nRun Now"},
+    {IDS_PROFILES_LEFT_OUT, "Left out of the profile lists: %1"},
+    {IDS_EMPTY_QUICK_HINT, "No quick profiles yet: %1"},
+    {IDS_EMPTY_SCHEDULED_HINT, "No scheduled profiles yet: %1"},
+    {IDS_MENU_PATH, "%1 \u2192 %2"},
+    {IDS_MENU_PATH_KEY, "%1 \u2192 %2 (%3)"},
     {IDS_CLOSE_SCHEDULES_STOP,
      "Scheduled profiles are enabled, but once Tarnwick ends nothing runs them: the tray is off and the background "
      "service is not installed. No scheduled backup would start until Tarnwick is started again.\n\n"
@@ -233,7 +239,6 @@ constexpr Entry kEntries[] = {
     {IDS_CLOSE_INSTALL_SERVICE, "&Install the Background Service"},
     {IDS_CLOSE_QUIT_ANYWAY, "&Quit Anyway"},
     {IDS_CLOSE_SERVICE_FAILED, "The background service could not be installed:\n%1\n\nTarnwick keeps running."},
-    {ID_SCHEDULED_RUN_NOW, "Run the selected scheduled profile now; its next scheduled run stays\nRun Now"},
 };
 
 // The numbers of this table must stay below the core's reading-back and verify texts.

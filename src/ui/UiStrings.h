@@ -196,6 +196,12 @@ enum UiStringId : unsigned {
   IDS_PROFILE_VERIFY_READ_BACK,
   IDS_UI_LAST,
 
+  // The window's own numbers from 63400 on (to 63439).
+  IDS_PROFILES_LEFT_OUT = 63400,  // status bar and ERROR row: the catalogue's reason, one line
+  IDS_EMPTY_QUICK_HINT = 63401,   // the empty quick list: the menu path of Quick Backup
+  IDS_EMPTY_SCHEDULED_HINT = 63402,
+  IDS_MENU_PATH = 63403,      // menu title, item
+  IDS_MENU_PATH_KEY = 63404,  // menu title, item, key
   // Numbered on their own, so texts added above never shift them (63460-63479).
   IDS_CLOSE_SCHEDULES_STOP = 63460,
   IDS_CLOSE_KEEP_IN_TRAY = 63461,

@@ -292,6 +292,58 @@ INSTANTIATE_TEST_SUITE_P(Prefixes, SourceRecallTest,
                                            ServerTypeCase{"Linux", kWindowsServer},
                                            ServerTypeCase{"", kWindowsServer}));
 
+// Every kind of account comes back from both files as it was stored.
+struct KindCase {
+  const char* name;
+  bool anonymous;
+  const char* password;
+  bool tls;
+  bool sftp;
+  const char* keyFile;
+};
+
+void PrintTo(const KindCase& c, std::ostream* os) { *os << c.name; }
+
+class AccountKindTest : public ::testing::TestWithParam<KindCase> {};
+
+template <typename Fields>
+Fields OfKind(Fields f, const KindCase& c) {
+  f.anonymous = c.anonymous;
+  if (c.anonymous) f.userName.clear();
+  f.password = c.password;
+  f.tls = c.tls;
+  f.sftp = c.sftp;
+  f.keyFile = c.keyFile;
+  return f;
+}
+
+TEST_P(AccountKindTest, AKeyLoginKeepsItsUserNameAndNoKindTurnsAnonymous) {
+  const KindCase& c = GetParam();
+  AccountFiles files;
+  const DestinationAccountFields dest = OfKind(Destination("kind.host"), c);
+  ASSERT_TRUE(StoreDestinationAccount(dest, files.dest).ok());
+  DestinationAccountFields destBack;
+  destBack.host = "kind.host";
+  ASSERT_TRUE(RecallDestinationAccount(destBack, "", "", files.dest).ok());
+  EXPECT_EQ(Fields(destBack), Fields(dest));
+
+  const SourceAccountFields src = OfKind(Source("kind.host"), c);
+  ASSERT_TRUE(StoreSourceAccount(src, files.src).ok());
+  SourceAccountFields srcBack;
+  srcBack.host = "kind.host";
+  ASSERT_TRUE(RecallSourceAccount(srcBack, files.src).ok());
+  EXPECT_EQ(std::tie(srcBack.anonymous, srcBack.userName, srcBack.password, srcBack.sftp, srcBack.keyFile),
+            std::tie(src.anonymous, src.userName, src.password, src.sftp, src.keyFile));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, AccountKindTest,
+                         ::testing::Values(KindCase{"ftpAnonymous", true, "", false, false, ""},
+                                           KindCase{"ftpUser", false, "pw", false, false, ""},
+                                           KindCase{"ftps", false, "pw", true, false, ""},
+                                           KindCase{"sftpPassword", false, "pw", false, true, ""},
+                                           KindCase{"sftpKey", false, "", false, true, "/home/bob/.ssh/id_ed25519"}),
+                         [](const auto& kind) { return std::string(kind.param.name); });
+
 TEST(AccountHistoryTest, ValuesReadBackExactly) {
   AccountFiles files;
   DestinationAccountFields f = Destination("odd.host");

@@ -184,6 +184,40 @@ TEST_F(DestFixture, AnSftpAccountWithAKeyIsStoredWithoutAPassword) {
   EXPECT_EQ(again->Account().port->text(), "21");
 }
 
+// A click on a radio button's round mark, which a click on the middle of a wide one misses.
+void ClickIndicator(QRadioButton* radio) {
+  QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(8, radio->height() / 2));
+}
+
+// An SFTP account that logs in with its key file, typed by keys and stored by OK, comes back with
+// its user name when the FTP choice recalls its host, not as anonymous.
+TEST_F(DestFixture, AKeyLoginAccountIsRecalledWithItsUserName) {
+  {
+    auto dialog = Open();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    ClickIndicator(dialog->FtpRadio());
+    QTest::keyClicks(dialog->Account().host->lineEdit(), "ssh.example.test");
+    QTest::keyClick(dialog->Account().protocol, Qt::Key_Down);  // SFTP
+    QTest::keyClicks(dialog->Account().user, "bob");
+    QTest::keyClicks(dialog->Account().keyFile, "/home/bob/.ssh/id_ed25519");
+    QTest::keyClicks(dialog->RemotePathEdit(), "/backup");
+    QTest::keyClick(dialog.get(), Qt::Key_K, Qt::AltModifier);  // O&K
+    ASSERT_TRUE(WaitFor([&] { return dialog->result() == QDialog::Accepted; }, 3000))
+        << testing::PrintToString(world.prompts.messages);
+  }
+  profile = Profile{};
+  auto again = Open();
+  ClickIndicator(again->FtpRadio());
+  const FtpAccountControls& account = again->Account();
+  EXPECT_EQ(account.host->currentText(), "ssh.example.test");
+  EXPECT_FALSE(account.anonymous->isChecked());
+  EXPECT_EQ(account.user->text(), "bob");
+  EXPECT_EQ(account.password->text(), "");
+  EXPECT_TRUE(account.Sftp());
+  EXPECT_EQ(account.keyFile->text(), "/home/bob/.ssh/id_ed25519");
+  EXPECT_EQ(account.port->text(), "22");
+}
+
 // Choosing plain FTP tells once per account that the password travels in clear, and the account
 // file remembers that it was told.
 TEST_F(DestFixture, PlainFtpIsExplainedOncePerAccount) {

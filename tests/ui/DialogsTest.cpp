@@ -1,4 +1,5 @@
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QListWidget>
@@ -136,6 +137,28 @@ TEST(CustomizeDlg, HidesButtonsChangesKeysAndKeepsThemForTheNextRun) {
   next.ResetCustomization();
   EXPECT_TRUE(next.Toolbar()->actions().contains(next.Action(ID_BACKUP_STOP)));
   EXPECT_TRUE(next.Action(ID_LOG_CLEAR)->shortcut().isEmpty());
+}
+
+// Reset All shows the defaults; the frame takes them on OK only, and Cancel leaves it as it was.
+TEST(CustomizeDlg, ResetAllWaitsForOkAndCancelUndoesIt) {
+  Sandbox sandbox;
+  CMainFrame frame;
+  frame.SetHiddenButtons({ID_BACKUP_STOP});
+  frame.SetShortcut(ID_LOG_CLEAR, QKeySequence(QStringLiteral("Ctrl+L")));
+  for (const QDialogButtonBox::StandardButton closer : {QDialogButtonBox::Cancel, QDialogButtonBox::Ok}) {
+    CCustomizeDlg dialog(frame);
+    dialog.show();
+    QTest::mouseClick(dialog.ResetButton(), Qt::LeftButton);
+    EXPECT_TRUE(dialog.KeyEditor(ID_LOG_CLEAR)->keySequence().isEmpty());
+    EXPECT_EQ(dialog.KeyEditor(ID_BACKUP_QUICK)->keySequence(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    EXPECT_EQ(dialog.ButtonList()->item(2)->checkState(), Qt::Checked);  // Stop
+    EXPECT_EQ(frame.HiddenButtons(), QList<unsigned>{ID_BACKUP_STOP}) << "nothing changes before OK";
+    QTest::mouseClick(dialog.findChild<QDialogButtonBox*>()->button(closer), Qt::LeftButton);
+    ASSERT_FALSE(dialog.isVisible());
+    const bool reset = closer == QDialogButtonBox::Ok;
+    EXPECT_EQ(frame.Toolbar()->actions().contains(frame.Action(ID_BACKUP_STOP)), reset);
+    EXPECT_EQ(frame.Action(ID_LOG_CLEAR)->shortcut().isEmpty(), reset);
+  }
 }
 
 TEST(HelpWindow, OpensTheTopicAndGoesBackAndForth) {

@@ -10,7 +10,9 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTextBrowser>
 #include <QTimeEdit>
+#include <QToolBar>
 #include <QTreeView>
 #include <sys/stat.h>
 
@@ -23,6 +25,7 @@
 #include "ui/BackupDestDlg.h"
 #include "ui/BackupSourceDlg.h"
 #include "ui/CommandTable.h"
+#include "ui/HelpWindow.h"
 #include "ui/HistoryComboBox.h"
 #include "ui/ProfileDlg.h"
 #include "ui/ScheduleFields.h"
@@ -63,6 +66,32 @@ struct EditorFixture : ::testing::Test {
     return profile;
   }
 };
+
+// The editor is modal: the manual its Help button opens must still take clicks while it is open,
+// and stay open after it.
+TEST_F(EditorFixture, TheManualOpenedByHelpTakesClicksWhileTheEditorIsOpen) {
+  fs::create_directories(sandbox / "bin/help/Started");
+  WriteFile(sandbox / "bin/help/index.htm", "<html><head><title>Start</title></head><body>start</body></html>");
+  WriteFile(sandbox / "bin/help/Started/basicset.htm", "<html><body>basic settings</body></html>");
+  CHelpWindow help;
+  world.services.showHelp = [&help](const std::string& topic) { help.ShowTopic(QString::fromStdString(topic)); };
+  CProfileDlg editor(world.services, false, CProfileDlg::NewProfile(std::time(nullptr)));
+  std::string shownWhileOpen;
+  WhenModal<CProfileDlg>([&](CProfileDlg& d) {
+    for (QPushButton* button : d.findChildren<QPushButton*>()) {
+      if (button->text() == "&Help") QTest::mouseClick(button, Qt::LeftButton);
+    }
+    // Through the window system, which drops what a modal dialog blocks.
+    QWidget* contents = help.findChild<QToolBar*>()->widgetForAction(help.ContentsAction());
+    QTest::mouseClick(help.windowHandle(), Qt::LeftButton, {}, contents->mapTo(&help, contents->rect().center()));
+    shownWhileOpen = help.Browser()->source().fileName().toStdString();
+    d.reject();
+  });
+  editor.exec();
+  EXPECT_EQ(shownWhileOpen, "index.htm") << "the click on Contents was blocked by the editor";
+  EXPECT_TRUE(help.isVisible());
+  EXPECT_EQ(help.parentWidget(), nullptr);
+}
 
 TEST_F(EditorFixture, ModeButtonSwitchesTitlesButtonsAndTheScheduleRow) {
   auto dialog = Open(false);

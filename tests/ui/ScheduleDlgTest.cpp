@@ -185,6 +185,87 @@ TEST(ScheduleSettings, SelectMonthsRefusesNoMonthAndUpdatesTheCopy) {
   EXPECT_TRUE(dialog.Description().contains(" of January, December")) << dialog.Description().toStdString();
 }
 
+// A number erased by keys stays erased when the focus leaves it, and Enter brings it to OK's own
+// rule: a count of the schedule page takes 1, an erased repeat of the advanced page is refused.
+struct ErasedCase {
+  const char* name;
+  std::int32_t type;
+  bool advanced;
+  std::function<QSpinBox*(QDialog&)> field;
+  const char* refusal;                                // empty: accepted
+  std::function<int(const ScheduleRecord&)> written;  // the field's value after OK
+};
+
+void PrintTo(const ErasedCase& c, std::ostream* os) { *os << c.name; }
+
+class ErasedNumber : public ::testing::TestWithParam<ErasedCase> {};
+
+CScheduleSettingsDlg& Settings(QDialog& d) { return static_cast<CScheduleSettingsDlg&>(d); }
+CAdvancedScheduleDlg& Advanced(QDialog& d) { return static_cast<CAdvancedScheduleDlg&>(d); }
+
+TEST_P(ErasedNumber, KeepsNoOldValueOnFocusOutOrEnter) {
+  const ErasedCase& c = GetParam();
+  RecordingPrompts prompts;
+  ScheduleRecord record = Record(c.type);
+  record.dailyInterval = record.weeklyInterval = record.dayOfMonth = 3;
+  record.repeat = 1;
+  record.repeatInterval = 3;
+  record.repeatDuration = 180;
+  std::unique_ptr<QDialog> dialog;
+  if (c.advanced) {
+    dialog = std::make_unique<CAdvancedScheduleDlg>(record, prompts);
+  } else {
+    dialog = std::make_unique<CScheduleSettingsDlg>(record, prompts);
+  }
+  dialog->show();
+  dialog->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+  QSpinBox* spin = c.field(*dialog);
+  spin->setFocus();
+  spin->selectAll();
+  QTest::keyClick(spin, Qt::Key_Backspace);
+  ASSERT_EQ(spin->text(), "");
+  QTest::keyClick(spin, Qt::Key_Tab);
+  ASSERT_FALSE(spin->hasFocus());
+  EXPECT_EQ(spin->text(), "") << "the old number came back when the focus left";
+  spin->setFocus();
+  QTest::keyClick(spin, Qt::Key_Return);
+  if (*c.refusal != 0) {
+    EXPECT_EQ(prompts.messages, std::vector<std::string>{c.refusal});
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(spin->text(), "");
+    return;
+  }
+  EXPECT_TRUE(prompts.messages.empty());
+  ASSERT_EQ(dialog->result(), QDialog::Accepted);
+  ScheduleRecord written = record;
+  Settings(*dialog).WriteBack(written);
+  EXPECT_EQ(c.written(written), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, ErasedNumber,
+    ::testing::Values(ErasedCase{"days", kScheduleDaily, false, [](QDialog& d) { return Settings(d).DailySpin(); }, "",
+                                 [](const ScheduleRecord& r) { return r.dailyInterval; }},
+                      ErasedCase{"weeks", kScheduleWeekly, false, [](QDialog& d) { return Settings(d).WeeklySpin(); },
+                                 "", [](const ScheduleRecord& r) { return r.weeklyInterval; }},
+                      ErasedCase{"dayOfMonth", kScheduleMonthly, false,
+                                 [](QDialog& d) { return Settings(d).DayOfMonthSpin(); }, "",
+                                 [](const ScheduleRecord& r) { return r.dayOfMonth; }},
+                      ErasedCase{"repeatInterval",
+                                 kScheduleDaily,
+                                 true,
+                                 [](QDialog& d) { return Advanced(d).IntervalSpin(); },
+                                 kDurationShort,
+                                 {}},
+                      ErasedCase{"durationHours",
+                                 kScheduleDaily,
+                                 true,
+                                 [](QDialog& d) { return Advanced(d).HoursSpin(); },
+                                 kDurationShort,
+                                 {}}),
+    CaseName());
+
 struct AdvancedCase {
   const char* name;
   std::int32_t type;

@@ -7,6 +7,8 @@
 #include <QThread>
 #include <QTimer>
 #include <QTreeView>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -16,6 +18,7 @@
 #include "support/TempDir.h"
 #include "ui/ActivityLogModel.h"
 #include "ui/CommandTable.h"
+#include "ui/HintTreeView.h"
 #include "ui/ProgressPane.h"
 
 namespace tarnwick::ui::test {
@@ -319,6 +322,80 @@ TEST(View, ProfileFileWrittenByAnotherProgramShowsUp) {
   EXPECT_TRUE(WaitFor([&] { return w.Column(CTarnwickView::kQuickTab, 0).size() == 2; }));
   fs::remove(sandbox / "bin/Profile/first.pfl");
   EXPECT_TRUE(WaitFor([&] { return w.Column(CTarnwickView::kQuickTab, 0) == QStringList({"from-cli"}); }));
+}
+
+// A profile file that cannot be read is named with the reason in the status bar and in one log
+// row, at the start and when one turns up later; a reload for another file does not tell it again.
+TEST(View, AnUnreadableProfileIsNamedInTheStatusBarAndTheLog) {
+  Sandbox sandbox;
+  sandbox.SaveQuick("good", sandbox / "bin");
+  // A regular file whose first byte cannot be read, whoever the reader is.
+  const auto unreadable = [&](const char* name) {
+    const fs::path path = sandbox / "bin/Profile" / name;
+    fs::create_symlink("/proc/self/mem", path);
+    return "Left out of the profile lists: Cannot read \"" + QString::fromStdString(path.string()) + "\". " +
+           QString::fromUtf8(std::strerror(EIO)) + ".";
+  };
+  const QString first = unreadable("bad.pfl");
+  Window w(sandbox);
+  const auto told = [&](const QString& text) { return w.Column(CTarnwickView::kLogTab, 2).count(text); };
+  EXPECT_EQ(w.Column(CTarnwickView::kQuickTab, 0), QStringList({"good"}));
+  EXPECT_EQ(w.frame.StatusText(), first);
+  EXPECT_TRUE(WaitFor([&] { return told(first) == 1; }));
+
+  sandbox.SaveQuick("other", sandbox / "bin");
+  ASSERT_TRUE(WaitFor([&] { return w.Column(CTarnwickView::kQuickTab, 0).size() == 2; }));
+  QTest::qWait(CActivityLogModel::kFlushInterval * 2);
+  EXPECT_EQ(told(first), 1) << "told again on a reload";
+
+  fs::remove(sandbox / "bin/Profile/bad.pfl");
+  const QString second = unreadable("worse.pfl");
+  EXPECT_TRUE(WaitFor([&] { return w.frame.StatusText() == second; }));
+  EXPECT_TRUE(WaitFor([&] { return told(second) == 1; }));
+}
+
+// The list as painted.
+QImage Painted(QTreeView* list) { return list->viewport()->grab().toImage(); }
+
+// Whether the list's hint shows: it paints differently with its hint taken away.
+bool HintShows(QTreeView* list) {
+  auto* hinted = static_cast<CHintTreeView*>(list);
+  const QString hint = hinted->EmptyHint();
+  const QImage with = Painted(list);
+  hinted->SetEmptyHint({});
+  const QImage without = Painted(list);
+  hinted->SetEmptyHint(hint);
+  return with != without;
+}
+
+// The empty lists of a first start say how to begin, with the key the window really has: that
+// key opens the editor. The hint goes with the first row.
+TEST(View, EmptyListsNameTheMenuAndTheKeyThatMakeTheFirstProfile) {
+  Sandbox sandbox;
+  Window w(sandbox);
+  QTreeView* quick = w.view->List(CTarnwickView::kQuickTab);
+  QTreeView* scheduled = w.view->List(CTarnwickView::kScheduledTab);
+  const QString quickHint = static_cast<CHintTreeView*>(quick)->EmptyHint();
+  EXPECT_EQ(quickHint, "No quick profiles yet: Backup \u2192 Quick Backup... (Ctrl+Q)");
+  EXPECT_EQ(static_cast<CHintTreeView*>(scheduled)->EmptyHint(),
+            "No scheduled profiles yet: Backup \u2192 Scheduled Backup... (Ctrl+N)");
+  w.view->Tabs()->setCurrentIndex(CTarnwickView::kQuickTab);
+  EXPECT_TRUE(HintShows(quick));
+
+  w.frame.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w.frame));
+  const QString key = quickHint.section(QLatin1Char('('), 1).chopped(1);
+  QTest::keySequence(&w.frame, QKeySequence(key));
+  ASSERT_EQ(w.editor.requests.size(), 1u);
+  EXPECT_EQ(w.editor.requests[0].mode, EditorMode::Quick);
+
+  w.frame.SetShortcut(ID_BACKUP_QUICK, QKeySequence(QStringLiteral("Ctrl+Shift+B")));
+  EXPECT_EQ(static_cast<CHintTreeView*>(quick)->EmptyHint(),
+            "No quick profiles yet: Backup \u2192 Quick Backup... (Ctrl+Shift+B)");
+
+  sandbox.SaveQuick("first", sandbox / "bin");
+  ASSERT_TRUE(WaitFor([&] { return quick->model()->rowCount() == 1; }));
+  EXPECT_FALSE(HintShows(quick));
 }
 
 }  // namespace
