@@ -31,9 +31,10 @@ TEST(KeyPassphraseTest, TellsProtectedKeysOfEveryFormatFromOpenOnes) {
     const char* options;
     bool phrase;
   };
-  for (const Case& c : {Case{"openssh", "-t ed25519", false}, Case{"openssh-protected", "-t ed25519", true},
-                        Case{"pem", "-t rsa -b 1024 -m PEM", false}, Case{"pem-protected", "-t rsa -b 1024 -m PEM", true},
-                        Case{"pkcs8-protected", "-t ecdsa -m PKCS8", true}}) {
+  for (const Case& c :
+       {Case{"openssh", "-t ed25519", false}, Case{"openssh-protected", "-t ed25519", true},
+        Case{"pem", "-t rsa -b 1024 -m PEM", false}, Case{"pem-protected", "-t rsa -b 1024 -m PEM", true},
+        Case{"pkcs8-protected", "-t ecdsa -m PKCS8", true}}) {
     const std::string key = MakeKey(dir, c.name, c.options, c.phrase ? kPhrase : "");
     EXPECT_EQ(KeyNeedsPassphrase(key), c.phrase) << c.name;
     EXPECT_FALSE(KeyNeedsPassphrase(key + ".pub")) << c.name;
