@@ -6,7 +6,7 @@ CTarnwickDoc::CTarnwickDoc(UserPrompts& prompts, const Clock& clock, QObject* pa
     : QObject(parent), catalogue_(prompts, clock), log_(clock) {}
 
 void CTarnwickDoc::OnNewDocument() {
-  catalogue_.LoadCatalogue();
+  (void)catalogue_.LoadCatalogue();
   Q_EMIT catalogueChanged();
 }
 

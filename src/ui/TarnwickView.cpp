@@ -101,7 +101,8 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
 
   logAdapter_.Attach();
   RefreshLists();
-  controller_.Monitor().ReadRunMissedSetting();
+  // Unreadable: the defaults hold, and the Options dialog names the file when opened.
+  (void)controller_.Monitor().ReadRunMissedSetting();
   reloadTimer_.setSingleShot(true);
   reloadTimer_.setInterval(kReloadDelay);
   connect(&reloadTimer_, &QTimer::timeout, this, &CTarnwickView::ReloadCatalogue);
@@ -298,7 +299,7 @@ void CTarnwickView::OnTick() {
   if (schedulerLock_.TryAcquire()) {
     if (!held) {
       // Taken over from the service: what it launched meanwhile has rewritten the profiles.
-      controller_.Monitor().ReadRunMissedSetting();
+      (void)controller_.Monitor().ReadRunMissedSetting();  // as at the start
       ReloadCatalogue();
     }
     if (controller_.Monitor().OnTick(services_.clock.Now())) {
@@ -435,7 +436,7 @@ void CTarnwickView::OnLogClear() { doc_.Log().Clear(); }
 
 void CTarnwickView::OnOptions() {
   COptionsDlg dialog(services_.prompts, window());
-  if (dialog.exec() == QDialog::Accepted) controller_.Monitor().ReadRunMissedSetting();
+  if (dialog.exec() == QDialog::Accepted) (void)controller_.Monitor().ReadRunMissedSetting();  // as at the start
 }
 
 void CTarnwickView::ShowHelpTopic(const QString& topic) {
