@@ -52,7 +52,7 @@ class StopOnStatus : public RecordingObserver {
 
 class FtpTransfersTest : public ::testing::Test {
  protected:
-  FtpJobConnection Connect(FtpTestServer& on, std::string remotePath = "") {
+  FtpJobConnection Connect(FtpTestServer& on, const std::string& remotePath = "") {
     FtpSite site = SiteOf(on, remotePath);
     FtpJobConnection connection = ConnectForJob(run.context, site, true);
     EXPECT_TRUE(connection) << on.Log();

@@ -17,7 +17,7 @@ constexpr const char* kPhrase = "correct horse";
 // Makes a key with ssh-keygen: `options` choose its format, `phrase` protects it when not empty.
 std::string MakeKey(const test::TempDir& dir, const std::string& name, const std::string& options,
                     const std::string& phrase) {
-  const std::string file = (dir.path() / name).string();
+  std::string file = (dir.path() / name).string();
   const std::string command =
       "ssh-keygen -q " + options + " -N '" + phrase + "' -C test -f '" + file + "' >/dev/null 2>&1";
   if (std::system(command.c_str()) != 0) ADD_FAILURE() << command;
