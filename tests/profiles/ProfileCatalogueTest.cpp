@@ -322,7 +322,7 @@ TEST_F(ProfileCatalogueTest, RenameNeverReplacesAnotherProfile) {
   Save("beta", true);
   ASSERT_TRUE(catalogue.LoadCatalogue().ok());
   const std::string betaBefore = ReadFile(dir / "Profile" / "beta.pfl");
-  auto answer = [](std::optional<std::string> name) { return [name](const std::string&) { return name; }; };
+  auto answer = [](const std::optional<std::string>& name) { return [name](const std::string&) { return name; }; };
 
   const Status taken = catalogue.RenameSelectedProfile(ProfileList::Scheduled, {0}, answer("beta"));
   EXPECT_EQ(taken.ToString(), "Rename profile \"alpha\" failed.\n");
