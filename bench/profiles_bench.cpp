@@ -66,9 +66,9 @@ void BM_LoadCatalogue(benchmark::State& state) {
   SilentPrompts prompts;
   FixedClock clock(kNow);
   CProfileCatalogue catalogue(prompts, clock);
-  catalogue.LoadCatalogue();  // the first sight writes the create times
+  if (!catalogue.LoadCatalogue().ok()) std::abort();  // the first sight writes the create times
   for (auto _ : state) {
-    catalogue.LoadCatalogue();
+    if (!catalogue.LoadCatalogue().ok()) std::abort();
     benchmark::DoNotOptimize(catalogue.Rows(ProfileList::Scheduled).data());
   }
   if (catalogue.Rows(ProfileList::Quick).size() + catalogue.Rows(ProfileList::Scheduled).size() !=

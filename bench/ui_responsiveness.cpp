@@ -51,7 +51,7 @@ void MakeProfiles(const fs::path& folder, int count) {
     p.localSources.push_back({(folder / "src").string(), "+[*.*]", ItemKind::LocalFolder, true});
     p.localDestFolder = (folder / "dst").string();
     ProfilePathFor(p);
-    WriteProfile(p, std::time(nullptr));
+    if (!WriteProfile(p, std::time(nullptr)).ok()) std::abort();
   }
 }
 

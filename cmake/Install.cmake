@@ -43,4 +43,6 @@ if(TARGET tarnwick)
     DEPENDS ${manual_sources}
     COMMENT "Copying the manual beside tarnwick")
   add_custom_target(tarnwick_manual ALL DEPENDS ${manual_stamp})
+  # Building the program alone (scripts/run) brings its manual along.
+  add_dependencies(tarnwick tarnwick_manual)
 endif()

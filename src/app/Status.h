@@ -20,7 +20,7 @@ enum class StatusCode {
   Stopped,          // the user stopped the operation
 };
 
-class Status {
+class [[nodiscard]] Status {
  public:
   // Success.
   Status() = default;

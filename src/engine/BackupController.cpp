@@ -34,7 +34,7 @@ Status CBackupController::StartJob(const Profile& profile) {
   // slip in between filling the record and starting the worker.
   bool claimed = false;
   {
-    std::lock_guard lock(endMutex_);
+    MutexLock lock(endMutex_);
     if (state_.load(std::memory_order_acquire) == State::Idle) {
       state_.store(State::Starting, std::memory_order_release);
       // Cleared together with the claim: a Stop that arrives while this job is being started is
@@ -88,7 +88,7 @@ void CBackupController::LogTaskStart(const std::string& name) {
 bool CBackupController::Stop() {
   {
     // Under the lock that claims and ends a job, so a Stop cannot be lost to a job being started.
-    std::lock_guard lock(endMutex_);
+    MutexLock lock(endMutex_);
     if (!IsBusy()) return false;
     stopRequested_.store(true, std::memory_order_release);
   }
@@ -97,23 +97,27 @@ bool CBackupController::Stop() {
 }
 
 RunReport CBackupController::LastReport() const {
-  std::lock_guard lock(endMutex_);
+  MutexLock lock(endMutex_);
   return lastReport_;
 }
 
 std::string CBackupController::RunningProfile() const {
-  std::lock_guard lock(endMutex_);
+  MutexLock lock(endMutex_);
   return runningProfile_;
 }
 
 void CBackupController::WaitForJobEnd() {
-  std::unique_lock lock(endMutex_);
-  jobEnded_.wait(lock, [this] { return !IsBusy(); });
+  MutexLock lock(endMutex_);
+  while (IsBusy()) jobEnded_.Wait(endMutex_);
 }
 
 bool CBackupController::WaitForJobEnd(std::chrono::milliseconds timeout) {
-  std::unique_lock lock(endMutex_);
-  return jobEnded_.wait_for(lock, timeout, [this] { return !IsBusy(); });
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  MutexLock lock(endMutex_);
+  while (IsBusy()) {
+    if (!jobEnded_.WaitUntil(endMutex_, deadline)) return !IsBusy();
+  }
+  return true;
 }
 
 void CBackupController::Shutdown() {
@@ -164,7 +168,7 @@ void CBackupController::WorkerMain(JobKind kind, std::string profileName) {
   end.report = MakeRunReport(context.tally, end.profileName, end.exitCode, end.stopped, started, clock_.Now());
   LogRunReport(log_, end.report);
   {
-    std::lock_guard lock(endMutex_);
+    MutexLock lock(endMutex_);
     lastReport_ = end.report;
   }
   SetIdle();
@@ -173,11 +177,11 @@ void CBackupController::WorkerMain(JobKind kind, std::string profileName) {
 
 void CBackupController::SetIdle() {
   {
-    std::lock_guard lock(endMutex_);
+    MutexLock lock(endMutex_);
     state_.store(State::Idle, std::memory_order_release);
     runningProfile_.clear();
   }
-  jobEnded_.notify_all();
+  jobEnded_.NotifyAll();
 }
 
 }  // namespace tarnwick

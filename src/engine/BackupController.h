@@ -5,12 +5,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <thread>
 
 #include "app/Clock.h"
+#include "app/Mutex.h"
 #include "app/Status.h"
 #include "app/UserPrompts.h"
 #include "engine/BackupJob.h"
@@ -48,7 +47,7 @@ class CBackupController : public JobLauncher {
 
   // MakeJob without any prompt: Busy when another job runs, InvalidArgument with the reason when
   // the profile is refused, IoError when the worker thread could not be created.
-  Status StartJob(const Profile& profile) override;
+  Status StartJob(const Profile& profile) override EXCLUDES(endMutex_);
 
   // The launch of the editor's "Backup Now" (and of `tarnwick-cli run`): the separator and
   // task-name rows, the last-run stamp in "profiles.ini", then MakeJob.
@@ -62,22 +61,22 @@ class CBackupController : public JobLauncher {
   bool ZipWorkerBusy() const { return state_.load(std::memory_order_acquire) == State::Zip; }
   bool StopRequested() const { return stopRequested_.load(std::memory_order_acquire); }
   // The name of the profile whose job runs now (empty for an unsaved one); empty while idle.
-  std::string RunningProfile() const override;
+  std::string RunningProfile() const override EXCLUDES(endMutex_);
 
   // The Stop command: asks the running worker to stop and says so in the status text. Returns at
   // once; false (and nothing done) when no job runs.
-  bool Stop();
+  bool Stop() EXCLUDES(endMutex_);
 
   // Blocks until no job runs. With a timeout: false when a job still runs when it expires.
-  void WaitForJobEnd();
-  bool WaitForJobEnd(std::chrono::milliseconds timeout);
+  void WaitForJobEnd() EXCLUDES(endMutex_);
+  bool WaitForJobEnd(std::chrono::milliseconds timeout) EXCLUDES(endMutex_);
 
   // Stops a running job and waits for its worker to end.
-  void Shutdown();
+  void Shutdown() EXCLUDES(endMutex_);
 
   // The report of the job that ended last (a default, completed report before any ended). Set
   // before the controller takes new jobs again, so it is there once WaitForJobEnd returns.
-  RunReport LastReport() const;
+  RunReport LastReport() const EXCLUDES(endMutex_);
 
   // The record of the job started last; read it only while no job runs.
   const BackupJob& Job() const { return job_; }
@@ -86,7 +85,7 @@ class CBackupController : public JobLauncher {
   enum class State { Idle, Starting, Copy, Zip };
 
   void WorkerMain(JobKind kind, std::string profileName);
-  void SetIdle();
+  void SetIdle() EXCLUDES(endMutex_);
 
   CActivityLog& log_;
   JobObserver& observer_;
@@ -98,10 +97,10 @@ class CBackupController : public JobLauncher {
   std::atomic<State> state_{State::Idle};
   std::atomic<bool> stopRequested_{false};
   std::thread worker_;
-  mutable std::mutex endMutex_;  // pairs with jobEnded_ for the waits
-  std::string runningProfile_;   // guarded by endMutex_
-  RunReport lastReport_;         // guarded by endMutex_
-  std::condition_variable jobEnded_;
+  mutable Mutex endMutex_;  // pairs with jobEnded_ for the waits
+  std::string runningProfile_ GUARDED_BY(endMutex_);
+  RunReport lastReport_ GUARDED_BY(endMutex_);
+  CondVar jobEnded_;
 };
 
 }  // namespace tarnwick

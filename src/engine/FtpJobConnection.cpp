@@ -121,7 +121,7 @@ void CreateRemoteFolder(CFtpJobConnection& connection, const std::string& path) 
   if (path.empty() || connection.FolderKnown(path)) return;
   // Making a folder that exists simply fails, so asking the server to make it ends the same as
   // listing it first, without a data connection per folder.
-  connection.Session().CreateDirectory(path);
+  (void)connection.Session().CreateDirectory(path);
   connection.RememberFolder(path);
 }
 

@@ -82,7 +82,8 @@ bool StoreRemote(JobContext& context, CFtpJobConnection& to, const std::string& 
     bool written = false;
     const ReceiveResult result = WriteRemote(context, session, temporary, feed, written);
     if (result != ReceiveResult::Complete) {
-      if (written) session.DeleteFile(temporary);
+      // One the server keeps is stale, and the next run of this target removes it.
+      if (written) (void)session.DeleteFile(temporary);
       return result == ReceiveResult::Stopped || (result == ReceiveResult::Failed && FailedUnlessStopped(context));
     }
     if (RenameOver(session, temporary, target)) return arrived();
@@ -93,7 +94,7 @@ bool StoreRemote(JobContext& context, CFtpJobConnection& to, const std::string& 
     bool direct = false;
     if (WriteRemote(context, session, target, feed, direct) != ReceiveResult::Complete)
       return FailedUnlessStopped(context);
-    session.DeleteFile(temporary);
+    (void)session.DeleteFile(temporary);  // as above: stale, removed next time
     return arrived();
   }
   bool written = false;
@@ -181,10 +182,12 @@ bool CanCreateRemoteFile(CFtpJobConnection& connection, const std::string& targe
       (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + ".tarnwick-probe";
   std::unique_ptr<CFtpFile> file;
   if (!connection.Session().OpenFile(probe, FtpFileMode::Write, file).ok()) return false;
-  file->Close();
+  // The store counts only once the server confirmed it: one refused at its end (a full disk, a
+  // quota) would refuse the archive too.
+  const bool stored = file->Close().ok();
   file.reset();
-  connection.Session().DeleteFile(probe);
-  return true;
+  (void)connection.Session().DeleteFile(probe);
+  return stored;
 }
 
 bool DownloadFile(JobContext& context, const std::string& source, const std::string& targetFolder,

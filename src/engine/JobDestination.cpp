@@ -195,7 +195,7 @@ class FtpDestination final : public JobDestination {
     if (!connection_->Session().List(folder, entries).ok()) return;
     for (const FtpFileInfo& entry : entries) {
       if (!entry.isDirectory && IsStaleTemporaryName(entry.name)) {
-        connection_->Session().DeleteFile(JoinPath(folder, entry.name));
+        (void)connection_->Session().DeleteFile(JoinPath(folder, entry.name));  // tried again next run
       }
     }
   }

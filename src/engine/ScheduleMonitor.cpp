@@ -53,7 +53,8 @@ bool CScheduleMonitor::OnTick(std::time_t now) {
   bool rewritten = false;
   for (const auto& [path, due] : missed) rewritten = ReportMissedRun(path, due, now) || rewritten;
   if (launchPath.empty()) {
-    if (rewritten) catalogue_.LoadCatalogue();
+    // Unreadable profiles are left out of the table; reporting them is for an explicit load.
+    if (rewritten) (void)catalogue_.LoadCatalogue();
     return false;
   }
 
@@ -61,7 +62,7 @@ bool CScheduleMonitor::OnTick(std::time_t now) {
   // The rows come first, also when a running job keeps the launch from happening.
   launcher_.LogTaskStart(currentTaskName_);
   LaunchScheduledProfile(launchPath, now);
-  catalogue_.LoadCatalogue();
+  (void)catalogue_.LoadCatalogue();  // as above
   return true;
 }
 
@@ -74,7 +75,9 @@ void CScheduleMonitor::LaunchScheduledProfile(const std::string& path, std::time
     LogRunReport(log_, RunReport::CouldNotStart(name, now, read.ToString()));
     return;
   }
-  catalogue_.StampLastRun(profile.name);
+  // A stamp not written only leaves the Last Run column behind: the rewrite below, whose failure is
+  // reported, moves the next run on.
+  (void)catalogue_.StampLastRun(profile.name);
   // A one-time schedule switches itself off by its run.
   profile.schedule.enabled = !(profile.schedule.type == kScheduleOnce && profile.schedule.repeat == 0);
   const Status started = launcher_.StartJob(profile);

@@ -18,7 +18,7 @@ namespace tarnwick {
 // What a file operation of the storage formats ended with: success, the system's error number, or
 // the refusal of a stored file by the reading rule (OpenStoredFile). The formats hold no texts; a
 // caller that shows the failure names the file and the reason (app/FormatTexts.h words all three).
-struct IoResult {
+struct [[nodiscard]] IoResult {
   // Why OpenStoredFile turned down a file the system would have let it read.
   enum class Refusal : std::uint8_t { None, NotRegularFile, TooLarge };
 

@@ -54,15 +54,18 @@ std::string_view TrimRight(std::string_view line) {
 }  // namespace
 
 CIniFile::~CIniFile() {
-  if (saveOnClose_) Save();  // nobody is left to hear of a failure; the old file stays whole
+  if (saveOnClose_) (void)Save();  // nobody is left to hear of a failure; the old file stays whole
+  Clear();
+}
+
+void CIniFile::SaveAndClear() {
+  if (sections_.empty()) return;
+  (void)Save();
   Clear();
 }
 
 IoResult CIniFile::Load(const std::string& path, std::uint64_t limit, bool saveOnClose) {
-  if (!sections_.empty()) {
-    Save();
-    Clear();
-  }
+  SaveAndClear();
   std::string text;
   if (const IoResult read = ReadWholeFile(path, limit, text);
       !read.ok() && !(read.sysError == ENOENT && FolderExists(path))) {
@@ -76,10 +79,7 @@ IoResult CIniFile::Load(const std::string& path, std::uint64_t limit, bool saveO
 }
 
 IoResult CIniFile::LoadForUpdate(const std::string& path, std::uint64_t limit) {
-  if (!sections_.empty()) {
-    Save();
-    Clear();
-  }
+  SaveAndClear();
   lock_.emplace(path);
   IoResult loaded = Load(path, limit, false);
   if (!loaded.ok()) lock_.reset();
@@ -87,10 +87,7 @@ IoResult CIniFile::LoadForUpdate(const std::string& path, std::uint64_t limit) {
 }
 
 void CIniFile::LoadFromText(std::string_view text) {
-  if (!sections_.empty()) {
-    Save();
-    Clear();
-  }
+  SaveAndClear();
   sections_.push_back({kLeadingSection, {}, {}});
   Parse(text);
 }
@@ -126,10 +123,7 @@ IoResult CIniFile::LoadSections(const std::string& path, std::uint64_t limit,
                                 const std::vector<std::string>& sections) {
   constexpr std::size_t kPiece = std::size_t{64} * 1024;
   constexpr std::size_t kLongestLine = 1 << 20;
-  if (!sections_.empty()) {
-    Save();
-    Clear();
-  }
+  SaveAndClear();
   std::unordered_set<std::string> wanted;
   for (const std::string& name : sections) wanted.insert(FoldedCase(name));
   const auto keep = [&wanted](std::string_view name) { return wanted.count(FoldedCase(name)) != 0; };

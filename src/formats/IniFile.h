@@ -83,6 +83,9 @@ class CIniFile {
     std::vector<std::string> values;  // parallel to keys
   };
 
+  // Before another file is read in: saves what is held (a failure leaves that file whole, as at
+  // the end of this object) and clears.
+  void SaveAndClear();
   void Parse(std::string_view text);
   // One line as read, line break included or not: a header starts a section, anything else is a
   // key of the last one. `keep` says whether a header's section is kept; lines of a section not

@@ -152,6 +152,6 @@ Status CRunLogFile::FirstFailure() const {
   return firstFailure_;
 }
 
-void CRunLogFile::OnRowInserted(std::size_t, const LogRow& row) { Append(row); }
+void CRunLogFile::OnRowInserted(std::size_t, const LogRow& row) { (void)Append(row); }  // kept by FirstFailure
 
 }  // namespace tarnwick

@@ -192,12 +192,12 @@ Status CProfileCatalogue::LoadCatalogue() {
     // made on the file as it is now under its lock: another process may have stamped a run since
     // it was read above. A failure loses nothing: the times are taken from the files again next time.
     CIniFile current;
-    current.LoadForUpdate(iniPath, kCatalogueFileLimit);
+    (void)current.LoadForUpdate(iniPath, kCatalogueFileLimit);  // not loaded: no path, so Save writes nothing
     for (const auto& [section, createTime] : newCreateTimes) {
       // A process that loaded at the same time may have been first; its time stays.
       if (current.GetValue(section, kCreateTimeKey).empty()) current.SetValue(section, kCreateTimeKey, createTime);
     }
-    current.Save();
+    (void)current.Save();
   }
   return unreadable;
 }
@@ -230,7 +230,7 @@ Status CProfileCatalogue::SaveProfile(Profile& profile) {
   if (Status problem = ProfileNameProblem(profile.name); !problem.ok()) return problem;
   ProfilePathFor(profile);
   Status saved = WriteProfile(profile, clock_.Now());
-  LoadCatalogue();  // the rows follow the save; reading problems are for an explicit load to report
+  (void)LoadCatalogue();  // the rows follow the save; reading problems are for an explicit load to report
   return saved;
 }
 
@@ -271,7 +271,7 @@ Status CProfileCatalogue::DeleteSelectedProfiles(ProfileList list, const std::ve
     const int error = errno;
     Gather(failed, Status::IoError(path.string(), error, FormatString(IDS_DELETE_FAILED, path.c_str(), error)));
   }
-  LoadCatalogue();
+  (void)LoadCatalogue();  // as in SaveProfile
   return failed;
 }
 

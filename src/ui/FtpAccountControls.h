@@ -60,7 +60,7 @@ struct FtpAccountControls {
   QCheckBox* tls;
   QComboBox* protocol;  // "FTP" or "SFTP"; choosing one swaps the other's standard port
   QLineEdit* keyFile;
-  bool plainWarned = false;  // told already that this account's password travels in clear
+  bool plainWarned = false;               // told already that this account's password travels in clear
   std::function<void()> updatePassive{};  // set by TiePassive
 };
 

@@ -170,7 +170,8 @@ void CFtpBrowseDlg::Send(Request request, const std::string& path) {
     params.keyFile = account_.keyFile;
     // A key whose passphrase the user would not give: nothing to browse with.
     if (params.sftp && !UnlockKey(params.keyFile, prompts_, params.keyPassphrase)) {
-      QMetaObject::invokeMethod(this, [this] { done(kNotConnected); }, Qt::QueuedConnection);
+      QMetaObject::invokeMethod(
+          this, [this] { done(kNotConnected); }, Qt::QueuedConnection);
       return;
     }
     session_->Open(params, path, std::move(reply));

@@ -46,7 +46,8 @@ void CFtpBrowseSession::Open(FtpConnectParams params, std::string initialPath, R
       reply({std::move(connected), {}, {}});
       return;
     }
-    if (!initialPath.empty()) session_.SetCurrentDirectory(initialPath);
+    // A folder that is gone leaves the browser in the login folder.
+    if (!initialPath.empty()) (void)session_.SetCurrentDirectory(initialPath);
     reply(ListCurrent());
   });
 }

@@ -24,7 +24,7 @@ void CHistoryComboBox::Load(const char* section) {
 
 void CHistoryComboBox::Save() {
   list_.SetEditText(currentText().toStdString());
-  list_.Save(/*addCurrent=*/true);
+  (void)list_.Save(/*addCurrent=*/true);  // not reported, as the header says
   Mirror();
 }
 

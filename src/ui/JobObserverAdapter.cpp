@@ -10,43 +10,43 @@ void CJobObserverAdapter::PostLocked() {
 }
 
 void CJobObserverAdapter::OnStatusText(const std::string& text) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   status_ = std::optional<QString>(QString::fromStdString(text));
   PostLocked();
 }
 
 void CJobObserverAdapter::OnClearStatus() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   status_ = std::optional<QString>();
   PostLocked();
 }
 
 void CJobObserverAdapter::OnProgress(long long position, long long range) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   progress_ = Progress{position, range, false};
   PostLocked();
 }
 
 void CJobObserverAdapter::OnResetProgress() {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   progress_ = Progress{0, 0, true};
   PostLocked();
 }
 
 void CJobObserverAdapter::OnRunProgress(const RunProgress& progress) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   runProgress_ = progress;
   PostLocked();
 }
 
 void CJobObserverAdapter::OnJobEnded(const JobEnd& end) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   events_.push_back({true, QString::fromStdString(end.profileName), end.exitCode, end.stopped, {}, end.report});
   PostLocked();
 }
 
 void CJobObserverAdapter::OnLaunchFailed(const std::string& profileName, const Status& reason) {
-  std::lock_guard lock(mutex_);
+  MutexLock lock(mutex_);
   events_.push_back(
       {false, QString::fromStdString(profileName), 0, false, QString::fromStdString(reason.ToString()), {}});
   PostLocked();
@@ -58,7 +58,7 @@ void CJobObserverAdapter::HandOver() {
   std::optional<RunProgress> run;
   std::vector<Ended> events;
   {
-    std::lock_guard lock(mutex_);
+    MutexLock lock(mutex_);
     posted_ = false;
     status.swap(status_);
     latest.swap(progress_);

@@ -8,10 +8,10 @@
 
 #include <QObject>
 #include <QString>
-#include <mutex>
 #include <optional>
 #include <vector>
 
+#include "app/Mutex.h"
 #include "engine/JobObserver.h"
 
 namespace tarnwick::ui {
@@ -56,16 +56,16 @@ class CJobObserverAdapter : public QObject, public JobObserver {
     RunReport report;
   };
 
-  // With mutex_ held: posts the hand-over unless one is on its way.
-  void PostLocked();
-  void HandOver();
+  // Posts the hand-over unless one is on its way.
+  void PostLocked() REQUIRES(mutex_);
+  void HandOver() EXCLUDES(mutex_);
 
-  std::mutex mutex_;  // guards everything below
-  bool posted_ = false;
-  std::optional<std::optional<QString>> status_;  // set: a change; empty inner value: cleared
-  std::optional<Progress> progress_;
-  std::optional<RunProgress> runProgress_;
-  std::vector<Ended> events_;
+  Mutex mutex_;
+  bool posted_ GUARDED_BY(mutex_) = false;
+  std::optional<std::optional<QString>> status_ GUARDED_BY(mutex_);  // set: a change; empty inner value: cleared
+  std::optional<Progress> progress_ GUARDED_BY(mutex_);
+  std::optional<RunProgress> runProgress_ GUARDED_BY(mutex_);
+  std::vector<Ended> events_ GUARDED_BY(mutex_);
 };
 
 }  // namespace tarnwick::ui

@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <cerrno>
 
 #include "app/ProgramFolder.h"
 #include "app/ProgramSettings.h"
@@ -20,7 +21,10 @@ COptionsDlg::COptionsDlg(UserPrompts& prompts, QWidget* parent)
       keepInTray_(new QCheckBox(UiString(IDS_OPTIONS_KEEP_IN_TRAY))) {
   setWindowTitle(UiString(IDS_OPTIONS_CAPTION));
   ProgramSettings settings;
-  settings.ReadSettings(SettingsFilePath().string());
+  // A file that is there but cannot be read would be replaced by the defaults shown here on OK.
+  if (const Status read = settings.ReadSettings(SettingsFilePath().string()); !read.ok() && read.sysError() != ENOENT) {
+    prompts_.ShowMessage(read.ToString());
+  }
   showSplash_->setChecked(settings.showSplash());
   runMissed_->setChecked(settings.runMissed());
   keepInTray_->setChecked(settings.keepInTray());

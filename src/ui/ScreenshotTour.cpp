@@ -161,7 +161,7 @@ Profile TourProfile(CTarnwickView& view, const EditorShots& shots) {
   CProfileListModel* quick = view.ProfileModel(ProfileList::Quick);
   if (quick->rowCount() > 0) {
     const std::string name = quick->Row(0).name;
-    ReadProfile(ProfileFileOf(name), profile, shots.clock.Now());
+    (void)ReadProfile(ProfileFileOf(name), profile, shots.clock.Now());  // unreadable: the new profile is shown
     profile.name = name;
   }
   if (!shots.ftpUrl.isEmpty()) {

@@ -66,7 +66,7 @@ class RunCommandTest : public ::testing::Test {
   // due and missed, the monitor launches it at its first tick.
   Profile SaveMissedSchedule(const std::string& name) {
     const std::time_t today = std::time(nullptr) / 86400 * 86400;
-    const Profile p = SaveProfile(name, [&](Profile& edited) {
+    Profile p = SaveProfile(name, [&](Profile& edited) {
       edited.isScheduled = true;
       edited.schedule.enabled = true;
       edited.schedule.startTime = MakeLocalTime(1980, 2, 6, LocalFields(today).tm_hour, 0);

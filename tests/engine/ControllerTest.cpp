@@ -188,6 +188,7 @@ TEST_F(ControllerTest, OneJobAtATimeAlsoAcrossKindsAndWhileStarting) {
   std::atomic<bool> go{false};
   std::atomic<int> started{0};
   std::vector<std::thread> threads;
+  threads.reserve(6);
   for (int i = 0; i < 6; ++i) {
     threads.emplace_back([&] {
       while (!go) std::this_thread::yield();
@@ -310,7 +311,7 @@ TEST(ControllerStopTest, AStopWhileTheJobIsBeingStartedIsKept) {
 
 TEST_F(ControllerTest, MonitorLaunchesAtTheExactSecondOnceAndRewritesTheNextRun) {
   const std::string path = SaveScheduled("daily", kScheduleDaily, 10, 0);
-  catalogue.LoadCatalogue();
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());
   EXPECT_FALSE(TickAt(9, 59, 59));
   EXPECT_TRUE(TickAt(10, 0, 0));
   EXPECT_EQ(monitor.CurrentTaskName(), "daily");
@@ -347,7 +348,7 @@ TEST_F(ControllerTest, EveryJobEndIsToldWithItsProfileAndExitCode) {
 
 TEST_F(ControllerTest, AScheduledProfileThatCannotBeReadIsLoggedNotPrompted) {
   const std::string path = SaveScheduled("daily", kScheduleDaily, 10, 0);
-  catalogue.LoadCatalogue();
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());
   fs::remove(path);
   EXPECT_TRUE(TickAt(10, 0, 0));
   EXPECT_TRUE(prompts.messages.empty()) << "a tick must never wait for the user";
@@ -360,7 +361,7 @@ TEST_F(ControllerTest, AScheduledProfileThatCannotBeReadIsLoggedNotPrompted) {
 
   // A file that is no longer a profile is neither run as defaults nor rewritten as one.
   const std::string spoiled = SaveScheduled("spoiled", kScheduleDaily, 10, 1);
-  catalogue.LoadCatalogue();
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());
   WriteFile(spoiled, "<PROFILE TYPE=\"SCHEDULED\"><LOCALSRC>");
   EXPECT_TRUE(TickAt(10, 1, 0));
   EXPECT_EQ(observer.LaunchFailures(), (std::vector<std::string>{"daily", "spoiled"}));
@@ -372,7 +373,7 @@ TEST_F(ControllerTest, AScheduledProfileThatCannotBeReadIsLoggedNotPrompted) {
 TEST_F(ControllerTest, MissedRunsLaunchOnlyWithRunMissed) {
   SaveScheduled("daily", kScheduleDaily, 10, 0);
   const std::string later = SaveScheduled("later", kScheduleDaily, 10, 1);
-  catalogue.LoadCatalogue();
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());
   monitor.SetRunMissed(true);
   EXPECT_TRUE(TickAt(10, 5, 0));
   EXPECT_EQ(CountRows("BACKUPEND"), 1u);
@@ -404,7 +405,7 @@ TEST_F(ControllerTest, MonitorSkipsDisabledEntriesAndTheMinuteAlreadyRun) {
   const auto at = text.find("202403050900");
   ASSERT_NE(at, std::string::npos);
   WriteFile(path, text.replace(at, 12, "202403051000"));
-  catalogue.LoadCatalogue();
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());
   monitor.SetRunMissed(true);
 
   EXPECT_FALSE(TickAt(10, 0, 0));
@@ -416,7 +417,7 @@ TEST_F(ControllerTest, MonitorSkipsDisabledEntriesAndTheMinuteAlreadyRun) {
 
 TEST_F(ControllerTest, AOneTimeScheduleSwitchesItselfOff) {
   const std::string path = SaveScheduled("once", kScheduleOnce, 10, 0);
-  catalogue.LoadCatalogue();
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());
   EXPECT_TRUE(TickAt(10, 0, 0));
   EXPECT_FALSE(ReadBack(path).schedule.enabled);
   ASSERT_EQ(catalogue.Rows(ProfileList::Scheduled).size(), 1u);
@@ -428,7 +429,7 @@ TEST_F(ControllerTest, AOneTimeScheduleSwitchesItselfOff) {
 TEST_F(ControllerTest, TwoDueProfilesRunOneAfterTheOther) {
   const std::string pathB = SaveScheduled("b", kScheduleDaily, 10, 0);
   SaveScheduled("a", kScheduleDaily, 10, 0);
-  catalogue.LoadCatalogue();
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());
   Gate gate;
   observer.onProgress = [&gate](long long) { gate.Wait(); };
 

@@ -52,7 +52,7 @@ class StopOnStatus : public RecordingObserver {
 
 class FtpTransfersTest : public ::testing::Test {
  protected:
-  FtpJobConnection Connect(FtpTestServer& on, std::string remotePath = "") {
+  FtpJobConnection Connect(FtpTestServer& on, const std::string& remotePath = "") {
     FtpSite site = SiteOf(on, remotePath);
     FtpJobConnection connection = ConnectForJob(run.context, site, true);
     EXPECT_TRUE(connection) << on.Log();
@@ -161,6 +161,22 @@ TEST_P(FtpDestinationJobTest, CopiesTheLocalSourcesBelowTheRelativeDestination) 
 }
 
 INSTANTIATE_TEST_SUITE_P(PassiveAndActive, FtpDestinationJobTest, ::testing::Bool());
+
+// The probe for an archive is stored and ended like the archive will be: a server that takes the
+// file but refuses it at its end (426 here; a full disk or a quota alike) has no room for it.
+TEST_F(FtpTransfersTest, AProbeTheServerRefusesAtItsEndLeavesNoRoomForTheArchive) {
+  FtpTestServerOptions faulty;
+  faulty.dropAfterBytes = 0;
+  FtpTestServer refusing(faulty);
+  FtpJobConnection connection = Connect(refusing);
+  ASSERT_TRUE(connection);
+  EXPECT_FALSE(CanCreateRemoteFile(*connection, "/arch.zip")) << refusing.Log();
+
+  FtpTestServer accepting;
+  FtpJobConnection good = Connect(accepting);
+  ASSERT_TRUE(good);
+  EXPECT_TRUE(CanCreateRemoteFile(*good, "/arch.zip")) << accepting.Log();
+}
 
 TEST_F(FtpTransfersTest, AFailedOrStoppedUploadKeepsTheOlderRemoteCopy) {
   FtpTestServerOptions faulty;

@@ -105,7 +105,7 @@ TEST(IniFileSave, WritesBackWholeAndOnlyWhenModified) {
   ini.SetValue("S", "added", "x");
   ini.SetValue("Other", "o", "1");
   EXPECT_TRUE(ini.IsModified());
-  ini.Save();
+  ASSERT_TRUE(ini.Save().ok());
   EXPECT_TRUE(ini.IsModified());  // the mark stays after a save
   EXPECT_EQ(ReadFile(path), "top=1\n[S]\nempty\nk=new\nadded=x\n[S]\nk=2\n[Other]\no=1\n");
 }

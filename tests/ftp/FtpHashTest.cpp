@@ -28,14 +28,14 @@ TEST(FtpHashTest, OnlyWellFormedHashRepliesAreRead) {
       {"213 SHA-1 0-5 03de6c570bfe24bfc328ccd7ca46b76eadaf4334 /a b.txt\r\n", true},
       {"213 crc32 0-5 d0e0396a x", true},
       {"213 CRC32 0-18446744073709551615 D0E0396A x", true},
-      {"213 CRC32 0-5 d0e0396a", false},                       // no path
-      {"213 CRC32 0-5 d0e0396 x", true},                       // a CRC without its leading zero
+      {"213 CRC32 0-5 d0e0396a", false},                        // no path
+      {"213 CRC32 0-5 d0e0396 x", true},                        // a CRC without its leading zero
       {"213 MD5 0-5 d0e0396a0000000000000000000000 x", false},  // a digest one digit short
-      {"213 CRC32 0-5 d0e0396ag x", false},                    // too long
-      {"213 CRC32 0-5 d0e0396g x", false},                     // not hex
-      {"213 SHA-512 0-5 d0e0396a x", false},                   // unknown algorithm
-      {"213 CRC32 5-0 d0e0396a x", false},                     // range out of order
-      {"213 CRC32 0-18446744073709551616 d0e0396a x", false},  // range past 64 bits
+      {"213 CRC32 0-5 d0e0396ag x", false},                     // too long
+      {"213 CRC32 0-5 d0e0396g x", false},                      // not hex
+      {"213 SHA-512 0-5 d0e0396a x", false},                    // unknown algorithm
+      {"213 CRC32 5-0 d0e0396a x", false},                      // range out of order
+      {"213 CRC32 0-18446744073709551616 d0e0396a x", false},   // range past 64 bits
       {"213 CRC32 0+5 d0e0396a x", false},
       {"213 CRC32 -5 d0e0396a x", false},
       {"213 CRC32  0-5 d0e0396a x", false},  // two blanks

@@ -216,6 +216,7 @@ TEST(FtpListParserTest, AnMlsdNameWithALineBreakForgesNoEntry) {
       "type=file;size=9; evil\nforged.txt\r\n"
       "type=file;size=2; good\r\n");
   std::vector<std::string> names;
+  names.reserve(entries.size());
   for (const FtpFileInfo& entry : entries) names.push_back(entry.name);
   EXPECT_EQ(names, (std::vector<std::string>{"a\rtype=file;size=7; cr.txt", "evil", "good"}));
 }

@@ -79,6 +79,7 @@ long ReadChunk(CFtpFile& file, std::string& buffer) {
 
 std::vector<std::string> Names(const std::vector<FtpFileInfo>& entries) {
   std::vector<std::string> names;
+  names.reserve(entries.size());
   for (const FtpFileInfo& entry : entries) names.push_back(entry.name + (entry.isDirectory ? "/" : ""));
   std::sort(names.begin(), names.end());
   return names;

@@ -44,7 +44,9 @@ using Entries = std::vector<std::string>;
 class HistoryListTest : public ::testing::Test {
  protected:
   MemoryStore store;
-  void Put(const std::string& key, const std::string& value) { store.SetString(kHistoryFtpAddrSection, key, value); }
+  void Put(const std::string& key, const std::string& value) {
+    EXPECT_TRUE(store.SetString(kHistoryFtpAddrSection, key, value).ok());
+  }
 };
 
 TEST_F(HistoryListTest, LoadStopsAtTheFirstEmptyValueAndSelectsTheLastText) {
@@ -118,7 +120,7 @@ TEST_F(HistoryListTest, SaveWritesTheListAndDeletesStaleIndexes) {
   list.Load(kHistoryFtpAddrSection, kHistoryKeyPrefix);
   ASSERT_EQ(list.Entries().size(), 10u);
   list.SetEditText("  new.host  ");
-  list.Save(true);
+  EXPECT_TRUE(list.Save(true).ok());
 
   EXPECT_EQ(store.At("HistoryItem0"), "new.host");
   EXPECT_EQ(store.At("HistoryItem1"), "old0");
@@ -138,7 +140,7 @@ TEST_F(HistoryListTest, SaveWithoutAddingKeepsTheTypedText) {
   CHistoryList list(store);
   list.Load(kHistoryFtpAddrSection, kHistoryKeyPrefix);
   list.SetEditText("typed");
-  list.Save(false);
+  EXPECT_TRUE(list.Save(false).ok());
   EXPECT_FALSE(store.Has("HistoryItem0"));
   EXPECT_EQ(store.At("HistoryItem"), "typed");
 }
@@ -149,7 +151,7 @@ TEST_F(HistoryListTest, WithoutSectionNothingIsStoredAndAddOnlyAppends) {
   list.Add("a");
   EXPECT_EQ(list.Entries(), (Entries{" b ", "a"}));
   list.SetEditText("x");
-  list.Save(true);
+  EXPECT_TRUE(list.Save(true).ok());
   EXPECT_TRUE(store.values.empty());
 
   // An empty prefix: entries are appended as typed, the last text goes under "Last".
@@ -159,7 +161,7 @@ TEST_F(HistoryListTest, WithoutSectionNothingIsStoredAndAddOnlyAppends) {
   bare.Add("two");
   EXPECT_EQ(bare.Entries(), (Entries{"one", "two"}));
   bare.SetEditText("two");
-  bare.Save(false);
+  EXPECT_TRUE(bare.Save(false).ok());
   EXPECT_EQ(store.values.at({"S", "0"}), "one");
   EXPECT_EQ(store.values.at({"S", "Last"}), "two");
 }
@@ -176,8 +178,8 @@ TEST(IniHistoryStore, RoundTripsThroughItsFile) {
     list.Add("/backup/Trailing ");  // trimmed
     list.Add("/backup/c");
     EXPECT_TRUE(list.Save(false).ok());
-    store.SetString(kHistorySrcHostSection, "HistoryItem0", "Ftp.Host");
-    store.SetString(kHistorySrcHostSection, "HistoryItem0", "ftp.host");  // a change of case alone
+    EXPECT_TRUE(store.SetString(kHistorySrcHostSection, "HistoryItem0", "Ftp.Host").ok());
+    EXPECT_TRUE(store.SetString(kHistorySrcHostSection, "HistoryItem0", "ftp.host").ok());  // a change of case alone
   }
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
@@ -190,7 +192,7 @@ TEST(IniHistoryStore, RoundTripsThroughItsFile) {
   EXPECT_EQ(list.Selection(), 0);
   EXPECT_EQ(store.GetString(kHistorySrcHostSection, "HistoryItem0"), "ftp.host");
 
-  store.RemoveKey(kHistoryLocalDirSection, "HistoryItem2");
+  EXPECT_TRUE(store.RemoveKey(kHistoryLocalDirSection, "HistoryItem2").ok());
   EXPECT_EQ(store.GetString(kHistoryLocalDirSection, "HistoryItem2"), std::nullopt);
   EXPECT_EQ(IniHistoryStore(path).GetString(kHistoryLocalDirSection, "HistoryItem2"), std::nullopt);
   EXPECT_EQ(store.GetString("NoSuchSection", "HistoryItem0"), std::nullopt);

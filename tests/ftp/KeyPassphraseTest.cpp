@@ -17,7 +17,7 @@ constexpr const char* kPhrase = "correct horse";
 // Makes a key with ssh-keygen: `options` choose its format, `phrase` protects it when not empty.
 std::string MakeKey(const test::TempDir& dir, const std::string& name, const std::string& options,
                     const std::string& phrase) {
-  const std::string file = (dir.path() / name).string();
+  std::string file = (dir.path() / name).string();
   const std::string command =
       "ssh-keygen -q " + options + " -N '" + phrase + "' -C test -f '" + file + "' >/dev/null 2>&1";
   if (std::system(command.c_str()) != 0) ADD_FAILURE() << command;
@@ -31,9 +31,10 @@ TEST(KeyPassphraseTest, TellsProtectedKeysOfEveryFormatFromOpenOnes) {
     const char* options;
     bool phrase;
   };
-  for (const Case& c : {Case{"openssh", "-t ed25519", false}, Case{"openssh-protected", "-t ed25519", true},
-                        Case{"pem", "-t rsa -b 1024 -m PEM", false}, Case{"pem-protected", "-t rsa -b 1024 -m PEM", true},
-                        Case{"pkcs8-protected", "-t ecdsa -m PKCS8", true}}) {
+  for (const Case& c :
+       {Case{"openssh", "-t ed25519", false}, Case{"openssh-protected", "-t ed25519", true},
+        Case{"pem", "-t rsa -b 1024 -m PEM", false}, Case{"pem-protected", "-t rsa -b 1024 -m PEM", true},
+        Case{"pkcs8-protected", "-t ecdsa -m PKCS8", true}}) {
     const std::string key = MakeKey(dir, c.name, c.options, c.phrase ? kPhrase : "");
     EXPECT_EQ(KeyNeedsPassphrase(key), c.phrase) << c.name;
     EXPECT_FALSE(KeyNeedsPassphrase(key + ".pub")) << c.name;

@@ -29,6 +29,7 @@ std::time_t MidMonth(int year, int month) {
 
 std::vector<std::string> Names(const std::vector<fs::path>& files) {
   std::vector<std::string> names;
+  names.reserve(files.size());
   for (const auto& f : files) names.push_back(f.filename().string());
   return names;
 }

@@ -39,7 +39,7 @@ class ProfileCatalogueTest : public ::testing::Test {
 
   std::string Ini(const std::string& section, const std::string& key) {
     CIniFile ini;
-    ini.Load((dir / "profiles.ini").string(), kCatalogueFileLimit, false);
+    EXPECT_TRUE(ini.Load((dir / "profiles.ini").string(), kCatalogueFileLimit, false).ok());
     return ini.GetValue(section, key);
   }
 
@@ -112,25 +112,25 @@ TEST_F(ProfileCatalogueTest, LoadsBothListsAndTheScheduleTable) {
   EXPECT_EQ(catalogue.ScheduleTable()[1].nextRunValid, 1) << "the stored NEXTRUN counts, not a recomputation";
 
   // Reloading starts from empty lists.
-  catalogue.LoadCatalogue();
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());
   EXPECT_EQ(catalogue.Rows(ProfileList::Quick).size(), 2u);
   EXPECT_EQ(catalogue.ScheduleTable().size(), 2u);
 }
 
 TEST_F(ProfileCatalogueTest, CreateTimeIsTakenOnceFromTheFile) {
   Profile p = Save("first", false);
-  catalogue.LoadCatalogue();
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());
   const std::string created = Ini("first", "CREATETIME");
   ASSERT_FALSE(created.empty());
   EXPECT_EQ(catalogue.Rows(ProfileList::Quick)[0].createTime, created);
   EXPECT_EQ(catalogue.Rows(ProfileList::Quick)[0].lastRun, kPlaceholder);
 
   CIniFile ini;
-  ini.Load((dir / "profiles.ini").string(), kCatalogueFileLimit, false);
+  ASSERT_TRUE(ini.Load((dir / "profiles.ini").string(), kCatalogueFileLimit, false).ok());
   ini.SetValue("first", "CREATETIME", "2001-01-01 00:00:00");
-  ini.Save();
+  ASSERT_TRUE(ini.Save().ok());
   ASSERT_TRUE(WriteProfile(p, TestNow() + 3600).ok());
-  catalogue.LoadCatalogue();
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());
   EXPECT_EQ(catalogue.Rows(ProfileList::Quick)[0].createTime, "2001-01-01 00:00:00");
 }
 
@@ -339,7 +339,7 @@ TEST_F(ProfileCatalogueTest, DeleteAsksAndReportsEachFailure) {
   Save("one", false);
   Save("two", false);
   Save("three", false);
-  catalogue.LoadCatalogue();  // one, three, two
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());  // one, three, two
 
   prompts.answers = {UserPrompts::Answer::No};
   EXPECT_EQ(catalogue.DeleteSelectedProfiles(ProfileList::Quick, {0}).code(), StatusCode::Stopped);
@@ -361,9 +361,9 @@ TEST_F(ProfileCatalogueTest, DeleteAsksAndReportsEachFailure) {
 TEST_F(ProfileCatalogueTest, RenameNeverReplacesAnotherProfile) {
   Save("alpha", true);
   Save("beta", true);
-  catalogue.LoadCatalogue();
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());
   const std::string betaBefore = ReadFile(dir / "Profile" / "beta.pfl");
-  auto answer = [](std::optional<std::string> name) { return [name](const std::string&) { return name; }; };
+  auto answer = [](const std::optional<std::string>& name) { return [name](const std::string&) { return name; }; };
 
   const Status taken = catalogue.RenameSelectedProfile(ProfileList::Scheduled, {0}, answer("beta"));
   EXPECT_EQ(taken.ToString(), "Rename profile \"alpha\" failed.\n");

@@ -536,7 +536,7 @@ TEST_F(ProfileFileTest, FilesThatAreNotProfilesAreRefused) {
                {"not xml at all", "Element tag not found"},
                {"<PROFILE TYPE=\"SCHEDULED\"><NAME>x</NAME><LOCALSRC>", "Element tag not found"},
                {"<OTHER TYPE=\"QUICKLANCH\"/>", "it holds no PROFILE element"},
-               {std::string("\xff\xfe<\0>", 6), "Element tag not found"}};
+               {std::string("\xff\xfe<\0>\0", 6), "Element tag not found"}};
   for (const auto& c : cases) {
     WriteFile(path, c.text);
     Profile p = SampleQuickProfile();

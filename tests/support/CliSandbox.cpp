@@ -33,6 +33,7 @@ pid_t StartProcess(const std::vector<std::string>& command, const fs::path& work
   ::dup2(outFd, 1);
   ::dup2(errTarget, 2);
   std::vector<char*> argv;
+  argv.reserve(command.size() + 1);
   for (const auto& a : command) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   ::execve(argv[0], argv.data(), environ);

@@ -96,11 +96,13 @@ FtpTestServer::FtpTestServer(FtpTestServerOptions options)
   if (options.hashCached) args.push_back("--hash-cached");
   if (options.sizeLies) args.push_back("--size-lies");
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   // A clean environment: the system interpreter, UTF-8 file names, no byte-code in the source tree.
   std::vector<std::string> env = {"PATH=/usr/bin:/bin", "LC_ALL=C.UTF-8", "PYTHONUTF8=1", "PYTHONDONTWRITEBYTECODE=1"};
   std::vector<char*> envp;
+  envp.reserve(env.size() + 1);
   for (std::string& entry : env) envp.push_back(entry.data());
   envp.push_back(nullptr);
 

@@ -11,9 +11,9 @@ namespace tarnwick::test {
 
 class RecordingPrompts : public UserPrompts {
  public:
-  std::vector<std::string> messages;   // ShowMessage texts, in order
-  std::vector<std::string> questions;  // AskYesNo texts, in order
-  std::deque<Answer> answers;          // answers to give; Yes when empty
+  std::vector<std::string> messages;         // ShowMessage texts, in order
+  std::vector<std::string> questions;        // AskYesNo texts, in order
+  std::deque<Answer> answers;                // answers to give; Yes when empty
   std::vector<std::string> secretQuestions;  // AskSecret texts, in order
   std::deque<std::string> secrets;           // secrets to give; none (cancelled) when empty
 

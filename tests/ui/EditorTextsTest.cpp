@@ -103,7 +103,7 @@ TEST_P(AccountCheck, FirstProblemNamesItsField) {
 
 const FtpAccountInput kGood{"127.0.0.1", "21", "me", "pw", false, "/pub"};
 
-FtpAccountInput With(std::function<void(FtpAccountInput&)> change) {
+FtpAccountInput With(const std::function<void(FtpAccountInput&)>& change) {
   FtpAccountInput input = kGood;
   change(input);
   return input;

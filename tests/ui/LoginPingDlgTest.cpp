@@ -27,6 +27,7 @@ using tarnwick::test::SilentListener;
 
 std::vector<std::string> Lines(QListWidget* list) {
   std::vector<std::string> lines;
+  lines.reserve(static_cast<std::size_t>(list->count()));
   for (int i = 0; i < list->count(); ++i) lines.push_back(list->item(i)->text().toStdString());
   return lines;
 }

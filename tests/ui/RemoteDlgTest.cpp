@@ -342,8 +342,8 @@ TEST_F(RemoteFixture, ChoosingAHostRecallsItsAccountAndItems) {
             "[b.test]\nPORT=21\nUSERNAME=\nPASSWORD=\nPASSIVE=0\nINIDIR=\nSERVERTYPE=Windows Server\n");
   profile.remoteSources = {
       FtpSource{{"a.test", "2121", "ann", "pw", "", "1", true}, {{"/pub/x", "", ItemKind::FtpFile, false}}}};
-  world.history.SetString("BackupSrcHost", "HistoryItem0", "b.test");
-  world.history.SetString("BackupSrcHost", "HistoryItem1", "a.test");
+  ASSERT_TRUE(world.history.SetString("BackupSrcHost", "HistoryItem0", "b.test").ok());
+  ASSERT_TRUE(world.history.SetString("BackupSrcHost", "HistoryItem1", "a.test").ok());
   CRemoteSourceDlg dialog(profile, world.services);
   EXPECT_TRUE(dialog.Account().mask->isChecked());
   EXPECT_TRUE(dialog.Account().saveAccount->isChecked());

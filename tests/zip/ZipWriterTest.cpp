@@ -74,7 +74,7 @@ class ZipWriterTest : public ::testing::Test {
     tzset();
   }
   std::filesystem::path Source(const std::string& name, const std::string& bytes) {
-    const auto path = dir_ / ("src/" + name);
+    auto path = dir_ / ("src/" + name);
     WriteFile(path, bytes);
     return path;
   }
