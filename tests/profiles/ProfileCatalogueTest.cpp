@@ -244,7 +244,7 @@ TEST_F(ProfileCatalogueTest, SaveAsAsksBeforeOverwritingInQuickModeOnly) {
   EXPECT_TRUE(catalogue.SaveProfileAs(p, true).ok());
   EXPECT_EQ(prompts.questions.size(), 3u) << "a quick profile turned scheduled is asked about";
   EXPECT_NE(ReadFile(p.filePath).find("scheduled.zip"), std::string::npos);
-  catalogue.LoadCatalogue();
+  ASSERT_TRUE(catalogue.LoadCatalogue().ok());
   p.zipFileName = "rescheduled.zip";
   EXPECT_TRUE(catalogue.SaveProfileAs(p, true).ok());
   EXPECT_EQ(prompts.questions.size(), 3u) << "scheduled mode saves its own profile without asking";
