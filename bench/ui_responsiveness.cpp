@@ -124,6 +124,15 @@ int main(int argc, char** argv) {
   SetProgramFolderPath(dir / "bin");
   fs::current_path(dir);
   MakeProfiles(dir, profiles);
+  {
+    // The catalogue of an earlier session, as at every start but the first after a change: the
+    // create times written by a first load, and the files an hour old.
+    SystemClock clock;
+    MessageBoxPrompts prompts;
+    CTarnwickDoc(prompts, clock).OnNewDocument();
+    const auto anHourAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
+    for (const char* name : {"bin/profiles.ini", "bin/Profile"}) fs::last_write_time(dir / name, anHourAgo);
+  }
 
   SystemClock clock;
   MessageBoxPrompts prompts;

@@ -104,7 +104,11 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
   controller_.Monitor().ReadRunMissedSetting();
   reloadTimer_.setSingleShot(true);
   reloadTimer_.setInterval(kReloadDelay);
-  connect(&reloadTimer_, &QTimer::timeout, this, &CTarnwickView::ReloadCatalogue);
+  // The data folder also changes for files that are not the catalogue, the scheduler's lock among
+  // them: only a change of the catalogue's files is worth reading every profile again.
+  connect(&reloadTimer_, &QTimer::timeout, this, [this] {
+    if (!catalogueStamp_.SameFiles(CatalogueStamp::Take())) ReloadCatalogue();
+  });
   connect(&watcher_, &QFileSystemWatcher::directoryChanged, &reloadTimer_, qOverload<>(&QTimer::start));
   connect(&watcher_, &QFileSystemWatcher::fileChanged, &reloadTimer_, qOverload<>(&QTimer::start));
   WatchProfileFolders();
@@ -274,6 +278,7 @@ void CTarnwickView::RefreshLists() {
 }
 
 void CTarnwickView::ReloadCatalogue() {
+  catalogueStamp_ = CatalogueStamp::Take();
   doc_.OnNewDocument();
   WatchProfileFolders();
 }

@@ -17,6 +17,7 @@
 #include "engine/BackupController.h"
 #include "engine/RunNotifier.h"
 #include "engine/SchedulerLock.h"
+#include "profiles/CatalogueStamp.h"
 #include "ui/ActivityLogAdapter.h"
 #include "ui/DesktopNotifier.h"
 #include "ui/JobObserverAdapter.h"
@@ -143,6 +144,7 @@ class CTarnwickView : public QWidget {
   QTimer tick_;
   QFileSystemWatcher watcher_;
   QTimer reloadTimer_;
+  CatalogueStamp catalogueStamp_ = CatalogueStamp::Take();  // of the files as the lists were last read
   std::unique_ptr<CHelpWindow> help_;
 };
 
