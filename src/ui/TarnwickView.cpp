@@ -33,19 +33,6 @@ namespace {
 
 constexpr const char* kCatalogueFile = "profiles.ini";
 
-// Passes messages on and answers every question: for a question the window has already asked.
-class AnsweredPrompts : public UserPrompts {
- public:
-  AnsweredPrompts(UserPrompts& inner, Answer answer) : inner_(inner), answer_(answer) {}
-  void ShowMessage(const std::string& text, const std::string& title) override { inner_.ShowMessage(text, title); }
-  Answer AskYesNo(const std::string&, bool) override { return answer_; }
-  bool AskSecret(const std::string& text, std::string& secret) override { return inner_.AskSecret(text, secret); }
-
- private:
-  UserPrompts& inner_;
-  Answer answer_;
-};
-
 std::span<const PopupItem> PopupItems(CTarnwickView::Tab tab) {
   switch (tab) {
     case CTarnwickView::kQuickTab: return QuickListPopup();
@@ -130,6 +117,7 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
 }
 
 CTarnwickView::~CTarnwickView() {
+  if (logReader_.joinable()) logReader_.join();
   if (stopAsker_.joinable()) stopAsker_.join();  // it waits for an answer a few seconds at most
   tick_.stop();
   frame_.SetCloseGuard({});
@@ -427,8 +415,19 @@ void CTarnwickView::OnLogOpen() {
   }
   const std::optional<std::string> path = services_.dialogs.ChooseLogToOpen(window());
   if (!path) return;
-  AnsweredPrompts answered(services_.prompts, UserPrompts::Answer::Yes);
-  doc_.Log().Load(*path, answered);
+  // A saved log may hold a million rows: it is read off the window's thread, and its rows reach
+  // the list through the log's listeners like any others. A second open waits for the first.
+  if (logReader_.joinable()) logReader_.join();
+  logReader_ = std::thread([this, self = QPointer<CTarnwickView>(this), file = *path] {
+    std::vector<LogRow> rows;
+    if (const IoResult read = ReadLogFile(file, rows); !read.ok()) {
+      PostToGui(self, [text = LogOpenFailedText(file, read)](CTarnwickView& view) {
+        view.services_.prompts.ShowMessage(text);
+      });
+      return;
+    }
+    doc_.Log().InsertLoadedRows(std::move(rows));
+  });
 }
 
 void CTarnwickView::OnLogSave() {

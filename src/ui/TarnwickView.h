@@ -135,6 +135,7 @@ class CTarnwickView : public QWidget {
   CSchedulerLock schedulerLock_;
   std::string serviceRunning_;  // the profile the lock's holder said it runs, at the last tick
   std::thread stopAsker_;       // asks the service to stop, off the window's thread
+  std::thread logReader_;       // reads a log file chosen to open, off the window's thread
   QTabWidget* tabs_;
   CProfileListModel* quickModel_;
   CProfileListModel* scheduledModel_;

@@ -279,6 +279,21 @@ TEST(View, LogSaveOpenAndClearThroughTheirDialogs) {
   EXPECT_EQ(w.Column(CTarnwickView::kLogTab, 2), QStringList({"first", "Backup End.", "third"}));
 }
 
+TEST(View, OpeningAnUnreadableLogTellsWhyAndKeepsTheList) {
+  Sandbox sandbox;
+  Window w(sandbox);
+  w.doc.Log().LogActionText(LOG_ERROR, "kept");
+  ASSERT_TRUE(WaitFor([&] { return w.Column(CTarnwickView::kLogTab, 2).size() == 1; }));
+  const std::string missing = (sandbox / "gone.log").string();
+  w.dialogs.openAnswers = {missing};
+  w.prompts.answers = {UserPrompts::Answer::Yes};
+  w.frame.Action(ID_LOG_OPEN)->trigger();
+  // The file is read off the window's thread; the message comes back to it.
+  ASSERT_TRUE(WaitFor([&] { return !w.prompts.messages.empty(); }));
+  EXPECT_EQ(w.prompts.messages.back(), "Unable to open log file \"" + missing + "\"\nNo such file or directory.");
+  EXPECT_EQ(w.Column(CTarnwickView::kLogTab, 2), QStringList({"kept"}));
+}
+
 TEST(View, ProfileFileWrittenByAnotherProgramShowsUp) {
   Sandbox sandbox;
   sandbox.SaveQuick("first", sandbox / "bin");
