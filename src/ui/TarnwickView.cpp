@@ -33,6 +33,21 @@ namespace {
 
 constexpr const char* kCatalogueFile = "profiles.ini";
 
+// The messages of work off the window's thread, shown on it through `inner` unless the window has
+// gone by then. Questions are not asked: the window asked before it started the work.
+class PostedMessages : public UserPrompts {
+ public:
+  PostedMessages(QPointer<CTarnwickView> window, UserPrompts& inner) : window_(std::move(window)), inner_(inner) {}
+  void ShowMessage(const std::string& text, const std::string& title) override {
+    PostToGui(window_, [&inner = inner_, text, title](CTarnwickView&) { inner.ShowMessage(text, title); });
+  }
+  Answer AskYesNo(const std::string&, bool) override { return Answer::Yes; }
+
+ private:
+  QPointer<CTarnwickView> window_;
+  UserPrompts& inner_;
+};
+
 std::span<const PopupItem> PopupItems(CTarnwickView::Tab tab) {
   switch (tab) {
     case CTarnwickView::kQuickTab: return QuickListPopup();
@@ -117,7 +132,7 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
 }
 
 CTarnwickView::~CTarnwickView() {
-  if (logReader_.joinable()) logReader_.join();
+  if (logFileWork_.joinable()) logFileWork_.join();
   if (stopAsker_.joinable()) stopAsker_.join();  // it waits for an answer a few seconds at most
   tick_.stop();
   frame_.SetCloseGuard({});
@@ -416,9 +431,8 @@ void CTarnwickView::OnLogOpen() {
   const std::optional<std::string> path = services_.dialogs.ChooseLogToOpen(window());
   if (!path) return;
   // A saved log may hold a million rows: it is read off the window's thread, and its rows reach
-  // the list through the log's listeners like any others. A second open waits for the first.
-  if (logReader_.joinable()) logReader_.join();
-  logReader_ = std::thread([this, self = QPointer<CTarnwickView>(this), file = *path] {
+  // the list through the log's listeners like any others.
+  RunLogFileWork([this, self = QPointer<CTarnwickView>(this), file = *path] {
     std::vector<LogRow> rows;
     if (const IoResult read = ReadLogFile(file, rows); !read.ok()) {
       PostToGui(self, [text = LogOpenFailedText(file, read)](CTarnwickView& view) {
@@ -432,7 +446,19 @@ void CTarnwickView::OnLogOpen() {
 
 void CTarnwickView::OnLogSave() {
   const std::optional<std::string> name = services_.dialogs.ChooseLogToSave(window());
-  if (name) doc_.Log().Save(*name, services_.prompts);
+  if (!name) return;
+  // Writing a big log takes a while (the file is synced before it replaces the old one); the
+  // outcome is told on the window's thread.
+  RunLogFileWork([this, self = QPointer<CTarnwickView>(this), file = *name] {
+    PostedMessages messages(self, services_.prompts);
+    doc_.Log().Save(file, messages);
+  });
+}
+
+void CTarnwickView::RunLogFileWork(std::function<void()> work) {
+  // One file at a time, in the order asked: a second command waits for the first.
+  if (logFileWork_.joinable()) logFileWork_.join();
+  logFileWork_ = std::thread(std::move(work));
 }
 
 void CTarnwickView::OnLogClear() { doc_.Log().Clear(); }

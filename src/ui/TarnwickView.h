@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -99,6 +100,8 @@ class CTarnwickView : public QWidget {
   void OnRename(ProfileList list);
   void OnLogOpen();
   void OnLogSave();
+  // Runs `work` on logFileWork_ once the previous work there has ended.
+  void RunLogFileWork(std::function<void()> work);
   void OnLogClear();
   void OnOptions();
   void OnHelpWeb();
@@ -135,7 +138,7 @@ class CTarnwickView : public QWidget {
   CSchedulerLock schedulerLock_;
   std::string serviceRunning_;  // the profile the lock's holder said it runs, at the last tick
   std::thread stopAsker_;       // asks the service to stop, off the window's thread
-  std::thread logReader_;       // reads a log file chosen to open, off the window's thread
+  std::thread logFileWork_;     // reads or writes a log file chosen by the user, off the window's thread
   QTabWidget* tabs_;
   CProfileListModel* quickModel_;
   CProfileListModel* scheduledModel_;

@@ -258,6 +258,8 @@ TEST(View, LogSaveOpenAndClearThroughTheirDialogs) {
   const std::string chosen = (sandbox / "run").string();
   w.dialogs.saveAnswers = {chosen};
   w.frame.Action(ID_LOG_SAVE)->trigger();
+  // Written off the window's thread; the message comes back to it when the file is complete.
+  ASSERT_TRUE(WaitFor([&] { return !w.prompts.messages.empty(); }));
   const std::string saved = ReadFile(chosen + ".log");
   EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 6);
   EXPECT_EQ(w.prompts.messages.back(), "Activity log saved ok.");
