@@ -81,6 +81,10 @@ IoResult ReadLogFile(const std::string& path, std::vector<LogRow>& rows) {
   return {};
 }
 
+std::string LogOpenFailedText(const std::string& path, const IoResult& result) {
+  return FormatString(IDS_LOG_OPEN_FAILED, path.c_str()) + "\n" + IoResultText(result) + ".";
+}
+
 void LoggedOutcome::Note(const LogRow& row) {
   switch (row.code) {
     case LOG_BACKUPEND: ended = true; break;
@@ -211,22 +215,26 @@ bool CActivityLog::Load(const std::string& path, UserPrompts& prompts) {
   std::vector<LogRow> loaded;
   // The whole file is read before the list changes, so a read error leaves the list as it was.
   if (const IoResult read = ReadLogFile(path, loaded); !read.ok()) {
-    prompts.ShowMessage(FormatString(IDS_LOG_OPEN_FAILED, path.c_str()) + "\n" + IoResultText(read) + ".");
+    prompts.ShowMessage(LogOpenFailedText(path, read));
     return false;
   }
-  if (loaded.empty()) return true;
+  InsertLoadedRows(std::move(loaded));
+  return true;
+}
+
+void CActivityLog::InsertLoadedRows(std::vector<LogRow>&& rows) {
+  if (rows.empty()) return;
   Change change(Change::Kind::Loaded);
   change.position = 0;
-  change.count = loaded.size();
+  change.count = rows.size();
   std::uint64_t ticket;
   {
     // The file's rows go to the top; the insert position stays where it was.
     MutexLock lock(mutex_);
-    rows_.insert(rows_.begin(), std::make_move_iterator(loaded.begin()), std::make_move_iterator(loaded.end()));
+    rows_.insert(rows_.begin(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     ticket = nextTicket_++;
   }
   Deliver(ticket, change);
-  return true;
 }
 
 void CActivityLog::AddListener(ActivityLogListener* listener) {

@@ -81,6 +81,9 @@ std::string LogFileText(const std::vector<LogRow>& rows);
 // read or is turned down.
 IoResult ReadLogFile(const std::string& path, std::vector<LogRow>& rows);
 
+// What the user is told when the log file at `path` could not be read (ReadLogFile's `result`).
+std::string LogOpenFailedText(const std::string& path, const IoResult& result);
+
 // How a run ended, as its rows' keywords say: only for run histories written before runs ended
 // with a REPORT row (engine/RunReport.h decides every outcome now).
 struct LoggedOutcome {
@@ -126,6 +129,10 @@ class CActivityLog {
   bool Save(const std::string& chosenName, UserPrompts& prompts);
   // Asks the "not saved" question when rows are shown (No stops), then loads `path`.
   bool Load(const std::string& path, UserPrompts& prompts);
+  // Puts rows read from a log file at the top; the insert position stays where it was. Any thread;
+  // the listeners hear of it on the calling one. A front end reads a big file off its own thread
+  // (ReadLogFile) and hands the rows over here.
+  void InsertLoadedRows(std::vector<LogRow>&& rows);
 
   void AddListener(ActivityLogListener* listener);
   void RemoveListener(ActivityLogListener* listener);

@@ -1,6 +1,7 @@
 #include "ui/ActivityLogModel.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "ui/UiStrings.h"
 
@@ -9,7 +10,7 @@ namespace tarnwick::ui {
 CActivityLogModel::CActivityLogModel(QObject* parent) : QAbstractTableModel(parent) {
   flushTimer_.setSingleShot(true);
   flushTimer_.setInterval(kFlushInterval);
-  connect(&flushTimer_, &QTimer::timeout, this, &CActivityLogModel::Flush);
+  connect(&flushTimer_, &QTimer::timeout, this, &CActivityLogModel::OnFlushTimer);
 }
 
 void CActivityLogModel::Apply(std::vector<LogChange>&& changes) {
@@ -18,39 +19,58 @@ void CActivityLogModel::Apply(std::vector<LogChange>&& changes) {
   } else {
     pending_.insert(pending_.end(), std::make_move_iterator(changes.begin()), std::make_move_iterator(changes.end()));
   }
-  if (!flushTimer_.isActive()) flushTimer_.start();
+  if (!flushTimer_.isActive()) flushTimer_.start(kFlushInterval);
 }
 
 void CActivityLogModel::Flush() {
   flushTimer_.stop();
-  std::vector<LogChange> changes;
-  changes.swap(pending_);
-  std::size_t i = 0;
-  while (i < changes.size()) {
-    LogChange& change = changes[i];
+  ApplyPending(SIZE_MAX);
+}
+
+void CActivityLogModel::OnFlushTimer() {
+  ApplyPending(kRowsPerTurn);
+  // What is left goes on at the next turn, after the events waiting now (input, painting).
+  if (next_ < pending_.size()) flushTimer_.start(0);
+}
+
+void CActivityLogModel::ApplyPending(std::size_t rowBudget) {
+  std::size_t applied = 0;
+  while (next_ < pending_.size() && applied < rowBudget) {
+    LogChange& change = pending_[next_];
     if (change.kind != LogChange::Kind::Inserted) {
+      applied += change.rows.size() + 1;
       beginResetModel();
       rows_ = std::move(change.rows);  // empty for Cleared
       endResetModel();
-      ++i;
+      ++next_;
       continue;
     }
     // Appends land one after the other: a run of them is one insertion for the views.
-    std::size_t end = i + 1;
-    while (end < changes.size() && changes[end].kind == LogChange::Kind::Inserted &&
-           changes[end].position == changes[end - 1].position + 1) {
+    std::size_t end = next_ + 1;
+    while (end < pending_.size() && applied + (end - next_) < rowBudget &&
+           pending_[end].kind == LogChange::Kind::Inserted &&
+           pending_[end].position == pending_[end - 1].position + 1) {
       ++end;
     }
     std::vector<LogRow> run;
-    run.reserve(end - i);
-    for (std::size_t k = i; k < end; ++k) run.push_back(std::move(changes[k].row));
+    run.reserve(end - next_);
+    for (std::size_t k = next_; k < end; ++k) run.push_back(std::move(pending_[k].row));
     const std::size_t at = std::min(change.position, rows_.size());
     const int first = static_cast<int>(at);
     beginInsertRows({}, first, first + static_cast<int>(run.size()) - 1);
     rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(at), std::make_move_iterator(run.begin()),
                  std::make_move_iterator(run.end()));
     endInsertRows();
-    i = end;
+    applied += run.size();
+    next_ = end;
+  }
+  // Applied changes are dropped once all are, or once they are most of what is held.
+  if (next_ == pending_.size()) {
+    pending_.clear();
+    next_ = 0;
+  } else if (next_ > pending_.size() / 2) {
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(next_));
+    next_ = 0;
   }
 }
 

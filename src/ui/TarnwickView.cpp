@@ -38,17 +38,19 @@ namespace {
 
 constexpr const char* kCatalogueFile = "profiles.ini";
 
-// Passes messages on and answers every question: for a question the window has already asked.
-class AnsweredPrompts : public UserPrompts {
+// The messages of work off the window's thread, shown on it through `inner` unless the window has
+// gone by then. Questions are not asked: the window asked before it started the work.
+class PostedMessages : public UserPrompts {
  public:
-  AnsweredPrompts(UserPrompts& inner, Answer answer) : inner_(inner), answer_(answer) {}
-  void ShowMessage(const std::string& text, const std::string& title) override { inner_.ShowMessage(text, title); }
-  Answer AskYesNo(const std::string&, bool) override { return answer_; }
-  bool AskSecret(const std::string& text, std::string& secret) override { return inner_.AskSecret(text, secret); }
+  PostedMessages(QPointer<CTarnwickView> window, UserPrompts& inner) : window_(std::move(window)), inner_(inner) {}
+  void ShowMessage(const std::string& text, const std::string& title) override {
+    PostToGui(window_, [&inner = inner_, text, title](CTarnwickView&) { inner.ShowMessage(text, title); });
+  }
+  Answer AskYesNo(const std::string&, bool) override { return Answer::Yes; }
 
  private:
+  QPointer<CTarnwickView> window_;
   UserPrompts& inner_;
-  Answer answer_;
 };
 
 std::span<const PopupItem> PopupItems(CTarnwickView::Tab tab) {
@@ -139,6 +141,7 @@ CTarnwickView::CTarnwickView(CTarnwickDoc& doc, CMainFrame& frame, ViewServices 
 }
 
 CTarnwickView::~CTarnwickView() {
+  if (logFileWork_.joinable()) logFileWork_.join();
   if (stopAsker_.joinable()) stopAsker_.join();  // it waits for an answer a few seconds at most
   scheduler_.StopTicking();
   frame_.SetCloseGuard({});
@@ -306,8 +309,9 @@ std::vector<std::filesystem::file_time_type> CTarnwickView::WatchedStamps() {
   // Plain times: a change in the same step of the file system's clock as one the window knows of
   // is missed by the lists until the next change, which is all it costs here; the scheduler keeps
   // its own catalogue and reads it with SettledStamp.
-  return {ModificationStamp(ProgramFolder()), ModificationStamp(ProfileFolder()),
-          ModificationStamp(PathBesideProgram(kCatalogueFile))};
+  // Not the data folder's own time: the scheduler's lock and socket and every saved log change
+  // it, and reading 1,000 profiles again for them stalled the window.
+  return {ModificationStamp(ProfileFolder()), ModificationStamp(PathBesideProgram(kCatalogueFile))};
 }
 
 void CTarnwickView::OnWatchedChange() {
@@ -486,13 +490,35 @@ void CTarnwickView::OnLogOpen() {
   }
   const std::optional<std::string> path = services_.dialogs.ChooseLogToOpen(window());
   if (!path) return;
-  AnsweredPrompts answered(services_.prompts, UserPrompts::Answer::Yes);
-  doc_.Log().Load(*path, answered);
+  // A saved log may hold a million rows: it is read off the window's thread, and its rows reach
+  // the list through the log's listeners like any others.
+  RunLogFileWork([this, self = QPointer<CTarnwickView>(this), file = *path] {
+    std::vector<LogRow> rows;
+    if (const IoResult read = ReadLogFile(file, rows); !read.ok()) {
+      PostToGui(self, [text = LogOpenFailedText(file, read)](CTarnwickView& view) {
+        view.services_.prompts.ShowMessage(text);
+      });
+      return;
+    }
+    doc_.Log().InsertLoadedRows(std::move(rows));
+  });
 }
 
 void CTarnwickView::OnLogSave() {
   const std::optional<std::string> name = services_.dialogs.ChooseLogToSave(window());
-  if (name) doc_.Log().Save(*name, services_.prompts);
+  if (!name) return;
+  // Writing a big log takes a while (the file is synced before it replaces the old one); the
+  // outcome is told on the window's thread.
+  RunLogFileWork([this, self = QPointer<CTarnwickView>(this), file = *name] {
+    PostedMessages messages(self, services_.prompts);
+    doc_.Log().Save(file, messages);
+  });
+}
+
+void CTarnwickView::RunLogFileWork(std::function<void()> work) {
+  // One file at a time, in the order asked: a second command waits for the first.
+  if (logFileWork_.joinable()) logFileWork_.join();
+  logFileWork_ = std::thread(std::move(work));
 }
 
 void CTarnwickView::OnLogClear() { doc_.Log().Clear(); }

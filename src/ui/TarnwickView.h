@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -108,6 +109,8 @@ class CTarnwickView : public QWidget {
   void OnRename(ProfileList list);
   void OnLogOpen();
   void OnLogSave();
+  // Runs `work` on logFileWork_ once the previous work there has ended.
+  void RunLogFileWork(std::function<void()> work);
   void OnLogClear();
   void OnOptions();
   void OnHelpWeb();
@@ -166,6 +169,7 @@ class CTarnwickView : public QWidget {
   CSchedulerHost scheduler_;
   std::string serviceRunning_;  // the profile the lock's holder said it runs, as last told
   std::thread stopAsker_;       // asks the service to stop, off the window's thread
+  std::thread logFileWork_;     // reads or writes a log file chosen by the user, off the window's thread
   QTabWidget* tabs_;
   CProfileListModel* quickModel_;
   CProfileListModel* scheduledModel_;

@@ -1,4 +1,5 @@
 #include <QThread>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -119,6 +120,60 @@ TEST(ActivityLogModel, ClearAndLoadKeepTheCopyEqualToTheLog) {
   v.log.LogActionText(LOG_ERROR, "after clear");
   ASSERT_TRUE(v.Matches());
   EXPECT_EQ(v.Descriptions(), QStringList({"after clear"}));
+}
+
+// The descriptions the model shows now, as its own turns have left it (no Flush).
+QStringList Shown(const CActivityLogModel& model) {
+  QStringList texts;
+  for (int row = 0; row < model.rowCount(); ++row) texts << model.index(row, 2).data().toString();
+  return texts;
+}
+
+QStringList Numbered(const QString& prefix, int count) {
+  QStringList texts;
+  for (int i = 0; i < count; ++i) texts << prefix + QString::number(i);
+  return texts;
+}
+
+TEST(ActivityLogModel, BurstLargerThanATurnIsShownWholeInOrderAcrossTurns) {
+  LogView v;
+  v.adapter.Attach();
+  int largestInsertion = 0;
+  QObject::connect(&v.model, &QAbstractItemModel::rowsInserted, [&](const QModelIndex&, int first, int last) {
+    largestInsertion = std::max(largestInsertion, last - first + 1);
+  });
+  const int burst = 3 * static_cast<int>(CActivityLogModel::kRowsPerTurn) + 7;
+  std::thread worker([&] {
+    for (int i = 0; i < burst; ++i) v.log.LogActionText(LOG_BACKUPFILE, "r" + std::to_string(i));
+  });
+  worker.join();
+  ASSERT_TRUE(WaitFor([&] { return v.model.rowCount() == burst; }));
+  EXPECT_EQ(Shown(v.model), Numbered("r", burst));
+  // No turn of the window took the whole burst at once.
+  EXPECT_LE(largestInsertion, static_cast<int>(CActivityLogModel::kRowsPerTurn));
+}
+
+TEST(ActivityLogModel, ClearWhileABurstIsBeingShownLeavesOnlyTheRowsAfterIt) {
+  LogView v;
+  v.adapter.Attach();
+  const int burst = 3 * static_cast<int>(CActivityLogModel::kRowsPerTurn);
+  for (int i = 0; i < burst; ++i) v.log.LogActionText(LOG_BACKUPFILE, "old" + std::to_string(i));
+  // One turn of the window: part of the burst is shown, the rest waits for the next turns.
+  bool turned = false;
+  const QMetaObject::Connection once =
+      QObject::connect(&v.model, &QAbstractItemModel::rowsInserted, [&] { turned = true; });
+  const QDeadlineTimer deadline(10000);
+  while (!turned && !deadline.hasExpired()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  QObject::disconnect(once);
+  ASSERT_GT(v.model.rowCount(), 0);
+  ASSERT_LT(v.model.rowCount(), burst);
+  v.log.Clear();
+  std::thread worker([&] {
+    for (int i = 0; i < burst; ++i) v.log.LogActionText(LOG_BACKUPFILE, "new" + std::to_string(i));
+  });
+  worker.join();
+  ASSERT_TRUE(WaitFor([&] { return v.model.rowCount() == burst && Shown(v.model).front() == "new0"; }));
+  EXPECT_EQ(Shown(v.model), Numbered("new", burst));
 }
 
 TEST(ActivityLogModel, SeparatorAndUnknownCodesShowAsTheLogHoldsThem) {

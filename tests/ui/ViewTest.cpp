@@ -292,6 +292,8 @@ TEST(View, LogSaveOpenAndClearThroughTheirDialogs) {
   const std::string chosen = (sandbox / "run").string();
   w.dialogs.saveAnswers = {chosen};
   w.frame.Action(ID_LOG_SAVE)->trigger();
+  // Written off the window's thread; the message comes back to it when the file is complete.
+  ASSERT_TRUE(WaitFor([&] { return !w.prompts.messages.empty(); }));
   const std::string saved = ReadFile(chosen + ".log");
   EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 6);
   EXPECT_EQ(w.prompts.messages.back(), "Activity log saved ok.");
@@ -311,6 +313,21 @@ TEST(View, LogSaveOpenAndClearThroughTheirDialogs) {
   EXPECT_EQ(w.prompts.questions, std::vector<std::string>(2, "Activity log not saved, would you like to continue?"));
   ASSERT_TRUE(WaitFor([&] { return w.Column(CTarnwickView::kLogTab, 2).size() == 3; }));
   EXPECT_EQ(w.Column(CTarnwickView::kLogTab, 2), QStringList({"first", "Backup End.", "third"}));
+}
+
+TEST(View, OpeningAnUnreadableLogTellsWhyAndKeepsTheList) {
+  Sandbox sandbox;
+  Window w(sandbox);
+  w.doc.Log().LogActionText(LOG_ERROR, "kept");
+  ASSERT_TRUE(WaitFor([&] { return w.Column(CTarnwickView::kLogTab, 2).size() == 1; }));
+  const std::string missing = (sandbox / "gone.log").string();
+  w.dialogs.openAnswers = {missing};
+  w.prompts.answers = {UserPrompts::Answer::Yes};
+  w.frame.Action(ID_LOG_OPEN)->trigger();
+  // The file is read off the window's thread; the message comes back to it.
+  ASSERT_TRUE(WaitFor([&] { return !w.prompts.messages.empty(); }));
+  EXPECT_EQ(w.prompts.messages.back(), "Unable to open log file \"" + missing + "\"\nNo such file or directory.");
+  EXPECT_EQ(w.Column(CTarnwickView::kLogTab, 2), QStringList({"kept"}));
 }
 
 TEST(View, ProfileFileWrittenByAnotherProgramShowsUp) {
