@@ -118,7 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
         EnablingCase{CTarnwickView::kQuickTab, {1}, false, {"&Lanch...", "&Edit...", "&Delete Profile(s)", "&Rename"}},
         EnablingCase{CTarnwickView::kQuickTab, {0, 2}, false, {"&Delete Profile(s)"}},
         EnablingCase{CTarnwickView::kScheduledTab, {}, false, {}},
-        EnablingCase{CTarnwickView::kScheduledTab, {0}, false, {"Backup &Settings..", "Run &Now", "&Delete Profile(s)", "&Rename"}},
+        EnablingCase{CTarnwickView::kScheduledTab,
+                     {0},
+                     false,
+                     {"Backup &Settings..", "Run &Now", "&Delete Profile(s)", "&Rename"}},
         EnablingCase{CTarnwickView::kScheduledTab, {0, 1}, false, {"&Delete Profile(s)"}},
         EnablingCase{CTarnwickView::kLogTab, {}, false, {"&Open..."}},
         EnablingCase{CTarnwickView::kLogTab, {}, true, {"&Open...", "&Save", "&Clear"}}));
