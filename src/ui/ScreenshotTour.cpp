@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QListWidget>
+#include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
 #include <QTimer>
@@ -153,6 +154,7 @@ class Tour : public QObject {
   MessageBoxPrompts prompts_;
   std::deque<std::function<void()>> steps_;
   std::unique_ptr<EditorShots> editor_;
+  bool closeQuestionSaved_ = false;
 };
 
 // The first quick profile of the window, with a remote source on the tour's server when it has one.
@@ -343,6 +345,22 @@ void StartScreenshotTour(const QString& folder, CMainFrame& frame, CTarnwickView
       splash->Hide();
       tour->Next();
     });
+  });
+  tour->Add([tour] {
+    // The tour's profiles have an enabled schedule and no tray or service: closing asks first.
+    // The question is saved and answered from a timer, as its own event loop runs.
+    auto* answer = new QTimer(tour);
+    QObject::connect(answer, &QTimer::timeout, tour, [tour] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() != QLatin1String("ScheduleCloseQuestion") || !widget->isVisible()) continue;
+        if (!tour->closeQuestionSaved_) tour->Save(widget, QStringLiteral("close-question"));
+        tour->closeQuestionSaved_ = true;
+        if (auto* quit = widget->findChild<QPushButton*>(QStringLiteral("QuitAnyway"))) quit->click();
+      }
+    });
+    answer->start(kStepDelay);
+    tour->frame_.close();
+    tour->Next();
   });
   tour->NextLater(800);
 }
