@@ -393,8 +393,8 @@ TEST_F(FtpTransfersTest, RemoteSourcesGoToALocalOrAnotherFtpDestination) {
                             "BACKUPFILE Backup file /pub/docs/a b.txt.", "BACKUPFILE Backup file /pub/docs/sub/c.txt.",
                             "BACKUPFILE Backup file /pub/one.bin.", "BACKUPFILE Backup file /pub/missing.bin.",
                             "ERROR Backup /pub/missing.bin Failed.",
-                            "ERROR Reason: /pub/missing.bin: The file does not exist (550 /pub/missing.bin is not "
-                            "retrievable.)",
+                            std::string("ERROR Reason: /pub/missing.bin: The file does not exist (550 "
+                                        "/pub/missing.bin is not retrievable.)"),
                             "BACKUPEND Backup End."}));
 
   JobRun remote;

@@ -65,7 +65,7 @@ class RunReportTest : public ::testing::Test {
     EXPECT_EQ(controller.MakeJob(profile), CBackupController::StartResult::Started);
     controller.WaitForJobEnd();
     // Set before the controller takes new jobs; the observer hears of the end after that.
-    const RunReport report = controller.LastReport();
+    RunReport report = controller.LastReport();
     const std::vector<LogRow> rows = log.Rows();
     EXPECT_EQ(rows.back().code, LOG_REPORT) << "the report is the run's last row";
     const std::optional<RunReport> logged = ParseReportRowText(rows.back()[2]);
