@@ -1,7 +1,10 @@
 #include "engine/SchedulerHost.h"
 
 #include <chrono>
+#include <string>
+#include <string_view>
 #include <system_error>
+#include <unordered_map>
 #include <utility>
 
 #include "app/StringTable.h"
@@ -102,14 +105,15 @@ void CSchedulerHost::RunMonitor(std::time_t now) {
 void CSchedulerHost::TellChanges(const std::vector<ScheduleRecord>& before, std::time_t at) {
   const std::vector<ScheduleRecord>& after = catalogue_.ScheduleTable();
   const std::vector<ProfileRow>& rows = catalogue_.Rows(ProfileList::Scheduled);
+  // Looked up by path: every tick compares the whole table, so no search of it per entry.
+  std::unordered_map<std::string_view, const ScheduleRecord*> earlier;
+  earlier.reserve(before.size());
+  for (const ScheduleRecord& old : before) earlier[old.profilePath] = &old;
   bool changed = false;
   for (std::size_t i = 0; i < after.size() && i < rows.size(); ++i) {
     const ScheduleRecord& entry = after[i];
-    bool same = false;
-    for (const ScheduleRecord& old : before) {
-      if (old.profilePath == entry.profilePath) same = SameTimes(old, entry);
-    }
-    if (same) continue;
+    const auto old = earlier.find(entry.profilePath);
+    if (old != earlier.end() && SameTimes(*old->second, entry)) continue;
     changed = true;
     events_.OnScheduleChanged(
         ScheduleChange{entry.profilePath, rows[i], at, entry.nextRun, entry.nextRunValid != 0, entry.enabled});
